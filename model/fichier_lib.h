@@ -1,0 +1,95 @@
+// The library object: the work fields of the readers and of the COFF
+// writer, then the export list. Every reader and writer is one of its
+// operations and takes the file name.
+//
+// This header is the core's front door: a front end or a test includes it
+// (with the repository root on the include path) and links the core
+// library.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/decorated_names.h"
+#include "model/fonction_lib.h"
+#include "model/tableau.h"
+#include "platform/file_api.h"
+#include "platform/message_box.h"
+#include "platform/runtime.h"
+#include "platform/windows_types.h"
+
+class SafeSave;
+
+// The 8 bytes that open a COFF archive.
+inline constexpr char kArchiveSignature[] = "!<arch>\n";
+inline constexpr std::size_t kArchiveSignatureSize = 8;
+
+// Input buffer of the readers and member buffer of the writer; it grows
+// when a record or a member needs more.
+inline constexpr std::size_t kInitialBufferSize = 8000;
+
+class TFichierLib {
+ public:
+  // Work fields of the readers and of the COFF writer.
+  std::vector<std::uint8_t> Buffer = std::vector<std::uint8_t>(kInitialBufferSize);
+  std::int32_t BufferLength = 0;
+  std::int32_t FilePos = 0;
+  std::int32_t FirstLinkerPos = 0;
+  std::int32_t SecondLinkerPos = 0;
+  std::int32_t ImportDescriptorPos = 0;
+  std::int32_t NullDescriptorPos = 0;
+  std::int32_t NullThunkPos = 0;
+  std::int32_t ShortImportPos = 0;
+  AnsiString DllBaseName;                // B: the DLL's base name
+  std::vector<std::int32_t> SortOrder;  // list index at each sorted position
+  std::vector<std::int32_t> MemberPos;  // file offset of each short import member
+  std::int32_t TimeStamp = 0;
+
+  // The export list.
+  TTableau<TFonctionLib> Fonctions;
+
+  // Input files (readers/library_file.cpp).
+  // Opens for reading (existing file, read access) or for writing (created
+  // or emptied, read and write access), without sharing. On failure shows
+  // "Impossible d'ouvrir le fichier" with the name and answers
+  // INVALID_HANDLE_VALUE.
+  HANDLE OpenLibraryFile(const std::string& fileName, bool forReading);
+  // True when the file starts with "!<arch>\n".
+  bool IsCoffArchive(const std::string& fileName);
+
+  // Readers: false only when the file cannot be opened (the list is then
+  // untouched); otherwise the list is replaced by what the file holds.
+  bool ReadCoffLibrary(const std::string& fileName);  // readers/coff_reader.cpp
+  bool ReadOmfLibrary(const std::string& fileName);   // readers/omf_reader.cpp
+  bool ReadDefFile(const std::string& fileName);      // def/def_reader.cpp
+
+  // Writers: true when the file was written whole. On failure the old file
+  // stays as it was and a message box has said why.
+  bool WriteCoffLibrary(const std::string& fileName);  // coff/library_writer.cpp
+  bool WriteDefFile(const std::string& fileName);      // def/def_writer.cpp
+  // The save choice for a Borland library: not implemented, says so.
+  bool WriteBorlandLibrary(const std::string& fileName);  // model/borland_library.cpp
+
+  // Member builders of the COFF writer (coff/).
+  void AppendBytes(const void* source, std::size_t count);
+  void BuildFirstLinkerMember();
+  void BuildSecondLinkerMember();
+  void BuildImportDescriptor();
+  void BuildNullImportDescriptor();
+  void BuildNullThunk();
+  void BuildShortImport(std::int32_t k);
+  // Writes the member header, Buffer[0 .. BufferLength) and the pad byte.
+  bool WriteMember(SafeSave& file, const AnsiString& memberName);
+};
+
+// Reads up to and including the next zero byte; answers the bytes before
+// it (all read bytes when the file ends first).
+AnsiString ReadZString(HANDLE file);
+
+// Reads one line without its line feed and without any carriage return.
+// False at the end of the file when no character was pending.
+bool ReadLine(HANDLE file, AnsiString& line);
+
+// Reverses the four bytes of a 32-bit number.
+void SwapBytes32(const void* source, void* destination);

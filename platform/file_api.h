@@ -1,0 +1,45 @@
+// File calls with the Windows meanings the readers and writers rely on.
+//
+// Share mode 0 (no other opener) has no POSIX twin; every open takes an
+// exclusive advisory lock (flock LOCK_EX | LOCK_NB) and fails when another
+// opener, in this process or another, holds the file. An open for writing
+// takes the lock before it empties the file, so a file somebody else holds
+// is never truncated.
+//
+// Reads and writes are buffered underneath: the readers' one-byte reads
+// cost no system call each. A write error may therefore surface at a later
+// WriteFile, SetFilePointer or at CloseHandle, which then answers FALSE.
+#pragma once
+
+#include <string>
+
+#include "platform/windows_types.h"
+
+HANDLE CreateFileA(const std::string& fileName, DWORD desiredAccess, DWORD shareMode,
+                   void* securityAttributes, DWORD creationDisposition,
+                   DWORD flagsAndAttributes, HANDLE templateFile);
+
+// A read at the end of the file delivers fewer bytes (possibly none) and
+// still answers TRUE.
+BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead,
+              void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+               void* overlapped);
+// Only FILE_BEGIN is supported; distanceHigh must be null. Answers the new
+// position, or INVALID_SET_FILE_POINTER on failure.
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD moveMethod);
+BOOL CloseHandle(HANDLE file);
+
+// errno of the last failing call on this thread.
+DWORD GetLastError();
+
+namespace platform {
+
+// Opens an already created descriptor as a handle (used by the safe save
+// for its temporary file). Takes ownership of fd.
+HANDLE HandleFromDescriptor(int fd);
+
+// Flushes pending writes and forces them to disk.
+BOOL FlushToDisk(HANDLE file);
+
+}  // namespace platform

@@ -1,0 +1,167 @@
+#include "platform/safe_save.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/file_api.h"
+#include "platform/message_box.h"
+
+namespace {
+
+constexpr int kStages = 5;
+int failAt[kStages] = {};
+int calls[kStages] = {};
+
+bool Injected(platform::SaveStage stage) {
+  int i = static_cast<int>(stage);
+  if (failAt[i] == 0) return false;
+  return ++calls[i] == failAt[i];
+}
+
+std::string FolderOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+mode_t DefaultMode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+namespace platform {
+
+void FailSaveStageForTesting(SaveStage stage, int nth) {
+  int i = static_cast<int>(stage);
+  failAt[i] = nth;
+  calls[i] = 0;
+}
+
+}  // namespace platform
+
+SafeSave::SafeSave(const std::string& fileName) : fileName_(fileName), targetPath_(fileName) {
+  // Saving through a symbolic link replaces the file it points to, not
+  // the link.
+  struct stat lst {};
+  if (!fileName.empty() && ::lstat(fileName.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+    char resolved[PATH_MAX];
+    if (::realpath(fileName.c_str(), resolved) != nullptr) targetPath_ = resolved;
+  }
+
+  struct stat st {};
+  const bool existed = !targetPath_.empty() && ::stat(targetPath_.c_str(), &st) == 0;
+  if (!Injected(platform::SaveStage::Open)) {
+    // Opening the target without emptying it: the lock refuses a file that
+    // somebody holds, and write access is checked as a plain open would.
+    int fd = fileName.empty() ? -1 : ::open(targetPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      struct stat fst {};
+      if (::fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        fd = -1;
+      }
+    }
+    if (fd >= 0) {
+      target_ = platform::HandleFromDescriptor(fd);
+      createdTarget_ = !existed;
+      std::string pattern = FolderOf(targetPath_) + "/." + BaseOf(targetPath_) + ".XXXXXX";
+      int tfd = ::mkstemp(pattern.data());
+      if (tfd >= 0) {
+        ::fcntl(tfd, F_SETFD, FD_CLOEXEC);
+        ::fchmod(tfd, existed ? (st.st_mode & 07777) : DefaultMode());
+        ::flock(tfd, LOCK_EX | LOCK_NB);
+        tempName_ = pattern;
+        temp_ = platform::HandleFromDescriptor(tfd);
+      }
+    }
+  }
+  if (temp_ == INVALID_HANDLE_VALUE) {
+    Abandon();
+    MessageBoxA(nullptr, fileName_, "Impossible d'ouvrir le fichier", MB_ICONERROR);
+  }
+}
+
+SafeSave::~SafeSave() {
+  if (!done_) Abandon();
+}
+
+bool SafeSave::Write(const void* data, std::uint32_t size) {
+  if (failed_ || !IsOpen()) return false;
+  DWORD written = 0;
+  if (Injected(platform::SaveStage::Write) || !WriteFile(temp_, data, size, &written, nullptr) ||
+      written != size)
+    failed_ = true;
+  return !failed_;
+}
+
+bool SafeSave::Seek(std::uint32_t position) {
+  if (failed_ || !IsOpen()) return false;
+  if (Injected(platform::SaveStage::Seek) || position > 0x7FFFFFFFu ||
+      SetFilePointer(temp_, static_cast<LONG>(position), nullptr, FILE_BEGIN) != position)
+    failed_ = true;
+  return !failed_;
+}
+
+bool SafeSave::Commit() {
+  if (!IsOpen() || done_) return false;
+  if (failed_ || Injected(platform::SaveStage::Flush) || !platform::FlushToDisk(temp_))
+    return Failed();
+  HANDLE temp = temp_;
+  temp_ = INVALID_HANDLE_VALUE;
+  if (!CloseHandle(temp)) return Failed();
+  if (Injected(platform::SaveStage::Rename) ||
+      ::rename(tempName_.c_str(), targetPath_.c_str()) != 0)
+    return Failed();
+  // Make the rename itself durable.
+  int dfd = ::open(FolderOf(targetPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  tempName_.clear();
+  createdTarget_ = false;
+  CloseHandle(target_);
+  target_ = INVALID_HANDLE_VALUE;
+  done_ = true;
+  return true;
+}
+
+bool SafeSave::Failed() {
+  Abandon();
+  MessageBoxA(nullptr, "Impossible d'écrire le fichier " + fileName_, "Erreur", MB_ICONERROR);
+  return false;
+}
+
+void SafeSave::Abandon() {
+  done_ = true;
+  if (temp_ != INVALID_HANDLE_VALUE) {
+    CloseHandle(temp_);
+    temp_ = INVALID_HANDLE_VALUE;
+  }
+  if (!tempName_.empty()) {
+    ::unlink(tempName_.c_str());
+    tempName_.clear();
+  }
+  if (target_ != INVALID_HANDLE_VALUE) {
+    // A target this save created itself holds nothing of the user's.
+    if (createdTarget_) ::unlink(targetPath_.c_str());
+    CloseHandle(target_);
+    target_ = INVALID_HANDLE_VALUE;
+  }
+}

@@ -1,0 +1,64 @@
+// Saving a file so that a failed save never costs the file that was there.
+//
+// The bytes go to a temporary file in the target's folder; only when every
+// byte has reached it is it renamed over the target. The target itself is
+// held with the exclusive lock for the whole save, so a file that another
+// opener holds is refused, as an open for writing would refuse it.
+//
+// Messages: a target that cannot be opened shows "Impossible d'ouvrir le
+// fichier" (the file name as text); a save that fails after that shows
+// "Erreur" with "Impossible d'écrire le fichier <name>". Both with the
+// error icon.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/windows_types.h"
+
+class SafeSave {
+ public:
+  explicit SafeSave(const std::string& fileName);
+  ~SafeSave();  // an uncommitted save is abandoned: the temporary goes
+  SafeSave(const SafeSave&) = delete;
+  SafeSave& operator=(const SafeSave&) = delete;
+
+  // False when the target could not be opened (the message was shown).
+  bool IsOpen() const { return temp_ != INVALID_HANDLE_VALUE; }
+
+  // Each records a failure; after one, the rest do nothing and Commit fails.
+  bool Write(const void* data, std::uint32_t size);
+  bool Seek(std::uint32_t position);
+
+  // Flushes, renames over the target and releases it. On any failure the
+  // old file stays as it was, the temporary is removed, the message is
+  // shown and the answer is false.
+  bool Commit();
+
+  const std::string& TemporaryName() const { return tempName_; }
+
+ private:
+  void Abandon();
+  bool Failed();
+
+  std::string fileName_;
+  std::string targetPath_;  // fileName_ with a symbolic link resolved
+  std::string tempName_;
+  HANDLE target_ = INVALID_HANDLE_VALUE;  // holds the lock on the old file
+  HANDLE temp_ = INVALID_HANDLE_VALUE;
+  bool createdTarget_ = false;
+  bool failed_ = false;
+  bool done_ = false;
+};
+
+namespace platform {
+
+// Stages at which tests can make a save fail, to check that nothing is
+// lost at any of them.
+enum class SaveStage { Open, Write, Seek, Flush, Rename };
+
+// Makes the nth call (counted from 1) of the stage fail from now on; 0
+// switches it off. Process-wide; for tests.
+void FailSaveStageForTesting(SaveStage stage, int nth);
+
+}  // namespace platform

@@ -1,0 +1,104 @@
+#include "tests/support/test_files.h"
+
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "libmorph-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+std::vector<std::string> TempDir::Entries() const {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void WriteFileText(const std::string& path, const std::string& text) {
+  WriteFileBytes(path, ToBytes(text));
+}
+
+Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadFileText(const std::string& path) {
+  Bytes b = ReadFileBytes(path);
+  return std::string(b.begin(), b.end());
+}
+
+bool FileExists(const std::string& path) { return fs::exists(path); }
+
+Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+TFonctionLib Entry(const std::string& name, std::int32_t argLength, bool isPascal) {
+  TFonctionLib e;
+  e.Name = name;
+  e.ArgLength = argLength;
+  e.IsPascal = isPascal;
+  return e;
+}
+
+std::vector<TFonctionLib> ListOf(TFichierLib& lib) {
+  std::vector<TFonctionLib> out;
+  for (std::uint32_t i = 0; i < lib.Fonctions.Count; ++i) out.push_back(lib.Fonctions.Item(i));
+  return out;
+}
+
+void SetList(TFichierLib& lib, const std::vector<TFonctionLib>& entries) {
+  lib.Fonctions.Clear();
+  for (std::uint32_t i = 0; i < entries.size(); ++i) lib.Fonctions.Item(i) = entries[i];
+}
+
+bool operator==(const TFonctionLib& a, const TFonctionLib& b) {
+  return a.Name == b.Name && a.ArgLength == b.ArgLength && a.IsPascal == b.IsPascal;
+}
+
+void PrintTo(const TFonctionLib& entry, std::ostream* os) {
+  *os << "{\"" << entry.Name << "\", " << entry.ArgLength << ", "
+      << (entry.IsPascal ? "_pascal" : "_stdcall") << "}";
+}
+
+int RunCommand(const std::string& command, std::string* output) {
+  std::string full = command + " 2>&1";
+  FILE* pipe = ::popen(full.c_str(), "r");
+  if (!pipe) return -1;
+  std::string text;
+  char chunk[4096];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
+  int status = ::pclose(pipe);
+  if (output) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool HaveProgram(const std::string& name) {
+  return RunCommand("command -v " + name + " >/dev/null") == 0;
+}

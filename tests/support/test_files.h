@@ -1,0 +1,52 @@
+// Small helpers for tests that work with real files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/fichier_lib.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // Names of the entries in the folder, sorted.
+  std::vector<std::string> Entries() const;
+
+ private:
+  std::string path_;
+};
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes);
+void WriteFileText(const std::string& path, const std::string& text);
+Bytes ReadFileBytes(const std::string& path);
+std::string ReadFileText(const std::string& path);
+bool FileExists(const std::string& path);
+
+Bytes ToBytes(const std::string& text);
+
+// Builds an entry in one expression.
+TFonctionLib Entry(const std::string& name, std::int32_t argLength, bool isPascal);
+
+// The list of a TFichierLib as plain values, for comparisons.
+std::vector<TFonctionLib> ListOf(TFichierLib& lib);
+void SetList(TFichierLib& lib, const std::vector<TFonctionLib>& entries);
+
+bool operator==(const TFonctionLib& a, const TFonctionLib& b);
+void PrintTo(const TFonctionLib& entry, std::ostream* os);
+
+// Runs a shell command; answers its exit status and fills output with what
+// it printed (stdout and stderr).
+int RunCommand(const std::string& command, std::string* output = nullptr);
+// True when the program is on PATH.
+bool HaveProgram(const std::string& name);
