@@ -12,6 +12,8 @@ struct DecorationCase {
   const char* borland;
 };
 
+void PrintTo(const DecorationCase& c, std::ostream* os) { *os << c.microsoft; }
+
 class DecorationTest : public ::testing::TestWithParam<DecorationCase> {};
 
 TEST_P(DecorationTest, GivesBothSymbols) {

@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/test_files.h"
+
+namespace {
+
+const char kCaption[] = "Impossible d'ouvrir le fichier";
+
+TEST(ArchiveSignatureTest, OnlyTheExactEightBytesMakeAnArchive) {
+  struct Case {
+    std::string bytes;
+    bool archive;
+  };
+  for (const Case& c : {Case{"!<arch>\n", true}, Case{"!<arch>\nanything", true},
+                        Case{"!<arch>\r\n", false}, Case{"!<ARCH>\n", false},
+                        Case{"!<arch>", false}, Case{"", false},
+                        Case{std::string("\xf0\x0d\x00", 3), false}}) {
+    TempDir dir;
+    std::string path = dir.File("x.lib");
+    WriteFileText(path, c.bytes);
+    TFichierLib lib;
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(lib.IsCoffArchive(path), c.archive) << c.bytes;
+    EXPECT_TRUE(boxes.Calls().empty());
+    // The file is closed again: it can be opened at once.
+    HANDLE h = lib.OpenLibraryFile(path, true);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+  }
+}
+
+TEST(OpenLibraryFileTest, MissingFileShowsOneMessageWithTheName) {
+  TempDir dir;
+  for (const std::string& name : {dir.File("missing.lib"), std::string()}) {
+    TFichierLib lib;
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(lib.OpenLibraryFile(name, true), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(lib.IsCoffArchive(name));
+    ASSERT_EQ(boxes.Calls().size(), 2u);
+    for (const auto& call : boxes.Calls()) {
+      EXPECT_EQ(call.text, name);
+      EXPECT_EQ(call.caption, kCaption);
+      EXPECT_EQ(call.style, 16u);
+      EXPECT_EQ(call.owner, nullptr);
+    }
+  }
+}
+
+TEST(OpenLibraryFileTest, ForWritingCreatesOrEmpties_ForReadingChangesNothing) {
+  TempDir dir;
+  std::string path = dir.File("f.bin");
+  TFichierLib lib;
+  HANDLE h = lib.OpenLibraryFile(path, false);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD n = 0;
+  EXPECT_TRUE(WriteFile(h, "hello", 5, &n, nullptr));
+  CloseHandle(h);
+  EXPECT_EQ(ReadFileText(path), "hello");
+
+  h = lib.OpenLibraryFile(path, true);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+  EXPECT_EQ(ReadFileText(path), "hello");
+
+  h = lib.OpenLibraryFile(path, false);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+  EXPECT_EQ(ReadFileText(path), "");
+}
+
+TEST(OpenLibraryFileTest, ADirectoryIsNotAFile) {
+  TempDir dir;
+  TFichierLib lib;
+  MessageBoxRecorder boxes;
+  EXPECT_EQ(lib.OpenLibraryFile(dir.Path(), true), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(boxes.Calls().size(), 1u);
+}
+
+TEST(OpenLibraryFileTest, AHeldFileIsRefusedInEitherModeAndNeverEmptied) {
+  TempDir dir;
+  std::string path = dir.File("held.lib");
+  WriteFileText(path, "keep me");
+  TFichierLib lib;
+  MessageBoxRecorder boxes;
+  HANDLE holder = lib.OpenLibraryFile(path, true);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+  EXPECT_EQ(lib.OpenLibraryFile(path, true), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(lib.OpenLibraryFile(path, false), INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(lib.WriteDefFile(path));
+  EXPECT_EQ(boxes.Calls().size(), 3u);
+  EXPECT_EQ(ReadFileText(path), "keep me");
+
+  CloseHandle(holder);
+  HANDLE again = lib.OpenLibraryFile(path, true);
+  EXPECT_NE(again, INVALID_HANDLE_VALUE);
+  CloseHandle(again);
+}
+
+TEST(OpenLibraryFileTest, TheLockHoldsBetweenProcesses) {
+  TempDir dir;
+  std::string path = dir.File("shared.lib");
+  WriteFileText(path, "theirs");
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    SetMessageBoxHandler([](void*, const std::string&, const std::string&, UINT) { return 1; });
+    TFichierLib holder;
+    HANDLE h = holder.OpenLibraryFile(path, true);
+    char c = h != INVALID_HANDLE_VALUE ? 'y' : 'n';
+    (void)!write(ready[1], &c, 1);
+    (void)!read(release[0], &c, 1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+  TFichierLib lib;
+  MessageBoxRecorder boxes;
+  EXPECT_EQ(lib.OpenLibraryFile(path, false), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadFileText(path), "theirs");
+  (void)!write(release[1], &c, 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  HANDLE h = lib.OpenLibraryFile(path, true);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+  for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
+}
+
+TEST(FileApiTest, ReadsDeliverFewerBytesAtTheEndWithoutError) {
+  TempDir dir;
+  std::string path = dir.File("data");
+  std::string text(100000, 'x');
+  text[99999] = 'y';
+  WriteFileText(path, text);
+  HANDLE h = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  char byte = 0;
+  DWORD n = 0;
+  ASSERT_TRUE(ReadFile(h, &byte, 1, &n, nullptr));
+  EXPECT_EQ(n, 1u);
+  std::string rest(200000, '\0');
+  ASSERT_TRUE(ReadFile(h, rest.data(), 200000, &n, nullptr));
+  EXPECT_EQ(n, 99999u);
+  EXPECT_EQ(rest[99998], 'y');
+  ASSERT_TRUE(ReadFile(h, &byte, 1, &n, nullptr));
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(SetFilePointer(h, 99999, nullptr, FILE_BEGIN), 99999u);
+  ASSERT_TRUE(ReadFile(h, &byte, 1, &n, nullptr));
+  EXPECT_EQ(byte, 'y');
+  EXPECT_TRUE(CloseHandle(h));
+}
+
+TEST(FileApiTest, SeekAndOverwriteThroughTheWriteBuffer) {
+  TempDir dir;
+  std::string path = dir.File("w");
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD n = 0;
+  WriteFile(h, "abcdef", 6, &n, nullptr);
+  EXPECT_EQ(SetFilePointer(h, 2, nullptr, FILE_BEGIN), 2u);
+  WriteFile(h, "XY", 2, &n, nullptr);
+  char buf[2];
+  ReadFile(h, buf, 2, &n, nullptr);
+  EXPECT_EQ(std::string(buf, n), "ef");
+  EXPECT_TRUE(CloseHandle(h));
+  EXPECT_EQ(ReadFileText(path), "abXYef");
+}
+
+}  // namespace
