@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/omf_builder.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using omf::Import;
+using omf::Join;
+
+class OmfReaderTest : public ::testing::Test {
+ protected:
+  // Writes the bytes and reads them back; the list must be replaced even
+  // when the file gives nothing, so it starts non-empty.
+  std::vector<TFonctionLib> Read(const Bytes& bytes) {
+    const std::string path = dir.File("lib.lib");
+    WriteFileBytes(path, bytes);
+    SetList(lib, {Entry("stale", 8, false)});
+    EXPECT_TRUE(lib.ReadOmfLibrary(path));
+    EXPECT_TRUE(messages.Calls().empty());
+    // The handle is closed on every way out: the file opens again at once.
+    HANDLE again = lib.OpenLibraryFile(path, true);
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    if (again != INVALID_HANDLE_VALUE) CloseHandle(again);
+    return ListOf(lib);
+  }
+
+  static Bytes OneModule(const std::string& internalName) {
+    return Join({omf::ModuleHeader("FOO"), omf::ImportDefinition({internalName}),
+                 omf::ModuleEnd()});
+  }
+
+  TempDir dir;
+  TFichierLib lib;
+  MessageBoxRecorder messages;
+};
+
+TEST_F(OmfReaderTest, OneModuleLibraryHasItsLibraryEndAtOffset64) {
+  for (const auto& [internal, expected] :
+       {std::pair{"_Foo", Entry("Foo", 0, false)}, std::pair{"Foo", Entry("Foo", 0, true)}}) {
+    const Bytes module = OneModule(internal);
+    ASSERT_EQ(module.size(), internal[0] == '_' ? 37u : 36u);
+    const Bytes file = omf::LibraryBuilder().AddModule(module).Build();
+    ASSERT_EQ(file[64], omf::kLibraryEnd);
+    // Anything after the library end is never read.
+    const Bytes withTail = Join({file, OneModule("_Never")});
+    EXPECT_EQ(Read(withTail), std::vector{expected}) << internal;
+  }
+}
+
+struct NameCase {
+  std::string internal;
+  TFonctionLib expected;
+};
+
+TEST_F(OmfReaderTest, InternalNameGivesNameAndConvention) {
+  const std::string longName(200, 'x');
+  const std::vector<NameCase> cases = {
+      {"_Foo", Entry("Foo", 0, false)},
+      {"Foo", Entry("Foo", 0, true)},
+      {"__Foo", Entry("_Foo", 0, false)},
+      {"FOO", Entry("FOO", 0, true)},
+      {"_X@8", Entry("X@8", 0, false)},
+      {"_", Entry("", 0, false)},
+      {"", Entry("", 0, true)},
+      {longName, Entry(longName, 0, true)},
+      {std::string("Ab\0cd", 5), Entry("Ab", 0, true)},
+      {"\xE9t\xE9", Entry("\xE9t\xE9", 0, true)},
+  };
+  for (const NameCase& c : cases) {
+    const Bytes file = omf::LibraryBuilder().AddImports({{c.internal}}).Build();
+    EXPECT_EQ(Read(file), std::vector{c.expected}) << "internal name \"" << c.internal << "\"";
+  }
+}
+
+TEST_F(OmfReaderTest, DefinitionsComeInFileOrderAcrossModules) {
+  const Bytes file = omf::LibraryBuilder()
+                         .AddImportModule({{"_First"}, {"Second"}})
+                         .AddImportModule({Import::ByOrdinal("_Third", 7)})
+                         .AddImports({{"Fourth", "OTHER.DLL", "Entry4"}, {"_First"}})
+                         .WithDictionary()
+                         .Build();
+  EXPECT_EQ(Read(file), (std::vector{Entry("First", 0, false), Entry("Second", 0, true),
+                                     Entry("Third", 0, false), Entry("Fourth", 0, true),
+                                     Entry("First", 0, false)}));
+}
+
+TEST_F(OmfReaderTest, ModuleFillingItsPagesExactlyHasNoFill) {
+  // THEADR 8 + definition 35 + MODEND 5 = 48 bytes: the next module follows
+  // at once.
+  const Bytes module = OneModule("_" + std::string(14, 'A'));
+  ASSERT_EQ(module.size(), 48u);
+  const Bytes file =
+      omf::LibraryBuilder().AddModule(module).AddModule(OneModule("Next")).Build();
+  ASSERT_EQ(file[16 + 48], omf::kModuleHeader);
+  EXPECT_EQ(Read(file), (std::vector{Entry(std::string(14, 'A'), 0, false), Entry("Next", 0, true)}));
+}
+
+TEST_F(OmfReaderTest, OnlyImportDefinitionsGiveEntries) {
+  const Bytes records = Join({
+      omf::ModuleHeader("m"),
+      omf::ExportDefinition("Exported", "_Exported"),
+      omf::Comment(0xFB, Bytes{0x01, 0x00, 0x04, 'N', 'o', 'p', 'e'}),
+      omf::Comment(0xFE, Bytes{0x01, 0x00, 0x04, 'N', 'o', 'p', 'e'}),
+      omf::Comment(0x00, ToBytes("translator")),
+      omf::Record(0x8C, Join({Bytes{0x00}, omf::Counted("_Ext"), Bytes{0x00}})),  // EXTDEF
+      omf::ImportDefinition({"_Kept"}, 0x80),
+      omf::Comment(omf::kClassOmfExtension,
+                   Join({Bytes{omf::kImportDefinition, 0}, omf::Counted("_Too"),
+                         omf::Counted("X.DLL"), Bytes{0}}),
+                   0x00, omf::kComment32),
+      omf::ModuleEnd(true),
+  });
+  const Bytes file = omf::LibraryBuilder(32).AddModule(records).AddImports({{"Last"}}).Build();
+  EXPECT_EQ(Read(file), (std::vector{Entry("Kept", 0, false), Entry("Too", 0, false),
+                                     Entry("Last", 0, true)}));
+}
+
+TEST_F(OmfReaderTest, PageSizeComesFromTheLibraryHeader) {
+  for (std::uint32_t pageSize : {16u, 32u, 512u, 32768u}) {
+    const Bytes file = omf::LibraryBuilder(pageSize)
+                           .AddImports({{"_A"}, {"B"}})
+                           .AddImportModule({{"_C"}, {"_D"}})
+                           .WithDictionary()
+                           .Build();
+    EXPECT_EQ(Read(file), (std::vector{Entry("A", 0, false), Entry("B", 0, true),
+                                       Entry("C", 0, false), Entry("D", 0, false)}))
+        << "page size " << pageSize;
+  }
+}
+
+TEST_F(OmfReaderTest, HeaderWithoutAPowerOfTwoPageSizeMeansSixteen) {
+  // Claims 48 bytes; the modules are nonetheless laid out on 16-byte pages.
+  Bytes header = omf::Record(omf::kLibraryHeader, Bytes(44, 0));
+  header.resize(16);
+  const Bytes modules = omf::LibraryBuilder().AddImports({{"_A"}}).Build();
+  const Bytes file = Join({header, Bytes(modules.begin() + 16, modules.end())});
+  EXPECT_EQ(Read(file), std::vector{Entry("A", 0, false)});
+}
+
+TEST_F(OmfReaderTest, ReadingStopsAtZeroLengthOrEndOfFile) {
+  const Bytes first = omf::LibraryBuilder().AddImports({{"_A"}}).WithLibraryEnd(false).Build();
+  // A zero-length record: what follows is not read.
+  const Bytes zero = Join({first, Bytes{0x80, 0x00, 0x00}, OneModule("_B")});
+  EXPECT_EQ(Read(zero), std::vector{Entry("A", 0, false)});
+  // No library end record: read to the end of the file.
+  EXPECT_EQ(Read(first), std::vector{Entry("A", 0, false)});
+  // A record cut short by the end of the file is taken for what it holds.
+  const Bytes cut = Join({first, omf::ModuleHeader("m"), omf::ImportDefinition({"_Cut"})});
+  EXPECT_EQ(Read(Bytes(cut.begin(), cut.end() - 12)), (std::vector{Entry("A", 0, false),
+                                                                    Entry("Cut", 0, false)}));
+  // The longest record length, with nothing after it.
+  EXPECT_EQ(Read(Join({first, Bytes{omf::kComment, 0xFF, 0xFF}})),
+            std::vector{Entry("A", 0, false)});
+}
+
+TEST_F(OmfReaderTest, TinyFilesGiveAnEmptyList) {
+  const Bytes library = omf::LibraryBuilder().AddImports({{"_A"}}).Build();
+  for (std::size_t size : {0u, 1u, 3u, 15u, 16u, 19u}) {
+    EXPECT_TRUE(Read(Bytes(library.begin(), library.begin() + size)).empty()) << size;
+  }
+}
+
+TEST_F(OmfReaderTest, RecordsFarLongerThanTheBufferAreReadWhole) {
+  const Bytes records = Join({
+      omf::ModuleHeader("m"),
+      omf::Comment(0xFE, Bytes(65000, 'z')),
+      omf::ImportDefinition({"_After", std::string(255, 'M'), std::string(255, 'E')}),
+      omf::ModuleEnd(),
+  });
+  const Bytes file = omf::LibraryBuilder().AddModule(records).AddImports({{"Next"}}).Build();
+  EXPECT_EQ(Read(file), (std::vector{Entry("After", 0, false), Entry("Next", 0, true)}));
+  EXPECT_GE(lib.Buffer.size(), 65000u);
+}
+
+TEST_F(OmfReaderTest, ShortCommentNeverReadsBytesOfAnEarlierRecord) {
+  // An LNAMES record leaves "x A0 01 00 05 Stale" in the buffer; each short
+  // comment after it holds a prefix of an import definition, and what it
+  // lacks must not be made up from those bytes.
+  const Bytes definition{0x00, 0xA0, 0x01, 0x00, 0x05, 'S', 't', 'a', 'l', 'e'};
+  const Bytes stale = omf::Record(0x96, definition);
+  Bytes records = omf::ModuleHeader("m");
+  for (std::uint8_t length = 1; length <= 5; ++length) {
+    records = Join({records, stale, Bytes{omf::kComment, length, 0x00},
+                    Bytes(definition.begin(), definition.begin() + length)});
+  }
+  records = Join({records, omf::ModuleEnd()});
+  const Bytes file = omf::LibraryBuilder().AddModule(records).Build();
+  EXPECT_TRUE(Read(file).empty());
+}
+
+TEST_F(OmfReaderTest, NameLengthRunningPastTheRecordIsCut) {
+  // Counted length 200, but the record holds three name bytes and its checksum.
+  const Bytes body{0x00, 0xA0, 0x01, 0x00, 200, '_', 'F', 'o'};
+  const Bytes records = Join({omf::ModuleHeader("m"), omf::Record(omf::kComment, body),
+                              omf::ModuleEnd()});
+  const Bytes file = omf::LibraryBuilder().AddModule(records).AddImports({{"Next"}}).Build();
+  EXPECT_EQ(Read(file), (std::vector{Entry("Fo", 0, false), Entry("Next", 0, true)}));
+}
+
+TEST_F(OmfReaderTest, SameFileTwiceGivesTheSameList) {
+  const std::string path = dir.File("twice.lib");
+  omf::LibraryBuilder().AddImports({{"_A"}, {"B"}}).WriteTo(path);
+  ASSERT_TRUE(lib.ReadOmfLibrary(path));
+  ASSERT_TRUE(lib.ReadOmfLibrary(path));
+  EXPECT_EQ(ListOf(lib), (std::vector{Entry("A", 0, false), Entry("B", 0, true)}));
+}
+
+TEST_F(OmfReaderTest, MissingFileLeavesTheListAndSaysSo) {
+  SetList(lib, {Entry("Kept", 4, true)});
+  const std::string path = dir.File("missing.lib");
+  EXPECT_FALSE(lib.ReadOmfLibrary(path));
+  EXPECT_EQ(ListOf(lib), std::vector{Entry("Kept", 4, true)});
+  ASSERT_EQ(messages.Calls().size(), 1u);
+  EXPECT_EQ(messages.Calls()[0].caption, "Impossible d'ouvrir le fichier");
+  EXPECT_EQ(messages.Calls()[0].text, path);
+}
+
+}  // namespace
