@@ -1,0 +1,149 @@
+#include "platform/collation.h"
+
+#include <unicode/coll.h>
+#include <unicode/locid.h>
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+// "fr_FR.UTF-8@euro" → "fr_FR": the code set and the modifier say nothing
+// about the order of letters.
+std::string LanguageAndTerritory(const std::string& posixLocale) {
+  return posixLocale.substr(0, posixLocale.find_first_of(".@"));
+}
+
+bool IsPlainLocale(const std::string& name) {
+  return name.empty() || name == "C" || name == "POSIX";
+}
+
+}  // namespace
+
+std::string CollationLocaleFromEnvironment() {
+  for (const char* variable : {"LC_ALL", "LC_COLLATE", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return "";
+}
+
+struct Collation::Impl {
+  std::unique_ptr<icu::Collator> collator;
+  UConverter* converter = nullptr;
+  mutable std::u16string scratch;
+  mutable std::string keyScratch;
+
+  ~Impl() {
+    if (converter != nullptr) ucnv_close(converter);
+  }
+
+  // The text in UTF-16, in scratch. Plain ASCII, by far the usual case
+  // for symbols, is widened directly.
+  const std::u16string& ToUtf16(std::string_view ansi) const {
+    scratch.resize(ansi.size());
+    bool ascii = true;
+    for (std::size_t i = 0; i < ansi.size(); ++i) {
+      auto c = static_cast<unsigned char>(ansi[i]);
+      if (c >= 0x80) {
+        ascii = false;
+        break;
+      }
+      scratch[i] = c;
+    }
+    if (ascii) return scratch;
+    scratch.resize(ansi.size() * 2 + 1);
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t n = ucnv_toUChars(converter, scratch.data(), static_cast<int32_t>(scratch.size()),
+                              ansi.data(), static_cast<int32_t>(ansi.size()), &status);
+    scratch.resize(U_SUCCESS(status) ? static_cast<std::size_t>(n) : 0);
+    return scratch;
+  }
+};
+
+Collation::Collation() : Collation(CollationLocaleFromEnvironment()) {}
+
+Collation::Collation(const std::string& posixLocale) : impl_(std::make_unique<Impl>()) {
+  const std::string name = LanguageAndTerritory(posixLocale);
+  UErrorCode status = U_ZERO_ERROR;
+  if (!IsPlainLocale(name)) {
+    icu::Locale locale = icu::Locale::createCanonical(name.c_str());
+    impl_->collator.reset(icu::Collator::createInstance(locale, status));
+    // A locale without collation data of its own falls back to the root.
+    if (U_FAILURE(status) || status == U_USING_DEFAULT_WARNING || locale.isBogus())
+      impl_->collator.reset();
+    else
+      localeName_ = locale.getName();
+  }
+  if (!impl_->collator) {
+    status = U_ZERO_ERROR;
+    impl_->collator.reset(icu::Collator::createInstance(icu::Locale::getRoot(), status));
+    localeName_ = "root";
+  }
+  if (impl_->collator) {
+    status = U_ZERO_ERROR;
+    impl_->collator->setStrength(icu::Collator::TERTIARY);
+  }
+  status = U_ZERO_ERROR;
+  impl_->converter = ucnv_open("windows-1252", &status);
+  if (U_FAILURE(status)) impl_->converter = nullptr;
+}
+
+Collation::~Collation() = default;
+
+void Collation::AppendSortKey(std::string_view ansi, std::string& keys) const {
+  const std::u16string& text = impl_->ToUtf16(ansi);
+  const std::size_t start = keys.size();
+  std::size_t room = text.size() * 4 + 16;
+  for (;;) {
+    keys.resize(start + room);
+    int32_t needed = impl_->collator->getSortKey(
+        text.data(), static_cast<int32_t>(text.size()),
+        reinterpret_cast<uint8_t*>(keys.data() + start), static_cast<int32_t>(room));
+    if (needed <= 0) {  // no key could be made: an empty key sorts first
+      keys.resize(start);
+      keys.push_back('\0');
+      return;
+    }
+    if (static_cast<std::size_t>(needed) <= room) {
+      keys.resize(start + static_cast<std::size_t>(needed));  // the key's own zero included
+      return;
+    }
+    room = static_cast<std::size_t>(needed);
+  }
+}
+
+int Collation::Compare(std::string_view ansiA, std::string_view ansiB) const {
+  std::string keys;
+  AppendSortKey(ansiA, keys);
+  const std::size_t second = keys.size();
+  AppendSortKey(ansiB, keys);
+  return std::strcmp(keys.c_str(), keys.c_str() + second);
+}
+
+std::vector<std::int32_t> CollationOrder(const std::vector<std::string>& ansiTexts,
+                                         const Collation& collation) {
+  const std::size_t n = ansiTexts.size();
+  // One key per text, computed once, all in one block.
+  std::string keys;
+  std::vector<std::size_t> keyAt(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    keyAt[i] = keys.size();
+    collation.AppendSortKey(ansiTexts[i], keys);
+  }
+  std::vector<std::int32_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::int32_t>(i);
+  const char* base = keys.data();
+  // Ties fall back on the index, which makes the order stable.
+  std::sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
+    int c = std::strcmp(base + keyAt[a], base + keyAt[b]);
+    return c != 0 ? c < 0 : a < b;
+  });
+  return order;
+}
+
+}  // namespace platform

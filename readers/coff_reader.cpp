@@ -1,0 +1,158 @@
+// Reads the export list of a COFF import library from its first linker
+// member: the symbol count, then (past the member offsets) the symbol
+// names. Every import, code or data, has an "__imp_" name there, whatever
+// the producer and whatever order it puts the names in, so those names
+// alone make the list, in the member's order.
+#include <algorithm>
+#include <cstring>
+
+#include "model/fichier_lib.h"
+
+namespace {
+
+constexpr std::size_t kMemberHeaderSize = 60;
+constexpr std::size_t kCountOffset = kArchiveSignatureSize + kMemberHeaderSize;  // 68
+constexpr std::size_t kCountSize = 4;
+constexpr std::size_t kReadBlock = 64 * 1024;
+constexpr std::string_view kImportPrefix = "__imp_";
+
+// Closes the file however the reading ends.
+class FileCloser {
+ public:
+  explicit FileCloser(HANDLE file) : file_(file) {}
+  ~FileCloser() { CloseHandle(file_); }
+  FileCloser(const FileCloser&) = delete;
+  FileCloser& operator=(const FileCloser&) = delete;
+
+ private:
+  HANDLE file_;
+};
+
+// Reads the file front to back in large blocks, into the given buffer, so
+// that the cost is one copy per byte whatever the names' lengths.
+class BlockReader {
+ public:
+  BlockReader(HANDLE file, std::vector<std::uint8_t>& buffer) : file_(file), buffer_(buffer) {
+    if (buffer_.size() < kReadBlock) buffer_.resize(kReadBlock);
+  }
+
+  // Copies up to count bytes; answers how many there were.
+  std::size_t Read(void* out, std::size_t count) {
+    auto* dest = static_cast<std::uint8_t*>(out);
+    std::size_t done = 0;
+    while (done < count && Available()) {
+      std::size_t n = std::min(count - done, end_ - pos_);
+      std::memcpy(dest + done, buffer_.data() + pos_, n);
+      pos_ += n;
+      done += n;
+    }
+    return done;
+  }
+
+  // Passes over up to count bytes, stopping at the end of the file.
+  void Skip(std::uint64_t count) {
+    while (count > 0 && Available()) {
+      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, end_ - pos_));
+      pos_ += n;
+      count -= n;
+    }
+  }
+
+  // The bytes up to the next zero byte, which is consumed; at the end of
+  // the file, the bytes read so far.
+  void ReadZString(std::string& out) {
+    out.clear();
+    while (Available()) {
+      const std::uint8_t* start = buffer_.data() + pos_;
+      const auto* zero = static_cast<const std::uint8_t*>(std::memchr(start, 0, end_ - pos_));
+      if (zero != nullptr) {
+        out.append(reinterpret_cast<const char*>(start), static_cast<std::size_t>(zero - start));
+        pos_ += static_cast<std::size_t>(zero - start) + 1;
+        return;
+      }
+      out.append(reinterpret_cast<const char*>(start), end_ - pos_);
+      pos_ = end_;
+    }
+  }
+
+ private:
+  bool Available() {
+    if (pos_ < end_) return true;
+    if (atEnd_) return false;
+    DWORD got = 0;
+    ReadFile(file_, buffer_.data(), static_cast<DWORD>(buffer_.size()), &got, nullptr);
+    pos_ = 0;
+    end_ = got;
+    if (got == 0) atEnd_ = true;
+    return got != 0;
+  }
+
+  HANDLE file_;
+  std::vector<std::uint8_t>& buffer_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool atEnd_ = false;
+};
+
+// The entry an import's symbol names, the Microsoft decoration undone: one
+// leading underscore goes; what follows the first at sign is the argument
+// length (0 when it is no integer) and makes the entry _pascal.
+TFonctionLib EntryOfSymbol(std::string_view symbol) {
+  if (!symbol.empty() && symbol.front() == '_') symbol.remove_prefix(1);
+  TFonctionLib entry;
+  const std::size_t at = symbol.find('@');
+  if (at == std::string_view::npos) {
+    entry.ArgLength = 0;
+    entry.IsPascal = false;
+    entry.Name = AnsiString(symbol);
+  } else {
+    std::int32_t length = 0;
+    if (!TryStrToInt(symbol.substr(at + 1), length)) length = 0;
+    entry.ArgLength = length;
+    entry.IsPascal = true;
+    entry.Name = AnsiString(symbol.substr(0, at));
+  }
+  return entry;
+}
+
+}  // namespace
+
+AnsiString ReadZString(HANDLE file) {
+  AnsiString text;
+  char c = 0;
+  DWORD got = 0;
+  while (ReadFile(file, &c, 1, &got, nullptr) && got == 1 && c != '\0') text.push_back(c);
+  return text;
+}
+
+bool TFichierLib::ReadCoffLibrary(const std::string& fileName) {
+  HANDLE file = OpenLibraryFile(fileName, true);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FileCloser closer(file);
+  Fonctions.Clear();
+
+  BlockReader reader(file, Buffer);
+  reader.Skip(kCountOffset);  // the signature and the first member's header
+  std::uint8_t countBytes[kCountSize] = {};
+  if (reader.Read(countBytes, kCountSize) < kCountSize) return true;  // no count: no entries
+  const auto count = static_cast<std::int32_t>(
+      (std::uint32_t{countBytes[0]} << 24) | (std::uint32_t{countBytes[1]} << 16) |
+      (std::uint32_t{countBytes[2]} << 8) | std::uint32_t{countBytes[3]});
+  if (count <= 0) return true;
+  reader.Skip(std::uint64_t{4} * static_cast<std::uint32_t>(count));  // the member offsets
+
+  std::uint32_t stored = 0;
+  std::string name;
+  for (std::int32_t i = 0; i < count; ++i) {
+    reader.ReadZString(name);
+    // A missing name: the string table is cut short. What was read stays.
+    if (name.empty()) throw ERangeError();
+    if (name.compare(0, kImportPrefix.size(), kImportPrefix) != 0) continue;
+    TFonctionLib entry = EntryOfSymbol(std::string_view(name).substr(kImportPrefix.size()));
+    TFonctionLib& slot = Fonctions.Item(stored++);
+    slot.ArgLength = entry.ArgLength;
+    slot.IsPascal = entry.IsPascal;
+    slot.Name = std::move(entry.Name);
+  }
+  return true;
+}
