@@ -60,8 +60,10 @@ std::uint32_t ReadLibraryHeader(HANDLE file, std::vector<std::uint8_t>& buffer) 
 }
 
 // The internal name of an import definition, or nothing when the record
-// is no import definition. `length` bytes of the record were read into
-// contents; the checksum, when present, is not part of the name.
+// is none. Only the `read` bytes of this record are looked at, never what
+// an earlier record left in the buffer; when the record was read whole its
+// last byte is the checksum, which no name runs into. A name longer than
+// what the record holds is cut there.
 std::optional<AnsiString> ImportName(const std::uint8_t* contents, DWORD read,
                                      std::uint16_t recordLength) {
   const std::size_t dataEnd = read == recordLength ? read - omf::kChecksumSize : read;
