@@ -1,0 +1,143 @@
+// The editing panel: the selection display, "Ajouter", "Supprimer", and
+// the changes of name, convention and argument length. Line i of the list
+// box always stands for entry i of the list.
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <optional>
+
+#include "app/list_box.h"
+#include "app/unit1.h"
+
+namespace {
+
+// Sets a flag for the span of a scope, and clears it however the scope is
+// left: a flag left set would silence the panel's edits for good.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagScope() { flag_ = false; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+QString DecimalText(std::int32_t value) { return QString::fromStdString(IntToStr(value)); }
+
+}  // namespace
+
+TFonctionLib* TForm1::CurrentEntry() {
+  const int row = ListBox1->currentRow();
+  // Outside the list there is no entry: asking for one would grow the list.
+  if (row < 0 || static_cast<std::uint32_t>(row) >= Fonctions().Count) return nullptr;
+  return &Fonctions().Item(static_cast<std::uint32_t>(row));
+}
+
+void TForm1::ShowConvention(bool isPascal) {
+  // Checking one button of the group unchecks the other.
+  (isPascal ? RadioButton1 : RadioButton2)->setChecked(true);
+}
+
+void TForm1::UncheckConventions() {
+  // Buttons of one group keep one of them checked unless told otherwise.
+  for (QRadioButton* button : {RadioButton1, RadioButton2}) {
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(true);
+  }
+}
+
+void TForm1::ListBox1Click() {
+  FlagScope filling(Filling);
+  const std::vector<int> selected = ListBox1->SelectedRows();
+  TFonctionLib* current = CurrentEntry();
+  if (selected.size() == 1 && current) {
+    Edit1->setText(AnsiToQString(current->Name));
+    Edit2->setText(DecimalText(current->ArgLength));
+    ShowConvention(current->IsPascal);
+    RefreshLabels();
+    return;
+  }
+  Edit1->setText(QString());
+  std::optional<std::int32_t> length;
+  std::optional<bool> isPascal;
+  bool sameLength = true;
+  bool sameConvention = true;
+  for (int row : selected) {
+    const TFonctionLib& entry = Fonctions().Item(static_cast<std::uint32_t>(row));
+    if (!length) length = entry.ArgLength;
+    else if (*length != entry.ArgLength) sameLength = false;
+    if (!isPascal) isPascal = entry.IsPascal;
+    else if (*isPascal != entry.IsPascal) sameConvention = false;
+  }
+  // A negative length is shown only for a single selected line.
+  Edit2->setText(length && sameLength && *length >= 0 ? DecimalText(*length) : QString());
+  if (isPascal && sameConvention) ShowConvention(*isPascal);
+  else UncheckConventions();
+  Label4->setText(QString());
+  Label6->setText(QString());
+}
+
+void TForm1::Button1Click() {
+  const int current = ListBox1->currentRow();
+  const int p = current < 0 ? 0 : current;
+  TFonctionLib entry;
+  entry.Name.clear();
+  entry.ArgLength = 0;
+  entry.IsPascal = true;
+  ListBox1->insertItem(p, QString());
+  Fonctions().Insert(static_cast<std::uint32_t>(p), entry);
+  ListBox1->setCurrentRow(p, QItemSelectionModel::ClearAndSelect);
+  ListBox1Click();
+  Edit1->setFocus();
+}
+
+void TForm1::Button2Click() {
+  // From the last line up, so that the lower indices stay valid.
+  const std::vector<int> selected = ListBox1->SelectedRows();
+  for (auto row = selected.rbegin(); row != selected.rend(); ++row) {
+    delete ListBox1->takeItem(*row);
+    Fonctions().RemoveAt(static_cast<std::uint32_t>(*row));
+  }
+}
+
+void TForm1::Edit1Change() {
+  if (Filling) return;
+  const int row = ListBox1->currentRow();
+  TFonctionLib* current = CurrentEntry();
+  if (current) {
+    const AnsiString name = QStringToAnsi(Edit1->text());
+    // The line shows what the entry holds: a character the code page
+    // cannot hold shows as the "?" it became.
+    ListBox1->item(row)->setText(AnsiToQString(name));
+    current->Name = name;
+  }
+  RefreshLabels();
+}
+
+void TForm1::Edit2Change() {
+  if (Filling) return;
+  const std::int32_t value = StrToInt(Edit2->text().toStdString());
+  for (int row : ListBox1->SelectedRows())
+    Fonctions().Item(static_cast<std::uint32_t>(row)).ArgLength = value;
+  RefreshLabels();
+}
+
+void TForm1::SetConventionOfSelection(bool isPascal) {
+  for (int row : ListBox1->SelectedRows())
+    Fonctions().Item(static_cast<std::uint32_t>(row)).IsPascal = isPascal;
+  RefreshLabels();
+}
+
+void TForm1::RadioButton1Click() { SetConventionOfSelection(true); }
+
+void TForm1::RadioButton2Click() { SetConventionOfSelection(false); }
+
+void TForm1::RefreshLabels() {
+  const TFonctionLib* current = CurrentEntry();
+  Label4->setText(current ? AnsiToQString(MicrosoftName(*current)) : QString());
+  Label6->setText(current ? AnsiToQString(BorlandName(*current)) : QString());
+}

@@ -1,0 +1,22 @@
+// The program: the window and its message loop. No argument, setting or
+// environment variable is read.
+#include "app/application.h"
+#include "app/qt_dialogs.h"
+#include "app/qt_message_box.h"
+#include "app/unit1.h"
+
+int main(int argc, char** argv) {
+  TApplication application(argc, argv);
+  InstallQtMessageBoxHandler();
+  TQtDialogs dialogs;
+  try {
+    TForm1 form(dialogs);
+    form.show();
+    application.exec();
+  } catch (const std::exception& error) {
+    TApplication::ShowException(error);
+  } catch (...) {
+    TApplication::ShowException("Erreur inconnue");
+  }
+  return 0;
+}

@@ -1,0 +1,226 @@
+#include "app/unit1.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWindow>
+
+#include <algorithm>
+#include <limits>
+
+#include "app/application.h"
+#include "app/fonts.h"
+#include "app/list_box.h"
+#include "app/up_down.h"
+#include "platform/codepage.h"
+#include "platform/message_box.h"
+
+namespace {
+
+constexpr int kListLineHeight = 14;
+// Room kept right of and below the lowest controls when the window has to
+// grow to hold them.
+constexpr int kContentMargin = 6;
+
+constexpr char kOpenFilter[] =
+    "Librairies (*.lib)|*.lib|Fichiers de definition (*.def)|*.def|Tous (*.*)|*.*";
+constexpr char kSaveFilter[] =
+    "Librairie OMF (Microsoft) (*.lib)|*.lib|Librairie COFF (Borland) (*.lib)|*.lib|"
+    "Fichier de définitions (*.def)|*.def";
+
+constexpr char kHelpText[] = "Si ça marche pas, démerdez-vous !";
+constexpr char kAboutText[] = "Libmorph 1.0 : conversion de librairies d'importation";
+
+template <typename Widget>
+Widget* Place(Widget* widget, int left, int top, int width, int height) {
+  widget->setGeometry(left, top, width, height);
+  return widget;
+}
+
+// A label that takes the width of its caption, as the design's labels do,
+// so that no caption is ever cut.
+QLabel* CaptionLabel(QWidget* parent, const char* caption, int left, int top, int width,
+                     int height) {
+  auto* label = new QLabel(QString::fromUtf8(caption), parent);
+  label->setTextFormat(Qt::PlainText);
+  const QFontMetrics metrics(label->font());
+  const int textWidth = metrics.horizontalAdvance(label->text()) + 1;
+  return Place(label, left, top, std::max(width, textWidth), std::max(height, metrics.height()));
+}
+
+// A label of fixed size for a decorated name.
+QLabel* SymbolLabel(QWidget* parent, int left, int top, int width, int height) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);  // names are shown as they are
+  label->setFont(SymbolFont());
+  return Place(label, left, top, width, height);
+}
+
+}  // namespace
+
+QString AnsiToQString(const AnsiString& text) { return QString::fromStdString(AnsiToUtf8(text)); }
+
+AnsiString QStringToAnsi(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
+
+TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
+  setFont(WindowFont());
+  SetCaption(QString::fromUtf8(kFormCaption));
+  CreateMenus();
+  CreateControls();
+  SetTabOrder();
+  ConnectHandlers();
+  move(kFormLeft, kFormTop);
+  resize(kFormWidth, kFormHeight);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateMenus() {
+  MainMenu1 = menuBar();
+  Fichiers1 = MainMenu1->addMenu(QStringLiteral("Fichiers"));
+  Nouveau1 = Fichiers1->addAction(QStringLiteral("Nouveau"));
+  Ouvrir1 = Fichiers1->addAction(QStringLiteral("Ouvrir"));
+  EnregistrerSous1 = Fichiers1->addAction(QStringLiteral("Enregistrer sous ..."));
+  N1 = Fichiers1->addSeparator();
+  Quitter1 = Fichiers1->addAction(QStringLiteral("Quitter"));
+  Aide = MainMenu1->addMenu(QStringLiteral("Aide"));
+  Aideenligne = Aide->addAction(QStringLiteral("Aide en ligne"));
+  Aproposde = Aide->addAction(QStringLiteral("A propos de"));
+  // Menus are windows of their own and do not inherit the window's font.
+  Fichiers1->setFont(WindowFont());
+  Aide->setFont(WindowFont());
+
+  OpenDialog1.Kind = TDialogKind::Open;
+  OpenDialog1.Filter = QString::fromUtf8(kOpenFilter);
+  SaveDialog1.Kind = TDialogKind::Save;
+  SaveDialog1.Filter = QString::fromUtf8(kSaveFilter);
+}
+
+void TForm1::CreateControls() {
+  auto* client = new QWidget(this);
+  setCentralWidget(client);
+
+  ListBox1 = Place(new TListBox(client), 6, 21, 499, 178);
+  ListBox1->setFont(SymbolFont());
+  ListBox1->SetLineHeight(kListLineHeight);
+  Label1 = CaptionLabel(client, "Liste des fonctions :", 6, 3, 94, 13);
+  Edit1 = Place(new QLineEdit(client), 6, 237, 499, 21);
+  Edit1->setMaxLength(std::numeric_limits<int>::max());  // a name is never cut
+  Label2 = CaptionLabel(client, "Nom:", 6, 219, 25, 13);
+
+  GroupBox1 = Place(new QGroupBox(QStringLiteral("Conventions d'appel"), client), 6, 264, 247, 73);
+  RadioButton1 = Place(new QRadioButton(QStringLiteral("_pascal"), GroupBox1), 12, 21, 73, 17);
+  RadioButton2 = Place(new QRadioButton(QStringLiteral("_stdcall"), GroupBox1), 12, 42, 73, 17);
+  RadioButton1->setChecked(true);
+
+  GroupBox2 = Place(new QGroupBox(QStringLiteral("Longueur arguments"), client), 258, 264, 247, 73);
+  Edit2 = Place(new QLineEdit(QStringLiteral("0"), GroupBox2), 54, 27, 67, 21);
+  UpDown1 = Place(new TUpDown(GroupBox2), 121, 27, 15, 21);
+  UpDown1->Min = kArgLengthMin;
+  UpDown1->Max = kArgLengthMax;
+  UpDown1->Increment = 1;
+  UpDown1->Wrap = false;
+  UpDown1->SetPosition(0);
+  UpDown1->SetAssociate(Edit2);
+
+  GroupBox3 = Place(new QGroupBox(QStringLiteral("Nom exporté"), client), 6, 342, 499, 67);
+  Label3 = CaptionLabel(GroupBox3, "Microsoft :", 12, 18, 49, 13);
+  Label4 = SymbolLabel(GroupBox3, 66, 18, 427, 16);
+  Label5 = CaptionLabel(GroupBox3, "Borland :", 12, 39, 42, 13);
+  Label6 = SymbolLabel(GroupBox3, 66, 39, 427, 16);
+
+  Button1 = Place(new QPushButton(QStringLiteral("Ajouter"), client), 348, 204, 75, 19);
+  Button2 = Place(new QPushButton(QStringLiteral("Supprimer"), client), 432, 204, 75, 19);
+  // A push button must not take the Enter key from the edits.
+  Button1->setAutoDefault(false);
+  Button2->setAutoDefault(false);
+}
+
+void TForm1::SetTabOrder() {
+  QWidget::setTabOrder(ListBox1, Edit1);
+  QWidget::setTabOrder(Edit1, RadioButton1);
+  QWidget::setTabOrder(RadioButton1, RadioButton2);
+  QWidget::setTabOrder(RadioButton2, Edit2);
+  QWidget::setTabOrder(Edit2, Button1);
+  QWidget::setTabOrder(Button1, Button2);
+}
+
+void TForm1::ConnectHandlers() {
+  auto handler = [this](void (TForm1::*method)()) {
+    return [this, method] { RunHandler([this, method] { (this->*method)(); }); };
+  };
+  connect(Nouveau1, &QAction::triggered, this, handler(&TForm1::Nouveau1Click));
+  connect(Ouvrir1, &QAction::triggered, this, handler(&TForm1::Ouvrir1Click));
+  connect(EnregistrerSous1, &QAction::triggered, this, handler(&TForm1::EnregistrerSous1Click));
+  connect(Quitter1, &QAction::triggered, this, handler(&TForm1::Quitter1Click));
+  connect(Aideenligne, &QAction::triggered, this, handler(&TForm1::AideenligneClick));
+  connect(Aproposde, &QAction::triggered, this, handler(&TForm1::AproposdeClick));
+
+  ListBox1->OnClick = handler(&TForm1::ListBox1Click);
+  connect(Button1, &QPushButton::clicked, this, handler(&TForm1::Button1Click));
+  connect(Button2, &QPushButton::clicked, this, handler(&TForm1::Button2Click));
+  connect(Edit1, &QLineEdit::textChanged, this, handler(&TForm1::Edit1Change));
+  connect(Edit2, &QLineEdit::textChanged, this, handler(&TForm1::Edit2Change));
+  // clicked, unlike toggled, comes from the user only.
+  connect(RadioButton1, &QRadioButton::clicked, this, handler(&TForm1::RadioButton1Click));
+  connect(RadioButton2, &QRadioButton::clicked, this, handler(&TForm1::RadioButton2Click));
+}
+
+void TForm1::SetCaption(const QString& caption) {
+  // "[*]" would otherwise be taken for the toolkit's modified-mark.
+  QString shown = caption;
+  shown.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+  setWindowTitle(shown);
+}
+
+void TForm1::Nouveau1Click() {
+  FileName.clear();
+  SetCaption(QString::fromUtf8(kNewFileCaption));
+  ListBox1->clear();
+  Fonctions().Reset(10);
+  Filling = true;
+  Edit1->setText(QString());
+  Edit2->setText(QString());
+  UncheckConventions();
+  Label4->setText(QString());
+  Label6->setText(QString());
+  Filling = false;
+}
+
+void TForm1::Quitter1Click() { close(); }
+
+void TForm1::AideenligneClick() { MessageBoxA(Handle(), kHelpText, "Libmorph", MB_ICONWARNING); }
+
+void TForm1::AproposdeClick() { MessageBoxA(Handle(), kAboutText, "Libmorph", MB_ICONINFORMATION); }
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  FitOuterSize();
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  FitOuterSize();
+}
+
+// The design gives the outer size, frame included; the toolkit sizes the
+// inside. The frame is known once the window manager has framed the
+// window, which is why this runs at showing and at the first moves.
+void TForm1::FitOuterSize() {
+  if (outerSizeFitted_ || !windowHandle()) return;
+  const QMargins frame = windowHandle()->frameMargins();
+  if (frame.isNull()) return;
+  outerSizeFitted_ = true;
+  const QSize inner(kFormWidth - frame.left() - frame.right(),
+                    kFormHeight - frame.top() - frame.bottom());
+  // A title bar taller than the design's must not cut off the lower controls.
+  const QRect content = centralWidget()->childrenRect();
+  const QSize needed(content.right() + kContentMargin,
+                     menuBar()->height() + content.bottom() + kContentMargin);
+  resize(inner.expandedTo(needed));
+}

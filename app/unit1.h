@@ -1,0 +1,137 @@
+// The main window: the export list, the editing panel below it, the menus
+// "Fichiers" and "Aide", and the file dialogs. It owns the program's one
+// library object and the current path.
+//
+// Handlers carry the names of their control and event. Their bodies live
+// by concern: unit1.cpp (layout, New, Quit, Help, About),
+// editing_panel.cpp (the panel), file_commands.cpp (Open, Save as).
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include "app/dialogs.h"
+#include "model/fichier_lib.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QRadioButton;
+class TListBox;
+class TUpDown;
+
+// The designed outer size and place of the window, in screen pixels.
+inline constexpr int kFormLeft = 252;
+inline constexpr int kFormTop = 174;
+inline constexpr int kFormWidth = 518;
+inline constexpr int kFormHeight = 460;
+
+inline constexpr char kFormCaption[] = "Conversion de fichiers lib";
+inline constexpr char kNewFileCaption[] = "Nouveau fichier";
+
+// Range of the argument length spinner.
+inline constexpr int kArgLengthMin = 0;
+inline constexpr int kArgLengthMax = 1000;
+
+class TForm1 : public QMainWindow {
+ public:
+  explicit TForm1(TDialogs& dialogs, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Menus.
+  QMenuBar* MainMenu1;
+  QMenu* Fichiers1;
+  QAction* Ouvrir1;
+  QAction* EnregistrerSous1;
+  QAction* N1;
+  QAction* Quitter1;
+  TFileDialog OpenDialog1;
+  TFileDialog SaveDialog1;
+  // Controls, in the design's order.
+  TListBox* ListBox1;
+  QLabel* Label1;
+  QLineEdit* Edit1;
+  QLabel* Label2;
+  QGroupBox* GroupBox1;
+  QRadioButton* RadioButton1;
+  QRadioButton* RadioButton2;
+  QGroupBox* GroupBox2;
+  QLineEdit* Edit2;
+  TUpDown* UpDown1;
+  QGroupBox* GroupBox3;
+  QLabel* Label3;
+  QLabel* Label4;
+  QLabel* Label5;
+  QLabel* Label6;
+  QPushButton* Button1;
+  QPushButton* Button2;
+  QAction* Nouveau1;
+  QMenu* Aide;
+  QAction* Aideenligne;
+  QAction* Aproposde;
+
+  // The path of the last Open or Save as; it only builds the caption.
+  QString FileName;
+  // The library object, with the export list inside.
+  TFichierLib FichierLib;
+  // True while the window itself writes into the editing panel, so that
+  // the panel's change handlers leave those writes alone.
+  bool Filling = false;
+
+  TTableau<TFonctionLib>& Fonctions() { return FichierLib.Fonctions; }
+
+  // Menu commands.
+  void Nouveau1Click();
+  void Ouvrir1Click();
+  void EnregistrerSous1Click();
+  void Quitter1Click();
+  void AideenligneClick();
+  void AproposdeClick();
+
+  // The editing panel.
+  void ListBox1Click();
+  void Button1Click();
+  void Button2Click();
+  void Edit1Change();
+  void Edit2Change();
+  void RadioButton1Click();
+  void RadioButton2Click();
+  void RefreshLabels();
+  // Refills the list box from the list: line i shows entry i's name.
+  void FillListBox();
+
+  // The window as the owner of message boxes.
+  void* Handle() { return static_cast<QWidget*>(this); }
+
+  // Sets the window caption, shown exactly as given.
+  void SetCaption(const QString& caption);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+
+ private:
+  void CreateMenus();
+  void CreateControls();
+  void SetTabOrder();
+  void ConnectHandlers();
+  void FitOuterSize();
+
+  // The entry of the current line, or null when there is no current line.
+  TFonctionLib* CurrentEntry();
+  // Checks the radio button of a convention; the other goes unchecked.
+  void ShowConvention(bool isPascal);
+  void UncheckConventions();
+  void SetConventionOfSelection(bool isPascal);
+
+  TDialogs& dialogs_;
+  bool outerSizeFitted_ = false;
+};
+
+// Texts between the list (Windows-1252 bytes) and the toolkit.
+QString AnsiToQString(const AnsiString& text);
+AnsiString QStringToAnsi(const QString& text);
