@@ -36,7 +36,6 @@ struct Collation::Impl {
   std::unique_ptr<icu::Collator> collator;
   UConverter* converter = nullptr;
   mutable std::u16string scratch;
-  mutable std::string keyScratch;
 
   ~Impl() {
     if (converter != nullptr) ucnv_close(converter);
@@ -125,24 +124,60 @@ int Collation::Compare(std::string_view ansiA, std::string_view ansiB) const {
   return std::strcmp(keys.c_str(), keys.c_str() + second);
 }
 
+namespace {
+
+// Keys are sorted eight bytes at a time: each record carries the next
+// eight bytes of its key as one number, so most comparisons touch no key
+// at all; only records whose bytes so far are equal look further.
+struct KeyRecord {
+  std::uint64_t chunk;  // key bytes [depth, depth + 8), most significant first
+  std::size_t keyAt;
+  std::int32_t index;
+};
+
+constexpr std::size_t kChunkBytes = sizeof(std::uint64_t);
+
+// A sort key holds no zero byte but its last, and a chunk reads the bytes
+// past a key's end as zero: a chunk holds its key's end exactly when its
+// last byte is zero.
+bool HoldsKeyEnd(std::uint64_t chunk) { return (chunk & 0xFF) == 0; }
+
+void SortByKeys(KeyRecord* first, KeyRecord* last, const char* keys, std::size_t depth) {
+  for (KeyRecord* r = first; r != last; ++r) {
+    const char* key = keys + r->keyAt + depth;
+    std::uint64_t chunk = 0;
+    std::size_t i = 0;
+    for (; i < kChunkBytes && key[i] != '\0'; ++i)
+      chunk = (chunk << 8) | static_cast<unsigned char>(key[i]);
+    r->chunk = chunk << (8 * (kChunkBytes - i));  // the zero and what follows read as 0
+  }
+  // Equal keys fall back on the index, which makes the order stable.
+  std::sort(first, last, [](const KeyRecord& a, const KeyRecord& b) {
+    return a.chunk != b.chunk ? a.chunk < b.chunk : a.index < b.index;
+  });
+  for (KeyRecord* run = first; run != last;) {
+    KeyRecord* end = run + 1;
+    while (end != last && end->chunk == run->chunk) ++end;
+    if (end - run > 1 && !HoldsKeyEnd(run->chunk)) SortByKeys(run, end, keys, depth + kChunkBytes);
+    run = end;
+  }
+}
+
+}  // namespace
+
 std::vector<std::int32_t> CollationOrder(const std::vector<std::string>& ansiTexts,
                                          const Collation& collation) {
   const std::size_t n = ansiTexts.size();
   // One key per text, computed once, all in one block.
   std::string keys;
-  std::vector<std::size_t> keyAt(n);
+  std::vector<KeyRecord> records(n);
   for (std::size_t i = 0; i < n; ++i) {
-    keyAt[i] = keys.size();
+    records[i] = KeyRecord{0, keys.size(), static_cast<std::int32_t>(i)};
     collation.AppendSortKey(ansiTexts[i], keys);
   }
+  SortByKeys(records.data(), records.data() + n, keys.data(), 0);
   std::vector<std::int32_t> order(n);
-  for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::int32_t>(i);
-  const char* base = keys.data();
-  // Ties fall back on the index, which makes the order stable.
-  std::sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
-    int c = std::strcmp(base + keyAt[a], base + keyAt[b]);
-    return c != 0 ? c < 0 : a < b;
-  });
+  for (std::size_t k = 0; k < n; ++k) order[k] = records[k].index;
   return order;
 }
 
