@@ -128,7 +128,8 @@ void TFichierLib::BuildImportDescriptor() {
   AppendRecord(*this, idata2.Bytes());
   SectionHeader idata6 =
       DataSection(".idata$6", idata6Size, idata6At, kSectionIdata6Characteristics);
-  idata6.pointerToRelocations = relocAt;  // no relocations of its own; kept as written
+  // It has no relocations; the pointer repeats the one of ".idata$2" all the same.
+  idata6.pointerToRelocations = relocAt;
   AppendRecord(*this, idata6.Bytes());
 
   AppendDebugBlock(*this);

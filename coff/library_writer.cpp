@@ -4,7 +4,7 @@
 //
 // The bytes go through a safe save: until the whole library is written
 // the old file stays as it was.
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -26,6 +26,12 @@ class LibraryTooLarge : public std::length_error {
  public:
   LibraryTooLarge() : std::length_error("library too large") {}
 };
+
+// The save is abandoned when the SafeSave goes: the old file stays.
+bool CannotWrite(const std::string& fileName) {
+  MessageBoxA(nullptr, "Impossible d'écrire le fichier " + fileName, "Erreur", MB_ICONERROR);
+  return false;
+}
 
 // A field of the member header: the text left-justified, padded with
 // spaces, cut to the field's width.
@@ -162,11 +168,9 @@ bool TFichierLib::WriteCoffLibrary(const std::string& fileName) {
       file.Write(tables.data(), static_cast<std::uint32_t>(tables.size()));
     }
   } catch (const std::length_error&) {
-    MessageBoxA(nullptr, "Impossible d'écrire le fichier " + fileName, "Erreur", MB_ICONERROR);
-    return false;  // the save is abandoned: the old file stays
+    return CannotWrite(fileName);  // more than the archive's offsets can reach
   } catch (const std::bad_alloc&) {
-    MessageBoxA(nullptr, "Impossible d'écrire le fichier " + fileName, "Erreur", MB_ICONERROR);
-    return false;
+    return CannotWrite(fileName);
   }
   return file.Commit();
 }

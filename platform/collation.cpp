@@ -57,9 +57,15 @@ struct Collation::Impl {
     if (ascii) return scratch;
     scratch.resize(ansi.size() * 2 + 1);
     UErrorCode status = U_ZERO_ERROR;
-    int32_t n = ucnv_toUChars(converter, scratch.data(), static_cast<int32_t>(scratch.size()),
-                              ansi.data(), static_cast<int32_t>(ansi.size()), &status);
-    scratch.resize(U_SUCCESS(status) ? static_cast<std::size_t>(n) : 0);
+    int32_t n = converter == nullptr ? 0
+                : ucnv_toUChars(converter, scratch.data(), static_cast<int32_t>(scratch.size()),
+                                ansi.data(), static_cast<int32_t>(ansi.size()), &status);
+    if (converter != nullptr && U_SUCCESS(status)) {
+      scratch.resize(static_cast<std::size_t>(n));
+    } else {  // without the converter, the bytes as Latin-1
+      scratch.resize(ansi.size());
+      for (std::size_t i = 0; i < ansi.size(); ++i) scratch[i] = static_cast<unsigned char>(ansi[i]);
+    }
     return scratch;
   }
 };
@@ -83,10 +89,7 @@ Collation::Collation(const std::string& posixLocale) : impl_(std::make_unique<Im
     impl_->collator.reset(icu::Collator::createInstance(icu::Locale::getRoot(), status));
     localeName_ = "root";
   }
-  if (impl_->collator) {
-    status = U_ZERO_ERROR;
-    impl_->collator->setStrength(icu::Collator::TERTIARY);
-  }
+  if (impl_->collator) impl_->collator->setStrength(icu::Collator::TERTIARY);
   status = U_ZERO_ERROR;
   impl_->converter = ucnv_open("windows-1252", &status);
   if (U_FAILURE(status)) impl_->converter = nullptr;
@@ -95,6 +98,11 @@ Collation::Collation(const std::string& posixLocale) : impl_(std::make_unique<Im
 Collation::~Collation() = default;
 
 void Collation::AppendSortKey(std::string_view ansi, std::string& keys) const {
+  if (!impl_->collator) {  // no collation data at all: the order of the bytes
+    keys.append(ansi.substr(0, ansi.find('\0')));
+    keys.push_back('\0');
+    return;
+  }
   const std::u16string& text = impl_->ToUtf16(ansi);
   const std::size_t start = keys.size();
   std::size_t room = text.size() * 4 + 16;
