@@ -1,0 +1,181 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/cli/cli_runner.h"
+#include "tests/support/link_check.h"
+#include "tests/support/omf_builder.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+
+class ConvertTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A Borland import library: Foo and Bar _pascal, Baz _stdcall, no lengths.
+    omf::LibraryBuilder(16).AddImports({{"Foo"}, {"Bar"}, {"_Baz"}}).WriteTo(borland);
+  }
+
+  CliResult Convert(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "convert");
+    last = arguments;
+    return RunCli(arguments);
+  }
+
+  std::vector<TFonctionLib> ListOfFile(const std::string& path) {
+    TFichierLib lib;
+    EXPECT_TRUE(path.ends_with(".def") ? lib.ReadDefFile(path) : lib.ReadCoffLibrary(path));
+    return ListOf(lib);
+  }
+
+  std::string Context(const CliResult& result) const { return Describe(last, result); }
+
+  TempDir dir;
+  const std::string borland = dir.File("borland.lib");
+  const std::string output = dir.File("mylib.lib");
+  std::vector<std::string> last;
+};
+
+TEST_F(ConvertTest, MainRoadFromOmfAndSymbolFileToALibraryThatLinks) {
+  WriteFileText(dir.File("symbols.txt"),
+                "; from the old Microsoft library\r\nEXPORTS\r\n  _Foo@8\r\n  _Bar@16 @2\r\n  _Baz\r\n");
+  const CliResult result = Convert({borland, output, "--conventions", dir.File("symbols.txt")});
+  ASSERT_EQ(result.status, 0) << Context(result);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+
+  const CliResult list = RunCli({"list", output});
+  EXPECT_EQ(list.out,
+            "Foo\t_pascal\t8\t_Foo@8\tFoo\n"
+            "Bar\t_pascal\t16\t_Bar@16\tBar\n"
+            "Baz\t_stdcall\t0\t_Baz\t_Baz\n");
+
+  const LinkResult link = LinkClientAgainst(output, {"_Foo@8", "_Bar@16", "_Baz"}, dir.Path());
+  ASSERT_TRUE(link.ok) << link.error;
+  std::vector<ImportedName> imports = link.imports;
+  std::sort(imports.begin(), imports.end(),
+            [](const ImportedName& a, const ImportedName& b) { return a.name < b.name; });
+  EXPECT_EQ(imports, (std::vector<ImportedName>{
+                         {"mylib.dll", "Bar"}, {"mylib.dll", "Baz"}, {"mylib.dll", "Foo"}}));
+}
+
+TEST_F(ConvertTest, ConventionsFromACoffLibrary) {
+  TFichierLib old;
+  SetList(old, {Entry("Baz", 0, false), Entry("Foo", 12, true), Entry("Bar", 4, true)});
+  ASSERT_TRUE(old.WriteCoffLibrary(dir.File("old.lib")));
+  const CliResult result = Convert({borland, output, "--conventions", dir.File("old.lib")});
+  ASSERT_EQ(result.status, 0) << Context(result);
+  EXPECT_EQ(result.err, "");
+  EXPECT_THAT(ListOfFile(output),
+              ElementsAre(Entry("Foo", 12, true), Entry("Bar", 4, true), Entry("Baz", 0, false)));
+}
+
+TEST_F(ConvertTest, OptionsWinOverFilesAndALaterFileOverAnEarlierOne) {
+  WriteFileText(dir.File("first.txt"), "_Foo@8\n_Bar@4\n_Baz@20\n");
+  WriteFileText(dir.File("second.txt"), "_Baz@24\n");
+  const CliResult result =
+      Convert({borland, output, "--conventions", dir.File("first.txt"), "--pascal", "Foo=12",
+               "--conventions", dir.File("second.txt"), "--stdcall", "Bar"});
+  ASSERT_EQ(result.status, 0) << Context(result);
+  EXPECT_EQ(result.err, "");
+  EXPECT_THAT(ListOfFile(output),
+              ElementsAre(Entry("Foo", 12, true), Entry("Bar", 0, false), Entry("Baz", 24, true)));
+}
+
+TEST_F(ConvertTest, OptionsAloneAreEnoughSources) {
+  const CliResult result = Convert({borland, output, "--pascal", "Foo=8", "--pascal", "Bar=0x10",
+                                    "--stdcall", "Baz", "--strict"});
+  ASSERT_EQ(result.status, 0) << Context(result);
+  EXPECT_THAT(ListOfFile(output),
+              ElementsAre(Entry("Foo", 8, true), Entry("Bar", 16, true), Entry("Baz", 0, false)));
+}
+
+TEST_F(ConvertTest, UnmatchedNamesOnEitherSideAreWarnedAboutAndTheFileIsWritten) {
+  WriteFileText(dir.File("symbols.txt"), "_Foo@8\n_Gone@4\n");
+  const CliResult result = Convert(
+      {borland, output, "--conventions", dir.File("symbols.txt"), "--stdcall", "Absent"});
+  ASSERT_EQ(result.status, 0) << Context(result);
+  EXPECT_EQ(result.err,
+            "libmorph-cli: warning: 2 entries are named by no conventions source and keep their "
+            "conventions: Bar, Baz\n"
+            "libmorph-cli: warning: 2 names given match no entry: Gone, Absent\n");
+  EXPECT_THAT(ListOfFile(output),
+              ElementsAre(Entry("Foo", 8, true), Entry("Bar", 0, true), Entry("Baz", 0, false)));
+}
+
+TEST_F(ConvertTest, AWarningSpellsOutTwentyNamesAtMost) {
+  std::vector<omf::Import> imports;
+  for (int i = 1; i <= 25; ++i) imports.emplace_back("F" + std::to_string(i));
+  omf::LibraryBuilder(16).AddImports(imports).WriteTo(borland);
+  const CliResult result = Convert({borland, output, "--pascal", "F1=4"});
+  ASSERT_EQ(result.status, 0) << Context(result);
+  std::string names;
+  for (int i = 2; i <= 21; ++i) names += "F" + std::to_string(i) + ", ";
+  EXPECT_EQ(result.err,
+            "libmorph-cli: warning: 24 entries are named by no conventions source and keep their "
+            "conventions: " + names + "\u2026\n");
+}
+
+TEST_F(ConvertTest, StrictRefusesAndLeavesTheOutputAsItWas) {
+  WriteFileText(output, "old contents");
+  WriteFileText(dir.File("symbols.txt"), "_Foo@8\n_Bar@4\n_Baz\n_Gone@4\n");
+  const CliResult result =
+      Convert({borland, output, "--conventions", dir.File("symbols.txt"), "--strict"});
+  EXPECT_EQ(result.status, 1) << Context(result);
+  EXPECT_EQ(result.err,
+            "libmorph-cli: error: 1 name given matches no entry: Gone\n"
+            "libmorph-cli: " + output + " not written (--strict)\n");
+  EXPECT_EQ(ReadFileText(output), "old contents");
+
+  const CliResult unnamed = Convert({borland, output, "--pascal", "Foo=8", "--strict"});
+  EXPECT_EQ(unnamed.status, 1) << Context(unnamed);
+  EXPECT_EQ(ReadFileText(output), "old contents");
+}
+
+TEST_F(ConvertTest, WithoutSourcesItOnlyChangesTheFormat) {
+  const CliResult result = Convert({borland, dir.File("MyLib.DEF"), "--strict"});
+  ASSERT_EQ(result.status, 0) << Context(result);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(ReadFileText(dir.File("MyLib.DEF")),
+            "EXPORTS\r\n    Foo=Foo\r\n    Bar=Bar\r\n    Baz=Baz\r\n");
+}
+
+TEST_F(ConvertTest, DefinitionFilesInAndOutWithoutAnExtensionAdded) {
+  WriteFileText(dir.File("exports.txt"), "EXPORTS\n  Foo\n  Bar\n");
+  const std::string noExtension = dir.File("mylib");
+  const CliResult result = Convert({"--def", dir.File("exports.txt"), noExtension, "--pascal",
+                                    "Foo=8", "--stdcall", "Bar"});
+  ASSERT_EQ(result.status, 0) << Context(result);
+  EXPECT_TRUE(FileExists(noExtension));
+  EXPECT_FALSE(FileExists(noExtension + ".lib"));
+  EXPECT_THAT(ListOfFile(noExtension), ElementsAre(Entry("Foo", 8, true), Entry("Bar", 0, false)));
+}
+
+TEST_F(ConvertTest, AFileThatCannotBeOpenedOrWrittenStopsWithExitOne) {
+  WriteFileText(dir.File("symbols.txt"), "_Foo@8\n");
+  const std::string missing = dir.File("missing.lib");
+  const std::string noFolder = dir.File("no/such/folder/out.lib");
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{missing, output}, "Impossible d'ouvrir le fichier: " + missing + "\n"},
+      {{borland, output, "--conventions", missing},
+       "Impossible d'ouvrir le fichier: " + missing + "\n"},
+      {{borland, noFolder, "--conventions", dir.File("symbols.txt"), "--stdcall", "Bar",
+        "--stdcall", "Baz"},
+       "Impossible d'ouvrir le fichier: " + noFolder + "\n"},
+  };
+  for (const Case& c : cases) {
+    const CliResult result = Convert(c.arguments);
+    EXPECT_EQ(result.status, 1) << Context(result);
+    EXPECT_EQ(result.err, c.message) << Context(result);
+    EXPECT_FALSE(FileExists(output)) << Context(result);
+  }
+}
+
+}  // namespace
