@@ -5,6 +5,10 @@
 // alone make the list, in the member's order.
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "model/fichier_lib.h"
 
@@ -141,18 +145,46 @@ bool TFichierLib::ReadCoffLibrary(const std::string& fileName) {
   if (count <= 0) return true;
   reader.Skip(std::uint64_t{4} * static_cast<std::uint32_t>(count));  // the member offsets
 
-  std::uint32_t stored = 0;
+  // The names, read whole first: whether a name is an import name can
+  // depend on a name further on.
+  std::string table;
+  std::vector<std::pair<std::size_t, std::size_t>> names;  // start and length in table
+  bool cutShort = false;
   std::string name;
   for (std::int32_t i = 0; i < count; ++i) {
     reader.ReadZString(name);
-    // A missing name: the string table is cut short. What was read stays.
-    if (name.empty()) throw ERangeError();
-    if (name.compare(0, kImportPrefix.size(), kImportPrefix) != 0) continue;
-    TFonctionLib entry = EntryOfSymbol(std::string_view(name).substr(kImportPrefix.size()));
+    if (name.empty()) {  // the string table runs out
+      cutShort = true;
+      break;
+    }
+    names.emplace_back(table.size(), name.size());
+    table += name;
+  }
+  auto nameAt = [&table](const std::pair<std::size_t, std::size_t>& n) {
+    return std::string_view(table).substr(n.first, n.second);
+  };
+
+  // A symbol that itself begins with "__imp_" has "__imp___imp_..." as its
+  // import name; it is then a symbol, not an import name of its own.
+  std::unordered_set<std::string_view> symbolsLikeImports;
+  for (const auto& n : names) {
+    const std::string_view s = nameAt(n);
+    if (s.substr(0, 2 * kImportPrefix.size()) == "__imp___imp_")
+      symbolsLikeImports.insert(s.substr(kImportPrefix.size()));
+  }
+
+  std::uint32_t stored = 0;
+  for (const auto& n : names) {
+    const std::string_view s = nameAt(n);
+    if (s.substr(0, kImportPrefix.size()) != kImportPrefix) continue;
+    if (!symbolsLikeImports.empty() && symbolsLikeImports.count(s) != 0) continue;
+    TFonctionLib entry = EntryOfSymbol(s.substr(kImportPrefix.size()));
     TFonctionLib& slot = Fonctions.Item(stored++);
     slot.ArgLength = entry.ArgLength;
     slot.IsPascal = entry.IsPascal;
     slot.Name = std::move(entry.Name);
   }
+  // What was read before a missing name stays in the list.
+  if (cutShort) throw ERangeError();
   return true;
 }

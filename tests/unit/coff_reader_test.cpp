@@ -52,7 +52,8 @@ TEST(CoffReaderTest, OurLibrariesReadBackInListOrder) {
   TFichierLib lib;
   SetList(lib, {Entry("Zeta", 8, true), Entry("Alpha", 0, false), Entry("Mid", 12, true),
                 Entry("Zeta", 8, true), Entry("Odd", 4, false), Entry("a@b", 8, true),
-                Entry("c@16", 0, false), Entry("_Under", 0, false), Entry("", 0, true)});
+                Entry("c@16", 0, false), Entry("_Under", 0, false), Entry("", 0, true),
+                Entry("_imp_Odd", 0, false), Entry("_imp__Twice", 4, true)});
   ASSERT_TRUE(lib.WriteCoffLibrary(path));
   TFichierLib back;
   SetList(back, {Entry("stale", 1, true)});
@@ -63,7 +64,8 @@ TEST(CoffReaderTest, OurLibrariesReadBackInListOrder) {
                                        Entry("Mid", 12, true), Entry("Zeta", 8, true),
                                        Entry("Odd", 0, false), Entry("a", 0, true),
                                        Entry("c", 16, true), Entry("_Under", 0, false),
-                                       Entry("", 0, true)}));
+                                       Entry("", 0, true), Entry("_imp_Odd", 0, false),
+                                       Entry("_imp__Twice", 4, true)}));
   TFichierLib again;
   ASSERT_TRUE(again.ReadCoffLibrary(path));
   EXPECT_EQ(ListOf(again), ListOf(back));
@@ -88,6 +90,9 @@ TEST(CoffReaderTest, EveryImportNameGivesOneEntryWhateverTheOrder) {
       {"descriptor names last",
        WithFixed({"__imp__Foo@8", "_Foo@8"}, false),
        {Entry("Foo", 8, true)}},
+      {"a symbol that looks like an import name, after or before its own",
+       WithFixed({"__imp__A", "__imp_Sym", "__imp___imp_Sym", "__imp___imp_B", "__imp_B"}),
+       {Entry("A", 0, false), Entry("_imp_Sym", 0, false), Entry("_imp_B", 0, false)}},
       {"undecorated and odd symbols",
        WithFixed({"__imp_Plain", "__imp___Double", "__imp__X@", "__imp__Y@x", "__imp__Z@-4",
                   "__imp__a@b@8", "__imp_"}),
