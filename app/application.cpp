@@ -1,10 +1,16 @@
 #include "app/application.h"
 
+#include <QStyle>
+#include <QStyleFactory>
+
 #include "platform/message_box.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // No display name: the toolkit would append it to every window caption.
   setApplicationName(kApplicationTitle);
+  // The window's fixed layout was drawn for the classic look: captions on
+  // the group boxes' frame lines, 19-pixel buttons, 21-pixel edits.
+  if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) setStyle(classic);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -27,6 +27,25 @@ class FlagScope {
 
 QString DecimalText(std::int32_t value) { return QString::fromStdString(IntToStr(value)); }
 
+// Removes the entries at rows (ascending) and keeps the others in order:
+// the list that removing each of them, from the last up, would leave. One
+// removal at a time moves the whole rest of the list each time, which for
+// the first half of a long list takes seconds; here every kept entry moves
+// once and the list is then shortened from its end.
+void RemoveEntries(TTableau<TFonctionLib>& list, const std::vector<int>& rows) {
+  if (rows.empty()) return;
+  auto next = rows.begin();
+  std::uint32_t kept = static_cast<std::uint32_t>(*next);
+  for (std::uint32_t i = kept; i < list.Count; ++i) {
+    if (next != rows.end() && static_cast<std::uint32_t>(*next) == i) {
+      ++next;
+      continue;
+    }
+    list.Item(kept++) = list.Item(i);
+  }
+  while (list.Count > kept) list.RemoveAt(list.Count - 1);
+}
+
 }  // namespace
 
 TFonctionLib* TForm1::CurrentEntry() {
@@ -96,12 +115,16 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::Button2Click() {
-  // From the last line up, so that the lower indices stay valid.
   const std::vector<int> selected = ListBox1->SelectedRows();
-  for (auto row = selected.rbegin(); row != selected.rend(); ++row) {
-    delete ListBox1->takeItem(*row);
-    Fonctions().RemoveAt(static_cast<std::uint32_t>(*row));
+  // Lines go a run of neighbours at a time, from the last run up, so that
+  // the lower indices stay valid.
+  for (std::size_t end = selected.size(); end > 0;) {
+    std::size_t first = end - 1;
+    while (first > 0 && selected[first - 1] == selected[first] - 1) --first;
+    ListBox1->model()->removeRows(selected[first], static_cast<int>(end - first));
+    end = first;
   }
+  RemoveEntries(Fonctions(), selected);
 }
 
 void TForm1::Edit1Change() {

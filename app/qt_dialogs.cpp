@@ -2,10 +2,11 @@
 
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QMessageBox>
 
 #include <algorithm>
 #include <utility>
+
+#include "platform/message_box.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ class FileDialog : public QFileDialog {
         else if (!info.exists() && !QFileInfo(info.absolutePath()).isWritable())
           problem = QStringLiteral("Ce dossier est protégé en écriture.");
         if (!problem.isEmpty()) {
-          QMessageBox::warning(this, windowTitle(), info.fileName() + "\n" + problem);
+          MessageBoxA(static_cast<QWidget*>(this), (info.fileName() + "\n" + problem).toStdString(),
+                      windowTitle().toStdString(), MB_ICONWARNING);
           return;
         }
       }
@@ -98,13 +100,17 @@ std::unique_ptr<QFileDialog> MakeFileDialog(const TFileDialog& dialog, QWidget* 
   return result;
 }
 
+bool TakeAnswer(const QFileDialog& shown, TFileDialog& dialog) {
+  const QStringList files = shown.selectedFiles();
+  if (files.isEmpty()) return false;
+  dialog.FileName = files.first();
+  const qsizetype index = shown.nameFilters().indexOf(shown.selectedNameFilter());
+  if (index >= 0) dialog.FilterIndex = static_cast<int>(index) + 1;
+  return true;
+}
+
 bool TQtDialogs::Execute(TFileDialog& dialog, QWidget* owner) {
   std::unique_ptr<QFileDialog> shown = MakeFileDialog(dialog, owner);
   if (shown->exec() != QDialog::Accepted) return false;
-  const QStringList files = shown->selectedFiles();
-  if (files.isEmpty()) return false;
-  dialog.FileName = files.first();
-  const qsizetype index = shown->nameFilters().indexOf(shown->selectedNameFilter());
-  if (index >= 0) dialog.FilterIndex = static_cast<int>(index) + 1;
-  return true;
+  return TakeAnswer(*shown, dialog);
 }

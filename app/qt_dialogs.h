@@ -23,6 +23,10 @@ std::vector<TFilterChoice> ParseFilter(const QString& filter);
 // selected choice, the previous path, the options of its kind.
 std::unique_ptr<QFileDialog> MakeFileDialog(const TFileDialog& dialog, QWidget* owner);
 
+// Stores the confirmed dialog's path and filter (from 1) in dialog; false
+// when it holds no path.
+bool TakeAnswer(const QFileDialog& shown, TFileDialog& dialog);
+
 class TQtDialogs : public TDialogs {
  public:
   bool Execute(TFileDialog& dialog, QWidget* owner) override;

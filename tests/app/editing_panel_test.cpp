@@ -233,6 +233,23 @@ TEST_F(EditingPanelTest, SupprimerRemovesTheSelectedLinesAndLeavesThePanel) {
   EXPECT_EQ(Lines().size(), 3u);
 }
 
+TEST_F(EditingPanelTest, SupprimerRemovesRunsAndSingleLinesAlike) {
+  LoadNumbered(9);
+  ClickLine(0);
+  ClickLine(1, Qt::ShiftModifier);
+  ClickLine(3, Qt::ControlModifier);
+  ClickLine(6, Qt::ControlModifier);
+  ClickLine(7, Qt::ControlModifier);
+  ClickLine(8, Qt::ControlModifier);
+  ClickLine(8, Qt::ControlModifier);  // and off again
+  ASSERT_EQ(SelectedLines(), (std::vector<int>{0, 1, 3, 6, 7}));
+  Click(form.Button2);
+  EXPECT_EQ(Lines(), (std::vector<QString>{"E2", "E4", "E5", "E8"}));
+  std::vector<std::string> names;
+  for (const TFonctionLib& entry : List()) names.push_back(entry.Name);
+  EXPECT_EQ(names, (std::vector<std::string>{"E2", "E4", "E5", "E8"}));
+}
+
 TEST_F(EditingPanelTest, WithNoCurrentLineEditsChangeNothingAndLabelsStayEmpty) {
   Load({Entry("A", 4, true)});
   ClickLine(0);

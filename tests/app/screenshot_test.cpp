@@ -1,0 +1,37 @@
+// Renders the main window, with a library open and one entry selected, to
+// a PNG in the build folder, for a person to look at.
+#include <QDir>
+#include <QPixmap>
+
+#include "app/list_box.h"
+#include "tests/app/form_harness.h"
+
+namespace {
+
+const char kScreenshotFolder[] = LIBMORPH_BINARY_DIR "/screenshots";
+
+}  // namespace
+
+class ScreenshotTest : public FormTest {
+ protected:
+  TempDir dir;
+};
+
+TEST_F(ScreenshotTest, MainWindowAfterOpeningALibrary) {
+  TFichierLib lib;
+  SetList(lib, {Entry("CreateWidget", 16, true), Entry("DestroyWidget", 4, true),
+                Entry("GetWidgetCount", 0, false), Entry("SetWidgetName", 8, true),
+                Entry("WidgetMessageLoop", 12, true)});
+  const std::string path = dir.File("widgets.lib");
+  ASSERT_TRUE(lib.WriteCoffLibrary(path));
+  dialogs.Confirm(path, 1);
+  form.Ouvrir1->trigger();
+  ClickLine(3);
+
+  ASSERT_TRUE(QDir().mkpath(kScreenshotFolder));
+  const QString file = QString(kScreenshotFolder) + "/main_window.png";
+  const QPixmap shot = form.grab();
+  EXPECT_EQ(shot.size(), form.size());
+  ASSERT_TRUE(shot.save(file)) << file.toStdString();
+  std::printf("screenshot: %s\n", file.toStdString().c_str());
+}
