@@ -1,7 +1,9 @@
 #include "app/application.h"
 
+#include <QLibraryInfo>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTranslator>
 
 #include "platform/message_box.h"
 
@@ -11,6 +13,12 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // The window's fixed layout was drawn for the classic look: captions on
   // the group boxes' frame lines, 19-pixel buttons, 21-pixel edits.
   if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) setStyle(classic);
+  // The window speaks French; so do the toolkit's dialogs and buttons when
+  // their French texts are installed.
+  auto* translator = new QTranslator(this);
+  if (translator->load(QStringLiteral("qtbase_fr"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    installTranslator(translator);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -94,6 +94,17 @@ TEST_F(EditingPanelTest, ShiftClickSelectsTheRangeFromTheCurrentLine) {
   EXPECT_EQ(Shown(), (Panel{"", "", true, false, "", ""}));
 }
 
+TEST_F(EditingPanelTest, ArrowKeysInTheListMoveTheSelectionAndShowIt) {
+  Load({Entry("A", 4, true), Entry("B", 8, false)});
+  ClickLine(0);
+  QTest::keyClick(form.ListBox1, Qt::Key_Down);
+  EXPECT_EQ(SelectedLines(), (std::vector<int>{1}));
+  EXPECT_EQ(Shown(), (Panel{"B", "8", false, true, "_B", "_B"}));
+  QTest::keyClick(form.ListBox1, Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_EQ(SelectedLines(), (std::vector<int>{0, 1}));
+  EXPECT_EQ(Shown(), (Panel{"", "", false, false, "", ""}));
+}
+
 TEST_F(EditingPanelTest, AjouterOnAnEmptyListMakesOneFreshSelectedEntry) {
   Click(form.Button1);
   EXPECT_EQ(List(), (std::vector<TFonctionLib>{Entry("", 0, true)}));
