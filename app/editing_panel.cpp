@@ -48,12 +48,16 @@ void RemoveEntries(TTableau<TFonctionLib>& list, const std::vector<int>& rows) {
 
 }  // namespace
 
-TFonctionLib* TForm1::CurrentEntry() {
-  const int row = ListBox1->currentRow();
-  // Outside the list there is no entry: asking for one would grow the list.
+// A line past the end of the list has no entry. That happens only after a
+// reader has raised an error halfway through Open, before the list box was
+// refilled; asking the list for such an entry would grow it with whatever
+// its spare slots hold.
+TFonctionLib* TForm1::EntryAt(int row) {
   if (row < 0 || static_cast<std::uint32_t>(row) >= Fonctions().Count) return nullptr;
   return &Fonctions().Item(static_cast<std::uint32_t>(row));
 }
+
+TFonctionLib* TForm1::CurrentEntry() { return EntryAt(ListBox1->currentRow()); }
 
 void TForm1::ShowConvention(bool isPascal) {
   // Checking one button of the group unchecks the other.
@@ -86,11 +90,12 @@ void TForm1::ListBox1Click() {
   bool sameLength = true;
   bool sameConvention = true;
   for (int row : selected) {
-    const TFonctionLib& entry = Fonctions().Item(static_cast<std::uint32_t>(row));
-    if (!length) length = entry.ArgLength;
-    else if (*length != entry.ArgLength) sameLength = false;
-    if (!isPascal) isPascal = entry.IsPascal;
-    else if (*isPascal != entry.IsPascal) sameConvention = false;
+    const TFonctionLib* entry = EntryAt(row);
+    if (!entry) continue;
+    if (!length) length = entry->ArgLength;
+    else if (*length != entry->ArgLength) sameLength = false;
+    if (!isPascal) isPascal = entry->IsPascal;
+    else if (*isPascal != entry->IsPascal) sameConvention = false;
   }
   // A negative length is shown only for a single selected line.
   Edit2->setText(length && sameLength && *length >= 0 ? DecimalText(*length) : QString());
@@ -145,13 +150,13 @@ void TForm1::Edit2Change() {
   if (Filling) return;
   const std::int32_t value = StrToInt(Edit2->text().toStdString());
   for (int row : ListBox1->SelectedRows())
-    Fonctions().Item(static_cast<std::uint32_t>(row)).ArgLength = value;
+    if (TFonctionLib* entry = EntryAt(row)) entry->ArgLength = value;
   RefreshLabels();
 }
 
 void TForm1::SetConventionOfSelection(bool isPascal) {
   for (int row : ListBox1->SelectedRows())
-    Fonctions().Item(static_cast<std::uint32_t>(row)).IsPascal = isPascal;
+    if (TFonctionLib* entry = EntryAt(row)) entry->IsPascal = isPascal;
   RefreshLabels();
 }
 

@@ -121,6 +121,8 @@ class TForm1 : public QMainWindow {
   void ConnectHandlers();
   void FitOuterSize();
 
+  // The entry of a line, or null when the line has none.
+  TFonctionLib* EntryAt(int row);
   // The entry of the current line, or null when there is no current line.
   TFonctionLib* CurrentEntry();
   // Checks the radio button of a convention; the other goes unchecked.

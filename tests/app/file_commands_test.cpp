@@ -126,6 +126,40 @@ TEST_F(FileCommandsTest, AMissingLibraryIsReportedTwiceAndLeavesTheList) {
   ExpectPanelEmpty();
 }
 
+TEST_F(FileCommandsTest, AnErrorWhileReadingAbandonsTheRestOfOpen) {
+  Load(kThree);
+  form.SetCaption("before");
+  // An archive whose first linker member announces three names but holds
+  // one: the reader keeps that one and raises the range error.
+  std::string bytes = "!<arch>\n" + std::string(60, ' ');
+  bytes += std::string("\0\0\0\x03", 4) + std::string(12, '\0') + std::string("__imp__A@4\0", 11);
+  const std::string path = dir.File("cut.lib");
+  WriteFileText(path, bytes);
+  dialogs.Confirm(path, 1);
+  form.Ouvrir1->trigger();
+  ASSERT_EQ(boxes.Calls().size(), 1u);
+  EXPECT_EQ(boxes.Calls()[0].text, "Erreur de vérification d'étendue");
+  EXPECT_EQ(boxes.Calls()[0].caption, "Libmorph");
+  EXPECT_EQ(boxes.Calls()[0].style, 16u);
+  // What was done stays done; caption, refill and panel never came.
+  EXPECT_EQ(form.FileName, Q(path));
+  EXPECT_EQ(List(), (std::vector<TFonctionLib>{Entry("A", 4, true)}));
+  EXPECT_EQ(form.windowTitle(), "before");
+  EXPECT_EQ(Lines(), (std::vector<QString>{"Alpha", "Beta", "Gamma"}));
+
+  // Lines past the end of the list have no entry to show or change.
+  boxes.Clear();
+  ClickLine(0);
+  ClickLine(2, Qt::ControlModifier);
+  Type(form.Edit1, "x");
+  Click(form.RadioButton2);
+  EXPECT_EQ(form.Edit2->text(), "4") << "the one entry among the selected lines";
+  Type(form.Edit2, "6");
+  EXPECT_EQ(List(), (std::vector<TFonctionLib>{Entry("A", 46, false)}));
+  EXPECT_EQ(form.Label4->text(), "");
+  EXPECT_TRUE(boxes.Calls().empty());
+}
+
 TEST_F(FileCommandsTest, ACancelledDialogChangesNothing) {
   Load(kThree);
   ClickLine(0);

@@ -117,7 +117,10 @@ TEST_F(MainWindowTest, EveryCaptionFitsItsBox) {
       option.initFrom(radio);
       room = radio->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, radio).width();
     } else if (qobject_cast<QPushButton*>(p.widget)) {
-      room -= 2 * p.widget->style()->pixelMetric(QStyle::PM_ButtonMargin) / 2;
+      // The style's margin around the text (both sides) and the frame.
+      const QStyle* style = p.widget->style();
+      room -= style->pixelMetric(QStyle::PM_ButtonMargin) +
+              2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth);
     } else if (qobject_cast<QGroupBox*>(p.widget)) {
       room -= 16;  // the frame's corner on either side of the title
     }
