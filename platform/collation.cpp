@@ -157,7 +157,8 @@ void SortByKeys(KeyRecord* first, KeyRecord* last, const char* keys, std::size_t
     std::size_t i = 0;
     for (; i < kChunkBytes && key[i] != '\0'; ++i)
       chunk = (chunk << 8) | static_cast<unsigned char>(key[i]);
-    r->chunk = chunk << (8 * (kChunkBytes - i));  // the zero and what follows read as 0
+    // The zero and what follows read as 0.
+    r->chunk = i == 0 ? 0 : chunk << (8 * (kChunkBytes - i));
   }
   // Equal keys fall back on the index, which makes the order stable.
   std::sort(first, last, [](const KeyRecord& a, const KeyRecord& b) {
