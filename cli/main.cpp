@@ -38,16 +38,11 @@ constexpr char kConvertFooter[] =
     "Example (an OMF import library and the decorated names of the same DLL):\n"
     "  libmorph-cli convert borland/mylib.lib mylib.lib --conventions mylib-symbols.txt";
 
-void PrintUsageError(const std::string& message, const CLI::App& command) {
-  std::fprintf(stderr, "%s: error: %s\n\n%s", kProgram, message.c_str(), command.help().c_str());
+// The usage text of the command named, when one was (the parser's help
+// goes to the selected subcommand), otherwise of the program.
+void PrintUsageError(const std::string& message, const CLI::App& app) {
+  std::fprintf(stderr, "%s: error: %s\n\n%s", kProgram, message.c_str(), app.help().c_str());
   std::fflush(stderr);
-}
-
-// The command whose usage goes with an error: the one named, if any.
-const CLI::App& FailedCommand(const CLI::App& app) {
-  for (const CLI::App* sub : app.get_subcommands({}))
-    if (sub->parsed()) return *sub;
-  return app;
 }
 
 }  // namespace
@@ -94,7 +89,7 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
-    PrintUsageError(error.what(), FailedCommand(app));
+    PrintUsageError(error.what(), app);
     return cli::kExitUsage;
   }
 
@@ -103,7 +98,7 @@ int main(int argc, char** argv) {
     if (listCommand->parsed()) return cli::RunList(list, messages);
     return cli::RunConvert(convert, messages);
   } catch (const cli::UsageError& error) {
-    PrintUsageError(error.what(), *convertCommand);
+    PrintUsageError(error.what(), app);
     return cli::kExitUsage;
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s: %s\n", kProgram, error.what());
