@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -164,20 +163,34 @@ bool TFichierLib::ReadCoffLibrary(const std::string& fileName) {
     return std::string_view(table).substr(n.first, n.second);
   };
 
-  // A symbol that itself begins with "__imp_" has "__imp___imp_..." as its
-  // import name; it is then a symbol, not an import name of its own.
-  std::unordered_set<std::string_view> symbolsLikeImports;
-  for (const auto& n : names) {
-    const std::string_view s = nameAt(n);
-    if (s.substr(0, 2 * kImportPrefix.size()) == "__imp___imp_")
-      symbolsLikeImports.insert(s.substr(kImportPrefix.size()));
+  // A symbol that itself begins with "__imp_" is no import name: it sits
+  // next to its own import name "__imp___imp_...", just before it (our
+  // libraries, Microsoft's) or just after it (llvm-dlltool's). Each import
+  // name vouches for one symbol only.
+  std::vector<bool> isSymbol(names.size(), false);
+  std::vector<bool> vouched(names.size(), false);
+  auto importNameOf = [&](std::size_t i, std::size_t j) {
+    const std::string_view s = nameAt(names[i]);
+    const std::string_view t = nameAt(names[j]);
+    return !vouched[j] && t.size() == s.size() + kImportPrefix.size() &&
+           t.substr(0, kImportPrefix.size()) == kImportPrefix && t.substr(kImportPrefix.size()) == s;
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (isSymbol[i] || nameAt(names[i]).substr(0, kImportPrefix.size()) != kImportPrefix) continue;
+      const bool before = pass == 0 && i + 1 < names.size() && importNameOf(i, i + 1);
+      const bool after = pass == 1 && i > 0 && importNameOf(i, i - 1);
+      if (before || after) {
+        isSymbol[i] = true;
+        vouched[before ? i + 1 : i - 1] = true;
+      }
+    }
   }
 
   std::uint32_t stored = 0;
-  for (const auto& n : names) {
-    const std::string_view s = nameAt(n);
-    if (s.substr(0, kImportPrefix.size()) != kImportPrefix) continue;
-    if (!symbolsLikeImports.empty() && symbolsLikeImports.count(s) != 0) continue;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string_view s = nameAt(names[i]);
+    if (isSymbol[i] || s.substr(0, kImportPrefix.size()) != kImportPrefix) continue;
     TFonctionLib entry = EntryOfSymbol(s.substr(kImportPrefix.size()));
     TFonctionLib& slot = Fonctions.Item(stored++);
     slot.ArgLength = entry.ArgLength;

@@ -53,7 +53,9 @@ TEST(CoffReaderTest, OurLibrariesReadBackInListOrder) {
   SetList(lib, {Entry("Zeta", 8, true), Entry("Alpha", 0, false), Entry("Mid", 12, true),
                 Entry("Zeta", 8, true), Entry("Odd", 4, false), Entry("a@b", 8, true),
                 Entry("c@16", 0, false), Entry("_Under", 0, false), Entry("", 0, true),
-                Entry("_imp_Odd", 0, false), Entry("_imp__Twice", 4, true)});
+                Entry("_imp_Odd", 0, false), Entry("_imp__Twice", 4, true),
+                // "_" and "__imp__": the second's symbol is the first's import name.
+                Entry("", 0, false), Entry("_imp__", 0, false)});
   ASSERT_TRUE(lib.WriteCoffLibrary(path));
   TFichierLib back;
   SetList(back, {Entry("stale", 1, true)});
@@ -65,7 +67,8 @@ TEST(CoffReaderTest, OurLibrariesReadBackInListOrder) {
                                        Entry("Odd", 0, false), Entry("a", 0, true),
                                        Entry("c", 16, true), Entry("_Under", 0, false),
                                        Entry("", 0, true), Entry("_imp_Odd", 0, false),
-                                       Entry("_imp__Twice", 4, true)}));
+                                       Entry("_imp__Twice", 4, true), Entry("", 0, false),
+                                       Entry("_imp__", 0, false)}));
   TFichierLib again;
   ASSERT_TRUE(again.ReadCoffLibrary(path));
   EXPECT_EQ(ListOf(again), ListOf(back));
