@@ -61,7 +61,9 @@ TEST_F(MainWindowTest, ControlsStandWhereDesignedAndEveryCaptionFits) {
       caption = box->title();
       room -= 16;  // the frame's corner either side of the title
     }
-    if (!qobject_cast<QLabel*>(widget)) EXPECT_EQ(widget->size(), geometry.size());
+    if (!qobject_cast<QLabel*>(widget)) {
+      EXPECT_EQ(widget->size(), geometry.size());
+    }
     const QFontMetrics metrics(widget->font());
     EXPECT_LE(metrics.horizontalAdvance(caption), room) << caption.toStdString();
     EXPECT_LE(metrics.height(), widget->height()) << caption.toStdString();
