@@ -1,6 +1,6 @@
 // The editing panel: the selection display, "Ajouter", "Supprimer", and
 // the changes of name, convention and argument length. Line i of the list
-// box always stands for entry i of the list.
+// box stands for entry i of the list (EntryAt says when a line has none).
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
