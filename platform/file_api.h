@@ -33,6 +33,19 @@ BOOL CloseHandle(HANDLE file);
 // errno of the last failing call on this thread.
 DWORD GetLastError();
 
+// Closes a handle however the scope that opened it ends, a raised error
+// included.
+class FileCloser {
+ public:
+  explicit FileCloser(HANDLE file) : file_(file) {}
+  ~FileCloser() { CloseHandle(file_); }
+  FileCloser(const FileCloser&) = delete;
+  FileCloser& operator=(const FileCloser&) = delete;
+
+ private:
+  HANDLE file_;
+};
+
 namespace platform {
 
 // Opens an already created descriptor as a handle (used by the safe save

@@ -32,11 +32,6 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string BaseOf(const std::string& path) {
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 mode_t DefaultMode() {
   mode_t mask = ::umask(0);
   ::umask(mask);
@@ -80,7 +75,9 @@ SafeSave::SafeSave(const std::string& fileName) : fileName_(fileName), targetPat
     if (fd >= 0) {
       target_ = platform::HandleFromDescriptor(fd);
       createdTarget_ = !existed;
-      std::string pattern = FolderOf(targetPath_) + "/." + BaseOf(targetPath_) + ".XXXXXX";
+      // A short name of its own, so that a target whose name is near the
+      // system's limit still gets a temporary beside it.
+      std::string pattern = FolderOf(targetPath_) + "/.libmorph-save-XXXXXX";
       int tfd = ::mkstemp(pattern.data());
       if (tfd >= 0) {
         ::fcntl(tfd, F_SETFD, FD_CLOEXEC);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/fichier_lib.h"
+#include "model/microsoft_symbol.h"
 
 namespace {
 
@@ -18,18 +19,6 @@ constexpr std::size_t kCountOffset = kArchiveSignatureSize + kMemberHeaderSize; 
 constexpr std::size_t kCountSize = 4;
 constexpr std::size_t kReadBlock = 64 * 1024;
 constexpr std::string_view kImportPrefix = "__imp_";
-
-// Closes the file however the reading ends.
-class FileCloser {
- public:
-  explicit FileCloser(HANDLE file) : file_(file) {}
-  ~FileCloser() { CloseHandle(file_); }
-  FileCloser(const FileCloser&) = delete;
-  FileCloser& operator=(const FileCloser&) = delete;
-
- private:
-  HANDLE file_;
-};
 
 // Reads the file front to back in large blocks, into the given buffer, so
 // that the cost is one copy per byte whatever the names' lengths.
@@ -96,27 +85,6 @@ class BlockReader {
   std::size_t end_ = 0;
   bool atEnd_ = false;
 };
-
-// The entry an import's symbol names, the Microsoft decoration undone: one
-// leading underscore goes; what follows the first at sign is the argument
-// length (0 when it is no integer) and makes the entry _pascal.
-TFonctionLib EntryOfSymbol(std::string_view symbol) {
-  if (!symbol.empty() && symbol.front() == '_') symbol.remove_prefix(1);
-  TFonctionLib entry;
-  const std::size_t at = symbol.find('@');
-  if (at == std::string_view::npos) {
-    entry.ArgLength = 0;
-    entry.IsPascal = false;
-    entry.Name = AnsiString(symbol);
-  } else {
-    std::int32_t length = 0;
-    if (!TryStrToInt(symbol.substr(at + 1), length)) length = 0;
-    entry.ArgLength = length;
-    entry.IsPascal = true;
-    entry.Name = AnsiString(symbol.substr(0, at));
-  }
-  return entry;
-}
 
 }  // namespace
 
@@ -191,7 +159,7 @@ bool TFichierLib::ReadCoffLibrary(const std::string& fileName) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::string_view s = nameAt(names[i]);
     if (isSymbol[i] || s.substr(0, kImportPrefix.size()) != kImportPrefix) continue;
-    TFonctionLib entry = EntryOfSymbol(s.substr(kImportPrefix.size()));
+    TFonctionLib entry = FromMicrosoftName(s.substr(kImportPrefix.size()));
     TFonctionLib& slot = Fonctions.Item(stored++);
     slot.ArgLength = entry.ArgLength;
     slot.IsPascal = entry.IsPascal;

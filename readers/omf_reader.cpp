@@ -13,18 +13,6 @@
 
 namespace {
 
-// Closes the handle however the reading ends.
-class HandleCloser {
- public:
-  explicit HandleCloser(HANDLE file) : file_(file) {}
-  ~HandleCloser() { CloseHandle(file_); }
-  HandleCloser(const HandleCloser&) = delete;
-  HandleCloser& operator=(const HandleCloser&) = delete;
-
- private:
-  HANDLE file_;
-};
-
 struct RecordHeader {
   std::uint8_t type = 0;
   std::uint16_t length = 0;
@@ -103,7 +91,7 @@ bool IsModuleEnd(std::uint8_t type) {
 bool TFichierLib::ReadOmfLibrary(const std::string& fileName) {
   HANDLE file = OpenLibraryFile(fileName, true);
   if (file == INVALID_HANDLE_VALUE) return false;
-  HandleCloser closer(file);
+  FileCloser closer(file);
 
   Fonctions.Clear();
   std::uint32_t k = 0;
