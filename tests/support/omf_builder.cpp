@@ -201,10 +201,13 @@ LibraryBuilder& LibraryBuilder::AddImportModule(const std::vector<Import>& impor
   Bytes records = ModuleHeader(imports.empty() ? "" : imports.front().internalName);
   std::vector<std::string> symbols;
   for (const Import& i : imports) {
-    records = Join({records, ImportDefinition(i)});
+    const Bytes definition = ImportDefinition(i);
+    records.insert(records.end(), definition.begin(), definition.end());
     symbols.push_back(i.internalName);
   }
-  return AddModule(Join({records, ModuleEnd()}), symbols);
+  const Bytes end = ModuleEnd();
+  records.insert(records.end(), end.begin(), end.end());
+  return AddModule(records, symbols);
 }
 
 LibraryBuilder& LibraryBuilder::AddImports(const std::vector<Import>& imports) {
