@@ -166,17 +166,6 @@ TEST(CoffReaderTest, AMissingNameRaisesTheRangeErrorAndKeepsWhatWasRead) {
   }
 }
 
-TEST(CoffReaderTest, AFileThatCannotBeOpenedLeavesTheList) {
-  TempDir dir;
-  TFichierLib lib;
-  SetList(lib, {Entry("Keep", 4, true)});
-  MessageBoxRecorder boxes;
-  EXPECT_FALSE(lib.ReadCoffLibrary(dir.File("absent.lib")));
-  EXPECT_EQ(ListOf(lib), std::vector<TFonctionLib>{Entry("Keep", 4, true)});
-  ASSERT_EQ(boxes.Calls().size(), 1u);
-  EXPECT_EQ(boxes.Calls()[0].caption, "Impossible d'ouvrir le fichier");
-}
-
 TEST(CoffReaderTest, ReadZStringReadsUpToTheZeroByte) {
   TempDir dir;
   const std::string path = dir.File("z.bin");

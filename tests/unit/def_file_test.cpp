@@ -62,17 +62,6 @@ TEST(DefReaderTest, Syntax) {
   }
 }
 
-TEST(DefReaderTest, UnopenableFileLeavesTheList) {
-  TempDir dir;
-  TFichierLib lib;
-  SetList(lib, {Entry("Keep", 4, false)});
-  MessageBoxRecorder boxes;
-  EXPECT_FALSE(lib.ReadDefFile(dir.File("none.def")));
-  EXPECT_EQ(ListOf(lib), (std::vector<TFonctionLib>{Entry("Keep", 4, false)}));
-  ASSERT_EQ(boxes.Calls().size(), 1u);
-  EXPECT_EQ(boxes.Calls()[0].caption, "Impossible d'ouvrir le fichier");
-}
-
 TEST(ReadLineTest, ReportsPendingTextAtTheEnd) {
   TempDir dir;
   std::string path = dir.File("l");

@@ -49,6 +49,28 @@ TEST(OpenLibraryFileTest, MissingFileShowsOneMessageWithTheName) {
   }
 }
 
+// Every reader leaves the list as it was when its file cannot be opened,
+// and says so once.
+TEST(OpenLibraryFileTest, AReaderThatCannotOpenItsFileLeavesTheList) {
+  const std::pair<const char*, bool (TFichierLib::*)(const std::string&)> readers[] = {
+      {"coff", &TFichierLib::ReadCoffLibrary},
+      {"omf", &TFichierLib::ReadOmfLibrary},
+      {"def", &TFichierLib::ReadDefFile}};
+  for (const auto& [what, read] : readers) {
+    SCOPED_TRACE(what);
+    TempDir dir;
+    const std::string path = dir.File("missing");
+    TFichierLib lib;
+    SetList(lib, {Entry("Keep", 4, true)});
+    MessageBoxRecorder boxes;
+    EXPECT_FALSE((lib.*read)(path));
+    EXPECT_EQ(ListOf(lib), std::vector<TFonctionLib>{Entry("Keep", 4, true)});
+    ASSERT_EQ(boxes.Calls().size(), 1u);
+    EXPECT_EQ(boxes.Calls()[0].caption, kCaption);
+    EXPECT_EQ(boxes.Calls()[0].text, path);
+  }
+}
+
 TEST(OpenLibraryFileTest, ForWritingCreatesOrEmpties_ForReadingChangesNothing) {
   TempDir dir;
   std::string path = dir.File("f.bin");

@@ -209,14 +209,4 @@ TEST_F(OmfReaderTest, SameFileTwiceGivesTheSameList) {
   EXPECT_EQ(ListOf(lib), (std::vector{Entry("A", 0, false), Entry("B", 0, true)}));
 }
 
-TEST_F(OmfReaderTest, MissingFileLeavesTheListAndSaysSo) {
-  SetList(lib, {Entry("Kept", 4, true)});
-  const std::string path = dir.File("missing.lib");
-  EXPECT_FALSE(lib.ReadOmfLibrary(path));
-  EXPECT_EQ(ListOf(lib), std::vector{Entry("Kept", 4, true)});
-  ASSERT_EQ(messages.Calls().size(), 1u);
-  EXPECT_EQ(messages.Calls()[0].caption, "Impossible d'ouvrir le fichier");
-  EXPECT_EQ(messages.Calls()[0].text, path);
-}
-
 }  // namespace
