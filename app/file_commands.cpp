@@ -1,7 +1,6 @@
 // Open and Save as: each shows its dialog, hands the chosen path to the
-// reader or writer of the chosen filter, and brings the window up to date.
-// Neither looks at what the reader or writer answered: those report their
-// own failures.
+// reader or writer of the chosen filter, says what went wrong, and brings
+// the window up to date.
 #include <QFile>
 #include <QStringList>
 
@@ -24,6 +23,24 @@ void AddExtensionIfNoDot(QString& path, const char* extension) {
   if (!path.contains(QLatin1Char('.'))) path += QLatin1String(extension);
 }
 
+// The boxes the window has always shown for a file it could not open or
+// write, and for the save it does not know how to make.
+void Say(const Outcome& outcome, const std::string& path) {
+  switch (outcome.Kind) {
+    case OutcomeKind::Done:
+      break;
+    case OutcomeKind::CannotOpen:
+      MessageBoxA(nullptr, path, "Impossible d'ouvrir le fichier", MB_ICONERROR);
+      break;
+    case OutcomeKind::Refused:
+      MessageBoxA(nullptr, "Non implémenté", "Erreur", MB_ICONERROR);
+      break;
+    default:
+      MessageBoxA(nullptr, "Impossible d'écrire le fichier " + path, "Erreur", MB_ICONERROR);
+      break;
+  }
+}
+
 }  // namespace
 
 void TForm1::FillListBox() {
@@ -43,15 +60,18 @@ void TForm1::Ouvrir1Click() {
   switch (OpenDialog1.FilterIndex) {
     case kOpenLibrary:
       if (FichierLib.IsCoffArchive(path)) {
-        FichierLib.ReadCoffLibrary(path);
+        Say(FichierLib.ReadCoffLibrary(path), path);
         SetCaption(FileName + kMicrosoftSuffix);
       } else {
-        FichierLib.ReadOmfLibrary(path);
+        const Outcome outcome = FichierLib.ReadOmfLibrary(path);
+        // The kind test and the reader each try the file: one box each.
+        if (outcome.Kind == OutcomeKind::CannotOpen) Say(outcome, path);
+        Say(outcome, path);
         SetCaption(FileName + kBorlandSuffix);
       }
       break;
     case kOpenDefinition:
-      FichierLib.ReadDefFile(path);
+      Say(FichierLib.ReadDefFile(path), path);
       SetCaption(FileName);
       break;
     default:  // "Tous (*.*)": nothing is read
@@ -67,17 +87,17 @@ void TForm1::EnregistrerSous1Click() {
   switch (SaveDialog1.FilterIndex) {
     case kSaveCoff:
       AddExtensionIfNoDot(FileName, ".lib");
-      FichierLib.WriteCoffLibrary(SystemPath(FileName));
+      Say(FichierLib.WriteCoffLibrary(SystemPath(FileName)), SystemPath(FileName));
       SetCaption(FileName + kMicrosoftSuffix);
       break;
     case kSaveBorland:
       AddExtensionIfNoDot(FileName, ".lib");
-      FichierLib.WriteBorlandLibrary(SystemPath(FileName));
+      Say(FichierLib.WriteBorlandLibrary(SystemPath(FileName)), SystemPath(FileName));
       SetCaption(FileName + kBorlandSuffix);
       break;
     case kSaveDefinition:
       AddExtensionIfNoDot(FileName, ".def");
-      FichierLib.WriteDefFile(SystemPath(FileName));
+      Say(FichierLib.WriteDefFile(SystemPath(FileName)), SystemPath(FileName));
       SetCaption(FileName);
       break;
     default:

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string_view>
 
-#include "readers/symbol_list.h"
+#include "model/symbol_list.h"
 
 namespace cli {
 
@@ -13,22 +13,20 @@ namespace {
 
 constexpr std::string_view kDefExtension = ".def";
 
-enum class LibraryKind { Coff, Other, Unopenable };
-
-// IsCoffArchive reports a file it cannot open itself and answers false;
-// the reader that would follow would only report it a second time.
-LibraryKind KindOf(TFichierLib& lib, const std::string& fileName, const CoreMessages& messages) {
-  const std::size_t before = messages.Count();
-  if (lib.IsCoffArchive(fileName)) return LibraryKind::Coff;
-  return messages.Count() == before ? LibraryKind::Other : LibraryKind::Unopenable;
+// Says why an operation on fileName did not complete, as
+// "libmorph-cli: FILE: reason".
+bool Report(const std::string& fileName, const Outcome& outcome) {
+  if (outcome) return true;
+  std::fprintf(stderr, "libmorph-cli: %s: %s\n", fileName.c_str(), Describe(outcome).c_str());
+  return false;
 }
 
 // Runs a reader or writer; an error it raises (the range error of a
 // damaged COFF library) is reported with the file's name and counts as a
 // failure.
-bool Guarded(const std::string& fileName, const std::function<bool()>& operation) {
+bool Guarded(const std::string& fileName, const std::function<Outcome()>& operation) {
   try {
-    return operation();
+    return Report(fileName, operation());
   } catch (const Exception& error) {
     std::fprintf(stderr, "libmorph-cli: %s: %s\n", fileName.c_str(), error.what());
     return false;
@@ -46,30 +44,18 @@ bool HasDefExtension(const std::string& fileName) {
 }
 
 bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef,
-                  const CoreMessages& messages) {
-  if (asDef || HasDefExtension(fileName)) return lib.ReadDefFile(fileName);
-  switch (KindOf(lib, fileName, messages)) {
-    case LibraryKind::Coff:
-      return Guarded(fileName, [&] { return lib.ReadCoffLibrary(fileName); });
-    case LibraryKind::Other:
-      return Guarded(fileName, [&] { return lib.ReadOmfLibrary(fileName); });
-    case LibraryKind::Unopenable:
-      break;
-  }
-  return false;
+                  const CoreMessages&) {
+  if (asDef || HasDefExtension(fileName))
+    return Guarded(fileName, [&] { return lib.ReadDefFile(fileName); });
+  if (lib.IsCoffArchive(fileName))
+    return Guarded(fileName, [&] { return lib.ReadCoffLibrary(fileName); });
+  return Guarded(fileName, [&] { return lib.ReadOmfLibrary(fileName); });
 }
 
-bool ReadConventionsFile(TFichierLib& lib, const std::string& fileName,
-                         const CoreMessages& messages) {
-  switch (KindOf(lib, fileName, messages)) {
-    case LibraryKind::Coff:
-      return Guarded(fileName, [&] { return lib.ReadCoffLibrary(fileName); });
-    case LibraryKind::Other:
-      return ReadSymbolList(lib, fileName);
-    case LibraryKind::Unopenable:
-      break;
-  }
-  return false;
+bool ReadConventionsFile(TFichierLib& lib, const std::string& fileName, const CoreMessages&) {
+  if (lib.IsCoffArchive(fileName))
+    return Guarded(fileName, [&] { return lib.ReadCoffLibrary(fileName); });
+  return Guarded(fileName, [&] { return ReadSymbolList(lib, fileName); });
 }
 
 bool WriteListFile(TFichierLib& lib, const std::string& fileName) {

@@ -5,6 +5,7 @@
 // The bytes go through a safe save: until the whole library is written
 // the old file stays as it was.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -27,11 +28,6 @@ class LibraryTooLarge : public std::length_error {
   LibraryTooLarge() : std::length_error("library too large") {}
 };
 
-// The save is abandoned when the SafeSave goes: the old file stays.
-bool CannotWrite(const std::string& fileName) {
-  MessageBoxA(nullptr, "Impossible d'écrire le fichier " + fileName, "Erreur", MB_ICONERROR);
-  return false;
-}
 
 // A field of the member header: the text left-justified, padded with
 // spaces, cut to the field's width.
@@ -120,7 +116,7 @@ bool TFichierLib::WriteMember(SafeSave& file, const AnsiString& memberName) {
   return ok;
 }
 
-bool TFichierLib::WriteCoffLibrary(const std::string& fileName) {
+Outcome TFichierLib::WriteCoffLibrary(const std::string& fileName) {
   TimeStamp = platform::TimeStampNow();
   DllBaseName = DllBaseNameOf(fileName);
   const auto n = static_cast<std::int32_t>(Fonctions.Count);
@@ -128,7 +124,7 @@ bool TFichierLib::WriteCoffLibrary(const std::string& fileName) {
   MemberPos.assign(static_cast<std::size_t>(n), 0);
 
   SafeSave file(fileName);
-  if (!file.IsOpen()) return false;
+  if (!file.IsOpen()) return Outcome::CannotOpen(file.Error());
   try {
     file.Write(kArchiveSignature, kArchiveSignatureSize);
     FilePos = kArchiveSignatureSize;
@@ -168,9 +164,11 @@ bool TFichierLib::WriteCoffLibrary(const std::string& fileName) {
       file.Write(tables.data(), static_cast<std::uint32_t>(tables.size()));
     }
   } catch (const std::length_error&) {
-    return CannotWrite(fileName);  // more than the archive's offsets can reach
+    // The save is abandoned when the SafeSave goes: the old file stays.
+    return Outcome::CannotWrite(EFBIG, "the library would pass the 2 GB an archive can address");
   } catch (const std::bad_alloc&) {
-    return CannotWrite(fileName);
+    return Outcome::CannotWrite(ENOMEM);
   }
-  return file.Commit();
+  if (!file.Commit()) return Outcome::CannotWrite(file.Error());
+  return Outcome::Done();
 }

@@ -30,9 +30,9 @@ bool ReadLine(HANDLE file, AnsiString& line) {
   }
 }
 
-bool TFichierLib::ReadDefFile(const std::string& fileName) {
+Outcome TFichierLib::ReadDefFile(const std::string& fileName) {
   HANDLE file = OpenLibraryFile(fileName, true);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   Fonctions.Clear();
   bool inSection = false;
   std::uint32_t index = 0;
@@ -51,5 +51,5 @@ bool TFichierLib::ReadDefFile(const std::string& fileName) {
     ++index;
   }
   CloseHandle(file);
-  return true;
+  return Outcome::Done();
 }

@@ -9,9 +9,9 @@ constexpr char kLineEnd[] = "\r\n";
 
 }  // namespace
 
-bool TFichierLib::WriteDefFile(const std::string& fileName) {
+Outcome TFichierLib::WriteDefFile(const std::string& fileName) {
   SafeSave file(fileName);
-  if (!file.IsOpen()) return false;
+  if (!file.IsOpen()) return Outcome::CannotOpen(file.Error());
   file.Write(kHeaderLine, sizeof kHeaderLine - 1);
   AnsiString line;
   for (std::uint32_t i = 0; i < Fonctions.Count; ++i) {
@@ -23,5 +23,6 @@ bool TFichierLib::WriteDefFile(const std::string& fileName) {
     line += kLineEnd;
     if (!file.Write(line.data(), static_cast<std::uint32_t>(line.size()))) break;
   }
-  return file.Commit();
+  if (!file.Commit()) return Outcome::CannotWrite(file.Error());
+  return Outcome::Done();
 }

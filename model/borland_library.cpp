@@ -1,6 +1,5 @@
 #include "model/fichier_lib.h"
 
-bool TFichierLib::WriteBorlandLibrary(const std::string&) {
-  MessageBoxA(nullptr, "Non implémenté", "Erreur", MB_ICONERROR);
-  return false;
+Outcome TFichierLib::WriteBorlandLibrary(const std::string&) {
+  return Outcome::Refused("not implemented");
 }

@@ -1,11 +1,32 @@
 #include "model/decorated_names.h"
 
 AnsiString MicrosoftName(const TFonctionLib& entry) {
+  if (!entry.Import.Symbol.empty()) return entry.Import.Symbol;
   AnsiString symbol = "_" + entry.Name;
   if (entry.IsPascal) symbol += "@" + IntToStr(entry.ArgLength);
   return symbol;
 }
 
 AnsiString BorlandName(const TFonctionLib& entry) {
+  if (!entry.Import.Symbol.empty()) return entry.Import.Symbol;
   return entry.IsPascal ? entry.Name : "_" + entry.Name;
+}
+
+namespace {
+bool IsPrefix(char c) { return c == '?' || c == '@' || c == '_'; }
+}  // namespace
+
+AnsiString WithoutPrefix(std::string_view symbol) {
+  if (!symbol.empty() && IsPrefix(symbol.front())) symbol.remove_prefix(1);
+  return AnsiString(symbol);
+}
+
+AnsiString UndecoratedName(std::string_view symbol) {
+  if (!symbol.empty() && IsPrefix(symbol.front())) symbol.remove_prefix(1);
+  return AnsiString(symbol.substr(0, symbol.find('@')));
+}
+
+AnsiString LookupName(const TFonctionLib& entry) {
+  if (!entry.Import.ExportName.empty()) return entry.Import.ExportName;
+  return UndecoratedName(MicrosoftName(entry));
 }

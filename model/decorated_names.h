@@ -3,9 +3,26 @@
 //   IsPascal  Microsoft              Borland
 //   true      "_" Name "@" ArgLength  Name
 //   false     "_" Name                "_" Name
+//
+// An entry that carries its exact client symbol (a C++ name, a fastcall
+// name, a name without a leading underscore) is known by that symbol to
+// both toolchains.
 #pragma once
+
+#include <string_view>
 
 #include "model/fonction_lib.h"
 
 AnsiString MicrosoftName(const TFonctionLib& entry);
 AnsiString BorlandName(const TFonctionLib& entry);
+
+// The name a loader looks up for a symbol imported with the "undecorate"
+// rule: no leading '?', '@' or '_', nothing from the first '@' on.
+AnsiString UndecoratedName(std::string_view symbol);
+// The symbol less one leading '?', '@' or '_' (the "no prefix" rule).
+AnsiString WithoutPrefix(std::string_view symbol);
+
+// What the loader looks up for the entry: the export name it is bound to,
+// or, for an entry without one, the undecorated Microsoft symbol (its
+// Name for the two conventions' forms).
+AnsiString LookupName(const TFonctionLib& entry);

@@ -13,6 +13,7 @@
 
 #include "model/decorated_names.h"
 #include "model/fonction_lib.h"
+#include "model/outcome.h"
 #include "model/tableau.h"
 #include "platform/file_api.h"
 #include "platform/message_box.h"
@@ -49,27 +50,26 @@ class TFichierLib {
   // The export list.
   TTableau<TFonctionLib> Fonctions;
 
-  // Input files (readers/library_file.cpp).
+  // Input files (model/library_file.cpp).
   // Opens for reading (existing file, read access) or for writing (created
-  // or emptied, read and write access), without sharing. On failure shows
-  // "Impossible d'ouvrir le fichier" with the name and answers
-  // INVALID_HANDLE_VALUE.
+  // or emptied, read and write access), without sharing. On failure answers
+  // INVALID_HANDLE_VALUE, with the system's reason in GetLastError().
   HANDLE OpenLibraryFile(const std::string& fileName, bool forReading);
   // True when the file starts with "!<arch>\n".
   bool IsCoffArchive(const std::string& fileName);
 
-  // Readers: false only when the file cannot be opened (the list is then
+  // Readers: CannotOpen when the file cannot be opened (the list is then
   // untouched); otherwise the list is replaced by what the file holds.
-  bool ReadCoffLibrary(const std::string& fileName);  // readers/coff_reader.cpp
-  bool ReadOmfLibrary(const std::string& fileName);   // readers/omf_reader.cpp
-  bool ReadDefFile(const std::string& fileName);      // def/def_reader.cpp
+  Outcome ReadCoffLibrary(const std::string& fileName);  // coff/coff_reader.cpp
+  Outcome ReadOmfLibrary(const std::string& fileName);   // omf/omf_reader.cpp
+  Outcome ReadDefFile(const std::string& fileName);      // def/def_reader.cpp
 
-  // Writers: true when the file was written whole. On failure the old file
-  // stays as it was and a message box has said why.
-  bool WriteCoffLibrary(const std::string& fileName);  // coff/library_writer.cpp
-  bool WriteDefFile(const std::string& fileName);      // def/def_writer.cpp
+  // Writers: Done when the file was written whole. On failure the old file
+  // stays as it was and the outcome says why.
+  Outcome WriteCoffLibrary(const std::string& fileName);  // coff/library_writer.cpp
+  Outcome WriteDefFile(const std::string& fileName);      // def/def_writer.cpp
   // The save choice for a Borland library: not implemented, says so.
-  bool WriteBorlandLibrary(const std::string& fileName);  // model/borland_library.cpp
+  Outcome WriteBorlandLibrary(const std::string& fileName);  // model/borland_library.cpp
 
   // Member builders of the COFF writer (coff/).
   void AppendBytes(const void* source, std::size_t count);

@@ -65,9 +65,15 @@ SafeSave::SafeSave(const std::string& fileName) : fileName_(fileName), targetPat
     // Opening the target without emptying it: the lock refuses a file that
     // somebody holds, and write access is checked as a plain open would.
     int fd = fileName.empty() ? -1 : ::open(targetPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    error_ = fileName.empty() ? ENOENT : errno;
     if (fd >= 0) {
       struct stat fst {};
-      if (::fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (::fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode)) {
+        error_ = EISDIR;
+        ::close(fd);
+        fd = -1;
+      } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error_ = EBUSY;  // another opener holds it
         ::close(fd);
         fd = -1;
       }
@@ -79,6 +85,7 @@ SafeSave::SafeSave(const std::string& fileName) : fileName_(fileName), targetPat
       // system's limit still gets a temporary beside it.
       std::string pattern = FolderOf(targetPath_) + "/.libmorph-save-XXXXXX";
       int tfd = ::mkstemp(pattern.data());
+      if (tfd < 0) error_ = errno;
       if (tfd >= 0) {
         ::fcntl(tfd, F_SETFD, FD_CLOEXEC);
         ::fchmod(tfd, existed ? (st.st_mode & 07777) : DefaultMode());
@@ -89,8 +96,8 @@ SafeSave::SafeSave(const std::string& fileName) : fileName_(fileName), targetPat
     }
   }
   if (temp_ == INVALID_HANDLE_VALUE) {
+    if (error_ == 0) error_ = EIO;
     Abandon();
-    MessageBoxA(nullptr, fileName_, "Impossible d'ouvrir le fichier", MB_ICONERROR);
   }
 }
 
@@ -102,26 +109,33 @@ bool SafeSave::Write(const void* data, std::uint32_t size) {
   if (failed_ || !IsOpen()) return false;
   DWORD written = 0;
   if (Injected(platform::SaveStage::Write) || !WriteFile(temp_, data, size, &written, nullptr) ||
-      written != size)
+      written != size) {
     failed_ = true;
+    error_ = WriteError();
+  }
   return !failed_;
 }
 
 bool SafeSave::Seek(std::uint32_t position) {
   if (failed_ || !IsOpen()) return false;
   if (Injected(platform::SaveStage::Seek) || position > 0x7FFFFFFFu ||
-      SetFilePointer(temp_, static_cast<LONG>(position), nullptr, FILE_BEGIN) != position)
+      SetFilePointer(temp_, static_cast<LONG>(position), nullptr, FILE_BEGIN) != position) {
     failed_ = true;
+    error_ = WriteError();
+  }
   return !failed_;
 }
 
 bool SafeSave::Commit() {
   if (!IsOpen() || done_) return false;
-  if (failed_ || Injected(platform::SaveStage::Flush) || !platform::FlushToDisk(temp_))
-    return Failed();
+  if (failed_) return Failed();
+  errno = 0;
+  if (Injected(platform::SaveStage::Flush) || !platform::FlushToDisk(temp_)) return Failed();
   HANDLE temp = temp_;
   temp_ = INVALID_HANDLE_VALUE;
+  errno = 0;
   if (!CloseHandle(temp)) return Failed();
+  errno = 0;
   if (Injected(platform::SaveStage::Rename) ||
       ::rename(tempName_.c_str(), targetPath_.c_str()) != 0)
     return Failed();
@@ -140,9 +154,14 @@ bool SafeSave::Commit() {
 }
 
 bool SafeSave::Failed() {
+  if (error_ == 0) error_ = WriteError();
   Abandon();
-  MessageBoxA(nullptr, "Impossible d'écrire le fichier " + fileName_, "Erreur", MB_ICONERROR);
   return false;
+}
+
+int SafeSave::WriteError() {
+  const int system = errno != 0 ? errno : static_cast<int>(GetLastError());
+  return system != 0 ? system : EIO;
 }
 
 void SafeSave::Abandon() {

@@ -5,10 +5,8 @@
 // held with the exclusive lock for the whole save, so a file that another
 // opener holds is refused, as an open for writing would refuse it.
 //
-// Messages: a target that cannot be opened shows "Impossible d'ouvrir le
-// fichier" (the file name as text); a save that fails after that shows
-// "Erreur" with "Impossible d'écrire le fichier <name>". Both with the
-// error icon.
+// Nothing is shown to the user here: a failure leaves its system error
+// code in Error() for the caller to report.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +21,7 @@ class SafeSave {
   SafeSave(const SafeSave&) = delete;
   SafeSave& operator=(const SafeSave&) = delete;
 
-  // False when the target could not be opened (the message was shown).
+  // False when the target could not be opened (Error() says why).
   bool IsOpen() const { return temp_ != INVALID_HANDLE_VALUE; }
 
   // Each records a failure; after one, the rest do nothing and Commit fails.
@@ -31,15 +29,19 @@ class SafeSave {
   bool Seek(std::uint32_t position);
 
   // Flushes, renames over the target and releases it. On any failure the
-  // old file stays as it was, the temporary is removed, the message is
-  // shown and the answer is false.
+  // old file stays as it was, the temporary is removed and the answer is
+  // false.
   bool Commit();
+
+  // The system's error code (errno) of the failure, 0 while none.
+  int Error() const { return error_; }
 
   const std::string& TemporaryName() const { return tempName_; }
 
  private:
   void Abandon();
   bool Failed();
+  static int WriteError();
 
   std::string fileName_;
   std::string targetPath_;  // fileName_ with a symbolic link resolved
@@ -49,6 +51,7 @@ class SafeSave {
   bool createdTarget_ = false;
   bool failed_ = false;
   bool done_ = false;
+  int error_ = 0;
 };
 
 namespace platform {

@@ -163,12 +163,12 @@ TEST_F(ConvertTest, AFileThatCannotBeOpenedOrWrittenStopsWithExitOne) {
     std::string message;
   };
   const std::vector<Case> cases = {
-      {{missing, output}, "Impossible d'ouvrir le fichier: " + missing + "\n"},
+      {{missing, output}, "libmorph-cli: " + missing + ": No such file or directory\n"},
       {{borland, output, "--conventions", missing},
-       "Impossible d'ouvrir le fichier: " + missing + "\n"},
+       "libmorph-cli: " + missing + ": No such file or directory\n"},
       {{borland, noFolder, "--conventions", dir.File("symbols.txt"), "--stdcall", "Bar",
         "--stdcall", "Baz"},
-       "Impossible d'ouvrir le fichier: " + noFolder + "\n"},
+       "libmorph-cli: " + noFolder + ": No such file or directory\n"},
   };
   for (const Case& c : cases) {
     const CliResult result = Convert(c.arguments);

@@ -80,7 +80,7 @@ TEST_F(ListTest, MissingFileIsReportedOnceWithExitOne) {
     const CliResult result = RunCli({"list", name});
     EXPECT_EQ(result.status, 1) << Describe({"list", name}, result);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "Impossible d'ouvrir le fichier: " + name + "\n");
+    EXPECT_EQ(result.err, "libmorph-cli: " + name + ": No such file or directory\n");
   }
 }
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "readers/omf_records.h"
+#include "omf/omf_records.h"
 #include "tests/support/test_files.h"
 
 namespace omf {

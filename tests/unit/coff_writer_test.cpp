@@ -1,6 +1,7 @@
 // The COFF import library writer, checked against the layout byte by byte
 // on small lists, and for its limits and failures.
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -381,16 +382,14 @@ TEST(CoffWriterTest, PastSixtyFiveThousandMembersOnlyTheFirstLinkerMemberIsWritt
   }
 }
 
-TEST(CoffWriterTest, AFileThatCannotBeCreatedIsReportedOnce) {
+TEST(CoffWriterTest, AFileThatCannotBeCreatedSaysWhy) {
   TempDir dir;
   const std::string path = dir.File("missing/folder.lib");
   TFichierLib lib;
   SetList(lib, ThreeEntries());
-  MessageBoxRecorder boxes;
-  EXPECT_FALSE(lib.WriteCoffLibrary(path));
-  ASSERT_EQ(boxes.Calls().size(), 1u);
-  EXPECT_EQ(boxes.Calls()[0].caption, "Impossible d'ouvrir le fichier");
-  EXPECT_EQ(boxes.Calls()[0].text, path);
+  const Outcome outcome = lib.WriteCoffLibrary(path);
+  EXPECT_EQ(outcome.Kind, OutcomeKind::CannotOpen);
+  EXPECT_EQ(outcome.Error, ENOENT);
   EXPECT_TRUE(dir.Entries().empty());
 }
 

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "readers/symbol_list.h"
+#include "model/symbol_list.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -53,15 +53,11 @@ TEST(SymbolListTest, ReplacesTheList) {
   EXPECT_THAT(ListOf(lib), IsEmpty());
 }
 
-TEST(SymbolListTest, MissingFileShowsTheMessageAndLeavesTheList) {
+TEST(SymbolListTest, MissingFileSaysWhyAndLeavesTheList) {
   TempDir dir;
   TFichierLib lib;
   SetList(lib, {Entry("Old", 4, true)});
-  MessageBoxRecorder boxes;
-  EXPECT_FALSE(ReadSymbolList(lib, dir.File("missing.txt")));
-  ASSERT_EQ(boxes.Calls().size(), 1u);
-  EXPECT_EQ(boxes.Calls()[0].caption, "Impossible d'ouvrir le fichier");
-  EXPECT_EQ(boxes.Calls()[0].text, dir.File("missing.txt"));
+  EXPECT_EQ(ReadSymbolList(lib, dir.File("missing.txt")).Kind, OutcomeKind::CannotOpen);
   EXPECT_THAT(ListOf(lib), ElementsAre(Entry("Old", 4, true)));
 }
 

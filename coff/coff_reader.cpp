@@ -96,20 +96,20 @@ AnsiString ReadZString(HANDLE file) {
   return text;
 }
 
-bool TFichierLib::ReadCoffLibrary(const std::string& fileName) {
+Outcome TFichierLib::ReadCoffLibrary(const std::string& fileName) {
   HANDLE file = OpenLibraryFile(fileName, true);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   FileCloser closer(file);
   Fonctions.Clear();
 
   BlockReader reader(file, Buffer);
   reader.Skip(kCountOffset);  // the signature and the first member's header
   std::uint8_t countBytes[kCountSize] = {};
-  if (reader.Read(countBytes, kCountSize) < kCountSize) return true;  // no count: no entries
+  if (reader.Read(countBytes, kCountSize) < kCountSize) return Outcome::Done();  // no count: no entries
   const auto count = static_cast<std::int32_t>(
       (std::uint32_t{countBytes[0]} << 24) | (std::uint32_t{countBytes[1]} << 16) |
       (std::uint32_t{countBytes[2]} << 8) | std::uint32_t{countBytes[3]});
-  if (count <= 0) return true;
+  if (count <= 0) return Outcome::Done();
   reader.Skip(std::uint64_t{4} * static_cast<std::uint32_t>(count));  // the member offsets
 
   // The names, read whole first: whether a name is an import name can
@@ -167,5 +167,5 @@ bool TFichierLib::ReadCoffLibrary(const std::string& fileName) {
   }
   // What was read before a missing name stays in the list.
   if (cutShort) throw ERangeError();
-  return true;
+  return Outcome::Done();
 }

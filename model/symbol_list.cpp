@@ -1,4 +1,4 @@
-#include "readers/symbol_list.h"
+#include "model/symbol_list.h"
 
 #include "model/microsoft_symbol.h"
 
@@ -19,9 +19,9 @@ AnsiString SymbolOfLine(const AnsiString& raw) {
 
 }  // namespace
 
-bool ReadSymbolList(TFichierLib& lib, const std::string& fileName) {
+Outcome ReadSymbolList(TFichierLib& lib, const std::string& fileName) {
   HANDLE file = lib.OpenLibraryFile(fileName, true);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   lib.Fonctions.Clear();
   std::uint32_t index = 0;
   AnsiString line;
@@ -31,5 +31,5 @@ bool ReadSymbolList(TFichierLib& lib, const std::string& fileName) {
     lib.Fonctions.Item(index++) = FromMicrosoftName(symbol);
   }
   CloseHandle(file);
-  return true;
+  return Outcome::Done();
 }

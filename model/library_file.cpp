@@ -7,8 +7,6 @@ HANDLE TFichierLib::OpenLibraryFile(const std::string& fileName, bool forReading
   const DWORD disposition = forReading ? OPEN_EXISTING : CREATE_ALWAYS;
   HANDLE file = CreateFileA(fileName, access, 0, nullptr, disposition, FILE_ATTRIBUTE_ARCHIVE,
                             nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    MessageBoxA(nullptr, fileName, "Impossible d'ouvrir le fichier", MB_ICONERROR);
   return file;
 }
 

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "model/fichier_lib.h"
-#include "readers/omf_records.h"
+#include "omf/omf_records.h"
 
 namespace {
 
@@ -88,9 +88,9 @@ bool IsModuleEnd(std::uint8_t type) {
 
 }  // namespace
 
-bool TFichierLib::ReadOmfLibrary(const std::string& fileName) {
+Outcome TFichierLib::ReadOmfLibrary(const std::string& fileName) {
   HANDLE file = OpenLibraryFile(fileName, true);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   FileCloser closer(file);
 
   Fonctions.Clear();
@@ -118,5 +118,5 @@ bool TFichierLib::ReadOmfLibrary(const std::string& fileName) {
     record = ReadRecordHeader(file);
     moduleBytes += omf::kRecordHeaderSize;
   }
-  return true;
+  return Outcome::Done();
 }

@@ -17,7 +17,6 @@
 
 #include "model/fichier_lib.h"
 
-// Replaces lib's list with one entry per symbol, in file order. False only
-// when the file cannot be opened (the message has been shown and the list
-// is untouched).
-bool ReadSymbolList(TFichierLib& lib, const std::string& fileName);
+// Replaces lib's list with one entry per symbol, in file order. CannotOpen
+// only when the file cannot be opened (the list is then untouched).
+Outcome ReadSymbolList(TFichierLib& lib, const std::string& fileName);
