@@ -63,13 +63,16 @@ class TFichierLib {
   Outcome ReadCoffLibrary(const std::string& fileName);  // coff/coff_reader.cpp
   Outcome ReadOmfLibrary(const std::string& fileName);   // omf/omf_reader.cpp
   Outcome ReadDefFile(const std::string& fileName);      // def/def_reader.cpp
+  // A DLL's export table, each export's convention found from its name or
+  // its code (pe/).
+  Outcome ReadDllFile(const std::string& fileName);
 
   // Writers: Done when the file was written whole. On failure the old file
   // stays as it was and the outcome says why.
   Outcome WriteCoffLibrary(const std::string& fileName);  // coff/library_writer.cpp
   Outcome WriteDefFile(const std::string& fileName);      // def/def_writer.cpp
-  // The save choice for a Borland library: not implemented, says so.
-  Outcome WriteBorlandLibrary(const std::string& fileName);  // model/borland_library.cpp
+  // An OMF import library, as Borland's tools link it (omf/).
+  Outcome WriteBorlandLibrary(const std::string& fileName);
 
   // Member builders of the COFF writer (coff/).
   void AppendBytes(const void* source, std::size_t count);

@@ -1,0 +1,33 @@
+// What a file is, by its content rather than by its name or by the filter
+// a user chose: a file named ".lib" may be a .def text, a DLL or nothing
+// of ours at all.
+#pragma once
+
+#include <string>
+
+#include "model/fichier_lib.h"
+
+enum class FileKind {
+  CoffArchive,    // "!<arch>\n": a COFF import or static library
+  OmfLibrary,     // an OMF library header record (0xF0)
+  OmfObject,      // a lone OMF object module (THEADR 0x80 / LHEADR 0x82)
+  PeImage,        // "MZ" with a "PE\0\0" header where e_lfanew points
+  DefinitionText, // text with an EXPORTS (or LIBRARY/NAME) statement
+  Empty,          // no byte at all
+  Text,           // text, but no module-definition statement
+  Unknown,        // anything else
+};
+
+// Reads the start of the file. CannotOpen (with errno) when it cannot be
+// read; otherwise Done and kind set.
+Outcome DetectFileKind(const std::string& fileName, FileKind& kind);
+
+// A short English phrase for what the file is, for "not an import library
+// (...)": "an empty file", "a text file", ...
+const char* DescribeFileKind(FileKind kind);
+
+// Reads fileName into lib by its content, whatever its name: COFF archive,
+// OMF library, PE image (its export table), definition text. Anything else
+// answers NotImportLibrary and leaves the list untouched. kind tells what
+// the file was taken for.
+Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind);
