@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,13 +24,20 @@ inline std::string_view AsCString(const std::string& text) {
   return std::string_view(text.c_str());
 }
 
+inline void AppendBytes(MemberBytes& out, const void* bytes, std::size_t count) {
+  if (count == 0) return;
+  const std::size_t at = out.size();
+  out.resize(at + count);
+  std::memcpy(out.data() + at, bytes, count);
+}
+
 template <std::size_t N>
 inline void AppendRecord(MemberBytes& out, const std::array<std::uint8_t, N>& bytes) {
-  out.insert(out.end(), bytes.begin(), bytes.end());
+  AppendBytes(out, bytes.data(), N);
 }
 
 inline void AppendText(MemberBytes& out, std::string_view text) {
-  out.insert(out.end(), text.begin(), text.end());
+  AppendBytes(out, text.data(), text.size());
 }
 
 // The text and its terminating zero byte.

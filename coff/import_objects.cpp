@@ -35,7 +35,7 @@ void AppendDebugBlock(MemberBytes& out, const DllNames& dll) {
   StoreLittle(&head[6], kObjectNameRecordKind);
   StoreLittle(&head[8], std::uint32_t{0});
   head[12] = static_cast<std::uint8_t>(nameLength);
-  out.insert(out.end(), std::begin(head), std::end(head));
+  AppendBytes(out, head, sizeof head);
   AppendText(out, std::string_view(dll.file).substr(0, nameLength));
 
   std::uint8_t tail[kDebugTailSize] = {};
@@ -50,7 +50,7 @@ void AppendDebugBlock(MemberBytes& out, const DllNames& dll) {
   for (std::uint16_t v : kBackEndVersion) put16(v);
   tail[at++] = static_cast<std::uint8_t>(kToolName.size());
   std::copy(kToolName.begin(), kToolName.end(), &tail[at]);  // the last byte stays 0
-  out.insert(out.end(), std::begin(tail), std::end(tail));
+  AppendBytes(out, tail, sizeof tail);
 }
 
 SectionHeader DebugSection(std::uint32_t size, std::uint32_t at) {
@@ -277,7 +277,7 @@ MemberBytes LongImportObject(const ImportMember& import, std::int32_t stamp) {
   // The directory entry; the DLL name's place is its offset in .idata$6.
   MemberBytes entry(kDirectoryEntrySize);
   StoreLittle(&entry[kDirectoryName], dllNameAt);
-  out.insert(out.end(), entry.begin(), entry.end());
+  AppendBytes(out, entry.data(), entry.size());
   AppendRecord(out, Relocation{kDirectoryLookupTable, idata4Symbol}.Bytes());
   AppendRecord(out, Relocation{kDirectoryName, idata6Symbol}.Bytes());
   AppendRecord(out, Relocation{kDirectoryAddressTable, idata5Symbol}.Bytes());

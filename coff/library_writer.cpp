@@ -55,8 +55,8 @@ void AppendMember(MemberBytes& out, std::string_view name, std::int32_t stamp,
   PutField(at, kMemberSizeWidth, std::to_string(data.size()));
   at += kMemberSizeWidth;
   std::memcpy(at, kMemberHeaderEnd, sizeof kMemberHeaderEnd);
-  out.insert(out.end(), header, header + sizeof header);
-  out.insert(out.end(), data.begin(), data.end());
+  AppendBytes(out, header, sizeof header);
+  AppendBytes(out, data.data(), data.size());
   if (data.size() & 1) out.push_back(kMemberPad);
 }
 
