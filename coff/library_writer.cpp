@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <set>
 
 #include "coff/builder_support.h"
 #include "coff/dll_base_name.h"
@@ -101,9 +102,19 @@ Outcome TFichierLib::WriteCoffLibrary(const std::string& fileName) {
     // in the order the list first names them.
     std::vector<DllNames> dlls;
     std::map<std::string, std::size_t> dllIndex;
+    // Two DLL names with one base ("a.dll", "a.exe") would define the same
+    // descriptor symbol twice, which no linker accepts; the later one is
+    // then named after its whole file name.
+    std::set<std::string> bases;
     auto dllOf = [&](const std::string& file) {
       auto [it, added] = dllIndex.emplace(file, dlls.size());
-      if (added) dlls.push_back(DllNamesOf(file));
+      if (added) {
+        DllNames names = DllNamesOf(file);
+        if (bases.count(names.base)) names.base = file;
+        for (std::size_t n = 2; bases.count(names.base); ++n) names.base = file + "#" + std::to_string(n);
+        bases.insert(names.base);
+        dlls.push_back(names);
+      }
       return it->second;
     };
     std::vector<ImportMember> imports;

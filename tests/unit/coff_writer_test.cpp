@@ -449,6 +449,11 @@ TEST(CoffWriterTest, EachDllHasItsDescriptorAndNullThunk) {
   EXPECT_EQ(imports.at("_D").dll, "other.dll");
   EXPECT_EQ(imports.at("_D").type, 0x09);
 
+  // Two DLLs of one base still get a descriptor symbol each.
+  const std::vector<ArchiveMember> twins = SplitArchive(
+      Write({Entry("A", 0, false), Bound("_B", "B", ImportKind::Code, "twins.exe")}, dir.File("twins.lib")));
+  EXPECT_EQ(NamesFrom(twins[0].data, 4 + 4 * 9)[3], "__IMPORT_DESCRIPTOR_twins.exe");
+
   // A list that names one DLL alone has no object for the file's own name.
   const std::vector<ArchiveMember> one =
       SplitArchive(Write({Bound("_B", "B", ImportKind::Code, "other.dll")}, dir.File("x.lib")));
