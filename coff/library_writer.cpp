@@ -83,6 +83,50 @@ void ChooseLookup(const TFonctionLib& entry, ImportMember& import) {
   }
 }
 
+// The imports in list order, private entries left out, each with its DLL;
+// the DLLs in the order the list first names them.
+struct Plan {
+  std::vector<DllNames> dlls;
+  std::vector<ImportMember> imports;
+  std::vector<std::size_t> importDll;  // each import's index in dlls
+};
+
+Plan PlanImports(TTableau<TFonctionLib>& list, const std::string& defaultDll) {
+  Plan plan;
+  std::map<std::string, std::size_t> dllIndex;
+  // Two DLL names with one base ("a.dll", "a.exe") would define the same
+  // descriptor symbol twice, which no linker accepts; the later one is
+  // then named after its whole file name.
+  std::set<std::string> bases;
+  auto dllOf = [&](const std::string& file) {
+    auto [it, added] = dllIndex.emplace(file, plan.dlls.size());
+    if (added) {
+      DllNames names = DllNamesOf(file);
+      if (bases.count(names.base)) names.base = file;
+      for (std::size_t n = 2; bases.count(names.base); ++n) names.base = file + "#" + std::to_string(n);
+      bases.insert(names.base);
+      plan.dlls.push_back(names);
+    }
+    return it->second;
+  };
+  plan.imports.reserve(list.Count);
+  for (std::uint32_t i = 0; i < list.Count; ++i) {
+    const TFonctionLib& entry = list.Item(i);
+    if (entry.Import.Private) continue;
+    ImportMember import;
+    import.symbol = std::string(AsCString(MicrosoftName(entry)));
+    import.kind = entry.Import.Kind;
+    const std::string dll(AsCString(entry.Import.Dll));
+    plan.importDll.push_back(dllOf(dll.empty() ? defaultDll : dll));
+    ChooseLookup(entry, import);
+    plan.imports.push_back(std::move(import));
+  }
+  if (plan.dlls.empty()) dllOf(defaultDll);
+  for (std::size_t i = 0; i < plan.imports.size(); ++i)
+    plan.imports[i].dll = &plan.dlls[plan.importDll[i]];
+  return plan;
+}
+
 class LibraryTooLarge {};
 
 }  // namespace
@@ -98,44 +142,14 @@ Outcome TFichierLib::WriteCoffLibrary(const std::string& fileName) {
   const std::string defaultDll = DllBaseNameOf(fileName) + std::string(kDllSuffix);
 
   try {
-    // The imports in list order, private entries left out, and the DLLs
-    // in the order the list first names them.
-    std::vector<DllNames> dlls;
-    std::map<std::string, std::size_t> dllIndex;
-    // Two DLL names with one base ("a.dll", "a.exe") would define the same
-    // descriptor symbol twice, which no linker accepts; the later one is
-    // then named after its whole file name.
-    std::set<std::string> bases;
-    auto dllOf = [&](const std::string& file) {
-      auto [it, added] = dllIndex.emplace(file, dlls.size());
-      if (added) {
-        DllNames names = DllNamesOf(file);
-        if (bases.count(names.base)) names.base = file;
-        for (std::size_t n = 2; bases.count(names.base); ++n) names.base = file + "#" + std::to_string(n);
-        bases.insert(names.base);
-        dlls.push_back(names);
-      }
-      return it->second;
-    };
-    std::vector<ImportMember> imports;
-    std::vector<std::size_t> importDll;
-    imports.reserve(Fonctions.Count);
-    for (std::uint32_t i = 0; i < Fonctions.Count; ++i) {
-      const TFonctionLib& entry = Fonctions.Data[i];
-      if (entry.Import.Private) continue;
-      ImportMember import;
-      import.symbol = std::string(AsCString(MicrosoftName(entry)));
-      import.kind = entry.Import.Kind;
-      const std::string dll(AsCString(entry.Import.Dll));
-      importDll.push_back(dllOf(dll.empty() ? defaultDll : dll));
-      ChooseLookup(entry, import);
-      imports.push_back(std::move(import));
-    }
-    if (dlls.empty()) dllOf(defaultDll);
-    for (std::size_t i = 0; i < imports.size(); ++i) imports[i].dll = &dlls[importDll[i]];
+    Plan plan = PlanImports(Fonctions, defaultDll);
+    const std::vector<DllNames>& dlls = plan.dlls;
+    std::vector<ImportMember>& imports = plan.imports;
+    const std::vector<std::size_t>& importDll = plan.importDll;
 
     // The fixed objects: the first DLL's descriptor, the null import
-    // descriptor and its null thunk; then each other DLL's two.
+    // descriptor and the first DLL's null thunk; then each other DLL's
+    // descriptor and null thunk.
     std::vector<std::string> memberNames;
     for (const DllNames& dll : dlls) memberNames.push_back(dll.file + "/");
     std::vector<Member> members;
