@@ -7,17 +7,8 @@
 namespace omf {
 namespace {
 
-constexpr std::uint8_t kModuleTypeNonMain = 0x00;
-
 // Library header contents after the type and length.
 constexpr std::size_t kHeaderFixedBody = 4 + 2 + 1;  // dictionary offset, blocks, flags
-
-// Dictionary blocks.
-constexpr std::size_t kDictionaryBlockSize = 512;
-constexpr std::size_t kBucketCount = 37;
-constexpr std::size_t kFreeSpaceIndex = 37;  // byte holding the free offset / 2
-constexpr std::size_t kFirstEntryOffset = 38;
-constexpr std::uint8_t kBlockFull = 0xFF;
 
 void PutLe16(Bytes& out, std::uint32_t value) {
   out.push_back(static_cast<std::uint8_t>(value));
@@ -32,44 +23,6 @@ void PadTo(Bytes& out, std::size_t boundary) {
   while (out.size() % boundary != 0) out.push_back(0);
 }
 
-std::uint16_t RotateLeft2(std::uint16_t v) { return static_cast<std::uint16_t>(v << 2 | v >> 14); }
-std::uint16_t RotateRight2(std::uint16_t v) { return static_cast<std::uint16_t>(v >> 2 | v << 14); }
-
-struct Hash {
-  std::uint16_t blockStart, blockStep, bucketStart, bucketStep;
-};
-
-// The two-way hash of OMF library dictionaries: start and step for the
-// block and for the bucket, from the name read from both ends, case folded.
-Hash HashName(const std::string& name, std::size_t blocks) {
-  constexpr std::uint8_t kFold = 0x20;
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
-  std::size_t length = name.size();
-  std::uint16_t blockX = static_cast<std::uint16_t>(length | kFold);
-  std::uint16_t bucketD = blockX;
-  std::uint16_t blockD = 0;
-  std::uint16_t bucketX = 0;
-  std::size_t front = 0;
-  std::size_t back = length;
-  for (;;) {
-    const std::uint16_t cBack = bytes[--back] | kFold;
-    bucketX = RotateRight2(bucketX) ^ cBack;
-    blockD = RotateLeft2(blockD) ^ cBack;
-    if (--length == 0) break;
-    const std::uint16_t cFront = bytes[front++] | kFold;
-    blockX = RotateLeft2(blockX) ^ cFront;
-    bucketD = RotateRight2(bucketD) ^ cFront;
-  }
-  Hash h;
-  h.blockStart = static_cast<std::uint16_t>(blockX % blocks);
-  h.blockStep = static_cast<std::uint16_t>(blockD % blocks);
-  if (h.blockStep == 0) h.blockStep = 1;
-  h.bucketStart = static_cast<std::uint16_t>(bucketX % kBucketCount);
-  h.bucketStep = static_cast<std::uint16_t>(bucketD % kBucketCount);
-  if (h.bucketStep == 0) h.bucketStep = 1;
-  return h;
-}
-
 bool IsPrime(std::size_t n) {
   if (n < 2) return false;
   for (std::size_t d = 2; d * d <= n; ++d)
@@ -78,7 +31,7 @@ bool IsPrime(std::size_t n) {
 }
 
 // Places one entry in the block; false when its buckets or space are used up.
-bool PlaceInBlock(std::uint8_t* block, const Hash& h, const std::string& name,
+bool PlaceInBlock(std::uint8_t* block, const LookupHash& h, const std::string& name,
                   std::uint16_t page) {
   if (block[kFreeSpaceIndex] == kBlockFull) return false;
   const std::size_t free = block[kFreeSpaceIndex] * 2u;
@@ -110,7 +63,7 @@ bool TryBuildDictionary(const std::vector<std::pair<std::string, std::uint16_t>>
     out[b * kDictionaryBlockSize + kFreeSpaceIndex] = kFirstEntryOffset / 2;
   for (const auto& [name, page] : symbols) {
     if (name.empty()) continue;  // no hash for an empty name
-    const Hash h = HashName(name, blocks);
+    const LookupHash h = HashOf(name, blocks);
     std::size_t block = h.blockStart;
     bool placed = false;
     for (std::size_t tries = 0; tries < blocks && !placed; ++tries) {
@@ -123,6 +76,44 @@ bool TryBuildDictionary(const std::vector<std::pair<std::string, std::uint16_t>>
 }
 
 }  // namespace
+
+namespace {
+
+std::uint16_t RotateLeft2(std::uint16_t v) { return static_cast<std::uint16_t>(v << 2 | v >> 14); }
+std::uint16_t RotateRight2(std::uint16_t v) { return static_cast<std::uint16_t>(v >> 2 | v << 14); }
+
+}  // namespace
+
+// The two-way hash of OMF library dictionaries: start and step for the
+// block and for the bucket, from the name read from both ends, case folded.
+LookupHash HashOf(const std::string& name, std::size_t blocks) {
+  constexpr std::uint8_t kFold = 0x20;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
+  std::size_t length = name.size();
+  std::uint16_t blockX = static_cast<std::uint16_t>(length | kFold);
+  std::uint16_t bucketD = blockX;
+  std::uint16_t blockD = 0;
+  std::uint16_t bucketX = 0;
+  std::size_t front = 0;
+  std::size_t back = length;
+  for (;;) {
+    const std::uint16_t cBack = bytes[--back] | kFold;
+    bucketX = RotateRight2(bucketX) ^ cBack;
+    blockD = RotateLeft2(blockD) ^ cBack;
+    if (--length == 0) break;
+    const std::uint16_t cFront = bytes[front++] | kFold;
+    blockX = RotateLeft2(blockX) ^ cFront;
+    bucketD = RotateRight2(bucketD) ^ cFront;
+  }
+  LookupHash h;
+  h.blockStart = static_cast<std::uint16_t>(blockX % blocks);
+  h.blockStep = static_cast<std::uint16_t>(blockD % blocks);
+  if (h.blockStep == 0) h.blockStep = 1;
+  h.bucketStart = static_cast<std::uint16_t>(bucketX % kBucketCount);
+  h.bucketStep = static_cast<std::uint16_t>(bucketD % kBucketCount);
+  if (h.bucketStep == 0) h.bucketStep = 1;
+  return h;
+}
 
 Bytes Join(std::initializer_list<Bytes> parts) {
   Bytes out;

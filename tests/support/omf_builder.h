@@ -87,6 +87,13 @@ class LibraryBuilder {
   bool libraryEnd_ = true;
 };
 
+// Where a name's dictionary lookup starts and how it steps, for a
+// dictionary of the given number of blocks (name: 1 to 255 bytes).
+struct LookupHash {
+  std::uint16_t blockStart, blockStep, bucketStart, bucketStep;
+};
+LookupHash HashOf(const std::string& name, std::size_t blocks);
+
 // The dictionary blocks for the given (name, module page) pairs, hashed
 // the way OMF librarians place them.
 Bytes BuildDictionary(const std::vector<std::pair<std::string, std::uint16_t>>& symbols);
