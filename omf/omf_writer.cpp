@@ -175,8 +175,8 @@ Outcome TFichierLib::WriteBorlandLibrary(const std::string& fileName) {
     }
     // The library end record pads the file to the dictionary's boundary.
     {
-      RecordWriter end(out, omf::kLibraryEnd);
       const std::size_t after = out.size() + omf::kRecordHeaderSize + omf::kChecksumSize;
+      RecordWriter end(out, omf::kLibraryEnd);
       end.Zeros((omf::kDictionaryBlockSize - after % omf::kDictionaryBlockSize) %
                 omf::kDictionaryBlockSize);
       end.Finish();

@@ -256,4 +256,40 @@ Bytes LibraryBuilder::Build() const {
 
 void LibraryBuilder::WriteTo(const std::string& path) const { WriteFileBytes(path, Build()); }
 
+std::uint32_t PageSizeOf(const Bytes& library) {
+  if (library.size() < kRecordHeaderSize || library[0] != kLibraryHeader) return kDefaultPageSize;
+  const std::uint32_t size = (library[1] | library[2] << 8) + kRecordHeaderSize;
+  return IsPageSize(size) ? size : kDefaultPageSize;
+}
+
+std::optional<std::uint16_t> LookUp(const Bytes& library, const std::string& name,
+                                    bool restartBucket) {
+  if (library.size() < 10 || name.empty()) return std::nullopt;
+  const std::size_t offset = library[3] | library[4] << 8 | library[5] << 16 |
+                             std::size_t{library[6]} << 24;
+  const std::size_t blocks = library[7] | library[8] << 8;
+  if (blocks == 0 || offset + blocks * kDictionaryBlockSize > library.size()) return std::nullopt;
+  const LookupHash h = HashOf(name, blocks);
+  std::size_t b = h.blockStart;
+  std::size_t k = h.bucketStart;
+  for (std::size_t tries = 0; tries < blocks; ++tries) {
+    const std::uint8_t* block = library.data() + offset + b * kDictionaryBlockSize;
+    for (std::size_t i = 0; i < kBucketCount; ++i) {
+      const std::size_t at = block[k] * 2u;
+      if (at == 0) {
+        if (block[kFreeSpaceIndex] != kBlockFull) return std::nullopt;
+        break;
+      }
+      const std::size_t length = block[at];
+      if (at + 1 + length + 2 <= kDictionaryBlockSize &&
+          std::string(reinterpret_cast<const char*>(block + at + 1), length) == name)
+        return static_cast<std::uint16_t>(block[at + 1 + length] | block[at + 2 + length] << 8);
+      k = (k + h.bucketStep) % kBucketCount;
+    }
+    b = (b + h.blockStep) % blocks;
+    if (restartBucket) k = h.bucketStart;
+  }
+  return std::nullopt;
+}
+
 }  // namespace omf
