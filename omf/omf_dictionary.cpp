@@ -28,21 +28,31 @@ std::size_t EntrySize(std::size_t nameLength) {
   return (1 + nameLength + sizeof(std::uint16_t) + 1) & ~std::size_t{1};
 }
 
+// Marks the block full, every bucket pointing at an entry (see Place).
+void Close(std::uint8_t* block) {
+  const std::uint8_t first = kFirstEntryOffset / 2;
+  for (std::size_t k = 0; k < kBucketCount; ++k)
+    if (block[k] == 0) block[k] = first;
+  block[kFreeSpaceIndex] = kBlockFull;
+}
+
 // Places the name in the first block along its block sequence that takes
 // it, at the first empty bucket along its bucket sequence. A lookup goes
 // on to the next block only through a full block, and linkers differ on
 // the bucket they go on with there: some start again from the name's
-// first bucket, some keep the bucket they stopped at. So a name may pass a
-// block only where both agree: its first bucket there is empty, or every
-// bucket is taken. A block the name cannot use is marked full so that
-// lookups go on; where that is not safe the placement fails and the caller
-// takes more blocks.
+// first bucket, some keep the bucket they stopped at. So a block a name
+// cannot use is closed: marked full, and each of its empty buckets made
+// to point at an entry it holds. Lookups then try all 37 buckets, compare
+// names that are not theirs, and come back round to their first bucket
+// whatever their habit; the names it holds are still found, each before
+// any bucket that was empty when it was placed.
 bool Place(std::vector<std::uint8_t>& dictionary, std::uint32_t blocks, const DictionaryName& n) {
   const NameHash h = HashName(n.name, blocks);
   const std::size_t size = EntrySize(n.name.size());
   std::uint32_t b = h.blockStart;
   for (std::uint32_t tries = 0; tries < blocks; ++tries, b = (b + h.blockStep) % blocks) {
     std::uint8_t* block = dictionary.data() + std::size_t{b} * kDictionaryBlockSize;
+    if (block[kFreeSpaceIndex] == kBlockFull) continue;
     std::size_t empty = kBucketCount;  // none
     std::size_t k = h.bucketStart;
     for (std::size_t i = 0; i < kBucketCount; ++i, k = (k + h.bucketStep) % kBucketCount) {
@@ -51,24 +61,26 @@ bool Place(std::vector<std::uint8_t>& dictionary, std::uint32_t blocks, const Di
         break;
       }
     }
-    if (block[kFreeSpaceIndex] != kBlockFull && empty != kBucketCount) {
-      const std::size_t free = std::size_t{block[kFreeSpaceIndex]} * 2;
-      if (free + size <= kDictionaryBlockSize) {
-        block[empty] = static_cast<std::uint8_t>(free / 2);
-        block[free] = static_cast<std::uint8_t>(n.name.size());
-        std::memcpy(block + free + 1, n.name.data(), n.name.size());
-        block[free + 1 + n.name.size()] = static_cast<std::uint8_t>(n.page);
-        block[free + 2 + n.name.size()] = static_cast<std::uint8_t>(n.page >> 8);
-        const std::size_t next = free + size;
-        // 510 / 2 would read as the full mark; no entry fits there anyway.
-        block[kFreeSpaceIndex] =
-            next / 2 >= kBlockFull ? kBlockFull : static_cast<std::uint8_t>(next / 2);
+    const std::size_t free = std::size_t{block[kFreeSpaceIndex]} * 2;
+    if (empty != kBucketCount && free + size <= kDictionaryBlockSize) {
+      block[empty] = static_cast<std::uint8_t>(free / 2);
+      block[free] = static_cast<std::uint8_t>(n.name.size());
+      std::memcpy(block + free + 1, n.name.data(), n.name.size());
+      block[free + 1 + n.name.size()] = static_cast<std::uint8_t>(n.page);
+      block[free + 2 + n.name.size()] = static_cast<std::uint8_t>(n.page >> 8);
+      // The free-space byte holds offset / 2; 510 / 2 would read as the
+      // full mark, and past it no entry fits: close the block then.
+      const std::size_t next = free + size;
+      if (next / 2 < kBlockFull) {
+        block[kFreeSpaceIndex] = static_cast<std::uint8_t>(next / 2);
         return true;
       }
+      Close(block);
+      return true;
     }
-    const bool passable = block[h.bucketStart] == 0 || empty == kBucketCount;
-    if (!passable) return false;
-    block[kFreeSpaceIndex] = kBlockFull;
+    // A block can only refuse a name once it holds an entry: an empty one
+    // has room for the longest.
+    Close(block);
   }
   return false;
 }
@@ -123,9 +135,11 @@ std::optional<std::vector<std::uint8_t>> BuildDictionary(const std::vector<Dicti
   if (wanted > kMaxDictionaryBlocks) return std::nullopt;
   std::uint32_t blocks = PrimeAtLeast(static_cast<std::uint32_t>(wanted));
   std::vector<std::uint8_t> dictionary;
-  while (blocks <= kMaxDictionaryBlocks) {
+  constexpr std::uint32_t kMostBlocks = 65521;  // the largest prime a header can count
+  for (;;) {
     if (TryBuild(names, blocks, dictionary)) return dictionary;
-    blocks = PrimeAtLeast(blocks + blocks / 4 + 1);
+    if (blocks == kMostBlocks) break;
+    blocks = std::min(kMostBlocks, PrimeAtLeast(blocks + blocks / 4 + 1));
   }
   return std::nullopt;
 }
