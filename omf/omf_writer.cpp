@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <new>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "coff/dll_base_name.h"
@@ -116,12 +116,13 @@ std::uint32_t ChoosePageSize(const std::vector<std::size_t>& sizes) {
 
 // Names a case-blind lookup would take for one another.
 bool NamesDifferOnlyInCase(const std::vector<ImportModule>& modules) {
-  std::unordered_set<AnsiString> exact, folded;
+  std::unordered_map<AnsiString, const AnsiString*> folded;
+  folded.reserve(modules.size());
   for (const ImportModule& m : modules) {
-    if (!exact.insert(m.internalName).second) continue;
     AnsiString fold = m.internalName;
     for (char& c : fold) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!folded.insert(fold).second) return true;
+    const auto [at, added] = folded.emplace(std::move(fold), &m.internalName);
+    if (!added && *at->second != m.internalName) return true;
   }
   return false;
 }
@@ -164,7 +165,11 @@ Outcome TFichierLib::WriteBorlandLibrary(const std::string& fileName) {
                               "65,535 pages a library can address");
 
     // The modules, each from a page boundary; the header page comes first.
-    Bytes out(pageSize, 0);
+    std::size_t total = pageSize;
+    for (std::size_t size : sizes) total += (size + pageSize - 1) / pageSize * pageSize;
+    Bytes out;
+    out.reserve(total + omf::kDictionaryBlockSize * (2 + modules.size() / 8));
+    out.resize(pageSize, 0);
     std::vector<omf::DictionaryName> names;
     names.reserve(modules.size());
     for (const ImportModule& m : modules) {
