@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/safe_save.h"
 #include "tests/support/omf_builder.h"
 #include "tests/support/test_files.h"
 
@@ -139,6 +140,43 @@ TEST_F(OmfWriterTest, WhatTheFormatCannotHoldIsRefusedAndNothingWritten) {
   }
   EXPECT_NE(Write({Entry("ok", 0, true), Entry(longName, 0, false)}).Detail.find(longName.substr(0, 40)),
             std::string::npos);
+}
+
+TEST_F(OmfWriterTest, NamesAlikeButForTheirLastCharactersCrowdBlocksAndAreStillFound) {
+  // The hash leaves out a name's last character from its block: these
+  // crowd a few blocks, which fill and send names on to others.
+  std::vector<TFonctionLib> list;
+  for (int i = 0; i < 20000; ++i) list.push_back(Entry("Function" + std::to_string(i), 8, true));
+  ASSERT_TRUE(Write(list));
+  const Bytes file = ReadFileBytes(dir.File("my.lib"));
+  const std::size_t offset = file[3] | file[4] << 8 | file[5] << 16;
+  std::size_t full = 0;
+  for (std::size_t at = offset; at < file.size(); at += 512) full += file[at + 37] == 0xFF;
+  EXPECT_GT(full, 0u);
+  for (const TFonctionLib& e : list)
+    for (bool restart : {true, false})
+      ASSERT_TRUE(omf::LookUp(file, e.Name, restart)) << e.Name << (restart ? " restart" : "");
+}
+
+TEST_F(OmfWriterTest, NamesDifferingOnlyInCaseMakeTheDictionaryCaseSensitive) {
+  for (const auto& [list, flags] : {std::pair{std::vector{Entry("Foo", 0, true), Entry("Bar", 0, true)}, 0},
+                                    std::pair{std::vector{Entry("Foo", 0, true), Entry("FOO", 0, true)}, 1}}) {
+    ASSERT_TRUE(Write(list));
+    EXPECT_EQ(ReadFileBytes(dir.File("my.lib"))[9], flags);
+  }
+}
+
+TEST_F(OmfWriterTest, AFailedSaveKeepsTheOldFile) {
+  using platform::SaveStage;
+  for (const SaveStage stage : {SaveStage::Open, SaveStage::Write, SaveStage::Flush, SaveStage::Rename}) {
+    WriteFileText(dir.File("my.lib"), "old");
+    platform::FailSaveStageForTesting(stage, 1);
+    const Outcome outcome = Write({Entry("Foo", 0, true)});
+    platform::FailSaveStageForTesting(stage, 0);
+    EXPECT_EQ(outcome.Kind, stage == SaveStage::Open ? OutcomeKind::CannotOpen : OutcomeKind::CannotWrite);
+    EXPECT_EQ(ReadFileText(dir.File("my.lib")), "old");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"my.lib"});
+  }
 }
 
 TEST_F(OmfWriterTest, EmptyListWritesAnEmptyLibrary) {
