@@ -133,6 +133,12 @@ std::optional<AnsiString> TooLong(const ImportModule& m) {
   return std::nullopt;
 }
 
+// Long names in a message: their start is enough to find them.
+AnsiString Shortened(const AnsiString& name) {
+  constexpr std::size_t kShown = 40;
+  return name.size() <= kShown ? name : name.substr(0, kShown) + "...";
+}
+
 void PutLe32(std::uint8_t* at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -154,8 +160,9 @@ Outcome TFichierLib::WriteBorlandLibrary(const std::string& fileName) {
       m.ordinal = e.Import.Ordinal;
       if (!m.byOrdinal) m.entryName = LookupName(e);
       if (auto name = TooLong(m))
-        return Outcome::Refused("the entry \"" + e.Name + "\" has a name longer than 255 bytes (" +
-                                name->substr(0, 40) + "...), more than an OMF library can hold");
+        return Outcome::Refused("the entry \"" + Shortened(e.Name) +
+                                "\" has a name longer than 255 bytes (" + Shortened(*name) +
+                                "), more than an OMF library can hold");
       sizes.push_back(ModuleSize(m));
       modules.push_back(std::move(m));
     }
