@@ -46,7 +46,8 @@ bool FromExportName(std::string_view name, TFonctionLib& entry) {
       entry.Name = AnsiString(plain);
       entry.ArgLength = StrToIntDef(length, 0);
       entry.IsPascal = true;
-      if (MicrosoftName(entry) != name) entry.Import.Symbol = AnsiString(name);
+      // "Name@N" was exported without the underscore its symbol has.
+      if (fastcall) entry.Import.Symbol = AnsiString(name);
       return true;
     }
   }
