@@ -1,6 +1,7 @@
 #include "pe/pe_image.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace pe {
@@ -26,6 +27,10 @@ std::uint16_t Le16(std::string_view s, std::size_t at) {
   return Le16(reinterpret_cast<const std::uint8_t*>(s.data()) + at);
 }
 
+// A little-endian field of a layout, by its place in the layout's struct.
+#define FIELD32(base, Layout, field) Le32((base) + offsetof(Layout, field))
+#define FIELD16(base, Layout, field) Le16((base) + offsetof(Layout, field))
+
 Outcome NotPe(const std::string& why) { return Outcome::NotImportLibrary("not a valid PE image: " + why); }
 
 struct Span {
@@ -50,9 +55,9 @@ Outcome Image::Parse(std::vector<std::uint8_t> bytes) {
 
   FileHeader header{};
   const std::uint8_t* h = &bytes_[fileHeaderAt];
-  header.Machine = Le16(h);
-  header.NumberOfSections = Le16(h + 2);
-  header.SizeOfOptionalHeader = Le16(h + 16);
+  header.Machine = FIELD16(h, FileHeader, Machine);
+  header.NumberOfSections = FIELD16(h, FileHeader, NumberOfSections);
+  header.SizeOfOptionalHeader = FIELD16(h, FileHeader, SizeOfOptionalHeader);
   machine_ = header.Machine;
 
   const std::uint64_t optionalAt = fileHeaderAt + FileHeader::kSize;
@@ -75,10 +80,10 @@ Outcome Image::Parse(std::vector<std::uint8_t> bytes) {
   const std::uint64_t claimed = Le32(o + countOffset);
   const std::uint64_t room = (optionalSize - countOffset - 4) / OptionalHeaderLayout::kDirectorySize;
   if (std::min(claimed, room) > OptionalHeaderLayout::kExportDirectoryIndex) {
-    const std::uint8_t* d = o + countOffset + 4 +
-                            OptionalHeaderLayout::kExportDirectoryIndex * OptionalHeaderLayout::kDirectorySize;
-    exportRva_ = Le32(d);
-    exportSize_ = Le32(d + 4);
+    const std::uint8_t* entry = o + countOffset + 4 +
+                                OptionalHeaderLayout::kExportDirectoryIndex * OptionalHeaderLayout::kDirectorySize;
+    exportRva_ = Le32(entry);
+    exportSize_ = Le32(entry + 4);
   }
 
   const std::uint64_t sectionsAt = optionalAt + optionalSize;
@@ -89,11 +94,11 @@ Outcome Image::Parse(std::vector<std::uint8_t> bytes) {
     const std::uint8_t* s = &bytes_[sectionsAt + std::uint64_t{i} * SectionHeader::kSize];
     SectionHeader section{};
     std::memcpy(section.Name, s, sizeof section.Name);
-    section.VirtualSize = Le32(s + 8);
-    section.VirtualAddress = Le32(s + 12);
-    section.SizeOfRawData = Le32(s + 16);
-    section.PointerToRawData = Le32(s + 20);
-    section.Characteristics = Le32(s + 36);
+    section.VirtualSize = FIELD32(s, SectionHeader, VirtualSize);
+    section.VirtualAddress = FIELD32(s, SectionHeader, VirtualAddress);
+    section.SizeOfRawData = FIELD32(s, SectionHeader, SizeOfRawData);
+    section.PointerToRawData = FIELD32(s, SectionHeader, PointerToRawData);
+    section.Characteristics = FIELD32(s, SectionHeader, Characteristics);
     sections_.push_back(section);
   }
   // Sorted by address, so that finding an address's section is a search
@@ -173,13 +178,14 @@ Outcome Image::ReadExports(std::vector<RawExport>& exports) const {
     return Outcome::NotImportLibrary("a PE image that exports nothing");
   std::string_view dirBytes;
   if (Outcome o = Range(exportRva_, ExportDirectory::kSize, "the export directory", dirBytes); !o) return o;
+  const auto* d = reinterpret_cast<const std::uint8_t*>(dirBytes.data());
   ExportDirectory dir{};
-  dir.OrdinalBase = Le32(dirBytes, 16);
-  dir.NumberOfFunctions = Le32(dirBytes, 20);
-  dir.NumberOfNames = Le32(dirBytes, 24);
-  dir.AddressOfFunctions = Le32(dirBytes, 28);
-  dir.AddressOfNames = Le32(dirBytes, 32);
-  dir.AddressOfNameOrdinals = Le32(dirBytes, 36);
+  dir.OrdinalBase = FIELD32(d, ExportDirectory, OrdinalBase);
+  dir.NumberOfFunctions = FIELD32(d, ExportDirectory, NumberOfFunctions);
+  dir.NumberOfNames = FIELD32(d, ExportDirectory, NumberOfNames);
+  dir.AddressOfFunctions = FIELD32(d, ExportDirectory, AddressOfFunctions);
+  dir.AddressOfNames = FIELD32(d, ExportDirectory, AddressOfNames);
+  dir.AddressOfNameOrdinals = FIELD32(d, ExportDirectory, AddressOfNameOrdinals);
 
   if (dir.NumberOfFunctions > kMaxExports || dir.NumberOfNames > kMaxExports)
     return NotPe("the export directory claims " + std::to_string(std::max(dir.NumberOfFunctions, dir.NumberOfNames)) +
@@ -188,9 +194,11 @@ Outcome Image::ReadExports(std::vector<RawExport>& exports) const {
       std::uint64_t{dir.OrdinalBase} + dir.NumberOfFunctions - 1 > 0xFFFF)
     return NotPe("export ordinals go past 65535");
 
-  const std::uint64_t functionsSize = std::uint64_t{dir.NumberOfFunctions} * 4;
-  const std::uint64_t namesSize = std::uint64_t{dir.NumberOfNames} * 4;
-  const std::uint64_t ordinalsSize = std::uint64_t{dir.NumberOfNames} * 2;
+  constexpr std::size_t kAddress = ExportDirectory::kAddressSize;
+  constexpr std::size_t kIndex = ExportDirectory::kIndexSize;
+  const std::uint64_t functionsSize = std::uint64_t{dir.NumberOfFunctions} * kAddress;
+  const std::uint64_t namesSize = std::uint64_t{dir.NumberOfNames} * kAddress;
+  const std::uint64_t ordinalsSize = std::uint64_t{dir.NumberOfNames} * kIndex;
   std::string_view functions, names, ordinals;
   if (Outcome o = Range(dir.AddressOfFunctions, functionsSize, "the export address table", functions); !o)
     return o;
@@ -211,7 +219,7 @@ Outcome Image::ReadExports(std::vector<RawExport>& exports) const {
   const std::uint64_t forwardEnd = forwardBegin + exportSize_;
   auto make = [&](std::uint32_t index, RawExport& e) -> Outcome {
     e.Ordinal = static_cast<std::uint16_t>(dir.OrdinalBase + index);
-    e.Rva = Le32(functions, std::size_t{index} * 4);
+    e.Rva = Le32(functions, std::size_t{index} * kAddress);
     if (e.Rva >= forwardBegin && e.Rva < forwardEnd)
       return ReadString(e.Rva, "a forwarder's target", e.ForwardTo);
     return Outcome::Done();
@@ -220,17 +228,17 @@ Outcome Image::ReadExports(std::vector<RawExport>& exports) const {
   std::vector<bool> named(dir.NumberOfFunctions, false);
   exports.reserve(std::max(dir.NumberOfFunctions, dir.NumberOfNames));
   for (std::uint32_t i = 0; i < dir.NumberOfNames; ++i) {
-    const std::uint16_t index = Le16(ordinals, std::size_t{i} * 2);
+    const std::uint16_t index = Le16(ordinals, std::size_t{i} * kIndex);
     if (index >= dir.NumberOfFunctions) return NotPe("an export name refers past the export address table");
     RawExport e;
     if (Outcome o = make(index, e); !o) return o;
-    if (Outcome o = ReadString(Le32(names, std::size_t{i} * 4), "an export name", e.Name); !o) return o;
+    if (Outcome o = ReadString(Le32(names, std::size_t{i} * kAddress), "an export name", e.Name); !o) return o;
     if (e.Name.empty()) return NotPe("an export name is empty");
     named[index] = true;
     if (e.Rva != 0) exports.push_back(std::move(e));
   }
   for (std::uint32_t index = 0; index < dir.NumberOfFunctions; ++index) {
-    if (named[index] || Le32(functions, std::size_t{index} * 4) == 0) continue;  // a gap in the ordinals
+    if (named[index] || Le32(functions, std::size_t{index} * kAddress) == 0) continue;  // a gap in the ordinals
     RawExport e;
     if (Outcome o = make(index, e); !o) return o;
     exports.push_back(std::move(e));
@@ -239,5 +247,8 @@ Outcome Image::ReadExports(std::vector<RawExport>& exports) const {
                    [](const RawExport& a, const RawExport& b) { return a.Ordinal < b.Ordinal; });
   return Outcome::Done();
 }
+
+#undef FIELD32
+#undef FIELD16
 
 }  // namespace pe

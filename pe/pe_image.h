@@ -75,7 +75,15 @@ struct ExportDirectory {
   std::uint32_t AddressOfNames;
   std::uint32_t AddressOfNameOrdinals;
   static constexpr std::size_t kSize = 40;
+  // The elements of its tables: addresses (of code, of names) and the
+  // indexes of named exports in the address table.
+  static constexpr std::size_t kAddressSize = 4;
+  static constexpr std::size_t kIndexSize = 2;
 };
+
+static_assert(sizeof(FileHeader) == FileHeader::kSize);
+static_assert(sizeof(SectionHeader) == SectionHeader::kSize);
+static_assert(sizeof(ExportDirectory) == ExportDirectory::kSize);
 
 // One export as the directory holds it.
 struct RawExport {
