@@ -13,6 +13,9 @@ namespace {
 // ordinary function; a walk that needs more gives up.
 constexpr int kMaxInstructions = 4096;
 constexpr int kMaxPaths = 256;
+// For all the walks of one image together: 65,536 exports of hostile code
+// cost no more than this, and the walks past it give up.
+constexpr std::int64_t kMaxImageInstructions = std::int64_t{1} << 22;
 
 // Where a path stands: the next instruction, and the stack and frame
 // pointers as offsets from the stack pointer at the function's entry
@@ -70,7 +73,7 @@ WalkResult CodeWalker::WalkUncached(std::uint32_t start) {
     paths.pop_front();
     for (;;) {
       if (!visited.insert(s.Rva).second) break;  // joined a path already walked
-      if (++instructions > kMaxInstructions) {
+      if (++instructions > kMaxInstructions || ++budgetUsed_ > kMaxImageInstructions) {
         paths.clear();
         break;
       }

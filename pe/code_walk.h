@@ -41,6 +41,7 @@ class CodeWalker {
   struct Decoder;
   Decoder* decoder_;
   std::unordered_map<std::uint32_t, WalkResult> cache_;
+  std::int64_t budgetUsed_ = 0;  // instructions decoded for the whole image
 };
 
 }  // namespace pe
