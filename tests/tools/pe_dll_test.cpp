@@ -52,6 +52,7 @@ const std::vector<Expected> kClangExports = {
     {"u_s3", "_s3@12", "_u_s3@12", false, kCode},
     {"u_tail", "_tail@4", "_u_tail@4", false, kCode},
     {"", "_s4@8", "_t_Ordinal50@8", false, kCode},
+    {"p3", "_s3@12", "_p3@12", false, kCode},  // PRIVATE leaves no trace in the DLL
     // The code cannot tell: the DLL's functions are mostly _pascal.
     {"u_zero", "_zero@0", "_u_zero@0", true, kCode},
     {"u_never", "_never@4", "_u_never@0", true, kCode},
@@ -88,6 +89,9 @@ TEST_P(PeDllTest, EachExportReadsAsTheCompilerDecoratedIt) {
 
   TempDir dir;
   WriteFileText(dir.File("t.cpp"), kSource);
+  WriteFileText(dir.File("t.def"),
+                "LIBRARY t.dll\nEXPORTS\nu_s3=s3\nu_tail=tail\nu_zero=zero\nu_never=never\n"
+                "n4=s4 @50 NONAME\np3=s3 PRIVATE\n");
   const std::string obj = dir.File("t.obj");
   const std::string dll = dir.File("t.dll");
   std::string output;
@@ -102,9 +106,7 @@ TEST_P(PeDllTest, EachExportReadsAsTheCompilerDecoratedIt) {
     ASSERT_EQ(RunCommand("clang --target=i686-pc-windows-msvc " + std::string(build.optimisation) +
                              " -c " + dir.File("t.cpp") + " -o " + obj +
                              " && lld-link /dll /noentry /nodefaultlib /out:" + dll + " " + obj +
-                             " /export:u_s3=_s3@12 /export:u_tail=_tail@4 /export:u_zero=_zero@0"
-                             " /export:u_never=_never@4 /export:_s4@8,@50,NONAME"
-                             " /export:fwd=kernel32.Sleep",
+                             " /def:" + dir.File("t.def") + " /export:fwd=kernel32.Sleep",
                          &output),
               0)
         << output;
@@ -137,6 +139,28 @@ TEST_P(PeDllTest, EachExportReadsAsTheCompilerDecoratedIt) {
     if (std::string(x.exportName) == "fwd") {
       EXPECT_EQ(found->Import.ForwardTo, "kernel32.Sleep");
     }
+  }
+}
+
+// An x64 function has one convention only: nothing to find, nothing unsure.
+TEST(PeDll64Test, Pe32PlusExportsAreReadAndTellTheirMachine) {
+  for (const char* tool : {"clang", "lld-link"})
+    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed (scripts/install-deps provides it)";
+  TempDir dir;
+  WriteFileText(dir.File("t.cpp"), kSource);
+  std::string output;
+  ASSERT_EQ(RunCommand("clang --target=x86_64-pc-windows-msvc -O2 -c " + dir.File("t.cpp") + " -o " +
+                           dir.File("t.obj") + " && lld-link /dll /noentry /nodefaultlib /out:" +
+                           dir.File("t.dll") + " " + dir.File("t.obj"),
+                       &output),
+            0)
+      << output;
+  TFichierLib lib;
+  ASSERT_TRUE(lib.ReadDllFile(dir.File("t.dll")));
+  EXPECT_EQ(lib.SourceMachine, 0x8664);
+  for (const TFonctionLib& e : ListOf(lib)) {
+    EXPECT_FALSE(e.Unsure) << e.Name;
+    EXPECT_EQ(e.Import.Kind, e.Name == "var1" ? ImportKind::Data : ImportKind::Code) << e.Name;
   }
 }
 
