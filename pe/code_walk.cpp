@@ -64,15 +64,17 @@ WalkResult CodeWalker::WalkUncached(std::uint32_t start) {
   bool readsArguments = false;
   bool plainReturn = false;
   std::optional<std::uint16_t> popped;
-  bool disagree = false;
 
   ZydisDecodedInstruction ins;
   ZydisDecodedOperand ops[ZYDIS_MAX_OPERAND_COUNT];
-  while (!paths.empty()) {
+  // A "ret N", or a plain "ret" in code that reads its arguments, settles
+  // it; the paths left would only cost time.
+  auto settled = [&] { return popped || (plainReturn && readsArguments); };
+  while (!paths.empty() && !settled()) {
     PathState s = paths.front();
     paths.pop_front();
     for (;;) {
-      if (!visited.insert(s.Rva).second) break;  // joined a path already walked
+      if (settled() || !visited.insert(s.Rva).second) break;  // settled, or joined a walked path
       if (++instructions > kMaxInstructions || ++budgetUsed_ > kMaxImageInstructions) {
         paths.clear();
         break;
@@ -104,7 +106,6 @@ WalkResult CodeWalker::WalkUncached(std::uint32_t start) {
         case ZYDIS_MNEMONIC_RET: {
           const std::optional<std::int64_t> n = visible > 0 ? Immediate(ops[0]) : std::nullopt;
           if (n && *n != 0) {
-            if (popped && *popped != *n) disagree = true;
             popped = static_cast<std::uint16_t>(*n);
           } else {
             plainReturn = true;
@@ -223,7 +224,7 @@ WalkResult CodeWalker::WalkUncached(std::uint32_t start) {
   }
 
   WalkResult result;
-  if (disagree || (popped && plainReturn)) return result;
+  if (popped && plainReturn) return result;  // returns that disagree
   if (popped) {
     result.Kind = ReturnKind::PopsArguments;
     result.Popped = *popped;
