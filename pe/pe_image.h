@@ -98,9 +98,9 @@ class Image {
   // Takes the file's bytes. Outcome::Done when headers and sections make
   // sense; otherwise NotImportLibrary or CutShort saying what is wrong.
   Outcome Parse(std::vector<std::uint8_t> bytes);
-  // The exports, in ordinal order, every name of an export giving its own
-  // record (named ones first by their place in the name table, then those
-  // with no name).
+  // The exports in ordinal order; an export with several names gives one
+  // record per name, one with none a record without a name. Gaps in the
+  // ordinals (address 0) give nothing.
   Outcome ReadExports(std::vector<RawExport>& exports) const;
 
   std::uint16_t Machine() const { return machine_; }
