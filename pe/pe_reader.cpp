@@ -1,6 +1,167 @@
-// Reads the export table of a PE image.
-#include "model/fichier_lib.h"
+// Reads the export table of a PE image and finds each export's calling
+// convention: from its decorated name when it has one, else from its
+// code, else from what the DLL's other functions share (and then says it
+// guessed).
+#include <string_view>
 
-Outcome TFichierLib::ReadDllFile(const std::string&) {
-  return Outcome::Refused("reading DLLs is not built yet");
+#include "model/fichier_lib.h"
+#include "pe/code_walk.h"
+#include "pe/pe_image.h"
+
+namespace {
+
+bool AllDigits(std::string_view text) {
+  if (text.empty() || text.size() > 5) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// An Itanium-mangled C++ name as a GNU toolchain exports it.
+bool IsItaniumName(std::string_view name) {
+  return name.size() > 2 && name.substr(0, 2) == "_Z" &&
+         ((name[2] >= '0' && name[2] <= '9') || name[2] == 'N' || name[2] == 'L' || name[2] == 'S');
+}
+
+// Fills the convention from a decorated export name; false when the name
+// says nothing of it.
+bool FromExportName(std::string_view name, TFonctionLib& entry) {
+  if (name.front() == '?') {  // a Microsoft C++ name is its own symbol
+    entry.Name = AnsiString(name);
+    entry.Import.Symbol = entry.Name;
+    return true;
+  }
+  if (IsItaniumName(name)) {  // a 32-bit GNU client adds the usual underscore
+    entry.Name = AnsiString(name);
+    entry.Import.Symbol = "_" + entry.Name;
+    return true;
+  }
+  const std::size_t at = name.rfind('@');
+  if (at != std::string_view::npos && at > 0 && AllDigits(name.substr(at + 1))) {
+    const std::string_view length = name.substr(at + 1);
+    std::string_view plain = name.substr(0, at);
+    const bool fastcall = plain.front() == '@';
+    if (fastcall || plain.front() == '_') plain.remove_prefix(1);
+    if (!plain.empty() && plain.find('@') == std::string_view::npos) {
+      entry.Name = AnsiString(plain);
+      entry.ArgLength = StrToIntDef(length, 0);
+      entry.IsPascal = true;
+      // "Name@N" was exported without the underscore its symbol has.
+      if (fastcall) entry.Import.Symbol = AnsiString(name);
+      return true;
+    }
+  }
+  if (name.front() == '_' && name.size() > 1 && name.find('@') == std::string_view::npos) {
+    entry.Name = AnsiString(name.substr(1));
+    entry.IsPascal = false;
+    return true;
+  }
+  return false;
+}
+
+AnsiString BaseName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A name a user can read for an export that has none: the DLL's base
+// name and the ordinal, as an identifier ("libusb0_Ordinal12").
+AnsiString OrdinalName(const AnsiString& dll, std::uint16_t ordinal) {
+  AnsiString base = dll.substr(0, dll.rfind('.'));
+  for (char& c : base)
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) c = '_';
+  return base + "_Ordinal" + std::to_string(ordinal);
+}
+
+bool ReadWholeFile(TFichierLib& lib, const std::string& fileName, std::vector<std::uint8_t>& bytes,
+                   int& error) {
+  HANDLE file = lib.OpenLibraryFile(fileName, true);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = static_cast<int>(GetLastError());
+    return false;
+  }
+  FileCloser closer(file);
+  constexpr DWORD kChunk = 1 << 20;
+  for (;;) {
+    const std::size_t old = bytes.size();
+    bytes.resize(old + kChunk);
+    DWORD got = 0;
+    if (!ReadFile(file, bytes.data() + old, kChunk, &got, nullptr)) {
+      error = static_cast<int>(GetLastError());
+      return false;
+    }
+    bytes.resize(old + got);
+    if (got == 0) return true;
+  }
+}
+
+}  // namespace
+
+Outcome TFichierLib::ReadDllFile(const std::string& fileName) {
+  std::vector<std::uint8_t> bytes;
+  int error = 0;
+  if (!ReadWholeFile(*this, fileName, bytes, error)) return Outcome::CannotOpen(error);
+  pe::Image image;
+  if (Outcome o = image.Parse(std::move(bytes)); !o) return o;
+  std::vector<pe::RawExport> exports;
+  if (Outcome o = image.ReadExports(exports); !o) return o;
+
+  const AnsiString dll = BaseName(fileName);
+  const bool i386 = image.Machine() == pe::kMachineI386;
+  pe::CodeWalker walker(image);
+  std::vector<TFonctionLib> entries(exports.size());
+  std::vector<bool> guessed(exports.size(), false);
+  std::size_t pascal = 0, other = 0;  // functions whose convention is known
+  for (std::size_t i = 0; i < exports.size(); ++i) {
+    const pe::RawExport& x = exports[i];
+    TFonctionLib& e = entries[i];
+    e.Import.Dll = dll;
+    e.Import.Ordinal = x.Ordinal;
+    e.Import.ForwardTo = x.ForwardTo;
+    if (x.Name.empty()) {
+      e.Name = OrdinalName(dll, x.Ordinal);
+      e.Import.ByOrdinal = true;
+      e.Import.NoName = true;
+    } else {
+      e.Import.ExportName = x.Name;
+    }
+    const bool forwarder = !x.ForwardTo.empty();
+    if (!forwarder && !image.IsExecutable(x.Rva)) e.Import.Kind = ImportKind::Data;
+
+    bool known = !x.Name.empty() && FromExportName(x.Name, e);
+    if (!known) {
+      if (!x.Name.empty()) e.Name = x.Name;
+      if (e.Import.Kind == ImportKind::Data || !i386) {
+        // A variable has no convention; an x64 function has only one.
+        known = true;
+      } else if (!forwarder) {
+        const pe::WalkResult how = walker.Walk(x.Rva);
+        if (how.Kind == pe::ReturnKind::PopsArguments) {
+          e.IsPascal = true;
+          e.ArgLength = how.Popped;
+          known = true;
+        } else if (how.Kind == pe::ReturnKind::PlainReadsArguments) {
+          known = true;
+        }
+      }
+    }
+    guessed[i] = !known;
+    if (known && e.Import.Kind == ImportKind::Code && e.Import.Symbol.empty())
+      ++(e.IsPascal ? pascal : other);
+  }
+
+  // A DLL nearly always keeps to one convention; with no clear majority
+  // the default is _pascal.
+  const bool sharedPascal = !(other > 2 * pascal);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!guessed[i]) continue;
+    entries[i].IsPascal = sharedPascal;
+    entries[i].ArgLength = 0;
+    entries[i].Unsure = true;
+  }
+
+  Fonctions.Clear();
+  for (std::size_t i = 0; i < entries.size(); ++i) Fonctions.Item(static_cast<std::uint32_t>(i)) = entries[i];
+  SourceMachine = image.Machine();
+  return Outcome::Done();
 }
