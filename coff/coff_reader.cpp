@@ -9,7 +9,9 @@
 // The file is read whole into memory first: every offset and count in it
 // is then checked against its real size before use.
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -26,24 +28,36 @@ namespace {
 constexpr std::size_t kReadBlock = 1 << 20;
 constexpr DWORD kLargestRead = 1u << 30;
 
-// The whole file; false (errno in GetLastError) when a read fails.
-bool ReadWhole(HANDLE file, const std::string& fileName, std::vector<std::uint8_t>& bytes) {
+// The file's bytes, read whole: no zero-filling first, since every byte
+// is overwritten.
+struct FileBytes {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+  ByteView View() const { return {data.get(), size}; }
+};
+
+// False (errno in GetLastError) when a read fails.
+bool ReadWhole(HANDLE file, const std::string& fileName, FileBytes& bytes) {
   std::error_code error;
   const std::uintmax_t expected = std::filesystem::file_size(fileName, error);
   // One byte more than expected, so that the read that finds the end
   // needs no growth.
-  bytes.resize(error ? kReadBlock : static_cast<std::size_t>(expected) + 1);
-  std::size_t size = 0;
+  std::size_t capacity = error ? kReadBlock : static_cast<std::size_t>(expected) + 1;
+  bytes.data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
   for (;;) {
-    if (bytes.size() == size) bytes.resize(size + std::max(size, kReadBlock));
+    if (bytes.size == capacity) {
+      const std::size_t grown = capacity + std::max(capacity, kReadBlock);
+      auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(grown);
+      std::memcpy(larger.get(), bytes.data.get(), bytes.size);
+      bytes.data = std::move(larger);
+      capacity = grown;
+    }
     DWORD got = 0;
-    const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - size, kLargestRead));
-    if (!ReadFile(file, bytes.data() + size, want, &got, nullptr)) return false;
-    if (got == 0) break;
-    size += got;
+    const auto want = static_cast<DWORD>(std::min<std::size_t>(capacity - bytes.size, kLargestRead));
+    if (!ReadFile(file, bytes.data.get() + bytes.size, want, &got, nullptr)) return false;
+    if (got == 0) return true;
+    bytes.size += got;
   }
-  bytes.resize(size);
-  return true;
 }
 
 // Names that only the machinery of an import library carries: its import
@@ -83,17 +97,19 @@ Outcome WithoutImports(ByteView file, const std::vector<std::string_view>& names
 // just after it (llvm-dlltool's). Each import name vouches for one symbol
 // only.
 std::vector<std::size_t> ImportNames(const std::vector<std::string_view>& names) {
+  std::vector<bool> prefixed(names.size(), false);
+  for (std::size_t i = 0; i < names.size(); ++i) prefixed[i] = names[i].starts_with(kImportPrefix);
   std::vector<bool> isSymbol(names.size(), false);
   std::vector<bool> vouched(names.size(), false);
   auto importNameOf = [&](std::size_t i, std::size_t j) {
     const std::string_view s = names[i];
     const std::string_view t = names[j];
-    return !vouched[j] && t.size() == s.size() + kImportPrefix.size() && t.starts_with(kImportPrefix) &&
+    return !vouched[j] && prefixed[j] && t.size() == s.size() + kImportPrefix.size() &&
            t.substr(kImportPrefix.size()) == s;
   };
   for (int pass = 0; pass < 2; ++pass) {
     for (std::size_t i = 0; i < names.size(); ++i) {
-      if (isSymbol[i] || !names[i].starts_with(kImportPrefix)) continue;
+      if (isSymbol[i] || !prefixed[i]) continue;
       const bool before = pass == 0 && i + 1 < names.size() && importNameOf(i, i + 1);
       const bool after = pass == 1 && i > 0 && importNameOf(i, i - 1);
       if (before || after) {
@@ -104,7 +120,7 @@ std::vector<std::size_t> ImportNames(const std::vector<std::string_view>& names)
   }
   std::vector<std::size_t> imports;
   for (std::size_t i = 0; i < names.size(); ++i)
-    if (!isSymbol[i] && names[i].starts_with(kImportPrefix)) imports.push_back(i);
+    if (!isSymbol[i] && prefixed[i]) imports.push_back(i);
   return imports;
 }
 
@@ -145,25 +161,20 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
     at += name->size() + 1;
   }
 
+  // The entries first, whole (slots past the count keep an older list's
+  // fields), then how each binds, straight into its binding.
   const std::vector<std::size_t> importNames = ImportNames(names);
+  if (!importNames.empty()) list.Item(static_cast<std::uint32_t>(importNames.size() - 1));
   std::vector<ImportRequest> requests(importNames.size());
   for (std::size_t k = 0; k < importNames.size(); ++k) {
     const std::size_t i = importNames[k];
-    requests[k].memberAt = Be32(offsets.data() + i * kLinkerOffsetSize);
-    requests[k].symbol = names[i].substr(kImportPrefix.size());
+    TFonctionLib& entry = list.Item(static_cast<std::uint32_t>(k));
+    entry = FromClientSymbol(names[i].substr(kImportPrefix.size()));
+    requests[k] = {Be32(offsets.data() + i * kLinkerOffsetSize), names[i].substr(kImportPrefix.size()),
+                   &entry.Import};
   }
   ReadImportBindings(file, names, offsets, requests);
 
-  for (std::size_t k = 0; k < requests.size(); ++k) {
-    TFonctionLib entry = FromClientSymbol(requests[k].symbol);
-    if (requests[k].understood) {
-      AnsiString symbol = std::move(entry.Import.Symbol);
-      entry.Import = std::move(requests[k].binding);
-      entry.Import.Symbol = std::move(symbol);
-    }
-    // A whole entry: slots past the count keep an older list's fields.
-    list.Item(static_cast<std::uint32_t>(k)) = std::move(entry);
-  }
   // What was read before a missing name stays in the list.
   if (cutShort) return Outcome::CutShort(requests.size());
   if (requests.empty()) return WithoutImports(file, names);
@@ -184,8 +195,8 @@ Outcome TFichierLib::ReadCoffLibrary(const std::string& fileName) {
   HANDLE file = OpenLibraryFile(fileName, true);
   if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   FileCloser closer(file);
-  std::vector<std::uint8_t> bytes;
+  FileBytes bytes;
   if (!ReadWhole(file, fileName, bytes)) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   Fonctions.Clear();
-  return ReadArchive(bytes, Fonctions);
+  return ReadArchive(bytes.View(), Fonctions);
 }

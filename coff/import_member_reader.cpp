@@ -93,11 +93,8 @@ class Reader {
       default: return;
     }
     b.Dll = AnsiString(*dll);
-    for (ImportRequest* r : group) {
-      if (r->symbol != *symbol) continue;  // the member is another import's
-      r->binding = b;
-      r->understood = true;
-    }
+    for (ImportRequest* r : group)
+      if (r->symbol == *symbol) Store(b, *r->binding);  // else the member is another import's
   }
 
   void ReadImportObject(ByteView data, const std::vector<ImportRequest*>& group) {
@@ -129,9 +126,16 @@ class Reader {
       b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;
       if (!dll) dll = DllOf(object);
       b.Dll = AnsiString(*dll);
-      r->binding = b;
-      r->understood = true;
+      Store(b, *r->binding);
     }
+  }
+
+  static void Store(const ImportBinding& from, ImportBinding& to) {
+    to.Dll = from.Dll;
+    to.ExportName = from.ExportName;
+    to.ByOrdinal = from.ByOrdinal;
+    to.Ordinal = from.Ordinal;
+    to.Kind = from.Kind;
   }
 
   static RelocationsByOffset RelocationMap(const ObjectView& object, const SectionEntry& section) {
@@ -239,17 +243,35 @@ class Reader {
 
 void ReadImportBindings(ByteView file, const std::vector<std::string_view>& names, ByteView offsets,
                         std::vector<ImportRequest>& requests) {
-  // Each member is read once for all the imports that point at it.
-  std::vector<ImportRequest*> order(requests.size());
-  for (std::size_t i = 0; i < requests.size(); ++i) order[i] = &requests[i];
-  std::stable_sort(order.begin(), order.end(),
-                   [](const ImportRequest* a, const ImportRequest* b) { return a->memberAt < b->memberAt; });
+  // Each member is read once for all the imports that point at it. In a
+  // sound library no two imports share a member, and the list's own order
+  // reads the names front to back; only when some do are the imports
+  // grouped by member.
+  std::vector<std::pair<std::uint64_t, std::size_t>> order(requests.size());
+  for (std::size_t i = 0; i < requests.size(); ++i) order[i] = {requests[i].memberAt, i};
+  std::vector<bool> seen(file.size(), false);
+  for (const ImportRequest& r : requests) {
+    if (r.memberAt >= file.size()) continue;
+    if (seen[r.memberAt]) {
+      std::sort(order.begin(), order.end());
+      break;
+    }
+    seen[r.memberAt] = true;
+  }
   Reader reader(file, names, offsets);
   std::vector<ImportRequest*> group;
+  // Members lie anywhere in the file: ask for the ones a few imports
+  // ahead early, so that their bytes are at hand when their turn comes.
+  constexpr std::size_t kAhead = 8;
+  constexpr std::size_t kPrefetchSpan = 64;  // a header and a short import's start cross a line
   for (std::size_t i = 0; i < order.size();) {
+    if (i + kAhead < order.size() && order[i + kAhead].first + kPrefetchSpan < file.size()) {
+      __builtin_prefetch(file.data() + order[i + kAhead].first);
+      __builtin_prefetch(file.data() + order[i + kAhead].first + kPrefetchSpan);
+    }
     group.clear();
-    const std::uint64_t at = order[i]->memberAt;
-    for (; i < order.size() && order[i]->memberAt == at; ++i) group.push_back(order[i]);
+    const std::uint64_t at = order[i].first;
+    for (; i < order.size() && order[i].first == at; ++i) group.push_back(&requests[order[i].second]);
     reader.ReadMember(at, group);
   }
 }

@@ -18,9 +18,9 @@ namespace coff::parse {
 struct ImportRequest {
   std::uint64_t memberAt = 0;  // the member's header offset
   std::string_view symbol;     // the client symbol: the "__imp_" name less "__imp_"
-  // Filled when understood: Dll, ExportName, ByOrdinal, Ordinal, Kind.
-  ImportBinding binding;
-  bool understood = false;
+  // When the member is understood, its Dll, ExportName, ByOrdinal,
+  // Ordinal and Kind are set; its other fields are left alone.
+  ImportBinding* binding = nullptr;
 };
 
 // names and offsets: the first linker member's names and member offsets,
