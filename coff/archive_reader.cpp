@@ -20,6 +20,14 @@ std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at) {
   return std::string_view(reinterpret_cast<const char*>(start), static_cast<std::size_t>(zero - start));
 }
 
+std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at, WorkBudget& budget) {
+  if (at >= bytes.size()) return std::nullopt;
+  const std::uint64_t window = std::min<std::uint64_t>(bytes.size() - at, budget.Left());
+  const std::optional<std::string_view> text = ZStringAt(bytes.first(static_cast<std::size_t>(at + window)), at);
+  budget.Spend(text ? text->size() + 1 : window);
+  return text;
+}
+
 std::optional<Member> MemberAt(ByteView file, std::uint64_t at) {
   if (at > file.size() || file.size() - at < MemberHeader::kSize) return std::nullopt;
   Member m;
@@ -35,8 +43,9 @@ std::optional<Member> MemberAt(ByteView file, std::uint64_t at) {
   return m;
 }
 
-bool ObjectView::Open(ByteView data) {
+bool ObjectView::Open(ByteView data, WorkBudget& budget) {
   data_ = data;
+  budget_ = &budget;
   sections_.clear();
   symbolCount_ = 0;
   strings_ = {};
@@ -44,7 +53,7 @@ bool ObjectView::Open(ByteView data) {
   header_ = ObjectHeader::From(data.data());
   const std::uint64_t tableAt = ObjectHeader::kSize + std::uint64_t{header_.sizeOfOptionalHeader};
   const std::uint64_t tableSize = std::uint64_t{header_.numberOfSections} * SectionEntry::kSize;
-  if (tableAt + tableSize > data.size()) return false;
+  if (tableAt + tableSize > data.size() || !budget.Spend(tableSize)) return false;
   sections_.reserve(header_.numberOfSections);
   for (std::uint16_t i = 0; i < header_.numberOfSections; ++i)
     sections_.push_back(SectionEntry::From(data.data() + tableAt + std::size_t{i} * SectionEntry::kSize));
@@ -69,7 +78,7 @@ std::string_view ObjectView::SymbolName(const SymbolEntry& symbol) const {
     std::string_view name(reinterpret_cast<const char*>(symbol.nameField), SymbolEntry::kNameWidth);
     return name.substr(0, name.find('\0'));
   }
-  return ZStringAt(strings_, symbol.NameOffset()).value_or(std::string_view());
+  return ZStringAt(strings_, symbol.NameOffset(), *budget_).value_or(std::string_view());
 }
 
 const SectionEntry* ObjectView::SectionOf(const SymbolEntry& symbol) const {

@@ -1,7 +1,9 @@
 // Views into an archive held whole in memory: its members and the COFF
 // objects inside them. Every view is bounded by the bytes it was given, so
 // offsets and counts from a hostile file can point anywhere without a read
-// going past the end.
+// going past the end; and every object view spends from one work budget,
+// so that objects whose tables all point at the same bytes cannot make the
+// work grow faster than the file.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,28 @@ ByteView Slice(ByteView bytes, std::uint64_t at, std::uint64_t count);
 // before the end of the bytes.
 std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at);
 
+// How many bytes the object views may still examine, all together.
+class WorkBudget {
+ public:
+  explicit WorkBudget(std::uint64_t bytes) : left_(bytes) {}
+  // False, and nothing left, when there is not enough for count bytes.
+  bool Spend(std::uint64_t count) {
+    if (count > left_) {
+      left_ = 0;
+      return false;
+    }
+    left_ -= count;
+    return true;
+  }
+  std::uint64_t Left() const { return left_; }
+
+ private:
+  std::uint64_t left_;
+};
+
+// ZStringAt, paid for from the budget: at most what is left is searched.
+std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at, WorkBudget& budget);
+
 struct Member {
   MemberHeader header;
   // The data the size field announces, less what lies past the end of the
@@ -39,9 +63,9 @@ std::optional<Member> MemberAt(ByteView file, std::uint64_t at);
 // A COFF object member, read in place.
 class ObjectView {
  public:
-  // False when the bytes cannot be an object: too short for the header or
-  // the section table.
-  bool Open(ByteView data);
+  // False when the bytes cannot be an object (too short for the header or
+  // the section table) or the budget cannot pay for its section table.
+  bool Open(ByteView data, WorkBudget& budget);
 
   const ObjectHeader& Header() const { return header_; }
   std::uint32_t SymbolCount() const { return symbolCount_; }
@@ -51,6 +75,21 @@ class ObjectView {
   SymbolEntry Symbol(std::uint32_t i) const;
   // Its name; empty when the string table does not hold it.
   std::string_view SymbolName(const SymbolEntry& symbol) const;
+  // f(index, symbol) for each symbol, its auxiliary records passed over;
+  // nothing when the budget cannot pay for the table.
+  template <typename F>
+  void ForEachSymbol(F&& f) const {
+    if (!budget_->Spend(std::uint64_t{symbolCount_} * SymbolEntry::kSize)) return;
+    for (std::uint64_t i = 0; i < symbolCount_; ++i) {
+      const SymbolEntry s = Symbol(static_cast<std::uint32_t>(i));
+      f(static_cast<std::uint32_t>(i), s);
+      i += s.numberOfAuxSymbols;
+    }
+  }
+  // The zero-terminated text at `at` in the bytes.
+  std::optional<std::string_view> TextAt(ByteView bytes, std::uint64_t at) const {
+    return ZStringAt(bytes, at, *budget_);
+  }
   // The section a symbol lies in, when its section number names one.
   const SectionEntry* SectionOf(const SymbolEntry& symbol) const;
   const SectionEntry* SectionNamed(std::string_view name) const;
@@ -61,11 +100,12 @@ class ObjectView {
   std::optional<std::uint32_t> RelocationTarget(const SectionEntry& section,
                                                 std::uint32_t offset) const;
   // f(offset, symbol index) for each relocation of the section whose
-  // symbol exists, in table order.
+  // symbol exists, in table order; nothing when the budget cannot pay.
   template <typename F>
   void ForEachRelocation(const SectionEntry& section, F&& f) const {
     const ByteView table = Slice(data_, section.pointerToRelocations,
                                  std::uint64_t{section.numberOfRelocations} * RelocationEntry::kSize);
+    if (!budget_->Spend(table.size())) return;
     for (std::size_t at = 0; at + RelocationEntry::kSize <= table.size(); at += RelocationEntry::kSize) {
       const RelocationEntry r = RelocationEntry::From(table.data() + at);
       if (r.symbolTableIndex < symbolCount_) f(r.virtualAddress, r.symbolTableIndex);
@@ -78,6 +118,7 @@ class ObjectView {
   std::vector<SectionEntry> sections_;
   std::uint32_t symbolCount_ = 0;  // those that fit in the object
   ByteView strings_;               // the string table, its size field included
+  WorkBudget* budget_ = nullptr;
 };
 
 }  // namespace coff::parse

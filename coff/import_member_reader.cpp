@@ -19,12 +19,9 @@ using RelocationsByOffset = std::unordered_map<std::uint32_t, std::uint32_t>;
 // two with one name wins, as with a linker.
 SymbolsByName DefinedSymbols(const ObjectView& object) {
   SymbolsByName symbols;
-  for (std::uint64_t i = 0; i < object.SymbolCount(); ++i) {
-    const SymbolEntry s = object.Symbol(static_cast<std::uint32_t>(i));
-    if (s.storageClass == kClassExternal && s.sectionNumber > 0)
-      symbols.emplace(object.SymbolName(s), static_cast<std::uint32_t>(i));
-    i += s.numberOfAuxSymbols;
-  }
+  object.ForEachSymbol([&](std::uint32_t i, const SymbolEntry& s) {
+    if (s.storageClass == kClassExternal && s.sectionNumber > 0) symbols.emplace(object.SymbolName(s), i);
+  });
   return symbols;
 }
 
@@ -33,13 +30,13 @@ std::optional<std::string_view> TextAt(const ObjectView& object, const SymbolEnt
                                        std::uint64_t addend) {
   const SectionEntry* section = object.SectionOf(symbol);
   if (section == nullptr) return std::nullopt;
-  return ZStringAt(object.Data(*section), std::uint64_t{symbol.value} + addend);
+  return object.TextAt(object.Data(*section), std::uint64_t{symbol.value} + addend);
 }
 
 class Reader {
  public:
   Reader(ByteView file, const std::vector<std::string_view>& names, ByteView offsets)
-      : file_(file), names_(names), offsets_(offsets) {}
+      : file_(file), names_(names), offsets_(offsets), budget_(kBudgetPerByte * file.size() + kBudgetFloor) {}
 
   // Requests that all point at the member at `at`.
   void ReadMember(std::uint64_t at, const std::vector<ImportRequest*>& group) {
@@ -99,7 +96,7 @@ class Reader {
 
   void ReadImportObject(ByteView data, const std::vector<ImportRequest*>& group) {
     ObjectView object;
-    if (!object.Open(data) || object.Header().machine != kMachineI386) return;
+    if (!object.Open(data, budget_) || object.Header().machine != kMachineI386) return;
     const SymbolsByName defined = DefinedSymbols(object);
     // Several imports in one object are no producer's layout, but must not
     // cost a pass over its relocations each.
@@ -188,7 +185,7 @@ class Reader {
   std::string_view DllOfHead(std::uint64_t at) {
     const std::optional<ByteView> data = MemberData(at);
     ObjectView head;
-    if (!data || !head.Open(*data)) return {};
+    if (!data || !head.Open(*data, budget_)) return {};
     const SectionEntry* descriptor = head.SectionNamed(kDescriptorSection);
     if (descriptor == nullptr) return {};
     const std::optional<std::uint32_t> target = head.RelocationTarget(*descriptor, kDescriptorNameAt);
@@ -205,7 +202,7 @@ class Reader {
     Tail& tail = it->second;
     if (fresh) {
       const std::optional<ByteView> tailData = MemberData(*tailAt);
-      if (tailData && tail.object.Open(*tailData)) tail.symbols = DefinedSymbols(tail.object);
+      if (tailData && tail.object.Open(*tailData, budget_)) tail.symbols = DefinedSymbols(tail.object);
     }
     const auto found = tail.symbols.find(symbol);
     if (found == tail.symbols.end()) return {};
@@ -230,9 +227,15 @@ class Reader {
     SymbolsByName symbols;
   };
 
+  // A sound library's objects have their tables to themselves: each byte
+  // is examined about once. This much leaves room to spare.
+  static constexpr std::uint64_t kBudgetPerByte = 4;
+  static constexpr std::uint64_t kBudgetFloor = 1 << 16;
+
   ByteView file_;
   const std::vector<std::string_view>& names_;
   ByteView offsets_;
+  WorkBudget budget_;
   bool indexed_ = false;
   std::unordered_map<std::string_view, std::uint64_t> index_;
   std::unordered_map<std::uint64_t, std::string_view> dllOfHead_;

@@ -3,6 +3,7 @@
 // that are cut short or carry absurd counts.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -293,6 +294,46 @@ TEST(CoffReaderTest, OffsetsOutsideTheFileLeaveTheBindingEmpty) {
   ASSERT_EQ(r.list.size(), 2u);
   EXPECT_EQ(r.list[0].Import.ExportName, "_A");
   EXPECT_TRUE(r.list[1].Import.Empty());
+}
+
+// Members whose data overlap, each an object whose symbol table is the
+// same large one further on: reading them must not cost a pass over that
+// table each.
+TEST(CoffReaderTest, ObjectsSharingOneSymbolTableReadInLinearTime) {
+  constexpr std::uint32_t kMembers = 20000;
+  constexpr std::uint32_t kSymbols = 100000;
+  std::string names;
+  for (std::uint32_t i = 0; i < kMembers; ++i) names += "__imp_f" + std::to_string(i) + '\0';
+  const std::size_t linkerSize = 4 + 4 * kMembers + names.size() + names.size() % 2;
+  const std::size_t first = 8 + 60 + linkerSize;
+  const std::size_t table = first + 60 * (kMembers + 1);
+  std::string symbol = "x" + std::string(7, '\0') + Little(0, 4) + Little(1, 2) + Little(0, 2) + "\x02" + '\0';
+  std::string members;
+  std::string offsets;
+  for (std::uint32_t i = 0; i <= kMembers; ++i) {
+    const std::size_t at = first + 60 * i;
+    if (i < kMembers) offsets += Big32(static_cast<std::uint32_t>(at));
+    // The member's data starts with the next header: its first 20 bytes
+    // are read as the object header (machine, no section, the table).
+    const std::string object = Little(0x14C, 2) + Little(0, 6) +
+                               Little(static_cast<std::uint32_t>(table - (at + 60)), 4) + Little(kSymbols, 4);
+    std::string header = object + std::string(2, '\0') + Padded("", 30) +
+                         Padded(std::to_string(table + 18 * kSymbols - (at + 60)), 10) + "`\n";
+    members += header;
+  }
+  std::string file = "!<arch>\n" + MemberHeader("/", linkerSize) + Big32(kMembers) + offsets + names;
+  file.resize(first, '\n');
+  file += members;
+  file.resize(table, '\0');
+  for (std::uint32_t i = 0; i < kSymbols; ++i) file += symbol;
+
+  const auto start = std::chrono::steady_clock::now();
+  const Read r = ReadBytes(ToBytes(file));
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_TRUE(r.outcome);
+  EXPECT_EQ(r.list.size(), kMembers);
+  // A pass over the table for each member is billions of reads: minutes.
+  EXPECT_LT(seconds, 5.0);
 }
 
 TEST(CoffReaderTest, ReadZStringReadsUpToTheZeroByte) {
