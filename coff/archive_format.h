@@ -37,7 +37,7 @@ struct MemberHeader {
   static constexpr std::size_t kEndAt = kSizeAt + kSizeWidth;
   static constexpr std::string_view kEnd = "`\n";
 
-  std::string_view name;  // the name field less its trailing blanks
+  std::string_view name;   // the name field less its trailing blanks
   bool sizeKnown = false;  // the size field held a decimal number
   std::uint64_t size = 0;
   bool endMarked = false;  // the header closes with "`\n"
@@ -62,7 +62,8 @@ struct MemberHeader {
 // have names that start with "/" and go on with no digit; "/123" is an
 // ordinary member whose long name is elsewhere.
 inline bool IsSpecialMemberName(std::string_view name) {
-  return !name.empty() && name.front() == '/' && (name.size() == 1 || name[1] < '0' || name[1] > '9');
+  return !name.empty() && name.front() == '/' &&
+         (name.size() == 1 || name[1] < '0' || name[1] > '9');
 }
 
 // The first linker member: a 32-bit count, that many 32-bit member
@@ -119,9 +120,7 @@ struct RelocationEntry {
   std::uint32_t virtualAddress = 0;
   std::uint32_t symbolTableIndex = 0;
 
-  static RelocationEntry From(const std::uint8_t* p) {
-    return {Le32(p), Le32(p + 4)};
-  }
+  static RelocationEntry From(const std::uint8_t* p) { return {Le32(p), Le32(p + 4)}; }
 };
 
 inline constexpr std::uint8_t kClassExternal = 2;

@@ -17,13 +17,15 @@ std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at) {
   const std::size_t left = bytes.size() - static_cast<std::size_t>(at);
   const auto* zero = static_cast<const std::uint8_t*>(std::memchr(start, 0, left));
   if (zero == nullptr) return std::nullopt;
-  return std::string_view(reinterpret_cast<const char*>(start), static_cast<std::size_t>(zero - start));
+  return std::string_view(reinterpret_cast<const char*>(start),
+                          static_cast<std::size_t>(zero - start));
 }
 
 std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at, WorkBudget& budget) {
   if (at >= bytes.size()) return std::nullopt;
   const std::uint64_t window = std::min<std::uint64_t>(bytes.size() - at, budget.Left());
-  const std::optional<std::string_view> text = ZStringAt(bytes.first(static_cast<std::size_t>(at + window)), at);
+  const std::optional<std::string_view> text =
+      ZStringAt(bytes.first(static_cast<std::size_t>(at + window)), at);
   budget.Spend(text ? text->size() + 1 : window);
   return text;
 }
@@ -56,21 +58,25 @@ bool ObjectView::Open(ByteView data, WorkBudget& budget) {
   if (tableAt + tableSize > data.size() || !budget.Spend(tableSize)) return false;
   sections_.reserve(header_.numberOfSections);
   for (std::uint16_t i = 0; i < header_.numberOfSections; ++i)
-    sections_.push_back(SectionEntry::From(data.data() + tableAt + std::size_t{i} * SectionEntry::kSize));
+    sections_.push_back(
+        SectionEntry::From(data.data() + tableAt + std::size_t{i} * SectionEntry::kSize));
 
   const std::uint64_t symbolsAt = header_.pointerToSymbolTable;
   if (symbolsAt <= data.size()) {
     const std::uint64_t fit = (data.size() - symbolsAt) / SymbolEntry::kSize;
-    symbolCount_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(header_.numberOfSymbols, fit));
+    symbolCount_ =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(header_.numberOfSymbols, fit));
     // The string table follows the whole symbol table, when that is there.
     if (symbolCount_ == header_.numberOfSymbols)
-      strings_ = Slice(data, symbolsAt + std::uint64_t{symbolCount_} * SymbolEntry::kSize, data.size());
+      strings_ =
+          Slice(data, symbolsAt + std::uint64_t{symbolCount_} * SymbolEntry::kSize, data.size());
   }
   return true;
 }
 
 SymbolEntry ObjectView::Symbol(std::uint32_t i) const {
-  return SymbolEntry::From(data_.data() + header_.pointerToSymbolTable + std::size_t{i} * SymbolEntry::kSize);
+  return SymbolEntry::From(data_.data() + header_.pointerToSymbolTable +
+                           std::size_t{i} * SymbolEntry::kSize);
 }
 
 std::string_view ObjectView::SymbolName(const SymbolEntry& symbol) const {
@@ -82,7 +88,8 @@ std::string_view ObjectView::SymbolName(const SymbolEntry& symbol) const {
 }
 
 const SectionEntry* ObjectView::SectionOf(const SymbolEntry& symbol) const {
-  if (symbol.sectionNumber <= 0 || static_cast<std::size_t>(symbol.sectionNumber) > sections_.size())
+  if (symbol.sectionNumber <= 0 ||
+      static_cast<std::size_t>(symbol.sectionNumber) > sections_.size())
     return nullptr;
   return &sections_[static_cast<std::size_t>(symbol.sectionNumber) - 1];
 }

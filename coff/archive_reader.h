@@ -103,10 +103,12 @@ class ObjectView {
   // symbol exists, in table order; nothing when the budget cannot pay.
   template <typename F>
   void ForEachRelocation(const SectionEntry& section, F&& f) const {
-    const ByteView table = Slice(data_, section.pointerToRelocations,
-                                 std::uint64_t{section.numberOfRelocations} * RelocationEntry::kSize);
+    const ByteView table =
+        Slice(data_, section.pointerToRelocations,
+              std::uint64_t{section.numberOfRelocations} * RelocationEntry::kSize);
     if (!budget_->Spend(table.size())) return;
-    for (std::size_t at = 0; at + RelocationEntry::kSize <= table.size(); at += RelocationEntry::kSize) {
+    for (std::size_t at = 0; at + RelocationEntry::kSize <= table.size();
+         at += RelocationEntry::kSize) {
       const RelocationEntry r = RelocationEntry::From(table.data() + at);
       if (r.symbolTableIndex < symbolCount_) f(r.virtualAddress, r.symbolTableIndex);
     }

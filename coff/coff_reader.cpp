@@ -53,7 +53,8 @@ bool ReadWhole(HANDLE file, const std::string& fileName, FileBytes& bytes) {
       capacity = grown;
     }
     DWORD got = 0;
-    const auto want = static_cast<DWORD>(std::min<std::size_t>(capacity - bytes.size, kLargestRead));
+    const auto want =
+        static_cast<DWORD>(std::min<std::size_t>(capacity - bytes.size, kLargestRead));
     if (!ReadFile(file, bytes.data.get() + bytes.size, want, &got, nullptr)) return false;
     if (got == 0) return true;
     bytes.size += got;
@@ -67,11 +68,13 @@ bool ReadWhole(HANDLE file, const std::string& fileName, FileBytes& bytes) {
 bool IsImportMachinery(std::string_view name) {
   constexpr std::string_view kDescriptor = "__IMPORT_DESCRIPTOR_";
   constexpr std::string_view kNullDescriptor = "__NULL_IMPORT_DESCRIPTOR";
+  constexpr char kNullThunkLead = '\x7F';
   constexpr std::string_view kNullThunk = "_NULL_THUNK_DATA";
-  constexpr std::string_view kHead = "_head_";
+  constexpr std::string_view kHead = "__head_";
   constexpr std::string_view kDllName = "_iname";
-  return name.starts_with(kDescriptor) || name == kNullDescriptor || name.ends_with(kNullThunk) ||
-         name.find(kHead) != std::string_view::npos || name.ends_with(kDllName);
+  return name.starts_with(kDescriptor) || name == kNullDescriptor ||
+         (name.starts_with(kNullThunkLead) && name.ends_with(kNullThunk)) ||
+         name.starts_with(kHead) || (name.starts_with('_') && name.ends_with(kDllName));
 }
 
 // What an archive without imports holds: object modules (a static
@@ -142,7 +145,8 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
   const std::uint32_t count = Be32(data.data());
   const std::uint64_t namesAt = kLinkerCountSize + std::uint64_t{count} * kLinkerOffsetSize;
   if (namesAt > data.size()) return Outcome::CutShort(0);
-  const ByteView offsets = data.subspan(kLinkerCountSize, static_cast<std::size_t>(namesAt) - kLinkerCountSize);
+  const ByteView offsets =
+      data.subspan(kLinkerCountSize, static_cast<std::size_t>(namesAt) - kLinkerCountSize);
 
   // The names, read whole first: whether a name is an import name can
   // depend on a name further on. Each takes two bytes at least, so the
@@ -170,8 +174,8 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
     const std::size_t i = importNames[k];
     TFonctionLib& entry = list.Item(static_cast<std::uint32_t>(k));
     entry = FromClientSymbol(names[i].substr(kImportPrefix.size()));
-    requests[k] = {Be32(offsets.data() + i * kLinkerOffsetSize), names[i].substr(kImportPrefix.size()),
-                   &entry.Import};
+    requests[k] = {Be32(offsets.data() + i * kLinkerOffsetSize),
+                   names[i].substr(kImportPrefix.size()), &entry.Import};
   }
   ReadImportBindings(file, names, offsets, requests);
 
@@ -196,7 +200,8 @@ Outcome TFichierLib::ReadCoffLibrary(const std::string& fileName) {
   if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   FileCloser closer(file);
   FileBytes bytes;
-  if (!ReadWhole(file, fileName, bytes)) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
+  if (!ReadWhole(file, fileName, bytes))
+    return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   Fonctions.Clear();
   return ReadArchive(bytes.View(), Fonctions);
 }

@@ -20,7 +20,8 @@ using RelocationsByOffset = std::unordered_map<std::uint32_t, std::uint32_t>;
 SymbolsByName DefinedSymbols(const ObjectView& object) {
   SymbolsByName symbols;
   object.ForEachSymbol([&](std::uint32_t i, const SymbolEntry& s) {
-    if (s.storageClass == kClassExternal && s.sectionNumber > 0) symbols.emplace(object.SymbolName(s), i);
+    if (s.storageClass == kClassExternal && s.sectionNumber > 0)
+      symbols.emplace(object.SymbolName(s), i);
   });
   return symbols;
 }
@@ -36,7 +37,10 @@ std::optional<std::string_view> TextAt(const ObjectView& object, const SymbolEnt
 class Reader {
  public:
   Reader(ByteView file, const std::vector<std::string_view>& names, ByteView offsets)
-      : file_(file), names_(names), offsets_(offsets), budget_(kBudgetPerByte * file.size() + kBudgetFloor) {}
+      : file_(file),
+        names_(names),
+        offsets_(offsets),
+        budget_(kBudgetPerByte * file.size() + kBudgetFloor) {}
 
   // Requests that all point at the member at `at`.
   void ReadMember(std::uint64_t at, const std::vector<ImportRequest*>& group) {
@@ -59,7 +63,8 @@ class Reader {
   static void ReadShortImport(ByteView data, const std::vector<ImportRequest*>& group) {
     const ImportHeader header = ImportHeader::From(data.data());
     const ByteView strings =
-        data.subspan(ImportHeader::kSize).first(std::min<std::size_t>(header.sizeOfData, data.size() - ImportHeader::kSize));
+        data.subspan(ImportHeader::kSize)
+            .first(std::min<std::size_t>(header.sizeOfData, data.size() - ImportHeader::kSize));
     const std::optional<std::string_view> symbol = ZStringAt(strings, 0);
     if (!symbol) return;
     const std::uint64_t dllAt = symbol->size() + 1;
@@ -101,7 +106,8 @@ class Reader {
     // Several imports in one object are no producer's layout, but must not
     // cost a pass over its relocations each.
     std::unordered_map<const SectionEntry*, RelocationsByOffset> relocations;
-    auto targetOf = [&](const SectionEntry& section, std::uint32_t offset) -> std::optional<std::uint32_t> {
+    auto targetOf = [&](const SectionEntry& section,
+                        std::uint32_t offset) -> std::optional<std::uint32_t> {
       if (group.size() == 1) return object.RelocationTarget(section, offset);
       auto [it, fresh] = relocations.try_emplace(&section);
       if (fresh) it->second = RelocationMap(object, section);
@@ -137,7 +143,8 @@ class Reader {
 
   static RelocationsByOffset RelocationMap(const ObjectView& object, const SectionEntry& section) {
     RelocationsByOffset map;
-    object.ForEachRelocation(section, [&](std::uint32_t offset, std::uint32_t target) { map.emplace(offset, target); });
+    object.ForEachRelocation(
+        section, [&](std::uint32_t offset, std::uint32_t target) { map.emplace(offset, target); });
     return map;
   }
 
@@ -149,7 +156,8 @@ class Reader {
     const SectionEntry* section = object.SectionOf(slot);
     if (section == nullptr) return false;
     const ByteView bytes = object.Data(*section);
-    if (slot.value > bytes.size() || bytes.size() - slot.value < sizeof(std::uint32_t)) return false;
+    if (slot.value > bytes.size() || bytes.size() - slot.value < sizeof(std::uint32_t))
+      return false;
     const std::uint32_t value = Le32(bytes.data() + slot.value);
     if (const std::optional<std::uint32_t> target = targetOf(*section, slot.value)) {
       // The slot's own bytes are added to the target's address.
@@ -188,11 +196,13 @@ class Reader {
     if (!data || !head.Open(*data, budget_)) return {};
     const SectionEntry* descriptor = head.SectionNamed(kDescriptorSection);
     if (descriptor == nullptr) return {};
-    const std::optional<std::uint32_t> target = head.RelocationTarget(*descriptor, kDescriptorNameAt);
+    const std::optional<std::uint32_t> target =
+        head.RelocationTarget(*descriptor, kDescriptorNameAt);
     if (!target) return {};
     const ByteView field = head.Data(*descriptor);
-    const std::uint32_t addend =
-        field.size() >= kDescriptorNameAt + sizeof(std::uint32_t) ? Le32(field.data() + kDescriptorNameAt) : 0;
+    const std::uint32_t addend = field.size() >= kDescriptorNameAt + sizeof(std::uint32_t)
+                                     ? Le32(field.data() + kDescriptorNameAt)
+                                     : 0;
     const SymbolEntry name = head.Symbol(*target);
     if (name.sectionNumber > 0) return TextAt(head, name, addend).value_or(std::string_view());
     const std::string_view symbol = head.SymbolName(name);
@@ -202,11 +212,13 @@ class Reader {
     Tail& tail = it->second;
     if (fresh) {
       const std::optional<ByteView> tailData = MemberData(*tailAt);
-      if (tailData && tail.object.Open(*tailData, budget_)) tail.symbols = DefinedSymbols(tail.object);
+      if (tailData && tail.object.Open(*tailData, budget_))
+        tail.symbols = DefinedSymbols(tail.object);
     }
     const auto found = tail.symbols.find(symbol);
     if (found == tail.symbols.end()) return {};
-    return TextAt(tail.object, tail.object.Symbol(found->second), addend).value_or(std::string_view());
+    return TextAt(tail.object, tail.object.Symbol(found->second), addend)
+        .value_or(std::string_view());
   }
 
   // The member the first linker member names for a symbol.
@@ -274,7 +286,8 @@ void ReadImportBindings(ByteView file, const std::vector<std::string_view>& name
     }
     group.clear();
     const std::uint64_t at = order[i].first;
-    for (; i < order.size() && order[i].first == at; ++i) group.push_back(&requests[order[i].second]);
+    for (; i < order.size() && order[i].first == at; ++i)
+      group.push_back(&requests[order[i].second]);
     reader.ReadMember(at, group);
   }
 }

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   if (lib.Fonctions.Count > size) std::abort();
   if (outcome.Kind == OutcomeKind::CutShort && outcome.Count != lib.Fonctions.Count) std::abort();
-  if (outcome.Kind == OutcomeKind::StaticLibrary && (outcome.Count == 0 || lib.Fonctions.Count != 0))
+  if (outcome.Kind == OutcomeKind::StaticLibrary &&
+      (outcome.Count == 0 || lib.Fonctions.Count != 0))
     std::abort();
   return 0;
 }

@@ -24,7 +24,8 @@ struct CoffLibrary {
 
 const CoffLibrary kCoffLibraries[] = {
     {"libusb-win32/msvc/libusb.lib", "libusb0.dll", {}},
-    {"libusb-win32/gcc/libusb.a", "libusb0.dll",
+    {"libusb-win32/gcc/libusb.a",
+     "libusb0.dll",
      {"_usb_busses", "_usb_debug", "_usb_error_errno", "_usb_error_str", "_usb_error_type"}},
     {"llvm-mingw/libshlwapi.a", "SHLWAPI.dll", {}},
 };
@@ -61,8 +62,9 @@ TEST(CoffCorpusTest, EveryImportBindsAsRecorded) {
     for (const TFonctionLib& e : ListOf(lib)) {
       const ImportBinding& b = e.Import;
       EXPECT_EQ(b.Dll, library.dll) << e.Name;
-      got.insert(MicrosoftName(e) + "\t" + (b.ByOrdinal ? "@" + std::to_string(b.Ordinal) : b.ExportName) +
-                 "\t" + KindText(b.Kind));
+      got.insert(MicrosoftName(e) + "\t" +
+                 (b.ByOrdinal ? "@" + std::to_string(b.Ordinal) : b.ExportName) + "\t" +
+                 KindText(b.Kind));
     }
     std::set<std::string> recorded = RecordedLines(path + ".bindings.tsv");
     for (const std::string& symbol : library.dataRecordedAsCode) {

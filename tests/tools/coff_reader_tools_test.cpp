@@ -68,7 +68,8 @@ std::vector<std::string> ProgramImports(const std::string& program) {
     if (!line.starts_with("Symbol: ")) continue;
     const std::size_t open = line.rfind(" (");
     const std::string name = line.substr(8, open - 8);
-    imports.push_back(dll + "!" + (name.empty() ? "@" + line.substr(open + 2, line.size() - open - 3) : name));
+    imports.push_back(dll + "!" +
+                      (name.empty() ? "@" + line.substr(open + 2, line.size() - open - 3) : name));
   }
   std::sort(imports.begin(), imports.end());
   return imports;
@@ -100,8 +101,8 @@ class CoffReaderPeersTest : public ::testing::TestWithParam<Producer> {
 TEST_P(CoffReaderPeersTest, EveryImportBindsAsTheLinkerBindsIt) {
   const std::string lib = Make();
   if (lib.empty())
-    GTEST_SKIP() << GetParam().tool << " is missing or cannot make a library from a .def file here: "
-                 << output;
+    GTEST_SKIP() << GetParam().tool
+                 << " is missing or cannot make a library from a .def file here: " << output;
   TFichierLib read;
   ASSERT_TRUE(read.ReadCoffLibrary(lib));
   const std::vector<TFonctionLib> list = ListOf(read);
@@ -113,8 +114,9 @@ TEST_P(CoffReaderPeersTest, EveryImportBindsAsTheLinkerBindsIt) {
   for (const TFonctionLib& e : list) {
     const bool data = e.Import.Kind == ImportKind::Data;
     symbols.push_back((data ? "__imp_" : "") + MicrosoftName(e));
-    expected.push_back(e.Import.Dll + "!" +
-                       (e.Import.ByOrdinal ? "@" + std::to_string(e.Import.Ordinal) : e.Import.ExportName));
+    expected.push_back(
+        e.Import.Dll + "!" +
+        (e.Import.ByOrdinal ? "@" + std::to_string(e.Import.Ordinal) : e.Import.ExportName));
     kinds[MicrosoftName(e)] = KindText(e.Import.Kind);
     if (data) {  // no thunk to call
       TempDir work;
@@ -146,12 +148,14 @@ INSTANTIATE_TEST_SUITE_P(Producers, CoffReaderPeersTest, ::testing::ValuesIn(kPr
 // still bind by name or ordinal, from a DLL left for the output to name.
 TEST(CoffReaderToolsTest, ALongFormatLibraryWithoutItsDllNameKeepsTheRest) {
   for (const char* tool : {"i686-w64-mingw32-dlltool", "llvm-ar"})
-    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed (scripts/install-deps provides it)";
+    if (!HaveProgram(tool))
+      GTEST_SKIP() << tool << " is not installed (scripts/install-deps provides it)";
   TempDir dir;
   WriteFileText(dir.File("x.def"), kDef);
   const std::string lib = dir.File("x.a");
   // Its members are named after the library's path as given: x_a_t.o is the tail.
-  Shell("cd '" + dir.Path() + "' && i686-w64-mingw32-dlltool -d x.def -l x.a && llvm-ar d x.a x_a_t.o");
+  Shell("cd '" + dir.Path() +
+        "' && i686-w64-mingw32-dlltool -d x.def -l x.a && llvm-ar d x.a x_a_t.o");
   TFichierLib read;
   ASSERT_TRUE(read.ReadCoffLibrary(lib));
   ASSERT_EQ(read.Fonctions.Count, kExports);
@@ -163,13 +167,14 @@ TEST(CoffReaderToolsTest, ALongFormatLibraryWithoutItsDllNameKeepsTheRest) {
 
 TEST(CoffReaderToolsTest, ALibraryOfObjectsIsAStaticLibrary) {
   for (const char* tool : {"clang", "llvm-ar"})
-    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed (scripts/install-deps provides it)";
+    if (!HaveProgram(tool))
+      GTEST_SKIP() << tool << " is not installed (scripts/install-deps provides it)";
   TempDir dir;
   WriteFileText(dir.File("a.c"), "int f(int x) { return x + 1; }\nint counter;\n");
   WriteFileText(dir.File("b.c"), "void __stdcall g(int x) { (void)x; }\n");
   for (const char* name : {"a", "b"})
-    Shell("clang --target=i686-pc-windows-msvc -c -o '" + dir.File(std::string(name) + ".obj") + "' '" +
-        dir.File(std::string(name) + ".c") + "'");
+    Shell("clang --target=i686-pc-windows-msvc -c -o '" + dir.File(std::string(name) + ".obj") +
+          "' '" + dir.File(std::string(name) + ".c") + "'");
   const std::string lib = dir.File("static.lib");
   Shell("llvm-ar rcs '" + lib + "' '" + dir.File("a.obj") + "' '" + dir.File("b.obj") + "'");
   TFichierLib read;

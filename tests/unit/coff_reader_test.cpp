@@ -66,7 +66,8 @@ Bytes Archive(const std::vector<Member>& members) {
   std::string offsets;
   std::string rest;
   for (const Member& m : members) {
-    for (std::size_t i = 0; i < m.symbols.size(); ++i) offsets += Big32(static_cast<std::uint32_t>(at));
+    for (std::size_t i = 0; i < m.symbols.size(); ++i)
+      offsets += Big32(static_cast<std::uint32_t>(at));
     rest += MemberHeader("x.dll/", m.data.size()) + m.data + (m.data.size() % 2 ? "\n" : "");
     at += 60 + m.data.size() + m.data.size() % 2;
   }
@@ -128,14 +129,13 @@ TEST(CoffReaderTest, OurLibrariesReadBackInListOrder) {
   SetList(back, {Entry("stale", 1, true)});
   ASSERT_TRUE(back.ReadCoffLibrary(path));
   // A _stdcall length is not in the symbol; an at sign in a name cuts it.
-  EXPECT_EQ(ListOf(back),
-            (std::vector<TFonctionLib>{Entry("Zeta", 8, true), Entry("Alpha", 0, false),
-                                       Entry("Mid", 12, true), Entry("Zeta", 8, true),
-                                       Entry("Odd", 0, false), Entry("a", 0, true),
-                                       Entry("c", 16, true), Entry("_Under", 0, false),
-                                       Entry("", 0, true), Entry("_imp_Odd", 0, false),
-                                       Entry("_imp__Twice", 4, true), Entry("", 0, false),
-                                       Entry("_imp__", 0, false)}));
+  EXPECT_EQ(
+      ListOf(back),
+      (std::vector<TFonctionLib>{
+          Entry("Zeta", 8, true), Entry("Alpha", 0, false), Entry("Mid", 12, true),
+          Entry("Zeta", 8, true), Entry("Odd", 0, false), Entry("a", 0, true), Entry("c", 16, true),
+          Entry("_Under", 0, false), Entry("", 0, true), Entry("_imp_Odd", 0, false),
+          Entry("_imp__Twice", 4, true), Entry("", 0, false), Entry("_imp__", 0, false)}));
   // Each import binds as our writer made it: by undecorated name, from
   // the DLL named after the file.
   const ImportBinding& zeta = back.Fonctions.Item(0).Import;
@@ -201,7 +201,8 @@ TEST(CoffReaderTest, WhatAFileThatIsNoWholeImportLibraryGives) {
       {"no archive", ToBytes("!<arch>x"), OutcomeKind::NotImportLibrary, 0, 0},
       {"signature only", ToBytes("!<arch>\n"), OutcomeKind::NotImportLibrary, 0, 0},
       {"first member not a linker member",
-       ToBytes("!<arch>\n" + MemberHeader("a.obj/", 4) + "abcd"), OutcomeKind::NotImportLibrary, 0, 0},
+       ToBytes("!<arch>\n" + MemberHeader("a.obj/", 4) + "abcd"), OutcomeKind::NotImportLibrary, 0,
+       0},
       {"linker member naming nothing", LinkerArchive(0, {}), OutcomeKind::NotImportLibrary, 0, 0},
       {"descriptor names only", LinkerArchive(3, names), OutcomeKind::Done, 0, 0},
       {"count 5 reads the first import only", LinkerArchive(5, names), OutcomeKind::Done, 0, 1},
@@ -215,8 +216,8 @@ TEST(CoffReaderTest, WhatAFileThatIsNoWholeImportLibraryGives) {
        OutcomeKind::CutShort, 0, 0},
       {"count with the top bit", ToBytes(blank + std::string("\x80\0\0\0", 4) + "_A"),
        OutcomeKind::CutShort, 0, 0},
-      {"objects and no import",
-       Archive({{"object one", {"_f", "_g"}}, {"object two", {"_h"}}}), OutcomeKind::StaticLibrary, 2, 0},
+      {"objects and no import", Archive({{"object one", {"_f", "_g"}}, {"object two", {"_h"}}}),
+       OutcomeKind::StaticLibrary, 2, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -229,8 +230,8 @@ TEST(CoffReaderTest, WhatAFileThatIsNoWholeImportLibraryGives) {
 
 std::string BindingText(const ImportBinding& b) {
   const char* kinds[] = {"code", "data", "const"};
-  return b.Dll + " " + (b.ByOrdinal ? "@" + std::to_string(b.Ordinal) : "'" + b.ExportName + "'") + " " +
-         kinds[static_cast<int>(b.Kind)] + (b.Symbol.empty() ? "" : " symbol " + b.Symbol);
+  return b.Dll + " " + (b.ByOrdinal ? "@" + std::to_string(b.Ordinal) : "'" + b.ExportName + "'") +
+         " " + kinds[static_cast<int>(b.Kind)] + (b.Symbol.empty() ? "" : " symbol " + b.Symbol);
 }
 
 TEST(CoffReaderTest, AShortImportMemberGivesTheBinding) {
@@ -249,11 +250,12 @@ TEST(CoffReaderTest, AShortImportMemberGivesTheBinding) {
       {"by the name as it is", ShortImport("_Foo@8", 0, 1), "_Foo@8", foo, "x.dll '_Foo@8' code"},
       {"without prefix", ShortImport("_Foo@8", 1, 2), "_Foo@8", foo, "x.dll 'Foo@8' data"},
       {"undecorated", ShortImport("_Foo@8", 2, 3), "_Foo@8", foo, "x.dll 'Foo' const"},
-      {"exported as", ShortImport("_Foo@8", 0, 4, 3, "x.dll", std::string("Bar\0", 4)), "_Foo@8", foo,
-       "x.dll 'Bar' code"},
+      {"exported as", ShortImport("_Foo@8", 0, 4, 3, "x.dll", std::string("Bar\0", 4)), "_Foo@8",
+       foo, "x.dll 'Bar' code"},
       {"a C++ name, whole", ShortImport("?f@@YAXH@Z", 0, 1), "?f@@YAXH@Z", cpp,
        "x.dll '?f@@YAXH@Z' code symbol ?f@@YAXH@Z"},
-      {"a fastcall name, whole", ShortImport("@f@8", 0, 3), "@f@8", fast, "x.dll 'f' code symbol @f@8"},
+      {"a fastcall name, whole", ShortImport("@f@8", 0, 3), "@f@8", fast,
+       "x.dll 'f' code symbol @f@8"},
       {"no leading underscore", ShortImport("Foo@8", 0, 2), "Foo@8", Entry("Foo", 8, true),
        "x.dll 'Foo@8' code symbol Foo@8"},
       {"unknown name type", ShortImport("_Foo@8", 0, 5), "_Foo@8", foo, ""},
@@ -307,7 +309,8 @@ TEST(CoffReaderTest, ObjectsSharingOneSymbolTableReadInLinearTime) {
   const std::size_t linkerSize = 4 + 4 * kMembers + names.size() + names.size() % 2;
   const std::size_t first = 8 + 60 + linkerSize;
   const std::size_t table = first + 60 * (kMembers + 1);
-  std::string symbol = "x" + std::string(7, '\0') + Little(0, 4) + Little(1, 2) + Little(0, 2) + "\x02" + '\0';
+  std::string symbol =
+      "x" + std::string(7, '\0') + Little(0, 4) + Little(1, 2) + Little(0, 2) + "\x02" + '\0';
   std::string members;
   std::string offsets;
   for (std::uint32_t i = 0; i <= kMembers; ++i) {
@@ -316,12 +319,14 @@ TEST(CoffReaderTest, ObjectsSharingOneSymbolTableReadInLinearTime) {
     // The member's data starts with the next header: its first 20 bytes
     // are read as the object header (machine, no section, the table).
     const std::string object = Little(0x14C, 2) + Little(0, 6) +
-                               Little(static_cast<std::uint32_t>(table - (at + 60)), 4) + Little(kSymbols, 4);
+                               Little(static_cast<std::uint32_t>(table - (at + 60)), 4) +
+                               Little(kSymbols, 4);
     std::string header = object + std::string(2, '\0') + Padded("", 30) +
                          Padded(std::to_string(table + 18 * kSymbols - (at + 60)), 10) + "`\n";
     members += header;
   }
-  std::string file = "!<arch>\n" + MemberHeader("/", linkerSize) + Big32(kMembers) + offsets + names;
+  std::string file =
+      "!<arch>\n" + MemberHeader("/", linkerSize) + Big32(kMembers) + offsets + names;
   file.resize(first, '\n');
   file += members;
   file.resize(table, '\0');
@@ -329,7 +334,8 @@ TEST(CoffReaderTest, ObjectsSharingOneSymbolTableReadInLinearTime) {
 
   const auto start = std::chrono::steady_clock::now();
   const Read r = ReadBytes(ToBytes(file));
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_TRUE(r.outcome);
   EXPECT_EQ(r.list.size(), kMembers);
   // A pass over the table for each member is billions of reads: minutes.
@@ -344,7 +350,9 @@ TEST(CoffReaderTest, ReadZStringReadsUpToTheZeroByte) {
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   EXPECT_EQ(ReadZString(h), "ab");
   EXPECT_EQ(ReadZString(h), "");
-  EXPECT_EQ(ReadZString(h), "\xFF\x7F" "c");
+  EXPECT_EQ(ReadZString(h),
+            "\xFF\x7F"
+            "c");
   EXPECT_EQ(ReadZString(h), "end");  // the file ends first
   EXPECT_EQ(ReadZString(h), "");
   CloseHandle(h);
