@@ -131,7 +131,7 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
   if (file.empty()) return Outcome::NotImportLibrary("an empty file");
   const std::string_view head(reinterpret_cast<const char*>(file.data()),
                               std::min(file.size(), kSignature.size()));
-  if (head != kSignature) return Outcome::NotImportLibrary("not an archive");
+  if (head != kSignature) return Outcome::NotImportLibrary("no archive signature");
   if (file.size() == kSignature.size()) return Outcome::NotImportLibrary("an empty archive");
 
   const std::optional<Member> linker = MemberAt(file, kSignature.size());
@@ -181,6 +181,16 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
 
   // What was read before a missing name stays in the list.
   if (cutShort) return Outcome::CutShort(requests.size());
+  // Members past the end: the list is whole, but how those imports bind
+  // was lost with the end of the file.
+  const auto lost = std::count_if(requests.begin(), requests.end(), [&](const ImportRequest& r) {
+    return r.memberAt + MemberHeader::kSize > file.size();
+  });
+  if (lost > 0)
+    return Outcome::CutShort(requests.size(),
+                             std::to_string(lost) +
+                                 (lost == 1 ? " import's member" : " imports' members") +
+                                 " past the end of the file");
   if (requests.empty()) return WithoutImports(file, names);
   return Outcome::Done();
 }

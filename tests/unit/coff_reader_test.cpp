@@ -286,16 +286,20 @@ TEST(CoffReaderTest, AShortImportMemberGivesTheBinding) {
   }
 }
 
-TEST(CoffReaderTest, OffsetsOutsideTheFileLeaveTheBindingEmpty) {
-  Bytes file = Archive({{ShortImport("_A", 0, 1), {"__imp__A", "__imp__B"}}});
-  // The second name's offset points past the end; the first one's member
-  // is shared with it but only binds its own symbol.
-  const std::size_t secondOffset = 8 + 60 + 4 + 4;
-  for (std::size_t i = 0; i < 4; ++i) file[secondOffset + i] = 0xFF;
+TEST(CoffReaderTest, AMemberAnotherImportsOrPastTheEndBindsNothing) {
+  Bytes file = Archive({{ShortImport("_A", 0, 1), {"__imp__A", "__imp__B", "__imp__C"}}});
+  // B shares A's member, which only binds A; C's member lies past the end.
+  const std::size_t thirdOffset = 8 + 60 + 4 + 2 * 4;
+  for (std::size_t i = 0; i < 4; ++i) file[thirdOffset + i] = 0xFF;
   const Read r = ReadBytes(file);
-  ASSERT_EQ(r.list.size(), 2u);
+  EXPECT_EQ(r.outcome.Kind, OutcomeKind::CutShort);
+  EXPECT_EQ(Describe(r.outcome),
+            "the file is cut short: only 3 entries could be read (1 import's member past the end "
+            "of the file)");
+  ASSERT_EQ(r.list.size(), 3u);
   EXPECT_EQ(r.list[0].Import.ExportName, "_A");
   EXPECT_TRUE(r.list[1].Import.Empty());
+  EXPECT_TRUE(r.list[2].Import.Empty());
 }
 
 // Members whose data overlap, each an object whose symbol table is the
