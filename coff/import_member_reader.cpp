@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "model/decorated_names.h"
 
@@ -95,8 +96,13 @@ class Reader {
       default: return;
     }
     b.Dll = AnsiString(*dll);
-    for (ImportRequest* r : group)
-      if (r->symbol == *symbol) Store(b, *r->binding);  // else the member is another import's
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      if (group[k]->symbol != *symbol) continue;  // the member is another import's
+      if (k + 1 == group.size())
+        Store(std::move(b), *group[k]->binding);
+      else
+        Store(b, *group[k]->binding);
+    }
   }
 
   void ReadImportObject(ByteView data, const std::vector<ImportRequest*>& group) {
@@ -129,13 +135,15 @@ class Reader {
       b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;
       if (!dll) dll = DllOf(object);
       b.Dll = AnsiString(*dll);
-      Store(b, *r->binding);
+      Store(std::move(b), *r->binding);
     }
   }
 
-  static void Store(const ImportBinding& from, ImportBinding& to) {
-    to.Dll = from.Dll;
-    to.ExportName = from.ExportName;
+  // The fields a member tells; the client symbol stays as it was read.
+  template <typename Binding>
+  static void Store(Binding&& from, ImportBinding& to) {
+    to.Dll = std::forward<Binding>(from).Dll;
+    to.ExportName = std::forward<Binding>(from).ExportName;
     to.ByOrdinal = from.ByOrdinal;
     to.Ordinal = from.Ordinal;
     to.Kind = from.Kind;

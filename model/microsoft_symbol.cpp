@@ -1,6 +1,6 @@
 #include "model/microsoft_symbol.h"
 
-#include "model/decorated_names.h"
+#include <charconv>
 
 TFonctionLib FromMicrosoftName(std::string_view symbol) {
   if (!symbol.empty() && symbol.front() == '_') symbol.remove_prefix(1);
@@ -18,6 +18,22 @@ TFonctionLib FromMicrosoftName(std::string_view symbol) {
   return entry;
 }
 
+namespace {
+
+// MicrosoftName(entry) == symbol for an entry FromMicrosoftName made of the
+// symbol, without building the name: a leading underscore, and after the
+// first at sign, if any, exactly the length in decimal.
+bool GivesBack(const TFonctionLib& entry, std::string_view symbol) {
+  if (!symbol.starts_with('_')) return false;
+  const auto at = symbol.find('@');
+  if (at == std::string_view::npos) return true;
+  char digits[16];
+  const char* end = std::to_chars(digits, digits + sizeof digits, entry.ArgLength).ptr;
+  return symbol.substr(at + 1) == std::string_view(digits, static_cast<std::size_t>(end - digits));
+}
+
+}  // namespace
+
 TFonctionLib FromClientSymbol(std::string_view symbol) {
   if (!symbol.empty() && symbol.front() == '?') {
     TFonctionLib entry;
@@ -26,6 +42,6 @@ TFonctionLib FromClientSymbol(std::string_view symbol) {
     return entry;
   }
   TFonctionLib entry = FromMicrosoftName(symbol);
-  if (MicrosoftName(entry) != symbol) entry.Import.Symbol = AnsiString(symbol);
+  if (!GivesBack(entry, symbol)) entry.Import.Symbol = AnsiString(symbol);
   return entry;
 }

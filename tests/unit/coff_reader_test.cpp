@@ -256,6 +256,8 @@ TEST(CoffReaderTest, AShortImportMemberGivesTheBinding) {
        "x.dll '?f@@YAXH@Z' code symbol ?f@@YAXH@Z"},
       {"a fastcall name, whole", ShortImport("@f@8", 0, 3), "@f@8", fast,
        "x.dll 'f' code symbol @f@8"},
+      {"a length not in its shortest form", ShortImport("_Foo@08", 0, 1), "_Foo@08", foo,
+       "x.dll '_Foo@08' code symbol _Foo@08"},
       {"no leading underscore", ShortImport("Foo@8", 0, 2), "Foo@8", Entry("Foo", 8, true),
        "x.dll 'Foo@8' code symbol Foo@8"},
       {"unknown name type", ShortImport("_Foo@8", 0, 5), "_Foo@8", foo, ""},
