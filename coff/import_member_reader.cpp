@@ -1,7 +1,6 @@
 #include "coff/import_member_reader.h"
 
 #include <algorithm>
-#include <numeric>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -61,6 +60,9 @@ class Reader {
     return m->data;
   }
 
+  // Not paid from the budget: a short import's texts end at the first zero
+  // byte, and every other short import starts with zero bytes, so their
+  // searches cannot pile up on the same bytes.
   static void ReadShortImport(ByteView data, const std::vector<ImportRequest*>& group) {
     const ImportHeader header = ImportHeader::From(data.data());
     const ByteView strings =
