@@ -1,90 +1,199 @@
 // Reads the export list of a COFF import library from its first linker
-// member: the symbol count, then (past the member offsets) the symbol
-// names. Every import, code or data, has an "__imp_" name there, whatever
-// the producer and whatever order it puts the names in, so those names
-// alone make the list, in the member's order.
+// member: the symbol count, the member offsets, then the symbol names.
+// Every import, code or data, has an "__imp_" name there, whatever the
+// producer and whatever order it puts the names in, so those names alone
+// make the list, in the member's order. How each import binds (which DLL,
+// by which name or ordinal, code or data) comes from the member its offset
+// points at.
+//
+// The file is read whole into memory first: every offset and count in it
+// is then checked against its real size before use.
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "coff/archive_reader.h"
+#include "coff/import_member_reader.h"
 #include "model/fichier_lib.h"
 #include "model/microsoft_symbol.h"
 
+using namespace coff::parse;
+
 namespace {
 
-constexpr std::size_t kMemberHeaderSize = 60;
-constexpr std::size_t kCountOffset = kArchiveSignatureSize + kMemberHeaderSize;  // 68
-constexpr std::size_t kCountSize = 4;
-constexpr std::size_t kReadBlock = 64 * 1024;
-constexpr std::string_view kImportPrefix = "__imp_";
+constexpr std::size_t kReadBlock = 1 << 20;
+constexpr DWORD kLargestRead = 1u << 30;
 
-// Reads the file front to back in large blocks, into the given buffer, so
-// that the cost is one copy per byte whatever the names' lengths.
-class BlockReader {
- public:
-  BlockReader(HANDLE file, std::vector<std::uint8_t>& buffer) : file_(file), buffer_(buffer) {
-    if (buffer_.size() < kReadBlock) buffer_.resize(kReadBlock);
-  }
-
-  // Copies up to count bytes; answers how many there were.
-  std::size_t Read(void* out, std::size_t count) {
-    auto* dest = static_cast<std::uint8_t*>(out);
-    std::size_t done = 0;
-    while (done < count && Available()) {
-      std::size_t n = std::min(count - done, end_ - pos_);
-      std::memcpy(dest + done, buffer_.data() + pos_, n);
-      pos_ += n;
-      done += n;
-    }
-    return done;
-  }
-
-  // Passes over up to count bytes, stopping at the end of the file.
-  void Skip(std::uint64_t count) {
-    while (count > 0 && Available()) {
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, end_ - pos_));
-      pos_ += n;
-      count -= n;
-    }
-  }
-
-  // The bytes up to the next zero byte, which is consumed; at the end of
-  // the file, the bytes read so far.
-  void ReadZString(std::string& out) {
-    out.clear();
-    while (Available()) {
-      const std::uint8_t* start = buffer_.data() + pos_;
-      const auto* zero = static_cast<const std::uint8_t*>(std::memchr(start, 0, end_ - pos_));
-      if (zero != nullptr) {
-        out.append(reinterpret_cast<const char*>(start), static_cast<std::size_t>(zero - start));
-        pos_ += static_cast<std::size_t>(zero - start) + 1;
-        return;
-      }
-      out.append(reinterpret_cast<const char*>(start), end_ - pos_);
-      pos_ = end_;
-    }
-  }
-
- private:
-  bool Available() {
-    if (pos_ < end_) return true;
-    if (atEnd_) return false;
-    DWORD got = 0;
-    ReadFile(file_, buffer_.data(), static_cast<DWORD>(buffer_.size()), &got, nullptr);
-    pos_ = 0;
-    end_ = got;
-    if (got == 0) atEnd_ = true;
-    return got != 0;
-  }
-
-  HANDLE file_;
-  std::vector<std::uint8_t>& buffer_;
-  std::size_t pos_ = 0;
-  std::size_t end_ = 0;
-  bool atEnd_ = false;
+// The file's bytes, read whole: no zero-filling first, since every byte
+// is overwritten.
+struct FileBytes {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+  ByteView View() const { return {data.get(), size}; }
 };
+
+// False (errno in GetLastError) when a read fails.
+bool ReadWhole(HANDLE file, const std::string& fileName, FileBytes& bytes) {
+  std::error_code error;
+  const std::uintmax_t expected = std::filesystem::file_size(fileName, error);
+  // One byte more than expected, so that the read that finds the end
+  // needs no growth.
+  std::size_t capacity = error ? kReadBlock : static_cast<std::size_t>(expected) + 1;
+  bytes.data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+  for (;;) {
+    if (bytes.size == capacity) {
+      const std::size_t grown = capacity + std::max(capacity, kReadBlock);
+      auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(grown);
+      std::memcpy(larger.get(), bytes.data.get(), bytes.size);
+      bytes.data = std::move(larger);
+      capacity = grown;
+    }
+    DWORD got = 0;
+    const auto want =
+        static_cast<DWORD>(std::min<std::size_t>(capacity - bytes.size, kLargestRead));
+    if (!ReadFile(file, bytes.data.get() + bytes.size, want, &got, nullptr)) return false;
+    if (got == 0) return true;
+    bytes.size += got;
+  }
+}
+
+// Names that only the machinery of an import library carries: its import
+// descriptor and null thunk (short format), its head and tail objects
+// (long format). With one of them, a library without imports is still an
+// import library, of no function.
+bool IsImportMachinery(std::string_view name) {
+  constexpr std::string_view kDescriptor = "__IMPORT_DESCRIPTOR_";
+  constexpr std::string_view kNullDescriptor = "__NULL_IMPORT_DESCRIPTOR";
+  constexpr char kNullThunkLead = '\x7F';
+  constexpr std::string_view kNullThunk = "_NULL_THUNK_DATA";
+  constexpr std::string_view kHead = "__head_";
+  constexpr std::string_view kDllName = "_iname";
+  return name.starts_with(kDescriptor) || name == kNullDescriptor ||
+         (name.starts_with(kNullThunkLead) && name.ends_with(kNullThunk)) ||
+         name.starts_with(kHead) || (name.starts_with('_') && name.ends_with(kDllName));
+}
+
+// What an archive without imports holds: object modules (a static
+// library), or nothing.
+Outcome WithoutImports(ByteView file, const std::vector<std::string_view>& names) {
+  if (std::any_of(names.begin(), names.end(), IsImportMachinery)) return Outcome::Done();
+  std::uint64_t objects = 0;
+  std::uint64_t at = kSignature.size();
+  while (const std::optional<Member> m = MemberAt(file, at)) {
+    const bool shortImport =
+        m->data.size() >= ImportHeader::kSize && ImportHeader::From(m->data.data()).Signed();
+    if (!IsSpecialMemberName(m->header.name) && !shortImport) ++objects;
+    if (!m->header.sizeKnown) break;
+    at = m->next;
+  }
+  if (objects > 0) return Outcome::StaticLibrary(objects);
+  return Outcome::NotImportLibrary("an empty archive");
+}
+
+// The indices of the import names among the names. A symbol that itself
+// begins with "__imp_" is no import name: it sits next to its own import
+// name "__imp___imp_...", just before it (our libraries, Microsoft's) or
+// just after it (llvm-dlltool's). Each import name vouches for one symbol
+// only.
+std::vector<std::size_t> ImportNames(const std::vector<std::string_view>& names) {
+  std::vector<bool> prefixed(names.size(), false);
+  for (std::size_t i = 0; i < names.size(); ++i) prefixed[i] = names[i].starts_with(kImportPrefix);
+  std::vector<bool> isSymbol(names.size(), false);
+  std::vector<bool> vouched(names.size(), false);
+  auto importNameOf = [&](std::size_t i, std::size_t j) {
+    const std::string_view s = names[i];
+    const std::string_view t = names[j];
+    return !vouched[j] && prefixed[j] && t.size() == s.size() + kImportPrefix.size() &&
+           t.substr(kImportPrefix.size()) == s;
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (isSymbol[i] || !prefixed[i]) continue;
+      const bool before = pass == 0 && i + 1 < names.size() && importNameOf(i, i + 1);
+      const bool after = pass == 1 && i > 0 && importNameOf(i, i - 1);
+      if (before || after) {
+        isSymbol[i] = true;
+        vouched[before ? i + 1 : i - 1] = true;
+      }
+    }
+  }
+  std::vector<std::size_t> imports;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (!isSymbol[i] && prefixed[i]) imports.push_back(i);
+  return imports;
+}
+
+Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
+  if (file.empty()) return Outcome::NotImportLibrary("an empty file");
+  const std::string_view head(reinterpret_cast<const char*>(file.data()),
+                              std::min(file.size(), kSignature.size()));
+  if (head != kSignature) return Outcome::NotImportLibrary("no archive signature");
+  if (file.size() == kSignature.size()) return Outcome::NotImportLibrary("an empty archive");
+
+  const std::optional<Member> linker = MemberAt(file, kSignature.size());
+  if (!linker) return Outcome::CutShort(0);
+  // Hand-made archives may leave the first member's name blank; nothing
+  // but the linker member can be meant by that.
+  if (!linker->header.name.empty() && linker->header.name != "/")
+    return Outcome::NotImportLibrary("an archive without a symbol index");
+  const ByteView data = linker->data;
+  if (data.size() < kLinkerCountSize) return Outcome::CutShort(0);
+  const std::uint32_t count = Be32(data.data());
+  const std::uint64_t namesAt = kLinkerCountSize + std::uint64_t{count} * kLinkerOffsetSize;
+  if (namesAt > data.size()) return Outcome::CutShort(0);
+  const ByteView offsets =
+      data.subspan(kLinkerCountSize, static_cast<std::size_t>(namesAt) - kLinkerCountSize);
+
+  // The names, read whole first: whether a name is an import name can
+  // depend on a name further on. Each takes two bytes at least, so the
+  // bytes left bound the count.
+  std::vector<std::string_view> names;
+  names.reserve(std::min<std::uint64_t>(count, (data.size() - namesAt) / 2));
+  bool cutShort = false;
+  std::uint64_t at = namesAt;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::optional<std::string_view> name = ZStringAt(data, at);
+    if (!name || name->empty()) {  // the string table runs out
+      cutShort = true;
+      break;
+    }
+    names.push_back(*name);
+    at += name->size() + 1;
+  }
+
+  // The entries first, whole (slots past the count keep an older list's
+  // fields), then how each binds, straight into its binding.
+  const std::vector<std::size_t> importNames = ImportNames(names);
+  if (!importNames.empty()) list.Item(static_cast<std::uint32_t>(importNames.size() - 1));
+  std::vector<ImportRequest> requests(importNames.size());
+  for (std::size_t k = 0; k < importNames.size(); ++k) {
+    const std::size_t i = importNames[k];
+    TFonctionLib& entry = list.Item(static_cast<std::uint32_t>(k));
+    entry = FromClientSymbol(names[i].substr(kImportPrefix.size()));
+    requests[k] = {Be32(offsets.data() + i * kLinkerOffsetSize),
+                   names[i].substr(kImportPrefix.size()), &entry.Import};
+  }
+  ReadImportBindings(file, names, offsets, requests);
+
+  // What was read before a missing name stays in the list.
+  if (cutShort) return Outcome::CutShort(requests.size());
+  // Members past the end: the list is whole, but how those imports bind
+  // was lost with the end of the file.
+  const auto lost = std::count_if(requests.begin(), requests.end(), [&](const ImportRequest& r) {
+    return r.memberAt + MemberHeader::kSize > file.size();
+  });
+  if (lost > 0)
+    return Outcome::CutShort(requests.size(),
+                             std::to_string(lost) +
+                                 (lost == 1 ? " import's member" : " imports' members") +
+                                 " past the end of the file");
+  if (requests.empty()) return WithoutImports(file, names);
+  return Outcome::Done();
+}
 
 }  // namespace
 
@@ -100,72 +209,9 @@ Outcome TFichierLib::ReadCoffLibrary(const std::string& fileName) {
   HANDLE file = OpenLibraryFile(fileName, true);
   if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   FileCloser closer(file);
+  FileBytes bytes;
+  if (!ReadWhole(file, fileName, bytes))
+    return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   Fonctions.Clear();
-
-  BlockReader reader(file, Buffer);
-  reader.Skip(kCountOffset);  // the signature and the first member's header
-  std::uint8_t countBytes[kCountSize] = {};
-  if (reader.Read(countBytes, kCountSize) < kCountSize) return Outcome::Done();  // no count: no entries
-  const auto count = static_cast<std::int32_t>(
-      (std::uint32_t{countBytes[0]} << 24) | (std::uint32_t{countBytes[1]} << 16) |
-      (std::uint32_t{countBytes[2]} << 8) | std::uint32_t{countBytes[3]});
-  if (count <= 0) return Outcome::Done();
-  reader.Skip(std::uint64_t{4} * static_cast<std::uint32_t>(count));  // the member offsets
-
-  // The names, read whole first: whether a name is an import name can
-  // depend on a name further on.
-  std::string table;
-  std::vector<std::pair<std::size_t, std::size_t>> names;  // start and length in table
-  bool cutShort = false;
-  std::string name;
-  for (std::int32_t i = 0; i < count; ++i) {
-    reader.ReadZString(name);
-    if (name.empty()) {  // the string table runs out
-      cutShort = true;
-      break;
-    }
-    names.emplace_back(table.size(), name.size());
-    table += name;
-  }
-  auto nameAt = [&table](const std::pair<std::size_t, std::size_t>& n) {
-    return std::string_view(table).substr(n.first, n.second);
-  };
-
-  // A symbol that itself begins with "__imp_" is no import name: it sits
-  // next to its own import name "__imp___imp_...", just before it (our
-  // libraries, Microsoft's) or just after it (llvm-dlltool's). Each import
-  // name vouches for one symbol only.
-  std::vector<bool> isSymbol(names.size(), false);
-  std::vector<bool> vouched(names.size(), false);
-  auto importNameOf = [&](std::size_t i, std::size_t j) {
-    const std::string_view s = nameAt(names[i]);
-    const std::string_view t = nameAt(names[j]);
-    return !vouched[j] && t.size() == s.size() + kImportPrefix.size() &&
-           t.substr(0, kImportPrefix.size()) == kImportPrefix && t.substr(kImportPrefix.size()) == s;
-  };
-  for (int pass = 0; pass < 2; ++pass) {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      if (isSymbol[i] || nameAt(names[i]).substr(0, kImportPrefix.size()) != kImportPrefix) continue;
-      const bool before = pass == 0 && i + 1 < names.size() && importNameOf(i, i + 1);
-      const bool after = pass == 1 && i > 0 && importNameOf(i, i - 1);
-      if (before || after) {
-        isSymbol[i] = true;
-        vouched[before ? i + 1 : i - 1] = true;
-      }
-    }
-  }
-
-  std::uint32_t stored = 0;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::string_view s = nameAt(names[i]);
-    if (isSymbol[i] || s.substr(0, kImportPrefix.size()) != kImportPrefix) continue;
-    TFonctionLib entry = FromMicrosoftName(s.substr(kImportPrefix.size()));
-    TFonctionLib& slot = Fonctions.Item(stored++);
-    slot.ArgLength = entry.ArgLength;
-    slot.IsPascal = entry.IsPascal;
-    slot.Name = std::move(entry.Name);
-  }
-  // What was read before a missing name stays in the list.
-  if (cutShort) throw ERangeError();
-  return Outcome::Done();
+  return ReadArchive(bytes.View(), Fonctions);
 }

@@ -4,12 +4,17 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   SilenceMessageBoxes();
   TFichierLib lib;
-  try {
-    if (!lib.ReadCoffLibrary(ScratchFile(data, size))) std::abort();
-  } catch (const ERangeError&) {
-    // A string table that runs out is reported this way; the entries read
-    // before it stay.
-  }
+  // Any outcome may come of any bytes; but never a file that cannot be
+  // opened, never more entries than bytes, and a cut-short count is the
+  // number of entries kept.
+  const Outcome outcome = lib.ReadCoffLibrary(ScratchFile(data, size));
+  if (outcome.Kind == OutcomeKind::CannotOpen || outcome.Kind == OutcomeKind::CannotWrite ||
+      outcome.Kind == OutcomeKind::Refused)
+    std::abort();
   if (lib.Fonctions.Count > size) std::abort();
+  if (outcome.Kind == OutcomeKind::CutShort && outcome.Count != lib.Fonctions.Count) std::abort();
+  if (outcome.Kind == OutcomeKind::StaticLibrary &&
+      (outcome.Count == 0 || lib.Fonctions.Count != 0))
+    std::abort();
   return 0;
 }

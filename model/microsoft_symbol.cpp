@@ -1,5 +1,7 @@
 #include "model/microsoft_symbol.h"
 
+#include <charconv>
+
 TFonctionLib FromMicrosoftName(std::string_view symbol) {
   if (!symbol.empty() && symbol.front() == '_') symbol.remove_prefix(1);
   TFonctionLib entry;
@@ -13,5 +15,33 @@ TFonctionLib FromMicrosoftName(std::string_view symbol) {
     entry.ArgLength = StrToIntDef(symbol.substr(at + 1), 0);
     entry.IsPascal = true;
   }
+  return entry;
+}
+
+namespace {
+
+// MicrosoftName(entry) == symbol for an entry FromMicrosoftName made of the
+// symbol, without building the name: a leading underscore, and after the
+// first at sign, if any, exactly the length in decimal.
+bool GivesBack(const TFonctionLib& entry, std::string_view symbol) {
+  if (!symbol.starts_with('_')) return false;
+  const auto at = symbol.find('@');
+  if (at == std::string_view::npos) return true;
+  char digits[16];
+  const char* end = std::to_chars(digits, digits + sizeof digits, entry.ArgLength).ptr;
+  return symbol.substr(at + 1) == std::string_view(digits, static_cast<std::size_t>(end - digits));
+}
+
+}  // namespace
+
+TFonctionLib FromClientSymbol(std::string_view symbol) {
+  if (!symbol.empty() && symbol.front() == '?') {
+    TFonctionLib entry;
+    entry.Name = AnsiString(symbol);
+    entry.Import.Symbol = AnsiString(symbol);
+    return entry;
+  }
+  TFonctionLib entry = FromMicrosoftName(symbol);
+  if (!GivesBack(entry, symbol)) entry.Import.Symbol = AnsiString(symbol);
   return entry;
 }

@@ -15,3 +15,10 @@
 #include "model/fonction_lib.h"
 
 TFonctionLib FromMicrosoftName(std::string_view symbol);
+
+// The entry for the symbol a client links against, as an import library
+// names it. A C++ name ("?f@@YAXXZ") is kept whole, never cut at its at
+// signs. Any other symbol is read as above, and the entry keeps the exact
+// symbol in Import.Symbol whenever MicrosoftName would not give it back
+// ("@f@8", "Foo@8", "_a@b@8"; not "_Foo@8" nor "_Foo").
+TFonctionLib FromClientSymbol(std::string_view symbol);

@@ -1,0 +1,116 @@
+#include "coff/archive_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace coff::parse {
+
+ByteView Slice(ByteView bytes, std::uint64_t at, std::uint64_t count) {
+  if (at >= bytes.size()) return {};
+  return bytes.subspan(static_cast<std::size_t>(at),
+                       static_cast<std::size_t>(std::min<std::uint64_t>(count, bytes.size() - at)));
+}
+
+std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at) {
+  if (at >= bytes.size()) return std::nullopt;
+  const std::uint8_t* start = bytes.data() + at;
+  const std::size_t left = bytes.size() - static_cast<std::size_t>(at);
+  const auto* zero = static_cast<const std::uint8_t*>(std::memchr(start, 0, left));
+  if (zero == nullptr) return std::nullopt;
+  return std::string_view(reinterpret_cast<const char*>(start),
+                          static_cast<std::size_t>(zero - start));
+}
+
+std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at, WorkBudget& budget) {
+  if (at >= bytes.size()) return std::nullopt;
+  const std::uint64_t window = std::min<std::uint64_t>(bytes.size() - at, budget.Left());
+  const std::optional<std::string_view> text =
+      ZStringAt(bytes.first(static_cast<std::size_t>(at + window)), at);
+  budget.Spend(text ? text->size() + 1 : window);
+  return text;
+}
+
+std::optional<Member> MemberAt(ByteView file, std::uint64_t at) {
+  if (at > file.size() || file.size() - at < MemberHeader::kSize) return std::nullopt;
+  Member m;
+  m.header = MemberHeader::From(file.data() + at);
+  const std::uint64_t dataAt = at + MemberHeader::kSize;
+  if (m.header.sizeKnown) {
+    m.data = Slice(file, dataAt, m.header.size);
+    // Members start on even offsets: one pad byte follows an odd size.
+    m.next = dataAt + m.header.size + (m.header.size & 1);
+  } else {
+    m.data = Slice(file, dataAt, file.size());
+  }
+  return m;
+}
+
+bool ObjectView::Open(ByteView data, WorkBudget& budget) {
+  data_ = data;
+  budget_ = &budget;
+  sections_.clear();
+  symbolCount_ = 0;
+  strings_ = {};
+  if (data.size() < ObjectHeader::kSize) return false;
+  header_ = ObjectHeader::From(data.data());
+  const std::uint64_t tableAt = ObjectHeader::kSize + std::uint64_t{header_.sizeOfOptionalHeader};
+  const std::uint64_t tableSize = std::uint64_t{header_.numberOfSections} * SectionEntry::kSize;
+  if (tableAt + tableSize > data.size() || !budget.Spend(tableSize)) return false;
+  sections_.reserve(header_.numberOfSections);
+  for (std::uint16_t i = 0; i < header_.numberOfSections; ++i)
+    sections_.push_back(
+        SectionEntry::From(data.data() + tableAt + std::size_t{i} * SectionEntry::kSize));
+
+  const std::uint64_t symbolsAt = header_.pointerToSymbolTable;
+  if (symbolsAt <= data.size()) {
+    const std::uint64_t fit = (data.size() - symbolsAt) / SymbolEntry::kSize;
+    symbolCount_ =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(header_.numberOfSymbols, fit));
+    // The string table follows the whole symbol table, when that is there.
+    if (symbolCount_ == header_.numberOfSymbols)
+      strings_ =
+          Slice(data, symbolsAt + std::uint64_t{symbolCount_} * SymbolEntry::kSize, data.size());
+  }
+  return true;
+}
+
+SymbolEntry ObjectView::Symbol(std::uint32_t i) const {
+  return SymbolEntry::From(data_.data() + header_.pointerToSymbolTable +
+                           std::size_t{i} * SymbolEntry::kSize);
+}
+
+std::string_view ObjectView::SymbolName(const SymbolEntry& symbol) const {
+  if (symbol.NameInPlace()) {
+    std::string_view name(reinterpret_cast<const char*>(symbol.nameField), SymbolEntry::kNameWidth);
+    return name.substr(0, name.find('\0'));
+  }
+  return ZStringAt(strings_, symbol.NameOffset(), *budget_).value_or(std::string_view());
+}
+
+const SectionEntry* ObjectView::SectionOf(const SymbolEntry& symbol) const {
+  if (symbol.sectionNumber <= 0 ||
+      static_cast<std::size_t>(symbol.sectionNumber) > sections_.size())
+    return nullptr;
+  return &sections_[static_cast<std::size_t>(symbol.sectionNumber) - 1];
+}
+
+const SectionEntry* ObjectView::SectionNamed(std::string_view name) const {
+  for (const SectionEntry& s : sections_)
+    if (s.name == name) return &s;
+  return nullptr;
+}
+
+ByteView ObjectView::Data(const SectionEntry& section) const {
+  return Slice(data_, section.pointerToRawData, section.sizeOfRawData);
+}
+
+std::optional<std::uint32_t> ObjectView::RelocationTarget(const SectionEntry& section,
+                                                          std::uint32_t offset) const {
+  std::optional<std::uint32_t> found;
+  ForEachRelocation(section, [&](std::uint32_t at, std::uint32_t target) {
+    if (at == offset && !found) found = target;
+  });
+  return found;
+}
+
+}  // namespace coff::parse

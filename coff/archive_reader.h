@@ -1,0 +1,126 @@
+// Views into an archive held whole in memory: its members and the COFF
+// objects inside them. Every view is bounded by the bytes it was given, so
+// offsets and counts from a hostile file can point anywhere without a read
+// going past the end; and every object view spends from one work budget,
+// so that objects whose tables all point at the same bytes cannot make the
+// work grow faster than the file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "coff/archive_format.h"
+
+namespace coff::parse {
+
+using ByteView = std::span<const std::uint8_t>;
+
+// The bytes [at, at + count) of the view, shortened to what it holds.
+ByteView Slice(ByteView bytes, std::uint64_t at, std::uint64_t count);
+
+// The zero-terminated text at `at`; nullopt when no zero byte closes it
+// before the end of the bytes.
+std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at);
+
+// How many bytes the object views may still examine, all together.
+class WorkBudget {
+ public:
+  explicit WorkBudget(std::uint64_t bytes) : left_(bytes) {}
+  // False, and nothing left, when there is not enough for count bytes.
+  bool Spend(std::uint64_t count) {
+    if (count > left_) {
+      left_ = 0;
+      return false;
+    }
+    left_ -= count;
+    return true;
+  }
+  std::uint64_t Left() const { return left_; }
+
+ private:
+  std::uint64_t left_;
+};
+
+// ZStringAt, paid for from the budget: at most what is left is searched.
+std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at, WorkBudget& budget);
+
+struct Member {
+  MemberHeader header;
+  // The data the size field announces, less what lies past the end of the
+  // file; to the end of the file when the size field is unreadable.
+  ByteView data;
+  // Where the next header would be; 0 when the size field is unreadable.
+  std::uint64_t next = 0;
+};
+
+// The member whose header starts at `at`, when the whole header is in the
+// file.
+std::optional<Member> MemberAt(ByteView file, std::uint64_t at);
+
+// A COFF object member, read in place.
+class ObjectView {
+ public:
+  // False when the bytes cannot be an object (too short for the header or
+  // the section table) or the budget cannot pay for its section table.
+  bool Open(ByteView data, WorkBudget& budget);
+
+  const ObjectHeader& Header() const { return header_; }
+  std::uint32_t SymbolCount() const { return symbolCount_; }
+  std::size_t SectionCount() const { return sections_.size(); }
+
+  // Symbol i; i < SymbolCount().
+  SymbolEntry Symbol(std::uint32_t i) const;
+  // Its name; empty when the string table does not hold it.
+  std::string_view SymbolName(const SymbolEntry& symbol) const;
+  // f(index, symbol) for each symbol, its auxiliary records passed over;
+  // nothing when the budget cannot pay for the table.
+  template <typename F>
+  void ForEachSymbol(F&& f) const {
+    if (!budget_->Spend(std::uint64_t{symbolCount_} * SymbolEntry::kSize)) return;
+    for (std::uint64_t i = 0; i < symbolCount_; ++i) {
+      const SymbolEntry s = Symbol(static_cast<std::uint32_t>(i));
+      f(static_cast<std::uint32_t>(i), s);
+      i += s.numberOfAuxSymbols;
+    }
+  }
+  // The zero-terminated text at `at` in the bytes.
+  std::optional<std::string_view> TextAt(ByteView bytes, std::uint64_t at) const {
+    return ZStringAt(bytes, at, *budget_);
+  }
+  // The section a symbol lies in, when its section number names one.
+  const SectionEntry* SectionOf(const SymbolEntry& symbol) const;
+  const SectionEntry* SectionNamed(std::string_view name) const;
+  // A section's raw data, less what lies outside the object.
+  ByteView Data(const SectionEntry& section) const;
+  // The index of the symbol a relocation of the section at `offset`
+  // refers to.
+  std::optional<std::uint32_t> RelocationTarget(const SectionEntry& section,
+                                                std::uint32_t offset) const;
+  // f(offset, symbol index) for each relocation of the section whose
+  // symbol exists, in table order; nothing when the budget cannot pay.
+  template <typename F>
+  void ForEachRelocation(const SectionEntry& section, F&& f) const {
+    const ByteView table =
+        Slice(data_, section.pointerToRelocations,
+              std::uint64_t{section.numberOfRelocations} * RelocationEntry::kSize);
+    if (!budget_->Spend(table.size())) return;
+    for (std::size_t at = 0; at + RelocationEntry::kSize <= table.size();
+         at += RelocationEntry::kSize) {
+      const RelocationEntry r = RelocationEntry::From(table.data() + at);
+      if (r.symbolTableIndex < symbolCount_) f(r.virtualAddress, r.symbolTableIndex);
+    }
+  }
+
+ private:
+  ByteView data_;
+  ObjectHeader header_;
+  std::vector<SectionEntry> sections_;
+  std::uint32_t symbolCount_ = 0;  // those that fit in the object
+  ByteView strings_;               // the string table, its size field included
+  WorkBudget* budget_ = nullptr;
+};
+
+}  // namespace coff::parse

@@ -1,0 +1,305 @@
+#include "coff/import_member_reader.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "model/decorated_names.h"
+
+namespace coff::parse {
+
+namespace {
+
+using SymbolsByName = std::unordered_map<std::string_view, std::uint32_t>;
+using RelocationsByOffset = std::unordered_map<std::uint32_t, std::uint32_t>;
+
+// The symbols an object defines for others to use, by name; the first of
+// two with one name wins, as with a linker.
+SymbolsByName DefinedSymbols(const ObjectView& object) {
+  SymbolsByName symbols;
+  object.ForEachSymbol([&](std::uint32_t i, const SymbolEntry& s) {
+    if (s.storageClass == kClassExternal && s.sectionNumber > 0)
+      symbols.emplace(object.SymbolName(s), i);
+  });
+  return symbols;
+}
+
+// The zero-terminated text `addend` bytes past where the symbol points.
+std::optional<std::string_view> TextAt(const ObjectView& object, const SymbolEntry& symbol,
+                                       std::uint64_t addend) {
+  const SectionEntry* section = object.SectionOf(symbol);
+  if (section == nullptr) return std::nullopt;
+  return object.TextAt(object.Data(*section), std::uint64_t{symbol.value} + addend);
+}
+
+class Reader {
+ public:
+  Reader(ByteView file, const std::vector<std::string_view>& names, ByteView offsets)
+      : file_(file),
+        names_(names),
+        offsets_(offsets),
+        budget_(kBudgetPerByte * file.size() + kBudgetFloor) {}
+
+  // Requests that all point at the member at `at`.
+  void ReadMember(std::uint64_t at, const std::vector<ImportRequest*>& group) {
+    const std::optional<ByteView> data = MemberData(at);
+    if (!data) return;
+    if (data->size() >= ImportHeader::kSize && ImportHeader::From(data->data()).Signed())
+      ReadShortImport(*data, group);
+    else
+      ReadImportObject(*data, group);
+  }
+
+ private:
+  // An ordinary member's data, when its header is whole and sound.
+  std::optional<ByteView> MemberData(std::uint64_t at) const {
+    const std::optional<Member> m = MemberAt(file_, at);
+    if (!m || !m->header.sizeKnown || !m->header.endMarked) return std::nullopt;
+    return m->data;
+  }
+
+  // Not paid from the budget: a short import's texts end at the first zero
+  // byte, and every other short import starts with zero bytes, so their
+  // searches cannot pile up on the same bytes.
+  static void ReadShortImport(ByteView data, const std::vector<ImportRequest*>& group) {
+    const ImportHeader header = ImportHeader::From(data.data());
+    const ByteView strings =
+        data.subspan(ImportHeader::kSize)
+            .first(std::min<std::size_t>(header.sizeOfData, data.size() - ImportHeader::kSize));
+    const std::optional<std::string_view> symbol = ZStringAt(strings, 0);
+    if (!symbol) return;
+    const std::uint64_t dllAt = symbol->size() + 1;
+    const std::optional<std::string_view> dll = ZStringAt(strings, dllAt);
+    if (!dll) return;
+
+    ImportBinding b;
+    switch (header.ImportType()) {
+      case kImportCode: b.Kind = ImportKind::Code; break;
+      case kImportData: b.Kind = ImportKind::Data; break;
+      case kImportConst: b.Kind = ImportKind::Const; break;
+      default: return;
+    }
+    switch (header.NameType()) {
+      case kNameOrdinal:
+        b.ByOrdinal = true;
+        b.Ordinal = header.ordinalOrHint;
+        break;
+      case kNameAsIs: b.ExportName = AnsiString(*symbol); break;
+      case kNameNoPrefix: b.ExportName = WithoutPrefix(*symbol); break;
+      case kNameUndecorate: b.ExportName = UndecoratedName(*symbol); break;
+      case kNameExportAs: {
+        const std::optional<std::string_view> name = ZStringAt(strings, dllAt + dll->size() + 1);
+        if (!name) return;
+        b.ExportName = AnsiString(*name);
+        break;
+      }
+      default: return;
+    }
+    b.Dll = AnsiString(*dll);
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      if (group[k]->symbol != *symbol) continue;  // the member is another import's
+      if (k + 1 == group.size())
+        Store(std::move(b), *group[k]->binding);
+      else
+        Store(b, *group[k]->binding);
+    }
+  }
+
+  void ReadImportObject(ByteView data, const std::vector<ImportRequest*>& group) {
+    ObjectView object;
+    if (!object.Open(data, budget_) || object.Header().machine != kMachineI386) return;
+    const SymbolsByName defined = DefinedSymbols(object);
+    // Several imports in one object are no producer's layout, but must not
+    // cost a pass over its relocations each.
+    std::unordered_map<const SectionEntry*, RelocationsByOffset> relocations;
+    auto targetOf = [&](const SectionEntry& section,
+                        std::uint32_t offset) -> std::optional<std::uint32_t> {
+      if (group.size() == 1) return object.RelocationTarget(section, offset);
+      auto [it, fresh] = relocations.try_emplace(&section);
+      if (fresh) it->second = RelocationMap(object, section);
+      const auto found = it->second.find(offset);
+      if (found == it->second.end()) return std::nullopt;
+      return found->second;
+    };
+
+    std::optional<std::string_view> dll;
+    std::string slotName;
+    for (ImportRequest* r : group) {
+      slotName.assign(kImportPrefix).append(r->symbol);
+      const auto slot = defined.find(slotName);
+      if (slot == defined.end()) continue;
+      ImportBinding b;
+      if (!ReadAddressSlot(object, object.Symbol(slot->second), targetOf, b)) continue;
+      // A code import has a thunk under the client symbol itself; a data
+      // import only has the address slot.
+      b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;
+      if (!dll) dll = DllOf(object);
+      b.Dll = AnsiString(*dll);
+      Store(std::move(b), *r->binding);
+    }
+  }
+
+  // The fields a member tells; the client symbol stays as it was read.
+  template <typename Binding>
+  static void Store(Binding&& from, ImportBinding& to) {
+    to.Dll = std::forward<Binding>(from).Dll;
+    to.ExportName = std::forward<Binding>(from).ExportName;
+    to.ByOrdinal = from.ByOrdinal;
+    to.Ordinal = from.Ordinal;
+    to.Kind = from.Kind;
+  }
+
+  static RelocationsByOffset RelocationMap(const ObjectView& object, const SectionEntry& section) {
+    RelocationsByOffset map;
+    object.ForEachRelocation(
+        section, [&](std::uint32_t offset, std::uint32_t target) { map.emplace(offset, target); });
+    return map;
+  }
+
+  // The address slot holds the ordinal with the ordinal flag, or is
+  // relocated to the hint and name.
+  template <typename TargetOf>
+  static bool ReadAddressSlot(const ObjectView& object, const SymbolEntry& slot, TargetOf& targetOf,
+                              ImportBinding& b) {
+    const SectionEntry* section = object.SectionOf(slot);
+    if (section == nullptr) return false;
+    const ByteView bytes = object.Data(*section);
+    if (slot.value > bytes.size() || bytes.size() - slot.value < sizeof(std::uint32_t))
+      return false;
+    const std::uint32_t value = Le32(bytes.data() + slot.value);
+    if (const std::optional<std::uint32_t> target = targetOf(*section, slot.value)) {
+      // The slot's own bytes are added to the target's address.
+      const std::optional<std::string_view> name =
+          TextAt(object, object.Symbol(*target), std::uint64_t{value} + kHintSize);
+      if (!name) return false;
+      b.ExportName = AnsiString(*name);
+      return true;
+    }
+    if ((value & kOrdinalFlag32) == 0) return false;
+    b.ByOrdinal = true;
+    b.Ordinal = static_cast<std::uint16_t>(value & kOrdinalMask);
+    return true;
+  }
+
+  // The import object refers to the head object of its DLL, whose import
+  // descriptor names the DLL, usually through a symbol of a third, "tail"
+  // object. Empty when the chain breaks anywhere.
+  std::string_view DllOf(const ObjectView& object) {
+    const SectionEntry* link = object.SectionNamed(kHeadLinkSection);
+    if (link == nullptr) return {};
+    const std::optional<std::uint32_t> target = object.RelocationTarget(*link, 0);
+    if (!target) return {};
+    const SymbolEntry head = object.Symbol(*target);
+    if (head.sectionNumber != 0) return {};
+    const std::optional<std::uint64_t> headAt = DefiningMember(object.SymbolName(head));
+    if (!headAt) return {};
+    auto [it, fresh] = dllOfHead_.try_emplace(*headAt);
+    if (fresh) it->second = DllOfHead(*headAt);
+    return it->second;
+  }
+
+  std::string_view DllOfHead(std::uint64_t at) {
+    const std::optional<ByteView> data = MemberData(at);
+    ObjectView head;
+    if (!data || !head.Open(*data, budget_)) return {};
+    const SectionEntry* descriptor = head.SectionNamed(kDescriptorSection);
+    if (descriptor == nullptr) return {};
+    const std::optional<std::uint32_t> target =
+        head.RelocationTarget(*descriptor, kDescriptorNameAt);
+    if (!target) return {};
+    const ByteView field = head.Data(*descriptor);
+    const std::uint32_t addend = field.size() >= kDescriptorNameAt + sizeof(std::uint32_t)
+                                     ? Le32(field.data() + kDescriptorNameAt)
+                                     : 0;
+    const SymbolEntry name = head.Symbol(*target);
+    if (name.sectionNumber > 0) return TextAt(head, name, addend).value_or(std::string_view());
+    const std::string_view symbol = head.SymbolName(name);
+    const std::optional<std::uint64_t> tailAt = DefiningMember(symbol);
+    if (!tailAt) return {};
+    auto [it, fresh] = tails_.try_emplace(*tailAt);
+    Tail& tail = it->second;
+    if (fresh) {
+      const std::optional<ByteView> tailData = MemberData(*tailAt);
+      if (tailData && tail.object.Open(*tailData, budget_))
+        tail.symbols = DefinedSymbols(tail.object);
+    }
+    const auto found = tail.symbols.find(symbol);
+    if (found == tail.symbols.end()) return {};
+    return TextAt(tail.object, tail.object.Symbol(found->second), addend)
+        .value_or(std::string_view());
+  }
+
+  // The member the first linker member names for a symbol.
+  std::optional<std::uint64_t> DefiningMember(std::string_view name) {
+    if (!indexed_) {
+      indexed_ = true;
+      index_.reserve(names_.size());
+      for (std::size_t i = 0; i < names_.size(); ++i)
+        index_.emplace(names_[i], Be32(offsets_.data() + i * kLinkerOffsetSize));
+    }
+    const auto found = index_.find(name);
+    if (found == index_.end()) return std::nullopt;
+    return found->second;
+  }
+
+  struct Tail {
+    ObjectView object;
+    SymbolsByName symbols;
+  };
+
+  // A sound library's objects have their tables to themselves: each byte
+  // is examined about once. This much leaves room to spare.
+  static constexpr std::uint64_t kBudgetPerByte = 4;
+  static constexpr std::uint64_t kBudgetFloor = 1 << 16;
+
+  ByteView file_;
+  const std::vector<std::string_view>& names_;
+  ByteView offsets_;
+  WorkBudget budget_;
+  bool indexed_ = false;
+  std::unordered_map<std::string_view, std::uint64_t> index_;
+  std::unordered_map<std::uint64_t, std::string_view> dllOfHead_;
+  std::unordered_map<std::uint64_t, Tail> tails_;
+};
+
+}  // namespace
+
+void ReadImportBindings(ByteView file, const std::vector<std::string_view>& names, ByteView offsets,
+                        std::vector<ImportRequest>& requests) {
+  // Each member is read once for all the imports that point at it. In a
+  // sound library no two imports share a member, and the list's own order
+  // reads the names front to back; only when some do are the imports
+  // grouped by member.
+  std::vector<std::pair<std::uint64_t, std::size_t>> order(requests.size());
+  for (std::size_t i = 0; i < requests.size(); ++i) order[i] = {requests[i].memberAt, i};
+  std::vector<bool> seen(file.size(), false);
+  for (const ImportRequest& r : requests) {
+    if (r.memberAt >= file.size()) continue;
+    if (seen[r.memberAt]) {
+      std::sort(order.begin(), order.end());
+      break;
+    }
+    seen[r.memberAt] = true;
+  }
+  Reader reader(file, names, offsets);
+  std::vector<ImportRequest*> group;
+  // Members lie anywhere in the file: ask for the ones a few imports
+  // ahead early, so that their bytes are at hand when their turn comes.
+  constexpr std::size_t kAhead = 8;
+  constexpr std::size_t kPrefetchSpan = 64;  // a header and a short import's start cross a line
+  for (std::size_t i = 0; i < order.size();) {
+    if (i + kAhead < order.size() && order[i + kAhead].first + kPrefetchSpan < file.size()) {
+      __builtin_prefetch(file.data() + order[i + kAhead].first);
+      __builtin_prefetch(file.data() + order[i + kAhead].first + kPrefetchSpan);
+    }
+    group.clear();
+    const std::uint64_t at = order[i].first;
+    for (; i < order.size() && order[i].first == at; ++i)
+      group.push_back(&requests[order[i].second]);
+    reader.ReadMember(at, group);
+  }
+}
+
+}  // namespace coff::parse
