@@ -216,6 +216,45 @@ TEST_F(FileCommandsTest, AFailedSaveSaysWhyAndKeepsTheCaption) {
   }
 }
 
+// A DLL opens by its content under "Librairies" as under its own filter;
+// functions whose convention was guessed are named and marked.
+TEST_F(FileCommandsTest, ADllOpensByContentWhateverItsName) {
+  if (!HaveProgram("clang") || !HaveProgram("lld-link")) GTEST_SKIP() << "clang or lld-link missing";
+  const std::string source = dir.File("w.c"), object = dir.File("w.obj"), dll = dir.File("w.dll");
+  WriteFileText(source,
+                "__declspec(dllexport) int __stdcall Add(int a, int b) { return a + b; }\n"
+                "__declspec(dllexport) int Count(void) { return 3; }\n");
+  std::string output;
+  ASSERT_EQ(RunCommand("clang --target=i686-pc-windows-msvc -O1 -c " + source + " -o " + object +
+                           " && lld-link /dll /noentry /nodefaultlib /machine:x86 " + object +
+                           " /out:" + dll,
+                       &output),
+            0)
+      << output;
+  TFichierLib probe;
+  if (probe.ReadDllFile(dll).Kind == OutcomeKind::Refused) GTEST_SKIP() << "no DLL reader yet";
+  const std::string named = dir.File("w.lib");
+  WriteFileBytes(named, ReadFileBytes(dll));
+  for (const auto& [path, filter] : {std::pair{dll, 4}, std::pair{named, 1}}) {
+    SCOPED_TRACE(path);
+    boxes.Clear();
+    dialogs.Confirm(path, filter);
+    form.Ouvrir1->trigger();
+    EXPECT_EQ(form.windowTitle(), Q(path) + " (DLL)");
+    EXPECT_EQ(form.ListBox1->count(), 2);
+    int unsure = 0;
+    for (int row = 0; row < form.ListBox1->count(); ++row) {
+      const bool marked = !form.ListBox1->item(row)->toolTip().isEmpty();
+      EXPECT_EQ(marked, form.Fonctions().Item(static_cast<std::uint32_t>(row)).Unsure);
+      unsure += marked;
+    }
+    ASSERT_EQ(boxes.Calls().size(), unsure ? 1u : 0u);
+    if (unsure) {
+      EXPECT_EQ(boxes.Calls()[0].caption, "Conventions à vérifier");
+    }
+  }
+}
+
 TEST_F(FileCommandsTest, ACancelledDialogChangesNothing) {
   form.SetCaption("kept");
   dialogs.Cancel();
