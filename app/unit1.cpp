@@ -152,6 +152,11 @@ void TForm1::CreateControls() {
   Label6 = SymbolLabel(GroupBox3, 66, 39, 427, 16);
   Label7 = CaptionLabel(GroupBox3, "Import :", 12, 60, 42, 13);
   Label8 = SymbolLabel(GroupBox3, 66, 60, 427, 16);
+  // The names start clear of the widest caption in this system's fonts.
+  const int names = std::max({66, Label3->geometry().right() + 5, Label5->geometry().right() + 5,
+                              Label7->geometry().right() + 5});
+  for (QLabel* label : {Label4, Label6, Label8})
+    label->setGeometry(names, label->y(), 493 - names, label->height());
 
   Button1 = Place(new QPushButton(QStringLiteral("Ajouter"), client), 348, 204, 75, 19);
   Button2 = Place(new QPushButton(QStringLiteral("Supprimer"), client), 432, 204, 75, 19);
