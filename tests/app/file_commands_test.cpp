@@ -132,12 +132,12 @@ TEST_F(FileCommandsTest, AFileThatIsNoWholeImportLibraryLeavesTheWindowAsItWas) 
     EXPECT_EQ(state(), before);
   }
   // A save after them writes the first library.
-  const std::string saved = dir.File("saved.def");
-  dialogs.Confirm(saved, 3);
+  const std::string saved = dir.File("saved.lib");
+  dialogs.Confirm(saved, 1);
   form.EnregistrerSous1->trigger();
   TFichierLib back;
-  back.ReadDefFile(saved);
-  EXPECT_EQ(ListOf(back), kThreeFromDef);
+  back.ReadCoffLibrary(saved);
+  EXPECT_EQ(ListOf(back), kThree);
 }
 
 TEST_F(FileCommandsTest, SaveAsWritesByFilterAndAddsTheExtensionOnlyWithoutADot) {

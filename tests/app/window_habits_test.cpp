@@ -206,6 +206,11 @@ TEST_F(WindowHabitsTest, AConventionEditKeepsTheExportARenameDropsTheBinding) {
   EXPECT_EQ(line->foreground(), QListWidgetItem().foreground());
   EXPECT_EQ(form.Label4->text(), "_f");
   EXPECT_EQ(form.Label8->text(), "f de x.dll");
+  form.Fonctions().Item(0).Import.Symbol = "f";
+  Erase(form.Edit2);
+  Type(form.Edit2, "4");
+  EXPECT_EQ(form.Fonctions().Item(0).Import.Symbol, "");
+  EXPECT_EQ(form.Fonctions().Item(0).Import.ExportName, "f");
 
   Type(form.Edit1, "g");
   EXPECT_TRUE(form.Fonctions().Item(0).Import.Empty());
