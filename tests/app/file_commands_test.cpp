@@ -105,6 +105,7 @@ TEST_F(FileCommandsTest, AFileThatIsNoWholeImportLibraryLeavesTheWindowAsItWas) 
       {"sig.lib", "!<arch>\n", 1, "Ce fichier (une archive COFF) ne contient aucune fonction importée.", 1},
       {"none.def", "EXPORTS\n", 2,
        "Ce fichier (un fichier de définitions) ne contient aucune fonction importée.", 1},
+      {"held.lib", "!<arch>\n", 1, "Le fichier est ouvert par un autre programme.", 2},
   };
   dialogs.Confirm(good, 1);
   form.Ouvrir1->trigger();
@@ -119,6 +120,8 @@ TEST_F(FileCommandsTest, AFileThatIsNoWholeImportLibraryLeavesTheWindowAsItWas) 
     SCOPED_TRACE(c.name);
     const std::string path = dir.File(c.name);
     if (c.name.find("missing") == std::string::npos) WriteFileText(path, c.bytes);
+    TFichierLib holder;
+    const HANDLE held = c.name == "held.lib" ? holder.OpenLibraryFile(path, true) : nullptr;
     boxes.Clear();
     dialogs.Confirm(path, c.filter);
     form.Ouvrir1->trigger();
@@ -130,6 +133,7 @@ TEST_F(FileCommandsTest, AFileThatIsNoWholeImportLibraryLeavesTheWindowAsItWas) 
       EXPECT_EQ(call.owner, form.Handle());
     }
     EXPECT_EQ(state(), before);
+    if (held && held != INVALID_HANDLE_VALUE) CloseHandle(held);
   }
   // A save after them writes the first library.
   const std::string saved = dir.File("saved.lib");
