@@ -71,10 +71,10 @@ QString ImportText(const TFonctionLib& entry) {
 
 }  // namespace
 
-// A line past the end of the list has no entry. That happens only after a
-// reader has raised an error halfway through Open, before the list box was
-// refilled; asking the list for such an entry would grow it with whatever
-// its spare slots hold.
+// A line past the end of the list has no entry. Open now takes a list only
+// when it was read whole, so lines and entries keep in step; the guard
+// stays because asking the list for such an entry would grow it with
+// whatever its spare slots hold.
 TFonctionLib* TForm1::EntryAt(int row) {
   if (row < 0 || static_cast<std::uint32_t>(row) >= Fonctions().Count) return nullptr;
   return &Fonctions().Item(static_cast<std::uint32_t>(row));

@@ -87,7 +87,8 @@ class TForm1 : public QMainWindow {
   QAction* Aideenligne;
   QAction* Aproposde;
 
-  // The path of the last Open or Save as; it only builds the caption.
+  // The path of the last Open or Save as that succeeded; it only builds the
+  // caption.
   QString FileName;
   // The library object, with the export list inside.
   TFichierLib FichierLib;
