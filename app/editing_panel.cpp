@@ -1,6 +1,8 @@
 // The editing panel: the selection display, "Ajouter", "Supprimer", and
 // the changes of name, convention and argument length. Line i of the list
 // box stands for entry i of the list (EntryAt says when a line has none).
+#include <QBrush>
+#include <QColor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -9,6 +11,7 @@
 
 #include "app/list_box.h"
 #include "app/unit1.h"
+#include "model/entry_edits.h"
 
 namespace {
 
@@ -46,12 +49,32 @@ void RemoveEntries(TTableau<TFonctionLib>& list, const std::vector<int>& rows) {
   while (list.Count > kept) list.RemoveAt(list.Count - 1);
 }
 
+// How the entry is imported: by which name or ordinal, what it holds, from
+// which DLL.
+QString ImportText(const TFonctionLib& entry) {
+  const ImportBinding& import = entry.Import;
+  QString text;
+  if (import.ByOrdinal) {
+    text = QStringLiteral("ordinal %1").arg(import.Ordinal);
+    if (import.NoName) text += QStringLiteral(" (sans nom)");
+  } else {
+    text = AnsiToQString(LookupName(entry));
+  }
+  if (!import.Dll.empty()) text += QStringLiteral(" de ") + AnsiToQString(import.Dll);
+  if (import.Kind == ImportKind::Data) text += QStringLiteral(", données");
+  if (import.Kind == ImportKind::Const) text += QStringLiteral(", constante");
+  if (import.Private) text += QStringLiteral(", privée");
+  if (!import.ForwardTo.empty())
+    text += QStringLiteral(", renvoyée à ") + AnsiToQString(import.ForwardTo);
+  return text;
+}
+
 }  // namespace
 
-// A line past the end of the list has no entry. That happens only after a
-// reader has raised an error halfway through Open, before the list box was
-// refilled; asking the list for such an entry would grow it with whatever
-// its spare slots hold.
+// A line past the end of the list has no entry. Open now takes a list only
+// when it was read whole, so lines and entries keep in step; the guard
+// stays because asking the list for such an entry would grow it with
+// whatever its spare slots hold.
 TFonctionLib* TForm1::EntryAt(int row) {
   if (row < 0 || static_cast<std::uint32_t>(row) >= Fonctions().Count) return nullptr;
   return &Fonctions().Item(static_cast<std::uint32_t>(row));
@@ -103,6 +126,7 @@ void TForm1::ListBox1Click() {
   else UncheckConventions();
   Label4->setText(QString());
   Label6->setText(QString());
+  Label8->setText(QString());
 }
 
 void TForm1::Button1Click() {
@@ -114,6 +138,7 @@ void TForm1::Button1Click() {
   entry.IsPascal = true;
   ListBox1->insertItem(p, QString());
   Fonctions().Insert(static_cast<std::uint32_t>(p), entry);
+  Modified = true;
   ListBox1->setCurrentRow(p, QItemSelectionModel::ClearAndSelect);
   ListBox1Click();
   Edit1->setFocus();
@@ -130,6 +155,7 @@ void TForm1::Button2Click() {
     end = first;
   }
   RemoveEntries(Fonctions(), selected);
+  if (!selected.empty()) Modified = true;
 }
 
 void TForm1::Edit1Change() {
@@ -141,7 +167,7 @@ void TForm1::Edit1Change() {
     // The line shows what the entry holds: a character the code page
     // cannot hold shows as the "?" it became.
     ListBox1->item(row)->setText(AnsiToQString(name));
-    current->Name = name;
+    if (Rename(*current, name)) Modified = true;
   }
   RefreshLabels();
 }
@@ -150,13 +176,18 @@ void TForm1::Edit2Change() {
   if (Filling) return;
   const std::int32_t value = StrToInt(Edit2->text().toStdString());
   for (int row : ListBox1->SelectedRows())
-    if (TFonctionLib* entry = EntryAt(row)) entry->ArgLength = value;
+    if (TFonctionLib* entry = EntryAt(row))
+      if (SetArgLength(*entry, value)) Modified = true;
   RefreshLabels();
 }
 
 void TForm1::SetConventionOfSelection(bool isPascal) {
   for (int row : ListBox1->SelectedRows())
-    if (TFonctionLib* entry = EntryAt(row)) entry->IsPascal = isPascal;
+    if (TFonctionLib* entry = EntryAt(row))
+      if (SetConvention(*entry, isPascal)) {
+        Modified = true;
+        MarkLine(row);
+      }
   RefreshLabels();
 }
 
@@ -168,4 +199,21 @@ void TForm1::RefreshLabels() {
   const TFonctionLib* current = CurrentEntry();
   Label4->setText(current ? AnsiToQString(MicrosoftName(*current)) : QString());
   Label6->setText(current ? AnsiToQString(BorlandName(*current)) : QString());
+  const QString import = current ? ImportText(*current) : QString();
+  Label8->setText(import);
+  Label8->setToolTip(import);  // the whole of a line too long for the box
+}
+
+void TForm1::MarkLine(int row) {
+  const TFonctionLib* entry = EntryAt(row);
+  QListWidgetItem* item = ListBox1->item(row);
+  if (!entry || !item) return;
+  // The line's text stays the entry's name: colour and tip tell the guess.
+  if (entry->Unsure) {
+    item->setForeground(QBrush(QColor(0xB0, 0x30, 0x00)));
+    item->setToolTip(QStringLiteral("Convention devinée : à vérifier"));
+  } else {
+    item->setData(Qt::ForegroundRole, QVariant());
+    item->setToolTip(QString());
+  }
 }

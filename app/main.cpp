@@ -1,5 +1,5 @@
-// The program: the window and its message loop. No argument, setting or
-// environment variable is read.
+// The program: the window and its message loop. The one argument read is
+// a file to open at start ("libmorph file.lib"), as a desktop hands it.
 #include "app/application.h"
 #include "app/qt_dialogs.h"
 #include "app/qt_message_box.h"
@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   try {
     TForm1 form(dialogs);
     form.show();
+    RunHandler([&] { form.OpenArguments(application.arguments().mid(1)); });
     application.exec();
   } catch (const std::exception& error) {
     TApplication::ShowException(error);

@@ -1,5 +1,7 @@
 #include "app/qt_message_box.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QString>
 #include <QWidget>
 
@@ -8,16 +10,24 @@
 namespace {
 
 constexpr UINT kIconMask = 0xF0;
-constexpr UINT kIconQuestion = 0x20;
+constexpr UINT kButtonsMask = 0x0F;
+
+QString Html(const std::string& text) {
+  return QString::fromStdString(text).toHtmlEscaped().replace(QLatin1Char('\n'),
+                                                               QLatin1String("<br>"));
+}
 
 int ShowQtMessageBox(void* owner, const std::string& text, const std::string& caption,
                      UINT style) {
-  QMessageBox box(IconForStyle(style), QString::fromStdString(caption),
-                  QString::fromStdString(text), QMessageBox::Ok, static_cast<QWidget*>(owner));
-  // Texts are shown as they are, never read as markup.
-  box.setTextFormat(Qt::PlainText);
-  box.exec();
-  return IDOK;
+  QWidget* parent = owner ? static_cast<QWidget*>(owner) : QApplication::activeWindow();
+  QMessageBox box(parent);
+  BuildQtMessageBox(box, text, caption, style);
+  switch (box.exec()) {
+    case QMessageBox::Yes: return kIdYes;
+    case QMessageBox::No: return kIdNo;
+    case QMessageBox::Cancel: return kIdCancel;
+    default: return IDOK;
+  }
 }
 
 }  // namespace
@@ -25,10 +35,31 @@ int ShowQtMessageBox(void* owner, const std::string& text, const std::string& ca
 QMessageBox::Icon IconForStyle(UINT style) {
   switch (style & kIconMask) {
     case MB_ICONERROR: return QMessageBox::Critical;
-    case kIconQuestion: return QMessageBox::Question;
+    case kMbIconQuestion: return QMessageBox::Question;
     case MB_ICONWARNING: return QMessageBox::Warning;
     case MB_ICONINFORMATION: return QMessageBox::Information;
     default: return QMessageBox::NoIcon;
+  }
+}
+
+void BuildQtMessageBox(QMessageBox& box, const std::string& text, const std::string& caption,
+                       UINT style) {
+  box.setIcon(IconForStyle(style));
+  box.setWindowTitle(QString::fromStdString(caption));
+  // The caption again as the heading; names and paths are escaped, never
+  // read as markup.
+  box.setTextFormat(Qt::RichText);
+  box.setText(QStringLiteral("<b>") + Html(caption) + QStringLiteral("</b><br><br>") + Html(text));
+  if ((style & kButtonsMask) == kMbYesNoCancel) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    // French whether or not the toolkit's translations are installed.
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Annuler"));
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
   }
 }
 

@@ -1,13 +1,21 @@
 #include "app/unit1.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QUrl>
 #include <QWindow>
 
 #include <algorithm>
@@ -16,6 +24,7 @@
 #include "app/application.h"
 #include "app/fonts.h"
 #include "app/list_box.h"
+#include "app/qt_message_box.h"
 #include "app/up_down.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
@@ -28,7 +37,8 @@ constexpr int kListLineHeight = 14;
 constexpr int kContentMargin = 6;
 
 constexpr char kOpenFilter[] =
-    "Librairies (*.lib)|*.lib|Fichiers de definition (*.def)|*.def|Tous (*.*)|*.*";
+    "Librairies (*.lib)|*.lib|Fichiers de definition (*.def)|*.def|Tous (*.*)|*.*|"
+    "Bibliothèques dynamiques (*.dll)|*.dll";
 constexpr char kSaveFilter[] =
     "Librairie OMF (Microsoft) (*.lib)|*.lib|Librairie COFF (Borland) (*.lib)|*.lib|"
     "Fichier de définitions (*.def)|*.def";
@@ -74,23 +84,30 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialog
   CreateControls();
   SetTabOrder();
   ConnectHandlers();
-  move(kFormLeft, kFormTop);
+  CreateShortcuts();
+  setAcceptDrops(true);
   resize(kFormWidth, kFormHeight);
+  PlaceOnScreen();
 }
 
 TForm1::~TForm1() = default;
 
 void TForm1::CreateMenus() {
   MainMenu1 = menuBar();
-  Fichiers1 = MainMenu1->addMenu(QStringLiteral("Fichiers"));
-  Nouveau1 = Fichiers1->addAction(QStringLiteral("Nouveau"));
-  Ouvrir1 = Fichiers1->addAction(QStringLiteral("Ouvrir"));
-  EnregistrerSous1 = Fichiers1->addAction(QStringLiteral("Enregistrer sous ..."));
+  Fichiers1 = MainMenu1->addMenu(QStringLiteral("&Fichiers"));
+  Nouveau1 = Fichiers1->addAction(QStringLiteral("&Nouveau"));
+  Ouvrir1 = Fichiers1->addAction(QStringLiteral("&Ouvrir"));
+  EnregistrerSous1 = Fichiers1->addAction(QStringLiteral("&Enregistrer sous ..."));
   N1 = Fichiers1->addSeparator();
-  Quitter1 = Fichiers1->addAction(QStringLiteral("Quitter"));
-  Aide = MainMenu1->addMenu(QStringLiteral("Aide"));
-  Aideenligne = Aide->addAction(QStringLiteral("Aide en ligne"));
-  Aproposde = Aide->addAction(QStringLiteral("A propos de"));
+  Quitter1 = Fichiers1->addAction(QStringLiteral("&Quitter"));
+  Aide = MainMenu1->addMenu(QStringLiteral("&Aide"));
+  Aideenligne = Aide->addAction(QStringLiteral("Aide en &ligne"));
+  Aproposde = Aide->addAction(QStringLiteral("A &propos de"));
+  Nouveau1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  Ouvrir1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  EnregistrerSous1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  Quitter1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  Aideenligne->setShortcut(QKeySequence(Qt::Key_F1));
   // Menus are windows of their own and do not inherit the window's font.
   Fichiers1->setFont(WindowFont());
   Aide->setFont(WindowFont());
@@ -128,17 +145,81 @@ void TForm1::CreateControls() {
   UpDown1->SetPosition(0);
   UpDown1->SetAssociate(Edit2);
 
-  GroupBox3 = Place(new QGroupBox(QStringLiteral("Nom exporté"), client), 6, 342, 499, 67);
+  GroupBox3 = Place(new QGroupBox(QStringLiteral("Nom exporté"), client), 6, 342, 499, 88);
   Label3 = CaptionLabel(GroupBox3, "Microsoft :", 12, 18, 49, 13);
   Label4 = SymbolLabel(GroupBox3, 66, 18, 427, 16);
   Label5 = CaptionLabel(GroupBox3, "Borland :", 12, 39, 42, 13);
   Label6 = SymbolLabel(GroupBox3, 66, 39, 427, 16);
+  Label7 = CaptionLabel(GroupBox3, "Import :", 12, 60, 42, 13);
+  Label8 = SymbolLabel(GroupBox3, 66, 60, 427, 16);
+  // The names start clear of the widest caption in this system's fonts.
+  const int names = std::max({66, Label3->geometry().right() + 5, Label5->geometry().right() + 5,
+                              Label7->geometry().right() + 5});
+  for (QLabel* label : {Label4, Label6, Label8})
+    label->setGeometry(names, label->y(), 493 - names, label->height());
 
   Button1 = Place(new QPushButton(QStringLiteral("Ajouter"), client), 348, 204, 75, 19);
   Button2 = Place(new QPushButton(QStringLiteral("Supprimer"), client), 432, 204, 75, 19);
   // A push button must not take the Enter key from the edits.
   Button1->setAutoDefault(false);
   Button2->setAutoDefault(false);
+
+  for (QWidget* widget : {static_cast<QWidget*>(ListBox1), static_cast<QWidget*>(Label2),
+                          static_cast<QWidget*>(Edit1), static_cast<QWidget*>(GroupBox1),
+                          static_cast<QWidget*>(GroupBox2), static_cast<QWidget*>(GroupBox3),
+                          static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label6),
+                          static_cast<QWidget*>(Label8), static_cast<QWidget*>(Button1),
+                          static_cast<QWidget*>(Button2)})
+    designed_.emplace_back(widget, widget->geometry());
+  const QRect content = client->childrenRect();
+  designedContent_ = QSize(content.right() + kContentMargin, content.bottom() + kContentMargin);
+  // Smaller, the lower controls would be cut off.
+  client->setMinimumSize(designedContent_);
+}
+
+void TForm1::CreateShortcuts() {
+  // Insert and Delete act on the list's lines while the list has the focus.
+  auto* insert = new QShortcut(QKeySequence(Qt::Key_Insert), ListBox1);
+  insert->setContext(Qt::WidgetShortcut);
+  connect(insert, &QShortcut::activated, this, [this] { RunHandler([this] { Button1Click(); }); });
+  auto* remove = new QShortcut(QKeySequence(QKeySequence::Delete), ListBox1);
+  remove->setContext(Qt::WidgetShortcut);
+  connect(remove, &QShortcut::activated, this, [this] { RunHandler([this] { Button2Click(); }); });
+}
+
+void TForm1::PlaceOnScreen() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect designed(kFormLeft, kFormTop, kFormWidth, kFormHeight);
+  if (!screen || screen->availableGeometry().contains(designed)) {
+    move(designed.topLeft());
+    return;
+  }
+  QRect centred = designed;
+  centred.moveCenter(screen->availableGeometry().center());
+  // A screen smaller than the window shows at least its top left corner.
+  move(std::max(centred.left(), screen->availableGeometry().left()),
+       std::max(centred.top(), screen->availableGeometry().top()));
+}
+
+void TForm1::LayOut() {
+  const QSize room = centralWidget()->size();
+  const int dw = std::max(0, room.width() - designedContent_.width());
+  const int dh = std::max(0, room.height() - designedContent_.height());
+  for (const auto& [widget, rect] : designed_) {
+    QRect place = rect;
+    if (widget == ListBox1) {
+      place.adjust(0, 0, dw, dh);
+    } else if (widget == Button1 || widget == Button2) {
+      place.translate(dw, dh);
+    } else if (widget->parentWidget() == GroupBox3 || widget == Edit1) {
+      place.adjust(0, 0, dw, 0);
+      if (widget == Edit1) place.translate(0, dh);
+    } else {
+      if (widget == GroupBox3) place.adjust(0, 0, dw, 0);
+      place.translate(0, dh);
+    }
+    widget->setGeometry(place);
+  }
 }
 
 void TForm1::SetTabOrder() {
@@ -179,6 +260,8 @@ void TForm1::SetCaption(const QString& caption) {
 }
 
 void TForm1::Nouveau1Click() {
+  if (!ConfirmDiscard()) return;
+  Modified = false;
   FileName.clear();
   SetCaption(QString::fromUtf8(kNewFileCaption));
   ListBox1->clear();
@@ -189,6 +272,7 @@ void TForm1::Nouveau1Click() {
   UncheckConventions();
   Label4->setText(QString());
   Label6->setText(QString());
+  Label8->setText(QString());
   Filling = false;
 }
 
@@ -206,6 +290,60 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
   FitOuterSize();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  LayOut();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  bool close = false;
+  RunHandler([this, &close] { close = ConfirmDiscard(); });
+  if (close) event->accept();
+  else event->ignore();
+}
+
+bool TForm1::ConfirmDiscard() {
+  if (!Modified) return true;
+  switch (MessageBoxA(Handle(), "La liste des fonctions a été modifiée.\nEnregistrer les modifications ?",
+                      "Modifications non enregistrées", kMbYesNoCancel | kMbIconQuestion)) {
+    case kIdYes:
+      EnregistrerSous1Click();
+      return !Modified;  // a cancelled or failed save keeps the edits
+    case kIdNo:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TForm1::OpenArguments(const QStringList& arguments) {
+  if (!arguments.isEmpty()) OpenFile(arguments.first(), kOpenAnything);
+}
+
+namespace {
+
+// The one local file a drag carries, or an empty path.
+QString DraggedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+  const QUrl url = data->urls().first();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QString path = DraggedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  RunHandler([this, &path] {
+    if (ConfirmDiscard()) OpenFile(path, kOpenAnything);
+  });
 }
 
 // The design gives the outer size, frame included; the toolkit sizes the

@@ -1,0 +1,19 @@
+// Changes a person makes to an entry by hand, shared by the window and the
+// command line so that both keep an entry's binding sane.
+//
+// The convention and the argument length decide the symbol a client links
+// against, not what the DLL exports: changing either drops the exact client
+// symbol the entry carried and keeps how the loader finds the function
+// (export name, ordinal, DLL, kind). A new name says by itself what to
+// import, so renaming drops the whole binding.
+//
+// Each answers whether the entry changed; setting what the entry already
+// holds changes nothing, except that setting the convention always settles
+// a guessed one (Unsure).
+#pragma once
+
+#include "model/fonction_lib.h"
+
+bool SetConvention(TFonctionLib& entry, bool isPascal);
+bool SetArgLength(TFonctionLib& entry, std::int32_t argLength);
+bool Rename(TFonctionLib& entry, const AnsiString& name);
