@@ -13,38 +13,54 @@ namespace {
 // The files first, in the order given, a later one winning over an
 // earlier one; then the names given one by one, which win over the files.
 bool GatherConventions(const ConvertArguments& arguments, const ConventionTable& overrides,
-                       const CoreMessages& messages, ConventionTable& table) {
+                       ConventionTable& table) {
   for (const std::string& file : arguments.conventionFiles) {
     TFichierLib source;
-    if (!ReadConventionsFile(source, file, messages)) return false;
+    if (!ReadConventionsFile(source, file)) return false;
     table.SetAll(source.Fonctions);
   }
   for (const TFonctionLib& entry : overrides.Entries()) table.Set(entry);
   return true;
 }
 
+// --to when given; otherwise a ".def" name writes a definition file and
+// anything else a COFF library, as before --to existed.
+OutputForm FormOf(const ConvertArguments& arguments) {
+  if (arguments.to == "omf") return OutputForm::Omf;
+  if (arguments.to == "def") return OutputForm::Def;
+  if (arguments.to.empty() && HasDefExtension(arguments.output)) return OutputForm::Def;
+  return OutputForm::Coff;
+}
+
 }  // namespace
 
-int RunConvert(const ConvertArguments& arguments, const CoreMessages& messages) {
+int RunConvert(const ConvertArguments& arguments) {
   // Wrong values are a usage error, found before any file is touched.
   const ConventionTable overrides = ParseOverrides(arguments.pascal, arguments.stdcall);
 
   TFichierLib lib;
-  if (!ReadListFile(lib, arguments.input, arguments.asDef, messages)) return kExitFileError;
+  if (!ReadListFile(lib, arguments.input, arguments.asDef)) return kExitFileError;
 
+  bool refused = false;
   // Without any source this is a plain change of format: nothing to apply
   // and nothing to warn about.
   if (!arguments.conventionFiles.empty() || !overrides.Empty()) {
     ConventionTable table;
-    if (!GatherConventions(arguments, overrides, messages, table)) return kExitFileError;
+    if (!GatherConventions(arguments, overrides, table)) return kExitFileError;
     const ConventionReport report = ApplyConventions(lib.Fonctions, table);
-    if (ReportUnmatched(report, arguments.strict) && arguments.strict) {
-      std::fprintf(stderr, "libmorph-cli: %s not written (--strict)\n", arguments.output.c_str());
-      return kExitFileError;
-    }
+    // A convention a source names is known, no longer a guess.
+    for (std::uint32_t i = 0; i < lib.Fonctions.Count; ++i)
+      if (table.Find(lib.Fonctions.Item(i).Name)) lib.Fonctions.Item(i).Unsure = false;
+    refused = ReportUnmatched(report, arguments.strict) && arguments.strict;
+  }
+  refused = (ReportGuessed(GuessedNames(lib.Fonctions), arguments.strict) && arguments.strict) ||
+            refused;
+  if (refused) {
+    std::fprintf(stderr, "libmorph-cli: %s not written (--strict)\n", arguments.output.c_str());
+    return kExitFileError;
   }
 
-  return WriteListFile(lib, arguments.output) ? kExitOk : kExitFileError;
+  return WriteListFile(lib, arguments.output, FormOf(arguments)) ? kExitOk : kExitFileError;
 }
 
 }  // namespace cli
