@@ -67,13 +67,13 @@ int main(int argc, char** argv) {
   cli::ListArguments list;
   CLI::App* listCommand = app.add_subcommand("list", kListSummary);
   listCommand->footer(kListFooter);
-  listCommand->add_flag("--def", list.asDef, "Read FILE as a definition file whatever its name");
+  listCommand->add_flag("--def", list.asDef, "Read FILE as a definition file whatever its content");
   listCommand->add_option("FILE", list.file, "Import library, DLL or definition file")->required();
 
   cli::ConvertArguments convert;
   CLI::App* convertCommand = app.add_subcommand("convert", kConvertSummary);
   convertCommand->footer(std::string(kConvertDescription) + "\n\n" + kConvertFooter);
-  convertCommand->add_flag("--def", convert.asDef, "Read INPUT as a definition file whatever its name");
+  convertCommand->add_flag("--def", convert.asDef, "Read INPUT as a definition file whatever its content");
   convertCommand->add_option("INPUT", convert.input, "Import library, DLL or definition file to read")
       ->required();
   convertCommand->add_option("OUTPUT", convert.output, "Import library or .def file to write")
