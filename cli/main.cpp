@@ -36,7 +36,8 @@ constexpr char kConvertDescription[] =
     "Each import keeps the DLL that INPUT names for it: converting from a DLL, the DLL named in "
     "OUTPUT is the DLL's own file name, not OUTPUT's; from a library, the DLL it imports from. "
     "Only entries that name no DLL (a .def file without LIBRARY) take it from OUTPUT's file "
-    "name.";
+    "name. Libraries are for 32-bit Intel code: a DLL for another processor (x64, ARM64) "
+    "converts only --to def.";
 
 constexpr char kConvertFooter[] =
     "A symbol file holds one symbol per line; blank lines, lines starting with ';' and an "

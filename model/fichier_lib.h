@@ -49,6 +49,9 @@ class TFichierLib {
 
   // The export list.
   TTableau<TFonctionLib> Fonctions;
+  // The machine of the last DLL read (0x14C: 32-bit Intel, 0x8664: x64);
+  // 0 when the list came from anything else.
+  std::uint16_t SourceMachine = 0;
 
   // Input files (model/library_file.cpp).
   // Opens for reading (existing file, read access) or for writing (created

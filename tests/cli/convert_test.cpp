@@ -235,6 +235,32 @@ TEST_F(ConvertTest, FromADllTheLibraryImportsFromThatDllAndGuessesAreFlagged) {
   EXPECT_EQ(settled.err, "");
 }
 
+TEST_F(ConvertTest, ADllForAnotherProcessorGivesADefinitionFileOnly) {
+  for (const char* tool : {"clang", "lld-link"})
+    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is missing: run scripts/install-deps";
+  WriteFileText(dir.File("wide.c"), "int Answer(void) { return 42; }\n");
+  const std::string dll = dir.File("wide.dll");
+  std::string log;
+  ASSERT_EQ(RunCommand("clang --target=x86_64-pc-windows-msvc -c -o '" + dir.File("wide.obj") +
+                           "' '" + dir.File("wide.c") + "' && lld-link /nologo /dll /noentry "
+                           "/nodefaultlib /export:Answer /out:'" + dll + "' '" +
+                           dir.File("wide.obj") + "'",
+                       &log),
+            0)
+      << log;
+  const std::string refusal = "libmorph-cli: " + dll + ": a 64-bit image, and ";
+  const std::string hint = " (--to def writes its exports as a definition file)\n";
+  const CliResult coff = Convert({dll, output});
+  EXPECT_EQ(coff.status, 1) << Context(coff);
+  EXPECT_EQ(coff.err, refusal + "the COFF writer makes 32-bit Intel libraries only" + hint);
+  const CliResult omf = Convert({dll, output, "--to", "omf"});
+  EXPECT_EQ(omf.status, 1) << Context(omf);
+  EXPECT_EQ(omf.err, refusal + "OMF import libraries are for 32-bit Intel code only" + hint);
+  EXPECT_FALSE(FileExists(output));
+  const CliResult def = Convert({dll, dir.File("wide.def")});
+  EXPECT_EQ(def.status, 0) << Context(def);
+}
+
 TEST_F(ConvertTest, DefinitionFilesInAndOutWithoutAnExtensionAdded) {
   WriteFileText(dir.File("exports.txt"), "EXPORTS\n  Foo\n  Bar\n");
   const std::string noExtension = dir.File("mylib");
