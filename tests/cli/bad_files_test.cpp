@@ -60,7 +60,7 @@ struct BadFile {
 
 TEST(BadFilesTest, EachIsOneLineOnStderrExitOneAndNothingWritten) {
   TempDir dir;
-  const std::vector<BadFile> rows = {
+  std::vector<BadFile> rows = {
       {"missing", {}, [](const TempDir&, const std::string&) { return std::string(); },
        "No such file or directory"},
       {"folder", {}, [](const TempDir&, const std::string& p) {
@@ -68,13 +68,6 @@ TEST(BadFilesTest, EachIsOneLineOnStderrExitOneAndNothingWritten) {
          return std::string();
        },
        "Is a directory"},
-      {"unreadable", {}, [](const TempDir&, const std::string& p) {
-         if (::geteuid() == 0) return std::string("running as root, every file is readable");
-         WriteFileText(p, "EXPORTS\n  Foo\n");
-         ::chmod(p.c_str(), 0);
-         return std::string();
-       },
-       "Permission denied"},
       {"empty", {}, [](const TempDir&, const std::string& p) {
          WriteFileText(p, "");
          return std::string();
@@ -120,6 +113,15 @@ TEST(BadFilesTest, EachIsOneLineOnStderrExitOneAndNothingWritten) {
        },
        kCutShort, true},
   };
+
+  // Root reads any file whatever its permissions: no row for it then.
+  if (::geteuid() != 0)
+    rows.push_back({"unreadable", {}, [](const TempDir&, const std::string& p) {
+                      WriteFileText(p, "EXPORTS\n  Foo\n");
+                      ::chmod(p.c_str(), 0);
+                      return std::string();
+                    },
+                    "Permission denied"});
 
   std::string skipped;
   for (const BadFile& row : rows) {
