@@ -38,10 +38,13 @@ std::vector<Row> ReadRecordedList(const std::string& path) {
 struct Library {
   const char* path;
   bool coff;
+  // The entry names give argument lengths the recorded list leaves at 0;
+  // omf_corpus_test checks them against the bindings.
+  bool readsArgLengths = false;
 };
 
 const Library kLibraries[] = {
-    {"fmod-3.61/fmodbc.lib", false},        {"fmod-3.61/fmodwc.lib", false},
+    {"fmod-3.61/fmodbc.lib", false, true},        {"fmod-3.61/fmodwc.lib", false},
     {"libusb-win32/bcc/libusb.lib", false}, {"libusb-win32/msvc/libusb.lib", true},
     {"libusb-win32/gcc/libusb.a", true},    {"llvm-mingw/libshlwapi.a", true},
 };
@@ -70,8 +73,13 @@ TEST_P(CorpusTest, GivesTheRecordedList) {
   const std::vector<TFonctionLib> got = ListOf(lib);
   ASSERT_EQ(got.size(), expected.size());
   for (std::size_t i = 0; i < got.size(); ++i) {
-    EXPECT_EQ(got[i], expected[i].entry) << "entry " << i;
-    EXPECT_EQ(MicrosoftName(got[i]), expected[i].microsoft) << "entry " << i;
+    if (GetParam().readsArgLengths) {
+      EXPECT_EQ(got[i].Name, expected[i].entry.Name) << "entry " << i;
+      EXPECT_EQ(got[i].IsPascal, expected[i].entry.IsPascal) << "entry " << i;
+    } else {
+      EXPECT_EQ(got[i], expected[i].entry) << "entry " << i;
+      EXPECT_EQ(MicrosoftName(got[i]), expected[i].microsoft) << "entry " << i;
+    }
     EXPECT_EQ(BorlandName(got[i]), expected[i].borland) << "entry " << i;
   }
 }

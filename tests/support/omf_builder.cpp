@@ -7,17 +7,8 @@
 namespace omf {
 namespace {
 
-constexpr std::uint8_t kModuleTypeNonMain = 0x00;
-
 // Library header contents after the type and length.
 constexpr std::size_t kHeaderFixedBody = 4 + 2 + 1;  // dictionary offset, blocks, flags
-
-// Dictionary blocks.
-constexpr std::size_t kDictionaryBlockSize = 512;
-constexpr std::size_t kBucketCount = 37;
-constexpr std::size_t kFreeSpaceIndex = 37;  // byte holding the free offset / 2
-constexpr std::size_t kFirstEntryOffset = 38;
-constexpr std::uint8_t kBlockFull = 0xFF;
 
 void PutLe16(Bytes& out, std::uint32_t value) {
   out.push_back(static_cast<std::uint8_t>(value));
@@ -32,44 +23,6 @@ void PadTo(Bytes& out, std::size_t boundary) {
   while (out.size() % boundary != 0) out.push_back(0);
 }
 
-std::uint16_t RotateLeft2(std::uint16_t v) { return static_cast<std::uint16_t>(v << 2 | v >> 14); }
-std::uint16_t RotateRight2(std::uint16_t v) { return static_cast<std::uint16_t>(v >> 2 | v << 14); }
-
-struct Hash {
-  std::uint16_t blockStart, blockStep, bucketStart, bucketStep;
-};
-
-// The two-way hash of OMF library dictionaries: start and step for the
-// block and for the bucket, from the name read from both ends, case folded.
-Hash HashName(const std::string& name, std::size_t blocks) {
-  constexpr std::uint8_t kFold = 0x20;
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
-  std::size_t length = name.size();
-  std::uint16_t blockX = static_cast<std::uint16_t>(length | kFold);
-  std::uint16_t bucketD = blockX;
-  std::uint16_t blockD = 0;
-  std::uint16_t bucketX = 0;
-  std::size_t front = 0;
-  std::size_t back = length;
-  for (;;) {
-    const std::uint16_t cBack = bytes[--back] | kFold;
-    bucketX = RotateRight2(bucketX) ^ cBack;
-    blockD = RotateLeft2(blockD) ^ cBack;
-    if (--length == 0) break;
-    const std::uint16_t cFront = bytes[front++] | kFold;
-    blockX = RotateLeft2(blockX) ^ cFront;
-    bucketD = RotateRight2(bucketD) ^ cFront;
-  }
-  Hash h;
-  h.blockStart = static_cast<std::uint16_t>(blockX % blocks);
-  h.blockStep = static_cast<std::uint16_t>(blockD % blocks);
-  if (h.blockStep == 0) h.blockStep = 1;
-  h.bucketStart = static_cast<std::uint16_t>(bucketX % kBucketCount);
-  h.bucketStep = static_cast<std::uint16_t>(bucketD % kBucketCount);
-  if (h.bucketStep == 0) h.bucketStep = 1;
-  return h;
-}
-
 bool IsPrime(std::size_t n) {
   if (n < 2) return false;
   for (std::size_t d = 2; d * d <= n; ++d)
@@ -78,7 +31,7 @@ bool IsPrime(std::size_t n) {
 }
 
 // Places one entry in the block; false when its buckets or space are used up.
-bool PlaceInBlock(std::uint8_t* block, const Hash& h, const std::string& name,
+bool PlaceInBlock(std::uint8_t* block, const LookupHash& h, const std::string& name,
                   std::uint16_t page) {
   if (block[kFreeSpaceIndex] == kBlockFull) return false;
   const std::size_t free = block[kFreeSpaceIndex] * 2u;
@@ -110,7 +63,7 @@ bool TryBuildDictionary(const std::vector<std::pair<std::string, std::uint16_t>>
     out[b * kDictionaryBlockSize + kFreeSpaceIndex] = kFirstEntryOffset / 2;
   for (const auto& [name, page] : symbols) {
     if (name.empty()) continue;  // no hash for an empty name
-    const Hash h = HashName(name, blocks);
+    const LookupHash h = HashOf(name, blocks);
     std::size_t block = h.blockStart;
     bool placed = false;
     for (std::size_t tries = 0; tries < blocks && !placed; ++tries) {
@@ -123,6 +76,44 @@ bool TryBuildDictionary(const std::vector<std::pair<std::string, std::uint16_t>>
 }
 
 }  // namespace
+
+namespace {
+
+std::uint16_t RotateLeft2(std::uint16_t v) { return static_cast<std::uint16_t>(v << 2 | v >> 14); }
+std::uint16_t RotateRight2(std::uint16_t v) { return static_cast<std::uint16_t>(v >> 2 | v << 14); }
+
+}  // namespace
+
+// The two-way hash of OMF library dictionaries: start and step for the
+// block and for the bucket, from the name read from both ends, case folded.
+LookupHash HashOf(const std::string& name, std::size_t blocks) {
+  constexpr std::uint8_t kFold = 0x20;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
+  std::size_t length = name.size();
+  std::uint16_t blockX = static_cast<std::uint16_t>(length | kFold);
+  std::uint16_t bucketD = blockX;
+  std::uint16_t blockD = 0;
+  std::uint16_t bucketX = 0;
+  std::size_t front = 0;
+  std::size_t back = length;
+  for (;;) {
+    const std::uint16_t cBack = bytes[--back] | kFold;
+    bucketX = RotateRight2(bucketX) ^ cBack;
+    blockD = RotateLeft2(blockD) ^ cBack;
+    if (--length == 0) break;
+    const std::uint16_t cFront = bytes[front++] | kFold;
+    blockX = RotateLeft2(blockX) ^ cFront;
+    bucketD = RotateRight2(bucketD) ^ cFront;
+  }
+  LookupHash h;
+  h.blockStart = static_cast<std::uint16_t>(blockX % blocks);
+  h.blockStep = static_cast<std::uint16_t>(blockD % blocks);
+  if (h.blockStep == 0) h.blockStep = 1;
+  h.bucketStart = static_cast<std::uint16_t>(bucketX % kBucketCount);
+  h.bucketStep = static_cast<std::uint16_t>(bucketD % kBucketCount);
+  if (h.bucketStep == 0) h.bucketStep = 1;
+  return h;
+}
 
 Bytes Join(std::initializer_list<Bytes> parts) {
   Bytes out;
@@ -264,5 +255,41 @@ Bytes LibraryBuilder::Build() const {
 }
 
 void LibraryBuilder::WriteTo(const std::string& path) const { WriteFileBytes(path, Build()); }
+
+std::uint32_t PageSizeOf(const Bytes& library) {
+  if (library.size() < kRecordHeaderSize || library[0] != kLibraryHeader) return kDefaultPageSize;
+  const std::uint32_t size = (library[1] | library[2] << 8) + kRecordHeaderSize;
+  return IsPageSize(size) ? size : kDefaultPageSize;
+}
+
+std::optional<std::uint16_t> LookUp(const Bytes& library, const std::string& name,
+                                    bool restartBucket) {
+  if (library.size() < 10 || name.empty()) return std::nullopt;
+  const std::size_t offset = library[3] | library[4] << 8 | library[5] << 16 |
+                             std::size_t{library[6]} << 24;
+  const std::size_t blocks = library[7] | library[8] << 8;
+  if (blocks == 0 || offset + blocks * kDictionaryBlockSize > library.size()) return std::nullopt;
+  const LookupHash h = HashOf(name, blocks);
+  std::size_t b = h.blockStart;
+  std::size_t k = h.bucketStart;
+  for (std::size_t tries = 0; tries < blocks; ++tries) {
+    const std::uint8_t* block = library.data() + offset + b * kDictionaryBlockSize;
+    for (std::size_t i = 0; i < kBucketCount; ++i) {
+      const std::size_t at = block[k] * 2u;
+      if (at == 0) {
+        if (block[kFreeSpaceIndex] != kBlockFull) return std::nullopt;
+        break;
+      }
+      const std::size_t length = block[at];
+      if (at + 1 + length + 2 <= kDictionaryBlockSize &&
+          std::string(reinterpret_cast<const char*>(block + at + 1), length) == name)
+        return static_cast<std::uint16_t>(block[at + 1 + length] | block[at + 2 + length] << 8);
+      k = (k + h.bucketStep) % kBucketCount;
+    }
+    b = (b + h.blockStep) % blocks;
+    if (restartBucket) k = h.bucketStart;
+  }
+  return std::nullopt;
+}
 
 }  // namespace omf

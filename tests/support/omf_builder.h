@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,8 +88,29 @@ class LibraryBuilder {
   bool libraryEnd_ = true;
 };
 
+// Where a name's dictionary lookup starts and how it steps, for a
+// dictionary of the given number of blocks (name: 1 to 255 bytes).
+struct LookupHash {
+  std::uint16_t blockStart, blockStep, bucketStart, bucketStep;
+};
+LookupHash HashOf(const std::string& name, std::size_t blocks);
+
 // The dictionary blocks for the given (name, module page) pairs, hashed
 // the way OMF librarians place them.
 Bytes BuildDictionary(const std::vector<std::pair<std::string, std::uint16_t>>& symbols);
+
+}  // namespace omf
+
+namespace omf {
+
+// Looks a name up in an OMF library's dictionary, the way linkers do, and
+// answers the page of its module. Going on from a full block, some
+// linkers start again from the name's first bucket (restartBucket), others
+// keep the bucket they stopped at.
+std::optional<std::uint16_t> LookUp(const Bytes& library, const std::string& name,
+                                    bool restartBucket);
+
+// The page size a library's header gives (16 when it gives none).
+std::uint32_t PageSizeOf(const Bytes& library);
 
 }  // namespace omf

@@ -83,4 +83,19 @@ TEST_F(OmfNasmTest, ImportsOfAssembledModulesAreReadInOrder) {
   }
 }
 
+// Object modules with code and data but no import: a static library.
+TEST_F(OmfNasmTest, ModulesWithoutImportsMakeAStaticLibrary) {
+  const Bytes a = Assemble("a", ModuleSource({}, {}));
+  const Bytes b = Assemble("b", "global _f\nsection .text use32 class=CODE\n_f: ret\n");
+  ASSERT_FALSE(HasFailure());
+  const std::string path = dir.File("static.lib");
+  omf::LibraryBuilder().AddModule(a).AddModule(b, {"_f"}).WithDictionary().WriteTo(path);
+  TFichierLib lib;
+  SetList(lib, {Entry("kept", 0, true)});
+  const Outcome outcome = lib.ReadOmfLibrary(path);
+  EXPECT_EQ(outcome.Kind, OutcomeKind::StaticLibrary);
+  EXPECT_EQ(outcome.Count, 2u);
+  EXPECT_EQ(lib.Fonctions.Count, 0u);
+}
+
 }  // namespace
