@@ -33,8 +33,8 @@ class TFichierLib {
 
   // The export list.
   TTableau<TFonctionLib> Fonctions;
-  // The machine of the last DLL read (0x14C: 32-bit Intel, 0x8664: x64);
-  // 0 when the list came from anything else.
+  // The machine of the DLL the list was read from (0x14C: 32-bit Intel,
+  // 0x8664: x64), set by ReadDllFile; 0 until a DLL is read.
   std::uint16_t SourceMachine = 0;
 
   // Input files (model/library_file.cpp).
