@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/core_messages.h"
+#include "model/fonction_lib.h"
 
 namespace cli {
 
@@ -18,17 +18,24 @@ struct ConvertArguments {
   std::string input;
   std::string output;
   bool asDef = false;
+  std::string to;  // "coff", "omf", "def"; empty: by OUTPUT's name
   std::vector<std::string> conventionFiles;
   std::vector<std::string> pascal;   // NAME=BYTES
   std::vector<std::string> stdcall;  // NAME
   bool strict = false;
 };
 
-// Prints one line per entry: Name, convention, ArgLength, Microsoft symbol,
-// Borland symbol, separated by tabs.
-int RunList(const ListArguments& arguments, const CoreMessages& messages);
+// One line of the listing, line feed included: Name, convention,
+// ArgLength, Microsoft symbol, Borland symbol, what the loader looks up
+// ("@N" and " NONAME" for an import by ordinal), the import's kind, the
+// DLL (empty when the entry names none), separated by tabs.
+std::string ListLine(const TFonctionLib& entry);
+
+// Prints the listing, then one warning per entry whose convention was
+// guessed.
+int RunList(const ListArguments& arguments);
 
 // Raises UsageError for --pascal or --stdcall values that are wrong.
-int RunConvert(const ConvertArguments& arguments, const CoreMessages& messages);
+int RunConvert(const ConvertArguments& arguments);
 
 }  // namespace cli

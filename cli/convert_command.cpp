@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
@@ -13,38 +15,80 @@ namespace {
 // The files first, in the order given, a later one winning over an
 // earlier one; then the names given one by one, which win over the files.
 bool GatherConventions(const ConvertArguments& arguments, const ConventionTable& overrides,
-                       const CoreMessages& messages, ConventionTable& table) {
+                       ConventionTable& table) {
   for (const std::string& file : arguments.conventionFiles) {
     TFichierLib source;
-    if (!ReadConventionsFile(source, file, messages)) return false;
+    if (!ReadConventionsFile(source, file)) return false;
     table.SetAll(source.Fonctions);
   }
   for (const TFonctionLib& entry : overrides.Entries()) table.Set(entry);
   return true;
 }
 
+// --to when given; otherwise a ".def" name writes a definition file and
+// anything else a COFF library, as before --to existed.
+OutputForm FormOf(const ConvertArguments& arguments) {
+  if (arguments.to == "omf") return OutputForm::Omf;
+  if (arguments.to == "def") return OutputForm::Def;
+  if (arguments.to.empty() && HasDefExtension(arguments.output)) return OutputForm::Def;
+  return OutputForm::Coff;
+}
+
+constexpr std::uint16_t kMachineI386 = 0x014C;
+constexpr std::uint16_t kMachineAmd64 = 0x8664;
+constexpr std::uint16_t kMachineArm64 = 0xAA64;
+
+// Why a list read from a DLL for another processor cannot become a
+// library in this form; empty when it can. A library for 32-bit Intel
+// code would not link with that DLL's clients, so none is written.
+std::string WrongMachine(std::uint16_t machine, OutputForm form) {
+  if (machine == 0 || machine == kMachineI386 || form == OutputForm::Def) return {};
+  std::string image = "a 64-bit image";
+  if (machine != kMachineAmd64 && machine != kMachineArm64) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    image = "an image for machine 0x";
+    for (int shift = 12; shift >= 0; shift -= 4) image += kDigits[(machine >> shift) & 0xF];
+  }
+  return image +
+         (form == OutputForm::Omf ? ", and OMF import libraries are for 32-bit Intel code only"
+                                  : ", and the COFF writer makes 32-bit Intel libraries only") +
+         " (--to def writes its exports as a definition file)";
+}
+
 }  // namespace
 
-int RunConvert(const ConvertArguments& arguments, const CoreMessages& messages) {
+int RunConvert(const ConvertArguments& arguments) {
   // Wrong values are a usage error, found before any file is touched.
   const ConventionTable overrides = ParseOverrides(arguments.pascal, arguments.stdcall);
 
   TFichierLib lib;
-  if (!ReadListFile(lib, arguments.input, arguments.asDef, messages)) return kExitFileError;
+  if (!ReadListFile(lib, arguments.input, arguments.asDef)) return kExitFileError;
+  const OutputForm form = FormOf(arguments);
+  if (const std::string why = WrongMachine(lib.SourceMachine, form); !why.empty()) {
+    ReportFileError(arguments.input, why);
+    return kExitFileError;
+  }
 
+  bool refused = false;
   // Without any source this is a plain change of format: nothing to apply
   // and nothing to warn about.
   if (!arguments.conventionFiles.empty() || !overrides.Empty()) {
     ConventionTable table;
-    if (!GatherConventions(arguments, overrides, messages, table)) return kExitFileError;
+    if (!GatherConventions(arguments, overrides, table)) return kExitFileError;
     const ConventionReport report = ApplyConventions(lib.Fonctions, table);
-    if (ReportUnmatched(report, arguments.strict) && arguments.strict) {
-      std::fprintf(stderr, "libmorph-cli: %s not written (--strict)\n", arguments.output.c_str());
-      return kExitFileError;
-    }
+    // A convention a source names is known, no longer a guess.
+    for (std::uint32_t i = 0; i < lib.Fonctions.Count; ++i)
+      if (table.Find(lib.Fonctions.Item(i).Name)) lib.Fonctions.Item(i).Unsure = false;
+    refused = ReportUnmatched(report, arguments.strict) && arguments.strict;
+  }
+  refused = (ReportGuessed(GuessedNames(lib.Fonctions), arguments.strict) && arguments.strict) ||
+            refused;
+  if (refused) {
+    std::fprintf(stderr, "libmorph-cli: %s not written (--strict)\n", arguments.output.c_str());
+    return kExitFileError;
   }
 
-  return WriteListFile(lib, arguments.output) ? kExitOk : kExitFileError;
+  return WriteListFile(lib, arguments.output, form) ? kExitOk : kExitFileError;
 }
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string_view>
 
+#include "model/file_kind.h"
 #include "model/symbol_list.h"
 
 namespace cli {
@@ -13,24 +14,19 @@ namespace {
 
 constexpr std::string_view kDefExtension = ".def";
 
-// Says why an operation on fileName did not complete, as
-// "libmorph-cli: FILE: reason".
-bool Report(const std::string& fileName, const Outcome& outcome) {
-  if (outcome) return true;
-  std::fprintf(stderr, "libmorph-cli: %s: %s\n", fileName.c_str(), Describe(outcome).c_str());
-  return false;
-}
-
-// Runs a reader or writer; an error it raises (the range error of a
-// damaged COFF library) is reported with the file's name and counts as a
-// failure.
+// Runs a reader or writer and says why it did not complete. Anything short
+// of the whole file counts as a failure: a list cut short would write a
+// library that lacks imports without anyone noticing. A reader that still
+// raises an error on a damaged file is reported the same way.
 bool Guarded(const std::string& fileName, const std::function<Outcome()>& operation) {
   try {
-    return Report(fileName, operation());
+    const Outcome outcome = operation();
+    if (outcome) return true;
+    ReportFileError(fileName, Describe(outcome));
   } catch (const Exception& error) {
-    std::fprintf(stderr, "libmorph-cli: %s: %s\n", fileName.c_str(), error.what());
-    return false;
+    ReportFileError(fileName, error.what());
   }
+  return false;
 }
 
 }  // namespace
@@ -43,24 +39,46 @@ bool HasDefExtension(const std::string& fileName) {
   return true;
 }
 
-bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef,
-                  const CoreMessages&) {
-  if (asDef || HasDefExtension(fileName))
-    return Guarded(fileName, [&] { return lib.ReadDefFile(fileName); });
-  if (lib.IsCoffArchive(fileName))
-    return Guarded(fileName, [&] { return lib.ReadCoffLibrary(fileName); });
-  return Guarded(fileName, [&] { return lib.ReadOmfLibrary(fileName); });
+void ReportFileError(const std::string& fileName, const std::string& reason) {
+  std::fprintf(stderr, "libmorph-cli: %s: %s\n", fileName.c_str(), reason.c_str());
+  std::fflush(stderr);
 }
 
-bool ReadConventionsFile(TFichierLib& lib, const std::string& fileName, const CoreMessages&) {
-  if (lib.IsCoffArchive(fileName))
-    return Guarded(fileName, [&] { return lib.ReadCoffLibrary(fileName); });
-  return Guarded(fileName, [&] { return ReadSymbolList(lib, fileName); });
-}
-
-bool WriteListFile(TFichierLib& lib, const std::string& fileName) {
+bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef) {
+  if (asDef) return Guarded(fileName, [&] { return lib.ReadDefFile(fileName); });
   return Guarded(fileName, [&] {
-    return HasDefExtension(fileName) ? lib.WriteDefFile(fileName) : lib.WriteCoffLibrary(fileName);
+    FileKind kind = FileKind::Unknown;
+    return ReadByContent(lib, fileName, kind);
+  });
+}
+
+bool ReadConventionsFile(TFichierLib& lib, const std::string& fileName) {
+  FileKind kind = FileKind::Unknown;
+  if (!Guarded(fileName, [&] { return DetectFileKind(fileName, kind); })) return false;
+  switch (kind) {
+    case FileKind::CoffArchive:
+      return Guarded(fileName, [&] { return lib.ReadCoffLibrary(fileName); });
+    // Binary files that are surely no list of symbols: read as text they
+    // would give names made of their bytes.
+    case FileKind::OmfLibrary:
+    case FileKind::OmfObject:
+    case FileKind::PeImage:
+      ReportFileError(fileName, std::string(DescribeFileKind(kind)) +
+                                    ", not a COFF library nor a list of symbols");
+      return false;
+    default:
+      return Guarded(fileName, [&] { return ReadSymbolList(lib, fileName); });
+  }
+}
+
+bool WriteListFile(TFichierLib& lib, const std::string& fileName, OutputForm form) {
+  return Guarded(fileName, [&] {
+    switch (form) {
+      case OutputForm::Omf: return lib.WriteBorlandLibrary(fileName);
+      case OutputForm::Def: return lib.WriteDefFile(fileName);
+      case OutputForm::Coff: break;
+    }
+    return lib.WriteCoffLibrary(fileName);
   });
 }
 

@@ -14,27 +14,38 @@ namespace {
 
 constexpr char kProgram[] = "libmorph-cli";
 
-constexpr char kListSummary[] = "Print the export list of a library or .def file";
+constexpr char kListSummary[] = "Print the export list of a library, DLL or .def file";
 constexpr char kListFooter[] =
-    "Prints the export list of FILE, one entry per line: Name, convention (_pascal or _stdcall), "
-    "argument length, Microsoft symbol, Borland symbol, separated by tabs. FILE is read as a "
-    "definition file with --def or when its name ends in .def; otherwise as a COFF import "
-    "library when it starts with the archive signature, as an OMF import library if not.";
+    "Prints the export list of FILE, one entry per line, separated by tabs: Name, convention "
+    "(_pascal or _stdcall), argument length, Microsoft symbol, Borland symbol, what the loader "
+    "looks up in the DLL (the export name, or @N for an import by ordinal, followed by NONAME "
+    "when the export has no name), the kind of import (code, data or const), and the DLL when "
+    "the entry names one.\n\n"
+    "FILE is read by its content, whatever its name: a COFF or OMF import library, a DLL (its "
+    "exports) or a definition file; with --def, as a definition file. Entries whose convention "
+    "was guessed from the DLL's other functions follow the list as warnings on stderr.";
 
 constexpr char kConvertSummary[] =
-    "Convert a library or .def file, applying conventions from elsewhere";
+    "Convert a library, DLL or .def file, applying conventions from elsewhere";
 constexpr char kConvertDescription[] =
     "Reads INPUT as list does, gives its entries the conventions and argument lengths named by "
-    "--conventions, --pascal and --stdcall, and writes OUTPUT: a definition file when its name "
-    "ends in .def, otherwise a COFF import library for 32-bit Intel code whose DLL name comes "
-    "from OUTPUT's file name. OUTPUT is used as given; no extension is added.";
+    "--conventions, --pascal and --stdcall, and writes OUTPUT in the form --to names: coff (the "
+    "default), a COFF import library for 32-bit Intel code; omf, an OMF import library; def, a "
+    "definition file. Without --to, an OUTPUT whose name ends in .def is a definition file. "
+    "OUTPUT is used as given; no extension is added.\n\n"
+    "Each import keeps the DLL that INPUT names for it: converting from a DLL, the DLL named in "
+    "OUTPUT is the DLL's own file name, not OUTPUT's; from a library, the DLL it imports from. "
+    "Only entries that name no DLL (a .def file without LIBRARY) take it from OUTPUT's file "
+    "name. Libraries are for 32-bit Intel code: a DLL for another processor (x64, ARM64) "
+    "converts only --to def.";
 
 constexpr char kConvertFooter[] =
     "A symbol file holds one symbol per line; blank lines, lines starting with ';' and an "
     "EXPORTS line are skipped, and of the others only the first word counts, up to any '='.\n\n"
     "--pascal and --stdcall win over the files, and a later file over an earlier one. "
     "Entries that no source names keep what they had and are listed as a warning, as are names "
-    "given that match no entry; --strict makes both an error and writes nothing.\n\n"
+    "given that match no entry and, from a DLL, entries whose convention was guessed and that "
+    "no source names; --strict makes all of these an error and writes nothing.\n\n"
     "Example (an OMF import library and the decorated names of the same DLL):\n"
     "  libmorph-cli convert borland/mylib.lib mylib.lib --conventions mylib-symbols.txt";
 
@@ -49,7 +60,7 @@ void PrintUsageError(const std::string& message, const CLI::App& app) {
 
 int main(int argc, char** argv) {
   CLI::App app("Converts the import library of a Windows DLL between the OMF form and the "
-               "COFF form, or to and from a .def file.",
+               "COFF form, or to and from a .def file, or makes one from the DLL itself.",
                kProgram);
   app.set_version_flag("--version", std::string(kProgram) + " " + LIBMORPH_VERSION);
   app.require_subcommand(1);
@@ -57,17 +68,20 @@ int main(int argc, char** argv) {
   cli::ListArguments list;
   CLI::App* listCommand = app.add_subcommand("list", kListSummary);
   listCommand->footer(kListFooter);
-  listCommand->add_flag("--def", list.asDef, "Read FILE as a definition file whatever its name");
-  listCommand->add_option("FILE", list.file, "Library or definition file")->required();
+  listCommand->add_flag("--def", list.asDef, "Read FILE as a definition file whatever its content");
+  listCommand->add_option("FILE", list.file, "Import library, DLL or definition file")->required();
 
   cli::ConvertArguments convert;
   CLI::App* convertCommand = app.add_subcommand("convert", kConvertSummary);
   convertCommand->footer(std::string(kConvertDescription) + "\n\n" + kConvertFooter);
-  convertCommand->add_flag("--def", convert.asDef, "Read INPUT as a definition file whatever its name");
-  convertCommand->add_option("INPUT", convert.input, "Library or definition file to read")
+  convertCommand->add_flag("--def", convert.asDef, "Read INPUT as a definition file whatever its content");
+  convertCommand->add_option("INPUT", convert.input, "Import library, DLL or definition file to read")
       ->required();
-  convertCommand->add_option("OUTPUT", convert.output, "COFF import library or .def file to write")
+  convertCommand->add_option("OUTPUT", convert.output, "Import library or .def file to write")
       ->required();
+  convertCommand->add_option("--to", convert.to, "Form of OUTPUT: coff, omf or def")
+      ->type_name("FORM")
+      ->check(CLI::IsMember({"coff", "omf", "def"}));
   convertCommand
       ->add_option("--conventions", convert.conventionFiles,
                    "Where decorated names come from: a COFF import library, or a text file of "
@@ -83,7 +97,7 @@ int main(int argc, char** argv) {
       ->type_name("NAME")
       ->allow_extra_args(false);
   convertCommand->add_flag("--strict", convert.strict,
-                           "Refuse to write when a name matches nothing, on either side");
+                           "Refuse to write when a name matches nothing, on either side, or a convention was guessed");
 
   try {
     app.parse(argc, argv);
@@ -94,9 +108,8 @@ int main(int argc, char** argv) {
   }
 
   try {
-    cli::CoreMessages messages;
-    if (listCommand->parsed()) return cli::RunList(list, messages);
-    return cli::RunConvert(convert, messages);
+    if (listCommand->parsed()) return cli::RunList(list);
+    return cli::RunConvert(convert);
   } catch (const cli::UsageError& error) {
     PrintUsageError(error.what(), app);
     return cli::kExitUsage;

@@ -1,5 +1,6 @@
-// What a conversion reports about names that matched nothing: a warning,
-// or under --strict an error.
+// What a command reports about the list beyond its files: names that
+// matched nothing, conventions that were guessed. Warnings, or under
+// --strict errors.
 #pragma once
 
 #include <string>
@@ -19,5 +20,15 @@ std::string NameListText(const std::vector<AnsiString>& names);
 // empty, as warnings or, when asErrors, as errors. Answers whether
 // anything was printed.
 bool ReportUnmatched(const ConventionReport& report, bool asErrors);
+
+// The names of the entries whose convention was guessed, in list order.
+std::vector<AnsiString> GuessedNames(TTableau<TFonctionLib>& list);
+
+// One line for all of them, as a warning or an error; nothing when there
+// is none. Answers whether anything was printed.
+bool ReportGuessed(const std::vector<AnsiString>& names, bool asErrors);
+
+// One warning line for one entry, as list prints them.
+void WarnGuessed(const AnsiString& name);
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "model/file_kind.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/link_check.h"
 #include "tests/support/omf_builder.h"
@@ -16,7 +17,9 @@ class ConvertTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // A Borland import library: Foo and Bar _pascal, Baz _stdcall, no lengths.
-    omf::LibraryBuilder(16).AddImports({{"Foo"}, {"Bar"}, {"_Baz"}}).WriteTo(borland);
+    omf::LibraryBuilder(16)
+        .AddImports({{"Foo", "mylib.dll"}, {"Bar", "mylib.dll"}, {"_Baz", "mylib.dll", "Baz"}})
+        .WriteTo(borland);
   }
 
   CliResult Convert(std::vector<std::string> arguments) {
@@ -49,9 +52,9 @@ TEST_F(ConvertTest, MainRoadFromOmfAndSymbolFileToALibraryThatLinks) {
 
   const CliResult list = RunCli({"list", output});
   EXPECT_EQ(list.out,
-            "Foo\t_pascal\t8\t_Foo@8\tFoo\n"
-            "Bar\t_pascal\t16\t_Bar@16\tBar\n"
-            "Baz\t_stdcall\t0\t_Baz\t_Baz\n");
+            "Foo\t_pascal\t8\t_Foo@8\tFoo\tFoo\tcode\tmylib.dll\n"
+            "Bar\t_pascal\t16\t_Bar@16\tBar\tBar\tcode\tmylib.dll\n"
+            "Baz\t_stdcall\t0\t_Baz\t_Baz\tBaz\tcode\tmylib.dll\n");
 
   const LinkResult link = LinkClientAgainst(output, {"_Foo@8", "_Bar@16", "_Baz"}, dir.Path());
   ASSERT_TRUE(link.ok) << link.error;
@@ -139,8 +142,123 @@ TEST_F(ConvertTest, WithoutSourcesItOnlyChangesTheFormat) {
   const CliResult result = Convert({borland, dir.File("MyLib.DEF"), "--strict"});
   ASSERT_EQ(result.status, 0) << Context(result);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(ReadFileText(dir.File("MyLib.DEF")),
-            "EXPORTS\r\n    Foo=Foo\r\n    Bar=Bar\r\n    Baz=Baz\r\n");
+  TFichierLib written;
+  ASSERT_TRUE(written.ReadDefFile(dir.File("MyLib.DEF")));
+  std::vector<std::string> names;
+  for (const TFonctionLib& entry : ListOf(written)) names.push_back(entry.Name);
+  EXPECT_THAT(names, ElementsAre("Foo", "Bar", "Baz"));
+}
+
+// --to decides; without it a ".def" name still means a definition file.
+TEST_F(ConvertTest, TheFormWrittenIsTheOneAskedFor) {
+  struct Case {
+    std::vector<std::string> to;
+    std::string name;
+    FileKind kind;
+  };
+  const std::vector<Case> cases = {
+      {{}, "a.lib", FileKind::CoffArchive},        {{}, "b.def", FileKind::DefinitionText},
+      {{"--to", "coff"}, "c.def", FileKind::CoffArchive},
+      {{"--to", "def"}, "d.lib", FileKind::DefinitionText},
+      {{"--to", "omf"}, "e.lib", FileKind::OmfLibrary},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {borland, dir.File(c.name)};
+    arguments.insert(arguments.end(), c.to.begin(), c.to.end());
+    const CliResult result = Convert(arguments);
+    EXPECT_EQ(result.status, 0) << Context(result);
+    FileKind kind = FileKind::Unknown;
+    EXPECT_TRUE(DetectFileKind(dir.File(c.name), kind)) << Context(result);
+    EXPECT_EQ(kind, c.kind) << Context(result);
+  }
+}
+
+TEST_F(ConvertTest, AnOmfLibraryWrittenListsBack) {
+  WriteFileText(dir.File("in.def"), "EXPORTS\n  Foo\n  Bar\n");
+  const CliResult result =
+      Convert({dir.File("in.def"), output, "--to", "omf", "--stdcall", "Bar", "--pascal", "Foo=0"});
+  ASSERT_EQ(result.status, 0) << Context(result);
+  const CliResult list = RunCli({"list", output});
+  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(list.out,
+            "Foo\t_pascal\t0\t_Foo@0\tFoo\tFoo\tcode\tmylib.dll\n"
+            "Bar\t_stdcall\t0\t_Bar\t_Bar\tBar\tcode\tmylib.dll\n");
+}
+
+// A DLL of two functions: Twice returns with "ret 4", so its convention is
+// known from its code; Answer reads no argument and returns with a plain
+// "ret", which a function without arguments of either convention does.
+TEST_F(ConvertTest, FromADllTheLibraryImportsFromThatDllAndGuessesAreFlagged) {
+  for (const char* tool : {"clang", "lld-link", "llvm-readobj"})
+    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is missing: run scripts/install-deps";
+  WriteFileText(dir.File("calc.c"),
+                "int Answer(void) { return 42; }\n"
+                "int __stdcall Twice(int a) { return a * 2; }\n");
+  const std::string dll = dir.File("calc.dll");
+  std::string log;
+  ASSERT_EQ(RunCommand("clang --target=i686-pc-windows-msvc -O1 -c -o '" + dir.File("calc.obj") +
+                           "' '" + dir.File("calc.c") + "' && lld-link /nologo /dll /noentry "
+                           "/nodefaultlib /export:Answer /export:Twice=_Twice@4 /out:'" + dll +
+                           "' '" + dir.File("calc.obj") + "'",
+                       &log),
+            0)
+      << log;
+
+  const CliResult list = RunCli({"list", dll});
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_NE(list.out.find("\tAnswer\tcode\tcalc.dll\n"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("Twice\t_pascal\t4\t_Twice@4\tTwice\tTwice\tcode\tcalc.dll\n"),
+            std::string::npos)
+      << list.out;
+  EXPECT_EQ(list.err, "libmorph-cli: warning: Answer: convention guessed, check it\n");
+
+  const CliResult warned = Convert({dll, output});
+  ASSERT_EQ(warned.status, 0) << Context(warned);
+  EXPECT_EQ(warned.err,
+            "libmorph-cli: warning: 1 entry's convention guessed, check it: Answer\n");
+  const LinkResult link = LinkClientAgainst(output, {"_Twice@4"}, dir.Path());
+  ASSERT_TRUE(link.ok) << link.error;
+  EXPECT_EQ(link.imports, (std::vector<ImportedName>{{"calc.dll", "Twice"}}));
+
+  const std::string strict = dir.File("strict.lib");
+  const CliResult refused = Convert({dll, strict, "--strict"});
+  EXPECT_EQ(refused.status, 1) << Context(refused);
+  EXPECT_EQ(refused.err,
+            "libmorph-cli: error: 1 entry's convention guessed, check it: Answer\n"
+            "libmorph-cli: " + strict + " not written (--strict)\n");
+  EXPECT_FALSE(FileExists(strict));
+
+  // A source that names the entry settles its convention.
+  const CliResult settled =
+      Convert({dll, strict, "--strict", "--stdcall", "Answer", "--pascal", "Twice=4"});
+  EXPECT_EQ(settled.status, 0) << Context(settled);
+  EXPECT_EQ(settled.err, "");
+}
+
+TEST_F(ConvertTest, ADllForAnotherProcessorGivesADefinitionFileOnly) {
+  for (const char* tool : {"clang", "lld-link"})
+    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is missing: run scripts/install-deps";
+  WriteFileText(dir.File("wide.c"), "int Answer(void) { return 42; }\n");
+  const std::string dll = dir.File("wide.dll");
+  std::string log;
+  ASSERT_EQ(RunCommand("clang --target=x86_64-pc-windows-msvc -c -o '" + dir.File("wide.obj") +
+                           "' '" + dir.File("wide.c") + "' && lld-link /nologo /dll /noentry "
+                           "/nodefaultlib /export:Answer /out:'" + dll + "' '" +
+                           dir.File("wide.obj") + "'",
+                       &log),
+            0)
+      << log;
+  const std::string refusal = "libmorph-cli: " + dll + ": a 64-bit image, and ";
+  const std::string hint = " (--to def writes its exports as a definition file)\n";
+  const CliResult coff = Convert({dll, output});
+  EXPECT_EQ(coff.status, 1) << Context(coff);
+  EXPECT_EQ(coff.err, refusal + "the COFF writer makes 32-bit Intel libraries only" + hint);
+  const CliResult omf = Convert({dll, output, "--to", "omf"});
+  EXPECT_EQ(omf.status, 1) << Context(omf);
+  EXPECT_EQ(omf.err, refusal + "OMF import libraries are for 32-bit Intel code only" + hint);
+  EXPECT_FALSE(FileExists(output));
+  const CliResult def = Convert({dll, dir.File("wide.def")});
+  EXPECT_EQ(def.status, 0) << Context(def);
 }
 
 TEST_F(ConvertTest, DefinitionFilesInAndOutWithoutAnExtensionAdded) {
@@ -166,6 +284,8 @@ TEST_F(ConvertTest, AFileThatCannotBeOpenedOrWrittenStopsWithExitOne) {
       {{missing, output}, "libmorph-cli: " + missing + ": No such file or directory\n"},
       {{borland, output, "--conventions", missing},
        "libmorph-cli: " + missing + ": No such file or directory\n"},
+      {{borland, output, "--conventions", borland},
+       "libmorph-cli: " + borland + ": an OMF library, not a COFF library nor a list of symbols\n"},
       {{borland, noFolder, "--conventions", dir.File("symbols.txt"), "--stdcall", "Bar",
         "--stdcall", "Baz"},
        "libmorph-cli: " + noFolder + ": No such file or directory\n"},

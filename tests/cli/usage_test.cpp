@@ -12,6 +12,9 @@ TEST(UsageTest, HelpOnEveryCommandAndVersion) {
     EXPECT_EQ(result.status, 0) << Describe(arguments, result);
     EXPECT_NE(result.out.find("Usage:"), std::string::npos) << Describe(arguments, result);
   }
+  // Where the DLL named in a converted library comes from.
+  EXPECT_NE(RunCli({"convert", "--help"}).out.find("the DLL's own file name, not OUTPUT's"),
+            std::string::npos);
   const CliResult version = RunCli({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, std::string("libmorph-cli ") + LIBMORPH_VERSION + "\n");
@@ -40,6 +43,7 @@ TEST(UsageTest, BadUsageExitsWithTwoAndWritesNothing) {
       {"convert", in, out, "--pascal", "Foo=4", "--stdcall", "Foo"},
       {"convert", in, out, "--pascal", "Foo=4", "--pascal", "Foo=8"},
       {"convert", in, out, "--stdcall", ""},
+      {"convert", in, out, "--to", "elf"},
   };
   for (const auto& arguments : cases) {
     const CliResult result = RunCli(arguments);
