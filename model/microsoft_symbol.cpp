@@ -1,5 +1,7 @@
 #include "model/microsoft_symbol.h"
 
+#include "model/decorated_names.h"
+
 TFonctionLib FromMicrosoftName(std::string_view symbol) {
   if (!symbol.empty() && symbol.front() == '_') symbol.remove_prefix(1);
   TFonctionLib entry;
@@ -13,5 +15,17 @@ TFonctionLib FromMicrosoftName(std::string_view symbol) {
     entry.ArgLength = StrToIntDef(symbol.substr(at + 1), 0);
     entry.IsPascal = true;
   }
+  return entry;
+}
+
+TFonctionLib FromClientSymbol(std::string_view symbol) {
+  TFonctionLib entry;
+  if (!symbol.empty() && symbol.front() == '?') {
+    entry.Name = AnsiString(symbol);
+    entry.Import.Symbol = entry.Name;
+    return entry;
+  }
+  entry = FromMicrosoftName(symbol);
+  if (MicrosoftName(entry) != symbol) entry.Import.Symbol = AnsiString(symbol);
   return entry;
 }

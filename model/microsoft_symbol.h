@@ -15,3 +15,11 @@
 #include "model/fonction_lib.h"
 
 TFonctionLib FromMicrosoftName(std::string_view symbol);
+
+// The entry a client symbol stands for, its exact symbol kept where the
+// two conventions' forms cannot give it back: a C++ name ("?f@@YAXXZ") is
+// the Name and the Symbol whole, never cut at an at sign; any other is
+// undone by FromMicrosoftName and keeps the symbol in Import.Symbol when
+// MicrosoftName would not rebuild it ("@f@8", "Foo@8", "_a@b@8", not
+// "_Foo@8" nor "_Foo").
+TFonctionLib FromClientSymbol(std::string_view symbol);
