@@ -1,0 +1,129 @@
+// .def files we read and write, checked by the librarians that make import
+// libraries of them: the library a peer makes from the .def we write after
+// reading a .def binds every import as the library the peer makes from the
+// original. llvm-readobj and the members' own bytes tell the bindings, so
+// our COFF reader plays no part.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/archive_members.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+// Every form a line can take, names that each side of the "kill at" option
+// reads its own way included.
+const char kOriginal[] = R"(LIBRARY fmod
+EXPORTS
+    Plain
+    Same=Same
+    Bare@4
+    Ord @5
+    Named@8 @6
+    _Under@12 @7
+    NoName @8 NONAME
+    Dec@16 @9 NONAME
+    Dat DATA
+    Cst @10 CONSTANT
+    Priv @11 PRIVATE
+    Ren=Internal @12
+    Fwd=OTHER.Func DATA
+    @Fast@8
+    @Fast2@4 @13
+    ?cpp@@YAXXZ @14
+    ?data@@3HA DATA
+    "odd name" @15
+    ; a comment
+    Last@0 ; a comment after a name
+)";
+
+struct Peer {
+  const char* name;
+  const char* program;
+  std::string command;  // DEF and LIB stand for the files
+};
+
+void PrintTo(const Peer& peer, std::ostream* os) { *os << peer.name; }
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+// Every import member of a library, one line each, sorted: what
+// llvm-readobj says of it (DLL, kind, name type, symbols) and its ordinal
+// or hint field.
+std::vector<std::string> Imports(const std::string& library) {
+  std::string output;
+  EXPECT_EQ(RunCommand("llvm-readobj '" + library + "'", &output), 0) << output;
+  std::vector<std::string> described;
+  std::istringstream in(output);
+  bool import = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("File: ", 0) == 0) {
+      described.push_back(line);
+      import = false;
+    } else if (line == "Format: COFF-import-file") {
+      import = true;
+    } else if (import && (line.rfind("Type:", 0) == 0 || line.rfind("Name type:", 0) == 0 ||
+                          line.rfind("Symbol:", 0) == 0)) {
+      described.back() += " | " + line;
+    }
+  }
+  std::erase_if(described, [](const std::string& d) { return d.find(" | ") == std::string::npos; });
+
+  std::vector<std::uint16_t> hints;
+  for (const ArchiveMember& m : SplitArchive(ReadFileBytes(library)))
+    if (m.data.size() >= 20 && Le16(m.data, 0) == 0 && Le16(m.data, 2) == 0xFFFF)
+      hints.push_back(Le16(m.data, 16));
+  EXPECT_EQ(hints.size(), described.size());
+  for (std::size_t i = 0; i < std::min(hints.size(), described.size()); ++i)
+    described[i] += " | @" + std::to_string(hints[i]);
+  std::sort(described.begin(), described.end());
+  return described;
+}
+
+class DefToolsTest : public ::testing::TestWithParam<Peer> {
+ protected:
+  // The peer's library of a .def file; empty when the peer refused it.
+  std::string Make(const std::string& def, const std::string& library, std::string* output) {
+    const std::string command =
+        Replace(Replace(GetParam().command, "DEF", "'" + def + "'"), "LIB", "'" + library + "'");
+    return RunCommand(command, output) == 0 && FileExists(library) ? library : std::string();
+  }
+
+  TempDir dir;
+};
+
+TEST_P(DefToolsTest, OurDefBindsAsTheOriginal) {
+  if (!HaveProgram(GetParam().program) || !HaveProgram("llvm-readobj"))
+    GTEST_SKIP() << GetParam().program << " or llvm-readobj is not installed";
+  WriteFileText(dir.File("original.def"), kOriginal);
+  std::string output;
+  const std::string original = Make(dir.File("original.def"), dir.File("original.lib"), &output);
+  if (original.empty()) GTEST_SKIP() << GetParam().name << " makes no library of a .def file here: " << output;
+
+  TFichierLib lib;
+  ASSERT_TRUE(lib.ReadDefFile(dir.File("original.def")));
+  const Outcome written = lib.WriteDefFile(dir.File("ours.def"));
+  ASSERT_TRUE(written) << written.Detail;
+  const std::string ours = Make(dir.File("ours.def"), dir.File("ours.lib"), &output);
+  ASSERT_FALSE(ours.empty()) << output << ReadFileText(dir.File("ours.def"));
+
+  const std::vector<std::string> expected = Imports(original);
+  EXPECT_EQ(expected.size(), 18u);  // every export line but the PRIVATE one
+  EXPECT_EQ(Imports(ours), expected) << ReadFileText(dir.File("ours.def"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Peers, DefToolsTest,
+    ::testing::Values(Peer{"dlltool_kill_at", "llvm-dlltool", "llvm-dlltool -m i386 -k -d DEF -l LIB"},
+                      Peer{"dlltool", "llvm-dlltool", "llvm-dlltool -m i386 -d DEF -l LIB"},
+                      Peer{"lib", "llvm-lib", "llvm-lib /machine:x86 /def:DEF /out:LIB"}),
+    [](const ::testing::TestParamInfo<Peer>& info) { return std::string(info.param.name); });
+
+}  // namespace
