@@ -48,7 +48,8 @@ bool Measure(const char* label, TFichierLib& lib, const std::string& path) {
 }
 
 int main() {
-  const fs::path dir = fs::temp_directory_path() / ("libmorph-def-bench-" + std::to_string(getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("libmorph-def-bench-" + std::to_string(getpid()));
   fs::create_directories(dir);
   const std::string path = (dir / "big.def").string();
 

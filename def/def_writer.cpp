@@ -38,7 +38,8 @@ bool BindingLine(const TFonctionLib& entry, AnsiString& line, std::string& why) 
   const AnsiString symbol = MicrosoftName(entry);
   const std::optional<AnsiString> name = def::NameOfSymbol(symbol);
   if (!name) {
-    why = "entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " + Quoted(symbol);
+    why = "entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
+          Quoted(symbol);
     return false;
   }
   AnsiString attributes;

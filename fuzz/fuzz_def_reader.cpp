@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   TFichierLib back;
-  if (!back.ReadDefFile(ScratchOutput()) || back.Fonctions.Count != lib.Fonctions.Count) std::abort();
+  if (!back.ReadDefFile(ScratchOutput()) || back.Fonctions.Count != lib.Fonctions.Count)
+    std::abort();
   for (std::uint32_t i = 0; i < lib.Fonctions.Count; ++i)
     if (!Same(back.Fonctions.Item(i), lib.Fonctions.Item(i))) std::abort();
   return 0;

@@ -106,7 +106,8 @@ TEST_F(ApplyConventionsTest, SetAllTakesAWholeList) {
   EXPECT_THAT(table.Entries(), ElementsAre(Entry("X", 8, true), Entry("Y", 0, false)));
 }
 
-TFonctionLib WithImport(TFonctionLib e, const char* symbol, const char* exportName, const char* dll) {
+TFonctionLib WithImport(TFonctionLib e, const char* symbol, const char* exportName,
+                        const char* dll) {
   e.Import.Symbol = symbol;
   e.Import.ExportName = exportName;
   e.Import.Dll = dll;

@@ -147,7 +147,8 @@ TEST(DefWriterTest, KeepsFileModeOfTheFileItReplaces) {
 std::string Show(const TFonctionLib& e) {
   const ImportBinding& b = e.Import;
   std::string s = e.Name + (e.IsPascal ? " _pascal " : " _stdcall ") +
-                  std::to_string(e.ArgLength) + " " + MicrosoftName(e) + (b.Symbol.empty() ? "" : "!");
+                  std::to_string(e.ArgLength) + " " + MicrosoftName(e) +
+                  (b.Symbol.empty() ? "" : "!");
   if (b.ByOrdinal) s += " by @" + std::to_string(b.Ordinal);
   if (!b.ExportName.empty()) s += " as " + b.ExportName;
   if (!b.ByOrdinal && b.Ordinal != 0) s += " @" + std::to_string(b.Ordinal);
@@ -190,7 +191,8 @@ const ReadCase kModernLines[] = {
     {InModule("Dec@16 @0 NONAME CONSTANT"),
      {"Dec _pascal 16 _Dec@16 by @0 NONAME CONSTANT in fmod.dll"}},
     {InModule("@Fast@8 @5"), {" _pascal 0 @Fast@8! as Fast @5 in fmod.dll"}},
-    {InModule("?cpp@@YAXXZ PRIVATE"), {"?cpp@@YAXXZ _stdcall 0 ?cpp@@YAXXZ! as ?cpp@@YAXXZ PRIVATE in fmod.dll"}},
+    {InModule("?cpp@@YAXXZ PRIVATE"),
+     {"?cpp@@YAXXZ _stdcall 0 ?cpp@@YAXXZ! as ?cpp@@YAXXZ PRIVATE in fmod.dll"}},
     {InModule("a@@b DATA"), {"a _pascal 0 a@@b! as a DATA in fmod.dll"}},
     {InModule("\"a b\""), {"a b _stdcall 0 _a b as a b in fmod.dll"}},
     {InModule("a\"b PRIVATE"), {"a\"b _stdcall 0 _a\"b as a\"b PRIVATE in fmod.dll"}},
