@@ -244,9 +244,22 @@ inline constexpr std::string_view kDllSuffix = ".dll";
 // ---- Short import member ---------------------------------------------------
 
 inline constexpr std::uint16_t kImportObjectHeaderSig2 = 0xFFFF;
-// Import type 0 (code), name type 3: the linker imports the symbol without
-// its leading "_" and without everything from the first "@".
-inline constexpr std::uint16_t kImportCodeUndecorated = 0x000C;
+
+// What the import's address slot holds for the client.
+enum class ImportType : std::uint16_t { Code = 0, Data = 1, Const = 2 };
+// What the loader looks up: the ordinal in the hint field, the symbol as
+// it is, the symbol less its first '?', '@' or '_', or that and nothing
+// from the first '@' on.
+enum class NameType : std::uint16_t { Ordinal = 0, Name = 1, NoPrefix = 2, Undecorate = 3 };
+
+// The type field: import type in bits 0-1, name type in bits 2-4.
+constexpr std::uint16_t ImportTypeField(ImportType type, NameType name) {
+  return static_cast<std::uint16_t>(static_cast<std::uint16_t>(type) |
+                                    static_cast<std::uint16_t>(name) << 2);
+}
+// Code imported by undecorated name: what a hand-made entry gets.
+inline constexpr std::uint16_t kImportCodeUndecorated =
+    ImportTypeField(ImportType::Code, NameType::Undecorate);
 
 struct ShortImportHeader {
   static constexpr std::size_t kSize = 20;
@@ -272,6 +285,26 @@ struct ShortImportHeader {
     return b;
   }
 };
+
+// ---- Long-format import object ----------------------------------------------
+//
+// One object per import, for an export no name type can reach from the
+// client's symbol: it carries its own directory entry, lookup and address
+// slots, hint/name and DLL name, so it binds however the linker orders the
+// contributions of other objects.
+
+inline constexpr std::uint16_t kRelocI386Dir32 = 6;  // absolute address
+inline constexpr std::uint32_t kSectionTextCharacteristics = 0x60300020;  // code, exec, read, align 4
+// The import thunk: jmp dword ptr [__imp_S], padded to 8 bytes.
+inline constexpr std::array<std::uint8_t, 8> kJumpThunk = {0xFF, 0x25, 0, 0, 0, 0, 0x90, 0x90};
+inline constexpr std::uint32_t kJumpThunkTarget = 2;  // where the slot's address goes
+// A lookup or address slot of an import by ordinal.
+inline constexpr std::uint32_t kOrdinalFlag = 0x80000000u;
+// Import directory entry fields the object relocates.
+inline constexpr std::uint32_t kDirectoryLookupTable = 0;
+inline constexpr std::uint32_t kDirectoryName = 12;
+inline constexpr std::uint32_t kDirectoryAddressTable = 16;
+inline constexpr std::uint32_t kDirectoryEntrySize = 20;
 
 // ---- Linker members --------------------------------------------------------
 

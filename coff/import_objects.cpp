@@ -16,35 +16,27 @@ constexpr std::uint32_t kIdata3Size = 20;      // the terminating entry
 constexpr std::uint32_t kThunkSize = 4;        // one 32-bit table slot
 constexpr std::uint32_t kDescriptorRelocations = 3;
 
-std::string_view BaseName(const TFichierLib& lib) { return AsCString(lib.DllBaseName); }
-
-std::size_t DllNameLength(const TFichierLib& lib) {
-  return BaseName(lib).size() + kDllSuffix.size();
-}
 
 // The object name in the debug block is held behind a one-byte length.
-std::size_t DebugNameLength(const TFichierLib& lib) {
-  return std::min(DllNameLength(lib), kMaxDebugObjectName);
+std::size_t DebugNameLength(const DllNames& dll) {
+  return std::min(dll.file.size(), kMaxDebugObjectName);
 }
 
-std::uint32_t DebugBlockSize(const TFichierLib& lib) {
-  return Size32(kDebugHeadSize + DebugNameLength(lib) + kDebugTailSize);
+std::uint32_t DebugBlockSize(const DllNames& dll) {
+  return Size32(kDebugHeadSize + DebugNameLength(dll) + kDebugTailSize);
 }
 
 // The ".debug$S" data: the object's name (D) and the producing tool.
-void AppendDebugBlock(TFichierLib& lib) {
-  const std::size_t nameLength = DebugNameLength(lib);
+void AppendDebugBlock(MemberBytes& out, const DllNames& dll) {
+  const std::size_t nameLength = DebugNameLength(dll);
   std::uint8_t head[kDebugHeadSize] = {};
   StoreLittle(&head[0], kDebugSignature);
   StoreLittle(&head[4], static_cast<std::uint16_t>(kObjectNameRecordFixed + nameLength));
   StoreLittle(&head[6], kObjectNameRecordKind);
   StoreLittle(&head[8], std::uint32_t{0});
   head[12] = static_cast<std::uint8_t>(nameLength);
-  lib.AppendBytes(head, sizeof head);
-
-  std::string dll(BaseName(lib));
-  dll += kDllSuffix;
-  AppendText(lib, std::string_view(dll).substr(0, nameLength));
+  AppendBytes(out, head, sizeof head);
+  AppendText(out, std::string_view(dll.file).substr(0, nameLength));
 
   std::uint8_t tail[kDebugTailSize] = {};
   std::size_t at = 0;
@@ -58,7 +50,7 @@ void AppendDebugBlock(TFichierLib& lib) {
   for (std::uint16_t v : kBackEndVersion) put16(v);
   tail[at++] = static_cast<std::uint8_t>(kToolName.size());
   std::copy(kToolName.begin(), kToolName.end(), &tail[at]);  // the last byte stays 0
-  lib.AppendBytes(tail, sizeof tail);
+  AppendBytes(out, tail, sizeof tail);
 }
 
 SectionHeader DebugSection(std::uint32_t size, std::uint32_t at) {
@@ -93,123 +85,231 @@ std::uint32_t SectionsEnd(std::uint32_t sections, std::uint32_t optionalHeader =
   return Size32(FileHeader::kSize + optionalHeader + sections * SectionHeader::kSize);
 }
 
+void AppendStringTableSize(MemberBytes& out, std::uint32_t size) {
+  std::array<std::uint8_t, 4> b{};
+  StoreLittle(b.data(), size);
+  AppendRecord(out, b);
+}
+
 }  // namespace
 
-void TFichierLib::BuildImportDescriptor() {
-  BufferLength = 0;
-  ImportDescriptorPos = FilePos;
-  const std::size_t baseLength = BaseName(*this).size();
+namespace coff {
+
+MemberBytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
+  const std::string descriptor = ImportDescriptorSymbol(dll);
+  const std::string nullThunk = NullThunkSymbol(dll);
   // D and its zero, padded to an even size.
-  const std::uint32_t idata6Size = Size32((DllNameLength(*this) + 2) & ~std::size_t{1});
+  const std::uint32_t idata6Size = Size32((dll.file.size() + 2) & ~std::size_t{1});
   const std::uint32_t debugAt = SectionsEnd(3, Pe32OptionalHeader::kSize);
-  const std::uint32_t idata2At = debugAt + DebugBlockSize(*this);
+  const std::uint32_t idata2At = debugAt + DebugBlockSize(dll);
   const std::uint32_t relocAt = idata2At + kIdata2Size;
   const std::uint32_t idata6At = relocAt + kDescriptorRelocations * Relocation::kSize;
   const std::uint32_t symbolsAt = idata6At + idata6Size;
   const std::uint32_t descriptorName = kStringTableSizeField;
-  const std::uint32_t nullDescriptorName =
-      Size32(descriptorName + kImportDescriptorPrefix.size() + baseLength + 1);
+  const std::uint32_t nullDescriptorName = Size32(descriptorName + descriptor.size() + 1);
   const std::uint32_t nullThunkName = Size32(nullDescriptorName + kNullImportDescriptor.size() + 1);
-  const std::uint32_t stringTableSize = Size32(nullThunkName + 1 + baseLength + kNullThunkSuffix.size() + 1);
+  const std::uint32_t stringTableSize = Size32(nullThunkName + nullThunk.size() + 1);
 
+  MemberBytes out;
   FileHeader file;
   file.numberOfSections = 3;
-  file.timeDateStamp = TimeStamp;
+  file.timeDateStamp = stamp;
   file.pointerToSymbolTable = symbolsAt;
   file.numberOfSymbols = 8;
   file.sizeOfOptionalHeader = Pe32OptionalHeader::kSize;
-  AppendRecord(*this, file.Bytes());
-  AppendRecord(*this, Pe32OptionalHeader{}.Bytes());
+  AppendRecord(out, file.Bytes());
+  AppendRecord(out, Pe32OptionalHeader{}.Bytes());
 
-  AppendRecord(*this, DebugSection(DebugBlockSize(*this), debugAt).Bytes());
+  AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt).Bytes());
   SectionHeader idata2 = DataSection(".idata$2", kIdata2Size, idata2At);
   idata2.pointerToRelocations = relocAt;
   idata2.numberOfRelocations = kDescriptorRelocations;
-  AppendRecord(*this, idata2.Bytes());
+  AppendRecord(out, idata2.Bytes());
   SectionHeader idata6 =
       DataSection(".idata$6", idata6Size, idata6At, kSectionIdata6Characteristics);
   // It has no relocations; the pointer repeats the one of ".idata$2" all the same.
   idata6.pointerToRelocations = relocAt;
-  AppendRecord(*this, idata6.Bytes());
+  AppendRecord(out, idata6.Bytes());
 
-  AppendDebugBlock(*this);
-  AppendZeros(*this, kIdata2Size);
+  AppendDebugBlock(out, dll);
+  AppendZeros(out, kIdata2Size);
   // The directory entry's name, lookup table and address table fields.
-  AppendRecord(*this, Relocation{12, 3}.Bytes());
-  AppendRecord(*this, Relocation{0, 4}.Bytes());
-  AppendRecord(*this, Relocation{16, 5}.Bytes());
-  const std::int32_t idata6Start = BufferLength;
-  AppendDllName(*this);
-  AppendZeros(*this, idata6Size - static_cast<std::uint32_t>(BufferLength - idata6Start));
+  AppendRecord(out, Relocation{kDirectoryName, 3}.Bytes());
+  AppendRecord(out, Relocation{kDirectoryLookupTable, 4}.Bytes());
+  AppendRecord(out, Relocation{kDirectoryAddressTable, 5}.Bytes());
+  AppendName(out, dll.file);
+  AppendZeros(out, idata6Size - (dll.file.size() + 1));
 
-  AppendRecord(*this, kCompIdSymbol.Bytes());
-  AppendRecord(*this, ExternalSymbol(descriptorName, 2).Bytes());
-  AppendRecord(*this, SectionSymbol(".idata$2", kSectionSymbolValue, 2, kClassSection).Bytes());
-  AppendRecord(*this, SectionSymbol(".idata$6", 0, 3, kClassStatic).Bytes());
-  AppendRecord(*this, SectionSymbol(".idata$4", kSectionSymbolValue, 0, kClassSection).Bytes());
-  AppendRecord(*this, SectionSymbol(".idata$5", kSectionSymbolValue, 0, kClassSection).Bytes());
-  AppendRecord(*this, ExternalSymbol(nullDescriptorName, 0).Bytes());
-  AppendRecord(*this, ExternalSymbol(nullThunkName, 0).Bytes());
+  AppendRecord(out, kCompIdSymbol.Bytes());
+  AppendRecord(out, ExternalSymbol(descriptorName, 2).Bytes());
+  AppendRecord(out, SectionSymbol(".idata$2", kSectionSymbolValue, 2, kClassSection).Bytes());
+  AppendRecord(out, SectionSymbol(".idata$6", 0, 3, kClassStatic).Bytes());
+  AppendRecord(out, SectionSymbol(".idata$4", kSectionSymbolValue, 0, kClassSection).Bytes());
+  AppendRecord(out, SectionSymbol(".idata$5", kSectionSymbolValue, 0, kClassSection).Bytes());
+  AppendRecord(out, ExternalSymbol(nullDescriptorName, 0).Bytes());
+  AppendRecord(out, ExternalSymbol(nullThunkName, 0).Bytes());
 
-  std::uint8_t size[4];
-  StoreLittle(size, stringTableSize);
-  AppendBytes(size, sizeof size);
-  AppendImportDescriptorName(*this);
-  AppendNullDescriptorName(*this);
-  AppendNullThunkName(*this);
+  AppendStringTableSize(out, stringTableSize);
+  AppendName(out, descriptor);
+  AppendName(out, kNullImportDescriptor);
+  AppendName(out, nullThunk);
+  return out;
 }
 
-void TFichierLib::BuildNullImportDescriptor() {
-  BufferLength = 0;
-  NullDescriptorPos = FilePos;
+MemberBytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
   const std::uint32_t debugAt = SectionsEnd(2);
-  const std::uint32_t idata3At = debugAt + DebugBlockSize(*this);
+  const std::uint32_t idata3At = debugAt + DebugBlockSize(dll);
   const std::uint32_t symbolsAt = idata3At + kIdata3Size;
 
+  MemberBytes out;
   FileHeader file;
   file.numberOfSections = 2;
-  file.timeDateStamp = TimeStamp;
+  file.timeDateStamp = stamp;
   file.pointerToSymbolTable = symbolsAt;
   file.numberOfSymbols = 2;
-  AppendRecord(*this, file.Bytes());
-  AppendRecord(*this, DebugSection(DebugBlockSize(*this), debugAt).Bytes());
-  AppendRecord(*this, DataSection(".idata$3", kIdata3Size, idata3At).Bytes());
-  AppendDebugBlock(*this);
-  AppendZeros(*this, kIdata3Size);
-  AppendRecord(*this, kCompIdSymbol.Bytes());
-  AppendRecord(*this, ExternalSymbol(kStringTableSizeField, 2).Bytes());
-
-  std::uint8_t size[4];
-  StoreLittle(size, Size32(kStringTableSizeField + kNullImportDescriptor.size() + 1));
-  AppendBytes(size, sizeof size);
-  AppendNullDescriptorName(*this);
+  AppendRecord(out, file.Bytes());
+  AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt).Bytes());
+  AppendRecord(out, DataSection(".idata$3", kIdata3Size, idata3At).Bytes());
+  AppendDebugBlock(out, dll);
+  AppendZeros(out, kIdata3Size);
+  AppendRecord(out, kCompIdSymbol.Bytes());
+  AppendRecord(out, ExternalSymbol(kStringTableSizeField, 2).Bytes());
+  AppendStringTableSize(out, Size32(kStringTableSizeField + kNullImportDescriptor.size() + 1));
+  AppendName(out, kNullImportDescriptor);
+  return out;
 }
 
-void TFichierLib::BuildNullThunk() {
-  BufferLength = 0;
-  NullThunkPos = FilePos;
-  const std::size_t baseLength = BaseName(*this).size();
+MemberBytes NullThunkObject(const DllNames& dll, std::int32_t stamp) {
+  const std::string nullThunk = NullThunkSymbol(dll);
   const std::uint32_t debugAt = SectionsEnd(3);
-  const std::uint32_t idata5At = debugAt + DebugBlockSize(*this);
+  const std::uint32_t idata5At = debugAt + DebugBlockSize(dll);
   const std::uint32_t idata4At = idata5At + kThunkSize;
   const std::uint32_t symbolsAt = idata4At + kThunkSize;
 
+  MemberBytes out;
   FileHeader file;
   file.numberOfSections = 3;
-  file.timeDateStamp = TimeStamp;
+  file.timeDateStamp = stamp;
   file.pointerToSymbolTable = symbolsAt;
   file.numberOfSymbols = 2;
-  AppendRecord(*this, file.Bytes());
-  AppendRecord(*this, DebugSection(DebugBlockSize(*this), debugAt).Bytes());
-  AppendRecord(*this, DataSection(".idata$5", kThunkSize, idata5At).Bytes());
-  AppendRecord(*this, DataSection(".idata$4", kThunkSize, idata4At).Bytes());
-  AppendDebugBlock(*this);
-  AppendZeros(*this, 2 * kThunkSize);
-  AppendRecord(*this, kCompIdSymbol.Bytes());
-  AppendRecord(*this, ExternalSymbol(kStringTableSizeField, 2).Bytes());
-
-  std::uint8_t size[4];
-  StoreLittle(size, Size32(kStringTableSizeField + 1 + baseLength + kNullThunkSuffix.size() + 1));
-  AppendBytes(size, sizeof size);
-  AppendNullThunkName(*this);
+  AppendRecord(out, file.Bytes());
+  AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt).Bytes());
+  AppendRecord(out, DataSection(".idata$5", kThunkSize, idata5At).Bytes());
+  AppendRecord(out, DataSection(".idata$4", kThunkSize, idata4At).Bytes());
+  AppendDebugBlock(out, dll);
+  AppendZeros(out, 2 * kThunkSize);
+  AppendRecord(out, kCompIdSymbol.Bytes());
+  AppendRecord(out, ExternalSymbol(kStringTableSizeField, 2).Bytes());
+  AppendStringTableSize(out, Size32(kStringTableSizeField + nullThunk.size() + 1));
+  AppendName(out, nullThunk);
+  return out;
 }
+
+// Sections: [.text,] .idata$2, .idata$4, .idata$5, .idata$6. Symbols: one
+// per section, then [S,] __imp_S and the undefined null import descriptor,
+// which brings the directory's terminator into the program.
+MemberBytes LongImportObject(const ImportMember& import, std::int32_t stamp) {
+  const bool code = import.kind == ImportKind::Code;
+  const bool byOrdinal = import.nameType == NameType::Ordinal;
+  const std::uint16_t sections = code ? 5 : 4;
+  const std::int16_t first = code ? 2 : 1;  // section number of .idata$2
+  const std::int16_t idata2 = first, idata4 = first + 1, idata5 = first + 2, idata6 = first + 3;
+  // Symbol indices: the section symbols first, in section order.
+  const std::uint32_t idata2Symbol = code ? 1 : 0, idata4Symbol = idata2Symbol + 1,
+                      idata5Symbol = idata2Symbol + 2, idata6Symbol = idata2Symbol + 3;
+  const std::uint32_t importSymbol = idata6Symbol + (code ? 2 : 1);
+
+  // .idata$6: the hint/name (by name only), then the DLL name, each padded to even.
+  const std::string& name = import.exportName;
+  const std::uint32_t hintNameSize = byOrdinal ? 0 : Size32((2 + name.size() + 2) & ~std::size_t{1});
+  const std::uint32_t dllNameAt = hintNameSize;
+  const std::uint32_t idata6Size = dllNameAt + Size32((import.dll->file.size() + 2) & ~std::size_t{1});
+  const std::uint32_t slot = byOrdinal ? kOrdinalFlag | import.hint : 0;  // by name: the hint/name's place
+  const std::uint16_t slotRelocations = byOrdinal ? 0 : 1;
+
+  std::uint32_t at = SectionsEnd(sections);
+  auto place = [&at](std::uint32_t size) { const std::uint32_t here = at; at += size; return here; };
+  SectionHeader text = DataSection(".text", Size32(kJumpThunk.size()), 0, kSectionTextCharacteristics);
+  if (code) {
+    text.pointerToRawData = place(text.sizeOfRawData);
+    text.pointerToRelocations = place(Relocation::kSize);
+    text.numberOfRelocations = 1;
+  }
+  SectionHeader dir = DataSection(".idata$2", kDirectoryEntrySize, place(kDirectoryEntrySize));
+  dir.pointerToRelocations = place(3 * Relocation::kSize);
+  dir.numberOfRelocations = 3;
+  SectionHeader lookup = DataSection(".idata$4", 2 * kThunkSize, place(2 * kThunkSize));
+  if (!byOrdinal) lookup.pointerToRelocations = place(Relocation::kSize);
+  lookup.numberOfRelocations = slotRelocations;
+  SectionHeader address = DataSection(".idata$5", 2 * kThunkSize, place(2 * kThunkSize));
+  if (!byOrdinal) address.pointerToRelocations = place(Relocation::kSize);
+  address.numberOfRelocations = slotRelocations;
+  SectionHeader names = DataSection(".idata$6", idata6Size, place(idata6Size), kSectionIdata6Characteristics);
+  const std::uint32_t symbolsAt = at;
+
+  // Long names go to the string table.
+  std::vector<std::string_view> strings;
+  std::uint32_t stringsSize = kStringTableSizeField;
+  auto named = [&](std::string_view symbolName, std::int16_t section) {
+    SymbolRecord r{symbolName, 0, 0, section, 0, kClassExternal, 0};
+    if (symbolName.size() > 8) {
+      r.stringOffset = stringsSize;
+      stringsSize += Size32(symbolName.size() + 1);
+      strings.push_back(symbolName);
+    }
+    return r;
+  };
+
+  MemberBytes out;
+  FileHeader file;
+  file.numberOfSections = sections;
+  file.timeDateStamp = stamp;
+  file.pointerToSymbolTable = symbolsAt;
+  file.numberOfSymbols = importSymbol + 2;
+  AppendRecord(out, file.Bytes());
+  if (code) AppendRecord(out, text.Bytes());
+  for (const SectionHeader& s : {dir, lookup, address, names}) AppendRecord(out, s.Bytes());
+
+  if (code) {
+    AppendRecord(out, kJumpThunk);
+    AppendRecord(out, Relocation{kJumpThunkTarget, importSymbol, kRelocI386Dir32}.Bytes());
+  }
+  // The directory entry; the DLL name's place is its offset in .idata$6.
+  MemberBytes entry(kDirectoryEntrySize);
+  StoreLittle(&entry[kDirectoryName], dllNameAt);
+  AppendBytes(out, entry.data(), entry.size());
+  AppendRecord(out, Relocation{kDirectoryLookupTable, idata4Symbol}.Bytes());
+  AppendRecord(out, Relocation{kDirectoryName, idata6Symbol}.Bytes());
+  AppendRecord(out, Relocation{kDirectoryAddressTable, idata5Symbol}.Bytes());
+  for (int table = 0; table < 2; ++table) {
+    std::array<std::uint8_t, 2 * kThunkSize> slots{};
+    StoreLittle(slots.data(), slot);
+    AppendRecord(out, slots);
+    if (!byOrdinal) AppendRecord(out, Relocation{0, idata6Symbol}.Bytes());
+  }
+  const std::size_t namesStart = out.size();
+  if (!byOrdinal) {
+    std::array<std::uint8_t, 2> hint{};
+    StoreLittle(hint.data(), import.hint);
+    AppendRecord(out, hint);
+    AppendName(out, name);
+    AppendZeros(out, namesStart + hintNameSize - out.size());
+  }
+  AppendName(out, import.dll->file);
+  AppendZeros(out, namesStart + idata6Size - out.size());
+
+  if (code) AppendRecord(out, SectionSymbol(".text", 0, 1, kClassStatic).Bytes());
+  AppendRecord(out, SectionSymbol(".idata$2", 0, idata2, kClassStatic).Bytes());
+  AppendRecord(out, SectionSymbol(".idata$4", 0, idata4, kClassStatic).Bytes());
+  AppendRecord(out, SectionSymbol(".idata$5", 0, idata5, kClassStatic).Bytes());
+  AppendRecord(out, SectionSymbol(".idata$6", 0, idata6, kClassStatic).Bytes());
+  const std::string impName = ImportSymbol(import.symbol);
+  if (code) AppendRecord(out, named(import.symbol, 1).Bytes());
+  AppendRecord(out, named(impName, idata5).Bytes());
+  AppendRecord(out, named(kNullImportDescriptor, kSectionUndefined).Bytes());
+  AppendStringTableSize(out, stringsSize);
+  for (std::string_view s : strings) AppendName(out, s);
+  return out;
+}
+
+}  // namespace coff

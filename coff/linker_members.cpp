@@ -1,47 +1,69 @@
-// The two linker members: the archive's symbol indexes. Their numeric
-// tables are left as zero room here; the writer fills them once every
-// member's file offset is known.
+// The two linker members: the archive's symbol indexes.
+#include <algorithm>
+#include <numeric>
+
 #include "coff/builder_support.h"
 
-using namespace coff;
+namespace coff {
 
 namespace {
 
-std::int32_t EntryCount(const TFichierLib& lib) {
-  return static_cast<std::int32_t>(lib.Fonctions.Count);
+std::size_t NamesSize(const std::vector<IndexedSymbol>& symbols) {
+  std::size_t size = 0;
+  for (const IndexedSymbol& s : symbols) size += s.name.size() + 1;
+  return size;
+}
+
+void Append32(MemberBytes& out, std::uint32_t v, bool bigEndian) {
+  std::array<std::uint8_t, 4> b{};
+  if (bigEndian) StoreBig32(b.data(), v);
+  else StoreLittle(b.data(), v);
+  AppendRecord(out, b);
 }
 
 }  // namespace
 
-// Symbol count, then one offset per symbol: the three objects', then each
-// entry's twice, in list order; then the names in the same order.
-void TFichierLib::BuildFirstLinkerMember() {
-  BufferLength = 0;
-  FirstLinkerPos = FilePos;
-  const std::int32_t n = EntryCount(*this);
-  AppendZeros(*this, sizeof(std::uint32_t) * (2 * static_cast<std::size_t>(n) + 4));
-  AppendImportDescriptorName(*this);
-  AppendNullDescriptorName(*this);
-  AppendNullThunkName(*this);
-  for (std::int32_t i = 0; i < n; ++i) {
-    const std::string symbol = SymbolOfEntry(*this, i);
-    AppendName(*this, symbol);
-    AppendImportName(*this, symbol);
-  }
+std::size_t FirstLinkerSize(const std::vector<IndexedSymbol>& symbols) {
+  return 4 * (symbols.size() + 1) + NamesSize(symbols);
 }
 
-// Member count and offsets, symbol count, 16-bit member indices; then the
-// names: the entries' symbols in sorted order around the fixed ones.
-void TFichierLib::BuildSecondLinkerMember() {
-  BufferLength = 0;
-  SecondLinkerPos = FilePos;
-  const std::int32_t n = EntryCount(*this);
-  AppendZeros(*this, sizeof(std::uint32_t) * (static_cast<std::size_t>(n) + 5) +
-                         sizeof(std::uint16_t) * (2 * static_cast<std::size_t>(n) + 3));
-  for (std::int32_t k = 0; k < n; ++k) AppendName(*this, SymbolOfEntry(*this, SortOrder[k]));
-  AppendImportDescriptorName(*this);
-  AppendNullDescriptorName(*this);
-  for (std::int32_t k = 0; k < n; ++k)
-    AppendImportName(*this, SymbolOfEntry(*this, SortOrder[k]));
-  AppendNullThunkName(*this);
+std::size_t SecondLinkerSize(const std::vector<IndexedSymbol>& symbols, std::size_t members) {
+  return 4 * (members + 1) + 4 + 2 * symbols.size() + NamesSize(symbols);
 }
+
+// Symbol count, one big-endian offset per symbol, then the names.
+MemberBytes FirstLinkerMember(const std::vector<IndexedSymbol>& symbols,
+                              const std::vector<std::uint32_t>& memberOffsets) {
+  MemberBytes out;
+  out.reserve(FirstLinkerSize(symbols));
+  Append32(out, Size32(symbols.size()), true);
+  for (const IndexedSymbol& s : symbols) Append32(out, memberOffsets[s.member], true);
+  for (const IndexedSymbol& s : symbols) AppendName(out, s.name);
+  return out;
+}
+
+// Member count and offsets, symbol count, 16-bit 1-based member indices and
+// the names, all sorted by the names' bytes: the order linkers bisect.
+// Equal names keep their given order.
+MemberBytes SecondLinkerMember(const std::vector<IndexedSymbol>& symbols,
+                               const std::vector<std::uint32_t>& memberOffsets) {
+  std::vector<std::uint32_t> order(symbols.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::stable_sort(order.begin(), order.end(), [&symbols](std::uint32_t a, std::uint32_t b) {
+    return symbols[a].name < symbols[b].name;
+  });
+  MemberBytes out;
+  out.reserve(SecondLinkerSize(symbols, memberOffsets.size()));
+  Append32(out, Size32(memberOffsets.size()), false);
+  for (std::uint32_t offset : memberOffsets) Append32(out, offset, false);
+  Append32(out, Size32(symbols.size()), false);
+  for (std::uint32_t i : order) {
+    std::array<std::uint8_t, 2> b{};
+    StoreLittle(b.data(), static_cast<std::uint16_t>(symbols[i].member + 1));
+    AppendRecord(out, b);
+  }
+  for (std::uint32_t i : order) AppendName(out, symbols[i].name);
+  return out;
+}
+
+}  // namespace coff

@@ -1,17 +1,17 @@
 #include "coff/symbol_order.h"
 
-#include "coff/builder_support.h"
-#include "platform/collation.h"
+#include <algorithm>
+#include <numeric>
 
 namespace coff {
 
-std::vector<std::int32_t> SymbolSortOrder(TFichierLib& lib) {
-  const auto n = static_cast<std::int32_t>(lib.Fonctions.Count);
-  std::vector<std::string> symbols;
-  symbols.reserve(static_cast<std::size_t>(n));
-  for (std::int32_t i = 0; i < n; ++i) symbols.push_back(SymbolOfEntry(lib, i));
-  const platform::Collation collation;
-  return platform::CollationOrder(symbols, collation);
+std::vector<std::uint32_t> SymbolSortOrder(const std::vector<std::string>& symbols) {
+  std::vector<std::uint32_t> order(symbols.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::stable_sort(order.begin(), order.end(), [&symbols](std::uint32_t a, std::uint32_t b) {
+    return symbols[a] < symbols[b];
+  });
+  return order;
 }
 
 }  // namespace coff

@@ -1,16 +1,15 @@
-// The order of the short import members: the entries sorted by their
-// Microsoft symbols in the user's collation.
+// The order of the import members: the entries sorted by the bytes of
+// their Microsoft symbols, as linkers compare names.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
-
-#include "model/fichier_lib.h"
 
 namespace coff {
 
-// order[k] is the list index of the entry at sorted position k. Entries
-// with equal symbols keep their list order.
-std::vector<std::int32_t> SymbolSortOrder(TFichierLib& lib);
+// order[k] is the index in symbols of the one at sorted position k. Equal
+// symbols keep their given order.
+std::vector<std::uint32_t> SymbolSortOrder(const std::vector<std::string>& symbols);
 
 }  // namespace coff

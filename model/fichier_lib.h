@@ -1,6 +1,5 @@
-// The library object: the work fields of the readers and of the COFF
-// writer, then the export list. Every reader and writer is one of its
-// operations and takes the file name.
+// The library object: the readers' input buffer, then the export list.
+// Every reader and writer is one of its operations and takes the file name.
 //
 // This header is the core's front door: a front end or a test includes it
 // (with the repository root on the include path) and links the core
@@ -20,32 +19,17 @@
 #include "platform/runtime.h"
 #include "platform/windows_types.h"
 
-class SafeSave;
-
 // The 8 bytes that open a COFF archive.
 inline constexpr char kArchiveSignature[] = "!<arch>\n";
 inline constexpr std::size_t kArchiveSignatureSize = 8;
 
-// Input buffer of the readers and member buffer of the writer; it grows
-// when a record or a member needs more.
+// Input buffer of the readers; it grows when a record needs more.
 inline constexpr std::size_t kInitialBufferSize = 8000;
 
 class TFichierLib {
  public:
-  // Work fields of the readers and of the COFF writer.
+  // Input buffer of the readers.
   std::vector<std::uint8_t> Buffer = std::vector<std::uint8_t>(kInitialBufferSize);
-  std::int32_t BufferLength = 0;
-  std::int32_t FilePos = 0;
-  std::int32_t FirstLinkerPos = 0;
-  std::int32_t SecondLinkerPos = 0;
-  std::int32_t ImportDescriptorPos = 0;
-  std::int32_t NullDescriptorPos = 0;
-  std::int32_t NullThunkPos = 0;
-  std::int32_t ShortImportPos = 0;
-  AnsiString DllBaseName;                // B: the DLL's base name
-  std::vector<std::int32_t> SortOrder;  // list index at each sorted position
-  std::vector<std::int32_t> MemberPos;  // file offset of each short import member
-  std::int32_t TimeStamp = 0;
 
   // The export list.
   TTableau<TFonctionLib> Fonctions;
@@ -73,17 +57,6 @@ class TFichierLib {
   Outcome WriteDefFile(const std::string& fileName);      // def/def_writer.cpp
   // An OMF import library, as Borland's tools link it (omf/).
   Outcome WriteBorlandLibrary(const std::string& fileName);
-
-  // Member builders of the COFF writer (coff/).
-  void AppendBytes(const void* source, std::size_t count);
-  void BuildFirstLinkerMember();
-  void BuildSecondLinkerMember();
-  void BuildImportDescriptor();
-  void BuildNullImportDescriptor();
-  void BuildNullThunk();
-  void BuildShortImport(std::int32_t k);
-  // Writes the member header, Buffer[0 .. BufferLength) and the pad byte.
-  bool WriteMember(SafeSave& file, const AnsiString& memberName);
 };
 
 // Reads up to and including the next zero byte; answers the bytes before

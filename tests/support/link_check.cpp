@@ -37,9 +37,13 @@ std::vector<ImportedName> ParseImports(const std::string& listing) {
       dll = text.substr(6);
     } else if (text.rfind("Symbol: ", 0) == 0) {
       std::string name = text.substr(8);
-      // "Symbol: Foo (0)": the hint follows the name.
+      // "Symbol: Foo (0)": the hint follows the name. An import by ordinal
+      // has no name: "Symbol:  (12)" gives "@12".
       const std::size_t hint = name.rfind(" (");
-      if (hint != std::string::npos) name.erase(hint);
+      if (hint != std::string::npos) {
+        if (hint == 0 && name.size() > 3) name = "@" + name.substr(2, name.size() - 3);
+        else name.erase(hint);
+      }
       imports.push_back({dll, name});
     }
   }

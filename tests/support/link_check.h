@@ -15,7 +15,7 @@
 
 struct ImportedName {
   std::string dll;   // as the import directory names it, e.g. "mylib.dll"
-  std::string name;  // the name imported, e.g. "Foo" for "_Foo@8"
+  std::string name;  // the name imported, e.g. "Foo" for "_Foo@8"; "@N" by ordinal N
 };
 
 bool operator==(const ImportedName& a, const ImportedName& b);

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "model/microsoft_symbol.h"
 #include "tests/support/link_check.h"
+#include "tests/support/peer_bindings.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -104,6 +106,77 @@ TEST_F(CoffToolsTest, AVeryLargeLibraryLinks) {
   EXPECT_EQ(SortedImports(result.imports),
             (std::vector<ImportedName>{{"big.dll", "F1"}, {"big.dll", "F35000"},
                                        {"big.dll", "F69999"}, {"big.dll", "F70000"}}));
+}
+
+TFonctionLib Bound(const std::string& symbol, const std::string& exportName, ImportKind kind,
+                   const std::string& dll) {
+  TFonctionLib e = symbol[0] == '?' ? Entry(symbol, 0, false) : FromMicrosoftName(symbol);
+  if (MicrosoftName(e) != symbol) e.Import.Symbol = symbol;
+  e.Import.ExportName = exportName;
+  e.Import.Kind = kind;
+  e.Import.Dll = dll;
+  return e;
+}
+
+// Every way an entry can be bound, over two DLLs: a linked client imports
+// each export under its own DLL, and the peers read the same bindings.
+TEST_F(CoffToolsTest, ALinkedClientImportsEachBoundExportFromItsDll) {
+  constexpr ImportKind kCode = ImportKind::Code, kData = ImportKind::Data;
+  TFonctionLib ordinal = Bound("_Ord@4", "", kCode, "two.dll");
+  ordinal.Import.ByOrdinal = true;
+  ordinal.Import.Ordinal = 7;
+  TFonctionLib renamedByOrdinal = Bound("_Nameless", "", kCode, "");
+  renamedByOrdinal.Import = {};
+  renamedByOrdinal.Import.ByOrdinal = renamedByOrdinal.Import.NoName = true;
+  renamedByOrdinal.Import.Ordinal = 12;
+  renamedByOrdinal.Import.Symbol = "Nameless";  // no name type can reach "@12" from it
+  const std::vector<TFonctionLib> list = {
+      Entry("Plain", 8, true),
+      Bound("?f@@YAXXZ", "?f@@YAXXZ", kCode, "two.dll"),
+      Bound("@fast@8", "fast", kCode, ""),
+      Bound("_f@8", "_f@8", kCode, "two.dll"),
+      Bound("_h@8", "h", kCode, ""),
+      Bound("_k@8", "k@8", kCode, "two.dll"),
+      ordinal,
+      renamedByOrdinal,
+      Bound("_Var", "Var", kData, "two.dll"),
+      Bound("_Foo@8", "Bar", kCode, ""),
+      Bound("_Other@4", "RealOther", kCode, "two.dll"),
+      Bound("_DataR", "RealData", kData, ""),
+  };
+  const std::string path = WriteLibrary("one.lib", list);
+  EXPECT_EQ(Lines("llvm-ar t '" + path + "'").size(), 5u + list.size());
+  EXPECT_FALSE(Lines("llvm-nm '" + path + "'").empty());
+
+  const LinkResult result = LinkClientAgainst(
+      path,
+      {"_Plain@8", "?f@@YAXXZ", "@fast@8", "_f@8", "_h@8", "_k@8", "_Ord@4", "Nameless", "__imp__Var",
+       "_Foo@8", "_Other@4", "__imp__DataR"},
+      dir.Path());
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(SortedImports(result.imports),
+            (std::vector<ImportedName>{{"one.dll", "@12"}, {"one.dll", "Bar"}, {"one.dll", "Plain"},
+                                       {"one.dll", "RealData"}, {"one.dll", "fast"}, {"one.dll", "h"},
+                                       {"two.dll", "?f@@YAXXZ"}, {"two.dll", "@7"},
+                                       {"two.dll", "RealOther"}, {"two.dll", "Var"},
+                                       {"two.dll", "_f@8"}, {"two.dll", "k@8"}}));
+
+  const PeerBindings read = ReadLibraryBindings(path);
+  ASSERT_TRUE(read.ok) << read.error;
+  std::vector<PeerBinding> bindings = read.bindings;
+  std::sort(bindings.begin(), bindings.end());
+  EXPECT_EQ(bindings, (std::vector<PeerBinding>{{"?f@@YAXXZ", "?f@@YAXXZ", "code", "two.dll"},
+                                                {"@fast@8", "fast", "code", "one.dll"},
+                                                {"Nameless", "@12", "code", "one.dll"},
+                                                {"_DataR", "RealData", "data", "one.dll"},
+                                                {"_Foo@8", "Bar", "code", "one.dll"},
+                                                {"_Ord@4", "@7", "code", "two.dll"},
+                                                {"_Other@4", "RealOther", "code", "two.dll"},
+                                                {"_Plain@8", "Plain", "code", "one.dll"},
+                                                {"_Var", "Var", "data", "two.dll"},
+                                                {"_f@8", "_f@8", "code", "two.dll"},
+                                                {"_h@8", "h", "code", "one.dll"},
+                                                {"_k@8", "k@8", "code", "two.dll"}}));
 }
 
 TEST_F(CoffToolsTest, LibrariesOfLlvmDlltoolReadBack) {

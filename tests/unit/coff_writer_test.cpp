@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "coff/dll_base_name.h"
+#include "model/microsoft_symbol.h"
 #include "platform/clock.h"
 #include "platform/safe_save.h"
 #include "tests/support/archive_members.h"
@@ -288,11 +289,33 @@ std::vector<std::string> SortedSymbols(const Bytes& file) {
   return symbols;
 }
 
-TEST(CoffWriterTest, SymbolsSortByCollationAndKeepListOrderOnTies) {
+TEST(CoffWriterTest, SymbolsSortByTheirBytesAndKeepListOrderOnTies) {
   TempDir dir;
-  const std::string path = dir.File("sort.lib");
-  EXPECT_EQ(SortedSymbols(Write({Entry("Beta", 0, false), Entry("alpha", 0, false)}, path)),
-            (std::vector<std::string>{"_alpha", "_Beta"}));
+  const std::string path = dir.File("col.lib");
+  const Bytes sorted =
+      Write({Entry("Beta", 0, false), Entry("alpha", 0, false), Entry("__under", 4, true)}, path);
+  EXPECT_EQ(SortedSymbols(sorted), (std::vector<std::string>{"_Beta", "___under@4", "_alpha"}));
+  // The second linker member's names, fixed ones included, in byte order,
+  // each index leading to the member that defines it.
+  const std::vector<ArchiveMember> s = SplitArchive(sorted);
+  const Bytes& second = s[1].data;
+  const std::size_t members = Le32(second, 0), symbols = Le32(second, 4 + 4 * members);
+  const std::size_t namesAt = 8 + 4 * members + 2 * symbols;
+  const std::vector<std::string> names = NamesFrom(second, namesAt);
+  EXPECT_EQ(names, (std::vector<std::string>{
+                       "_Beta", "__IMPORT_DESCRIPTOR_col", "__NULL_IMPORT_DESCRIPTOR", "___under@4",
+                       "__imp__Beta", "__imp____under@4", "__imp__alpha", "_alpha",
+                       "\x7F" "col_NULL_THUNK_DATA"}));
+  std::map<std::size_t, std::string> symbolAt;
+  for (std::size_t i = 5; i < s.size(); ++i) symbolAt[s[i].headerAt] = NamesFrom(s[i].data, 20)[0];
+  for (std::size_t k = 0; k < symbols; ++k) {
+    const std::uint32_t offset = Le32(second, 4 + 4 * (Le16(second, 8 + 4 * members + 2 * k) - 1));
+    if (names[k].find("under") != std::string::npos) {
+      EXPECT_EQ(symbolAt[offset], "___under@4");
+    } else if (names[k] == "__NULL_IMPORT_DESCRIPTOR") {
+      EXPECT_EQ(offset, s[3].headerAt);
+    }
+  }
 
   // Two equal symbols: the hints say which list entry came first.
   Bytes file = Write({Entry("Same", 4, true), Entry("Other", 0, false), Entry("Same", 4, true)},
@@ -301,6 +324,141 @@ TEST(CoffWriterTest, SymbolsSortByCollationAndKeepListOrderOnTies) {
   EXPECT_EQ(SortedSymbols(file), (std::vector<std::string>{"_Other", "_Same@4", "_Same@4"}));
   EXPECT_EQ(Be32(m[0].data, 16), m[6].headerAt);  // entry 0 is sorted before entry 2
   EXPECT_EQ(Be32(m[0].data, 32), m[7].headerAt);
+}
+
+// An entry bound as a reader finds it: symbol S, the export it imports and
+// how, from which DLL.
+TFonctionLib Bound(const std::string& symbol, const std::string& exportName,
+                   ImportKind kind = ImportKind::Code, const std::string& dll = "") {
+  TFonctionLib e = symbol[0] == '?' ? Entry(symbol, 0, false) : FromMicrosoftName(symbol);
+  if (MicrosoftName(e) != symbol) e.Import.Symbol = symbol;
+  e.Import.ExportName = exportName;
+  e.Import.Kind = kind;
+  e.Import.Dll = dll;
+  return e;
+}
+
+TFonctionLib ByOrdinal(const std::string& symbol, std::uint16_t ordinal, bool noName) {
+  TFonctionLib e = Bound(symbol, "");
+  e.Import.ByOrdinal = true;
+  e.Import.NoName = noName;
+  e.Import.Ordinal = ordinal;
+  return e;
+}
+
+struct ShortImport {
+  std::uint16_t type, hint;
+  std::string dll;
+};
+
+// The short import members of a library by symbol, and the symbols of its
+// other members (objects), from the first linker member.
+std::map<std::string, ShortImport> ShortImports(const std::vector<ArchiveMember>& m) {
+  std::map<std::string, ShortImport> found;
+  for (const ArchiveMember& member : m) {
+    if (member.data.size() < 20 || Le16(member.data, 2) != 0xFFFF) continue;
+    const std::vector<std::string> names = NamesFrom(member.data, 20);
+    found[names[0]] = {Le16(member.data, 18), Le16(member.data, 16), names[1]};
+  }
+  return found;
+}
+
+TEST(CoffWriterTest, EachImportMakesTheLoaderLookUpItsBoundExport) {
+  struct Case {
+    TFonctionLib entry;
+    std::uint16_t type;  // import type | name type << 2
+    int hint;            // -1: the sorted place
+  };
+  TFonctionLib hidden = Bound("_Hidden", "Hidden");
+  hidden.Import.Private = true;
+  const std::vector<Case> cases = {
+      {Bound("?f@@YAXXZ", "?f@@YAXXZ"), 0x04, -1},  // C++ names are looked up whole
+      {Bound("@g@8", "@g@8"), 0x04, -1},
+      {Bound("@g2@8", "g2"), 0x0C, -1},
+      {Bound("@g3@8", "g3@8"), 0x08, -1},
+      {Bound("_f@8", "_f@8"), 0x04, -1},
+      {Bound("_h@8", "h"), 0x0C, -1},
+      {Bound("_k@8", "k@8"), 0x08, -1},
+      {Bound("k2@8", "k2@8"), 0x04, -1},  // no leading underscore
+      {ByOrdinal("_Ord@4", 7, false), 0x00, 7},
+      {ByOrdinal("_NoName", 9, true), 0x00, 9},
+      {Bound("_Var", "Var", ImportKind::Data), 0x09, -1},
+      {Bound("_Konst", "Konst", ImportKind::Const), 0x0A, -1},
+      {Entry("Plain", 4, true), 0x0C, -1},
+  };
+  std::vector<TFonctionLib> list;
+  for (const Case& c : cases) list.push_back(c.entry);
+  list.push_back(hidden);
+  list.push_back(Bound("_Foo@8", "Bar"));  // no name type turns _Foo@8 into Bar
+  TempDir dir;
+  const std::vector<ArchiveMember> m = SplitArchive(Write(list, dir.File("bind.lib")));
+  const std::map<std::string, ShortImport> imports = ShortImports(m);
+  EXPECT_EQ(imports.size(), cases.size());
+  std::vector<std::string> sorted;
+  for (const auto& [symbol, import] : imports) sorted.push_back(symbol);  // std::map: byte order
+  sorted.insert(std::lower_bound(sorted.begin(), sorted.end(), "_Foo@8"), "_Foo@8");
+  for (const Case& c : cases) {
+    const std::string symbol = MicrosoftName(c.entry);
+    SCOPED_TRACE(symbol);
+    ASSERT_TRUE(imports.count(symbol));
+    const ShortImport& got = imports.at(symbol);
+    EXPECT_EQ(got.type, c.type);
+    const auto place = std::find(sorted.begin(), sorted.end(), symbol) - sorted.begin();
+    EXPECT_EQ(got.hint, c.hint < 0 ? place : c.hint);
+    EXPECT_EQ(got.dll, "bind.dll");
+  }
+
+  // Data and constants have their "__imp_" symbol only; the private entry
+  // is nowhere; the renamed one is an object of its own.
+  const std::vector<std::string> names = NamesFrom(m[0].data, 4 + 4 * Be32(m[0].data, 0));
+  auto has = [&names](const std::string& n) { return std::count(names.begin(), names.end(), n); };
+  EXPECT_EQ(has("__imp__Var") + has("__imp__Konst") + has("_Var") + has("_Konst"), 2);
+  EXPECT_EQ(has("_Hidden") + has("__imp__Hidden"), 0);
+  EXPECT_EQ(has("_Foo@8") + has("__imp__Foo@8"), 2);
+  EXPECT_EQ(m.size(), 2 + 3 + cases.size() + 1);
+  const auto foo = std::find(names.begin(), names.end(), "_Foo@8") - names.begin();
+  const std::uint32_t fooAt = Be32(m[0].data, 4 + 4 * static_cast<std::size_t>(foo));
+  const auto object = std::find_if(m.begin(), m.end(),
+                                   [fooAt](const ArchiveMember& a) { return a.headerAt == fooAt; });
+  ASSERT_NE(object, m.end());
+  EXPECT_EQ(Le16(object->data, 0), 0x014C);  // a COFF object
+}
+
+TEST(CoffWriterTest, EachDllHasItsDescriptorAndNullThunk) {
+  TempDir dir;
+  const std::vector<ArchiveMember> m = SplitArchive(Write(
+      {Entry("A", 0, false), Bound("_B", "B", ImportKind::Code, "other.dll"), Entry("C", 0, false),
+       Bound("_D", "D", ImportKind::Data, "other.dll")},
+      dir.File("multi.lib")));
+  ASSERT_EQ(m.size(), 2u + 5 + 4);
+  const std::vector<std::string> memberNames = {"multi.dll/", "multi.dll/", "multi.dll/", "other.dll/",
+                                                "other.dll/", "multi.dll/", "other.dll/", "multi.dll/",
+                                                "other.dll/"};
+  for (std::size_t i = 2; i < m.size(); ++i) EXPECT_EQ(m[i].name, memberNames[i - 2]) << i;
+  EXPECT_EQ(NamesFrom(m[0].data, 4 + 4 * 12),
+            (std::vector<std::string>{"__IMPORT_DESCRIPTOR_multi", "__NULL_IMPORT_DESCRIPTOR",
+                                      "\x7F" "multi_NULL_THUNK_DATA", "__IMPORT_DESCRIPTOR_other",
+                                      "\x7F" "other_NULL_THUNK_DATA", "_A", "__imp__A", "_B",
+                                      "__imp__B", "_C", "__imp__C", "__imp__D"}));
+  // The first linker member's offsets lead each fixed name to its object.
+  for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(Be32(m[0].data, 4 + 4 * i), m[2 + i].headerAt);
+  EXPECT_EQ(Text(m[5].data, Le32(m[5].data, 344), 10), std::string("other.dll\0", 10));
+  const std::map<std::string, ShortImport> imports = ShortImports(m);
+  EXPECT_EQ(imports.at("_A").dll, "multi.dll");
+  EXPECT_EQ(imports.at("_B").dll, "other.dll");
+  EXPECT_EQ(imports.at("_D").dll, "other.dll");
+  EXPECT_EQ(imports.at("_D").type, 0x09);
+
+  // Two DLLs of one base still get a descriptor symbol each.
+  const std::vector<ArchiveMember> twins = SplitArchive(
+      Write({Entry("A", 0, false), Bound("_B", "B", ImportKind::Code, "twins.exe")}, dir.File("twins.lib")));
+  EXPECT_EQ(NamesFrom(twins[0].data, 4 + 4 * 9)[3], "__IMPORT_DESCRIPTOR_twins.exe");
+
+  // A list that names one DLL alone has no object for the file's own name.
+  const std::vector<ArchiveMember> one =
+      SplitArchive(Write({Bound("_B", "B", ImportKind::Code, "other.dll")}, dir.File("x.lib")));
+  ASSERT_EQ(one.size(), 6u);
+  EXPECT_EQ(one[2].name, "other.dll/");
 }
 
 TEST(CoffWriterTest, TheTimeStampIsTheSameEverywhere) {
