@@ -1,16 +1,16 @@
 // .def files we read and write, checked by the librarians that make import
 // libraries of them: the library a peer makes from the .def we write after
 // reading a .def binds every import as the library the peer makes from the
-// original. llvm-readobj and the members' own bytes tell the bindings, so
-// our COFF reader plays no part.
+// original. llvm-readobj and the members' own bytes tell the bindings
+// (symbol, what the loader looks up, kind, DLL), so our COFF reader plays
+// no part.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "tests/support/archive_members.h"
+#include "tests/support/peer_bindings.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -55,37 +55,12 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-// Every import member of a library, one line each, sorted: what
-// llvm-readobj says of it (DLL, kind, name type, symbols) and its ordinal
-// or hint field.
-std::vector<std::string> Imports(const std::string& library) {
-  std::string output;
-  EXPECT_EQ(RunCommand("llvm-readobj '" + library + "'", &output), 0) << output;
-  std::vector<std::string> described;
-  std::istringstream in(output);
-  bool import = false;
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("File: ", 0) == 0) {
-      described.push_back(line);
-      import = false;
-    } else if (line == "Format: COFF-import-file") {
-      import = true;
-    } else if (import && (line.rfind("Type:", 0) == 0 || line.rfind("Name type:", 0) == 0 ||
-                          line.rfind("Symbol:", 0) == 0)) {
-      described.back() += " | " + line;
-    }
-  }
-  std::erase_if(described, [](const std::string& d) { return d.find(" | ") == std::string::npos; });
-
-  std::vector<std::uint16_t> hints;
-  for (const ArchiveMember& m : SplitArchive(ReadFileBytes(library)))
-    if (m.data.size() >= 20 && Le16(m.data, 0) == 0 && Le16(m.data, 2) == 0xFFFF)
-      hints.push_back(Le16(m.data, 16));
-  EXPECT_EQ(hints.size(), described.size());
-  for (std::size_t i = 0; i < std::min(hints.size(), described.size()); ++i)
-    described[i] += " | @" + std::to_string(hints[i]);
-  std::sort(described.begin(), described.end());
-  return described;
+// What every import of a library binds to, sorted.
+std::vector<PeerBinding> Bindings(const std::string& library) {
+  PeerBindings read = ReadLibraryBindings(library);
+  EXPECT_TRUE(read.ok) << read.error;
+  std::sort(read.bindings.begin(), read.bindings.end());
+  return read.bindings;
 }
 
 class DefToolsTest : public ::testing::TestWithParam<Peer> {
@@ -116,9 +91,9 @@ TEST_P(DefToolsTest, OurDefBindsAsTheOriginal) {
   const std::string ours = Make(dir.File("ours.def"), dir.File("ours.lib"), &output);
   ASSERT_FALSE(ours.empty()) << output << ReadFileText(dir.File("ours.def"));
 
-  const std::vector<std::string> expected = Imports(original);
+  const std::vector<PeerBinding> expected = Bindings(original);
   EXPECT_EQ(expected.size(), 19u);  // every export line but the PRIVATE one
-  EXPECT_EQ(Imports(ours), expected) << ReadFileText(dir.File("ours.def"));
+  EXPECT_EQ(Bindings(ours), expected) << ReadFileText(dir.File("ours.def"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
