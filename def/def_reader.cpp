@@ -17,16 +17,6 @@ AnsiString EntryName(const AnsiString& line) {
   return line.substr(0, end);
 }
 
-// An entry of a line that names the export and nothing of its import:
-// Name, 0, _pascal, as such lists were always read.
-TFonctionLib BareEntry(AnsiString name) {
-  TFonctionLib entry;
-  entry.Name = std::move(name);
-  entry.ArgLength = 0;
-  entry.IsPascal = true;
-  return entry;
-}
-
 TFonctionLib ExportEntry(const def::ExportLine& line) {
   const AnsiString symbol = def::SymbolOfName(line.name);
   TFonctionLib entry = FromClientSymbol(symbol);
@@ -43,6 +33,23 @@ TFonctionLib ExportEntry(const def::ExportLine& line) {
   // "Name=OTHER.Func": the DLL passes the import on; any other internal
   // name is the DLL's own business and no client sees it.
   if (line.internal.find('.') != AnsiString::npos) import.ForwardTo = line.internal;
+  return entry;
+}
+
+// An entry of a line that names the export and nothing of its import:
+// Name, 0, _pascal, as such lists were always read. But a C++ or fastcall
+// name ('?' or '@' first) binds by its own decoration, which no convention
+// rebuilds: it is read as the librarians read it.
+TFonctionLib BareEntry(const AnsiString& name) {
+  if (name.starts_with('?') || name.starts_with('@')) {
+    def::ExportLine line;
+    line.name = name;
+    return ExportEntry(line);
+  }
+  TFonctionLib entry;
+  entry.Name = name;
+  entry.ArgLength = 0;
+  entry.IsPascal = true;
   return entry;
 }
 

@@ -15,14 +15,18 @@
 
 namespace {
 
-// Every form a line can take, names that each side of the "kill at" option
-// reads its own way included.
-const char kOriginal[] = R"(LIBRARY fmod
-EXPORTS
-    Plain
+const std::string kModule = "LIBRARY fmod\nEXPORTS\n";
+// Lines that say nothing of the import: read as the old lists were, they
+// give Name, 0, _pascal, whose client symbol ("_Plain@0") is not the one a
+// librarian makes ("_Plain").
+const std::string kBareLines = R"(    Plain
     Same=Same
     Bare@4
-    Ord @5
+    Last@0 ; a comment after a name
+)";
+// Every form that binds, names that each side of the "kill at" option
+// reads its own way included.
+const std::string kBoundLines = R"(    Ord @5
     Named@8 @6
     _Under@12 @7
     NoName @8 NONAME
@@ -39,7 +43,6 @@ EXPORTS
     a@@b DATA
     "odd name" @15
     ; a comment
-    Last@0 ; a comment after a name
 )";
 
 struct Peer {
@@ -78,7 +81,7 @@ class DefToolsTest : public ::testing::TestWithParam<Peer> {
 TEST_P(DefToolsTest, OurDefBindsAsTheOriginal) {
   if (!HaveProgram(GetParam().program) || !HaveProgram("llvm-readobj"))
     GTEST_SKIP() << GetParam().program << " or llvm-readobj is not installed";
-  WriteFileText(dir.File("original.def"), kOriginal);
+  WriteFileText(dir.File("original.def"), kModule + kBareLines + kBoundLines);
   std::string output;
   const std::string original = Make(dir.File("original.def"), dir.File("original.lib"), &output);
   if (original.empty())
@@ -103,5 +106,24 @@ INSTANTIATE_TEST_SUITE_P(
         Peer{"dlltool", "llvm-dlltool", "llvm-dlltool -m i386 -d DEF -l LIB"},
         Peer{"lib", "llvm-lib", "llvm-lib /machine:x86 /def:DEF /out:LIB"}),
     [](const ::testing::TestParamInfo<Peer>& info) { return std::string(info.param.name); });
+
+// The COFF library we write from a .def binds as the one llvm-dlltool -k
+// makes, the reading our .def reader follows.
+TEST(DefToolsCoffTest, OurLibraryBindsAsThePeers) {
+  if (!HaveProgram("llvm-dlltool")) GTEST_SKIP() << "llvm-dlltool is not installed";
+  TempDir dir;
+  WriteFileText(dir.File("original.def"), kModule + kBoundLines);
+  std::string output;
+  ASSERT_EQ(RunCommand("llvm-dlltool -m i386 -k -d '" + dir.File("original.def") + "' -l '" +
+                           dir.File("peer.lib") + "'",
+                       &output),
+            0)
+      << output;
+  TFichierLib lib;
+  ASSERT_TRUE(lib.ReadDefFile(dir.File("original.def")));
+  const Outcome written = lib.WriteCoffLibrary(dir.File("ours.lib"));
+  ASSERT_TRUE(written) << written.Detail;
+  EXPECT_EQ(Bindings(dir.File("ours.lib")), Bindings(dir.File("peer.lib")));
+}
 
 }  // namespace

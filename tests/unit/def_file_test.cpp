@@ -201,6 +201,9 @@ const ReadCase kModernLines[] = {
     {InModule("Ren=\"Inter nal\" DATA"), {"Ren _stdcall 0 _Ren as Ren DATA in fmod.dll"}},
     {InModule("Foo@8 ; note"), {"Foo@8 _pascal 0 _Foo@8@0 in fmod.dll"}},
     {InModule("; note"), {}},
+    // A C++ or fastcall name alone binds by its decoration, in any file.
+    {InModule("@Fast@8"), {" _pascal 0 @Fast@8! as Fast in fmod.dll"}},
+    {"EXPORTS\n?f@@YAXXZ=?f@@YAXXZ\n", {"?f@@YAXXZ _stdcall 0 ?f@@YAXXZ! as ?f@@YAXXZ"}},
     // Not the forms: the first word, as old lists were read.
     {InModule("Foo @70000"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
     {InModule("Foo DATA junk"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
