@@ -1,18 +1,74 @@
+#include <vector>
+
+#include "def/def_parser.h"
 #include "model/fichier_lib.h"
+#include "model/microsoft_symbol.h"
 
 namespace {
 
-constexpr char kExportsKeyword[] = "EXPORTS";
-
-// The name an export line gives: the text before the first "=", trimmed;
-// without "=", its first word (up to the first byte of value 32 or less),
-// so "Foo @1 NONAME" gives Foo.
+// The name an old list's line gives: the text before the first "=",
+// trimmed; without "=", its first word (up to the first byte of value 32
+// or less).
 AnsiString EntryName(const AnsiString& line) {
   auto equals = line.find('=');
   if (equals != AnsiString::npos) return Trim(std::string_view(line).substr(0, equals));
   std::size_t end = 0;
   while (end < line.size() && static_cast<unsigned char>(line[end]) > 32) ++end;
   return line.substr(0, end);
+}
+
+TFonctionLib ExportEntry(const def::ExportLine& line) {
+  const AnsiString symbol = def::SymbolOfName(line.name);
+  TFonctionLib entry = FromClientSymbol(symbol);
+  ImportBinding& import = entry.Import;
+  if (line.noName) {
+    import.ByOrdinal = true;
+    import.NoName = true;
+  } else {
+    import.ExportName = def::ExportNameOfSymbol(symbol);
+  }
+  if (line.hasOrdinal) import.Ordinal = line.ordinal;
+  import.Kind = line.kind;
+  import.Private = line.isPrivate;
+  // "Name=OTHER.Func": the DLL passes the import on; any other internal
+  // name is the DLL's own business and no client sees it.
+  if (line.internal.find('.') != AnsiString::npos) import.ForwardTo = line.internal;
+  return entry;
+}
+
+// An entry of a line that names the export and nothing of its import:
+// Name, 0, _pascal, as such lists were always read. But a C++ or fastcall
+// name ('?' or '@' first) binds by its own decoration, which no convention
+// rebuilds: it is read as the librarians read it.
+TFonctionLib BareEntry(const AnsiString& name) {
+  if (name.starts_with('?') || name.starts_with('@')) {
+    def::ExportLine line;
+    line.name = name;
+    return ExportEntry(line);
+  }
+  TFonctionLib entry;
+  entry.Name = name;
+  entry.ArgLength = 0;
+  entry.IsPascal = true;
+  return entry;
+}
+
+// A file in the module-definition syntax of today's librarians: it names
+// its module, or one of its export lines says more than a name. Only in
+// such a file are ';' comments and quotes taken as such; any other file is
+// read line by line as the old lists were, so that every file an earlier
+// writer made reads as it always did.
+bool IsModernFile(const std::vector<AnsiString>& lines) {
+  bool inSection = false;
+  for (const AnsiString& line : lines) {
+    if (line == def::kExportsKeyword) {
+      inSection = true;
+      continue;
+    }
+    const def::LineKind kind = def::ParseLine(line).kind;
+    if (kind == def::LineKind::Module || (inSection && kind == def::LineKind::Export)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -33,23 +89,44 @@ bool ReadLine(HANDLE file, AnsiString& line) {
 Outcome TFichierLib::ReadDefFile(const std::string& fileName) {
   HANDLE file = OpenLibraryFile(fileName, true);
   if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
+  std::vector<AnsiString> lines;
+  for (AnsiString raw; ReadLine(file, raw);) lines.push_back(Trim(raw));
+  CloseHandle(file);
+
+  const bool modern = IsModernFile(lines);
   Fonctions.Clear();
-  bool inSection = false;
   std::uint32_t index = 0;
-  AnsiString raw;
-  while (ReadLine(file, raw)) {
-    AnsiString line = Trim(raw);
-    if (line == kExportsKeyword) {
+  bool inSection = false;
+  AnsiString dll;
+  for (const AnsiString& line : lines) {
+    if (line == def::kExportsKeyword) {
       inSection = true;
       continue;
     }
-    if (line.empty() || !inSection) continue;
-    TFonctionLib& entry = Fonctions.Item(index);
-    entry.Name = EntryName(line);
-    entry.ArgLength = 0;
-    entry.IsPascal = true;
-    ++index;
+    if (!modern) {
+      if (inSection && !line.empty()) Fonctions.Item(index++) = BareEntry(EntryName(line));
+      continue;
+    }
+    const def::ParsedLine parsed = def::ParseLine(line);
+    // The first module statement names the DLL, as the librarians take it.
+    if (parsed.kind == def::LineKind::Module && dll.empty()) dll = parsed.module;
+    if (!inSection) continue;
+    switch (parsed.kind) {
+      case def::LineKind::Nothing:
+      case def::LineKind::Module:
+        break;
+      case def::LineKind::Bare:
+        Fonctions.Item(index++) = BareEntry(parsed.line.name);
+        break;
+      case def::LineKind::Unparsed:
+        Fonctions.Item(index++) = BareEntry(EntryName(line));
+        break;
+      case def::LineKind::Export:
+        Fonctions.Item(index++) = ExportEntry(parsed.line);
+        break;
+    }
   }
-  CloseHandle(file);
+  if (!dll.empty())
+    for (std::uint32_t i = 0; i < Fonctions.Count; ++i) Fonctions.Item(i).Import.Dll = dll;
   return Outcome::Done();
 }

@@ -1,27 +1,127 @@
+// Lines that bind are written for the librarians that kill at signs from
+// export names (llvm-dlltool -m i386 -k, see def/def_parser.h): with that
+// option "Foo@8" imports the client symbol "_Foo@8" by the name "Foo", the
+// way a DLL made from a .def file exports its stdcall functions, and the
+// way the COFF writer binds an entry made by hand.
+#include <string>
+
+#include "def/def_parser.h"
 #include "model/fichier_lib.h"
 #include "platform/safe_save.h"
 
 namespace {
 
 constexpr char kHeaderLine[] = "EXPORTS\r\n";
+constexpr char kLibraryStatement[] = "LIBRARY ";
 constexpr char kIndent[] = "    ";
 constexpr char kLineEnd[] = "\r\n";
+constexpr char kOrdinalMark[] = " @";
+constexpr char kNoName[] = " NONAME";
+constexpr char kData[] = " DATA";
+constexpr char kConstant[] = " CONSTANT";
+constexpr char kPrivate[] = " PRIVATE";
+
+// Nothing but the DLL, or nothing at all: the entry gets the line this
+// writer always wrote, which names the export and nothing of its import.
+bool SaysNothingOfTheImport(const ImportBinding& import) {
+  ImportBinding rest = import;
+  rest.Dll.clear();
+  return rest.Empty();
+}
+
+AnsiString Quoted(const AnsiString& text) { return "\"" + text + "\""; }
+
+// The line of an entry that binds, without its indent and line end; false
+// with the reason when no line binds as the entry does.
+bool BindingLine(const TFonctionLib& entry, AnsiString& line, std::string& why) {
+  const ImportBinding& import = entry.Import;
+  const AnsiString symbol = MicrosoftName(entry);
+  const std::optional<AnsiString> name = def::NameOfSymbol(symbol);
+  if (!name) {
+    why = "entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
+          Quoted(symbol);
+    return false;
+  }
+  AnsiString attributes;
+  if (import.ByOrdinal || import.NoName) {
+    attributes = kOrdinalMark + IntToStr(import.Ordinal) + kNoName;
+  } else {
+    const AnsiString exportName = import.ExportName.empty() ? LookupName(entry) : import.ExportName;
+    if (exportName != def::ExportNameOfSymbol(symbol)) {
+      why = "entry " + Quoted(entry.Name) + ": a .def file cannot import " + Quoted(symbol) +
+            " by the name " + Quoted(exportName);
+      return false;
+    }
+    if (import.Ordinal != 0) attributes = kOrdinalMark + IntToStr(import.Ordinal);
+  }
+  if (import.Kind == ImportKind::Data) attributes += kData;
+  if (import.Kind == ImportKind::Const) attributes += kConstant;
+  if (import.Private) attributes += kPrivate;
+  // A bare name would read back as a line that says nothing of the import:
+  // quotes keep it apart.
+  const std::optional<AnsiString> word = def::Word(*name, attributes.empty());
+  std::optional<AnsiString> forward;
+  if (!import.ForwardTo.empty()) forward = def::Word(import.ForwardTo, false);
+  if (!word || (!import.ForwardTo.empty() && !forward)) {
+    why = "entry " + Quoted(entry.Name) + ": its name cannot be written in a .def file";
+    return false;
+  }
+  line = *word;
+  if (forward) line += "=" + *forward;
+  line += attributes;
+  return true;
+}
+
+// The whole file, or false with the reason.
+bool BuildText(TTableau<TFonctionLib>& list, std::string& text, std::string& why) {
+  AnsiString dll;
+  for (std::uint32_t i = 0; i < list.Count; ++i) {
+    const AnsiString& named = list.Item(i).Import.Dll;
+    if (named.empty() || named == dll) continue;
+    if (!dll.empty()) {
+      why = "the entries import from several DLLs (" + dll + ", " + named +
+            "); a .def file names only one";
+      return false;
+    }
+    dll = named;
+  }
+  if (!dll.empty()) {
+    const std::optional<AnsiString> word = def::Word(dll, true);
+    if (!word) {
+      why = "the DLL name " + Quoted(dll) + " cannot be written in a .def file";
+      return false;
+    }
+    text += kLibraryStatement + *word + kLineEnd;
+  }
+  text += kHeaderLine;
+  AnsiString line;
+  for (std::uint32_t i = 0; i < list.Count; ++i) {
+    const TFonctionLib& entry = list.Item(i);
+    if (SaysNothingOfTheImport(entry.Import)) {
+      line = entry.Name + "=" + entry.Name;
+    } else if (!BindingLine(entry, line, why)) {
+      return false;
+    }
+    text += kIndent;
+    text += line;
+    text += kLineEnd;
+  }
+  return true;
+}
 
 }  // namespace
 
 Outcome TFichierLib::WriteDefFile(const std::string& fileName) {
+  std::string text;
+  std::string why;
+  if (!BuildText(Fonctions, text, why)) return Outcome::Refused(why);
   SafeSave file(fileName);
   if (!file.IsOpen()) return Outcome::CannotOpen(file.Error());
-  file.Write(kHeaderLine, sizeof kHeaderLine - 1);
-  AnsiString line;
-  for (std::uint32_t i = 0; i < Fonctions.Count; ++i) {
-    const AnsiString& name = Fonctions.Item(i).Name;
-    line.assign(kIndent);
-    line += name;
-    line += '=';
-    line += name;
-    line += kLineEnd;
-    if (!file.Write(line.data(), static_cast<std::uint32_t>(line.size()))) break;
+  // A line at a time, as the file was always written.
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at) + 1;
+    if (!file.Write(text.data() + at, static_cast<std::uint32_t>(end - at))) break;
+    at = end;
   }
   if (!file.Commit()) return Outcome::CannotWrite(file.Error());
   return Outcome::Done();

@@ -2,10 +2,17 @@
 
 void ConventionTable::Set(const TFonctionLib& entry) {
   auto [found, inserted] = index_.try_emplace(entry.Name, entries_.size());
-  if (inserted)
+  if (inserted) {
     entries_.push_back(entry);
-  else
-    entries_[found->second] = entry;
+    return;
+  }
+  TFonctionLib& known = entries_[found->second];
+  // A setting by name only changes the convention, and so the client
+  // symbol; what an earlier source said the DLL exports still holds.
+  ImportBinding kept = known.Import;
+  if (!kept.Symbol.starts_with('?')) kept.Symbol.clear();
+  known = entry;
+  if (entry.Import.Empty()) known.Import = kept;
 }
 
 void ConventionTable::SetAll(TTableau<TFonctionLib>& list) {
@@ -30,6 +37,18 @@ ConventionReport ApplyConventions(TTableau<TFonctionLib>& list, const Convention
     }
     entry.IsPascal = known->IsPascal;
     entry.ArgLength = known->ArgLength;
+    entry.Unsure = known->Unsure;
+    if (!known->Import.Empty()) {
+      // The source's import as a whole; the entry's DLL when the source
+      // does not name one.
+      AnsiString dll = std::move(entry.Import.Dll);
+      entry.Import = known->Import;
+      if (entry.Import.Dll.empty()) entry.Import.Dll = std::move(dll);
+    } else if (!entry.Import.Symbol.starts_with('?')) {
+      // A new convention makes a new client symbol; a C++ name keeps its
+      // own, which no convention changes.
+      entry.Import.Symbol.clear();
+    }
     used[static_cast<std::size_t>(known - first)] = true;
   }
   for (std::size_t k = 0; k < used.size(); ++k)

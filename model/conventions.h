@@ -17,8 +17,10 @@
 
 class ConventionTable {
  public:
-  // Records the convention and length of entry.Name. A name set again
-  // takes the later values; it keeps the place where it was first set.
+  // Records the convention, length and import of entry.Name. A name set
+  // again takes the later values and keeps the place where it was first
+  // set; set again without an import (by name only), it keeps what the
+  // earlier setting said of the import, less the client symbol.
   void Set(const TFonctionLib& entry);
   // Sets every entry of list, in list order.
   void SetAll(TTableau<TFonctionLib>& list);
@@ -43,6 +45,10 @@ struct ConventionReport {
   std::vector<AnsiString> UnusedNames;
 };
 
-// Every entry whose Name the table holds takes its IsPascal and ArgLength;
-// the other entries keep theirs. Names are compared byte for byte.
+// Every entry whose Name the table holds takes its IsPascal, ArgLength and
+// Unsure, and its import when the table's entry has one (the entry's own
+// DLL kept when that one names none); from a table entry without an import
+// it takes only the convention, and drops the client symbol it carried
+// (but a C++ name's). The other entries keep theirs. Names are compared
+// byte for byte.
 ConventionReport ApplyConventions(TTableau<TFonctionLib>& list, const ConventionTable& table);

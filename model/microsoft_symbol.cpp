@@ -35,7 +35,9 @@ bool GivesBack(const TFonctionLib& entry, std::string_view symbol) {
 }  // namespace
 
 TFonctionLib FromClientSymbol(std::string_view symbol) {
-  if (!symbol.empty() && symbol.front() == '?') {
+  // C++ and fastcall names carry at signs of their own: cutting them at the
+  // first one would leave "?f" or an empty name.
+  if (!symbol.empty() && (symbol.front() == '?' || symbol.front() == '@')) {
     TFonctionLib entry;
     entry.Name = AnsiString(symbol);
     entry.Import.Symbol = AnsiString(symbol);

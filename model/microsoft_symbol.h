@@ -17,8 +17,9 @@
 TFonctionLib FromMicrosoftName(std::string_view symbol);
 
 // The entry for the symbol a client links against, as an import library
-// names it. A C++ name ("?f@@YAXXZ") is kept whole, never cut at its at
-// signs. Any other symbol is read as above, and the entry keeps the exact
-// symbol in Import.Symbol whenever MicrosoftName would not give it back
-// ("@f@8", "Foo@8", "_a@b@8"; not "_Foo@8" nor "_Foo").
+// names it. A C++ name ("?f@@YAXXZ") or a fastcall name ("@f@8") is kept
+// whole, as Name and Symbol, never cut at its at signs. Any other symbol
+// is read as above, and the entry keeps the exact symbol in Import.Symbol
+// whenever MicrosoftName would not give it back ("Foo@8", "_a@b@8"; not
+// "_Foo@8" nor "_Foo").
 TFonctionLib FromClientSymbol(std::string_view symbol);

@@ -28,7 +28,10 @@ Outcome ReadSymbolList(TFichierLib& lib, const std::string& fileName) {
   while (ReadLine(file, line)) {
     const AnsiString symbol = SymbolOfLine(line);
     if (symbol.empty()) continue;
-    lib.Fonctions.Item(index++) = FromMicrosoftName(symbol);
+    // A C++ name is its own entry; cut at its first at sign it would be
+    // no name of anything.
+    lib.Fonctions.Item(index++) =
+        symbol.front() == '?' ? FromClientSymbol(symbol) : FromMicrosoftName(symbol);
   }
   CloseHandle(file);
   return Outcome::Done();

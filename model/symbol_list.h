@@ -10,7 +10,8 @@
 // Blank lines, lines starting with ";" and an "EXPORTS" line are skipped.
 // Of every other line only the first word counts, and of that word
 // anything from the first "=" on is dropped. Each symbol is undone with
-// FromMicrosoftName.
+// FromMicrosoftName, but a C++ name ("?f@@YAXXZ"), which is taken whole as
+// the entry's Name and client symbol (FromClientSymbol).
 #pragma once
 
 #include <string>

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "model/conventions.h"
+#include "model/decorated_names.h"
 #include "model/microsoft_symbol.h"
 #include "tests/support/test_files.h"
 
@@ -103,6 +104,46 @@ TEST_F(ApplyConventionsTest, SetAllTakesAWholeList) {
   SetList(source, {Entry("X", 4, true), Entry("Y", 0, false), Entry("X", 8, true)});
   table.SetAll(source.Fonctions);
   EXPECT_THAT(table.Entries(), ElementsAre(Entry("X", 8, true), Entry("Y", 0, false)));
+}
+
+TFonctionLib WithImport(TFonctionLib e, const char* symbol, const char* exportName,
+                        const char* dll) {
+  e.Import.Symbol = symbol;
+  e.Import.ExportName = exportName;
+  e.Import.Dll = dll;
+  return e;
+}
+
+// What a matched entry ends with: its convention, client symbol, export
+// name and DLL.
+std::string Bound(const TFonctionLib& e) {
+  return MicrosoftName(e) + " as " + e.Import.ExportName + " in " + e.Import.Dll +
+         (e.Import.Kind == ImportKind::Data ? " DATA" : "");
+}
+
+TEST_F(ApplyConventionsTest, CarriesTheImportOfASourceThatHasOneAndClearsTheSymbolOtherwise) {
+  TFonctionLib data = WithImport(Entry("Dat", 0, false), "", "Dat", "");
+  data.Import.Kind = ImportKind::Data;
+  table.Set(WithImport(Entry("Foo", 8, true), "", "Foo", "src.dll"));
+  table.Set(data);
+  table.Set(Entry("Bar", 12, true));  // by name only
+  table.Set(WithImport(Entry("Set", 4, true), "", "Set", "src.dll"));
+  table.Set(Entry("Set", 16, true));  // by name only, after a source
+  TFonctionLib entry = WithImport(Entry("Foo", 0, false), "Foo", "Foo", "own.dll");
+  TFonctionLib flagged = entry;
+  flagged.Unsure = true;
+  SetList(lib, {entry, WithImport(Entry("Dat", 4, true), "", "", "own.dll"),
+                WithImport(Entry("Bar", 0, false), "Bar", "BarExport", "own.dll"), flagged,
+                WithImport(Entry("Set", 0, false), "Set", "", "own.dll"),
+                WithImport(Entry("Bar", 0, false), "?Bar@@YAXXZ", "", "")});
+  lib.Fonctions.Item(3).Name = "Set";
+  ApplyConventions(lib.Fonctions, table);
+  std::vector<std::string> bound;
+  for (const TFonctionLib& e : ListOf(lib)) bound.push_back(Bound(e));
+  EXPECT_THAT(bound, ElementsAre("_Foo@8 as Foo in src.dll", "_Dat as Dat in own.dll DATA",
+                                 "_Bar@12 as BarExport in own.dll", "_Set@16 as Set in src.dll",
+                                 "_Set@16 as Set in src.dll", "?Bar@@YAXXZ as  in "));
+  EXPECT_FALSE(lib.Fonctions.Item(3).Unsure);
 }
 
 }  // namespace

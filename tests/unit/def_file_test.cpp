@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
+
+#include "model/decorated_names.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -45,8 +48,12 @@ TEST(DefReaderTest, Syntax) {
       {"two = signs", "EXPORTS\nA=B=C\n", {"A"}},
       {"line starting with =", "EXPORTS\n=Foo\n", {""}},
       {"decorations kept", "EXPORTS\n_Foo@12=x\n", {"_Foo@12"}},
-      {"no = gives the first word", "EXPORTS\nFoo @1 NONAME\nBar@8\n", {"Foo", "Bar@8"}},
+      {"no = gives the first word", "EXPORTS\nFoo Bar\nBar@8\n", {"Foo", "Bar@8"}},
       {"comments and statements are exports", "EXPORTS\n; note\nSECTIONS\n", {";", "SECTIONS"}},
+      {"a file that names its module has comments", "LIBRARY x\nEXPORTS\n; note\nA\n", {"A"}},
+      {"old lines in such a file read as always",
+       "LIBRARY x\nEXPORTS\n;=;\n a b = a b \nLIBRARY=LIBRARY\nA=B\nC D\n",
+       {";", "a b", "LIBRARY", "A", "C"}},
       {"duplicates kept in order", "EXPORTS\nB\nA\nB\n", {"B", "A", "B"}},
       {"byte-order mark hides the keyword", "\xEF\xBB\xBF" "EXPORTS\nA\n", {}},
       {"byte-order mark before an earlier line", "\xEF\xBB\xBF\nEXPORTS\nA\n", {"A"}},
@@ -132,6 +139,185 @@ TEST(DefWriterTest, KeepsFileModeOfTheFileItReplaces) {
   struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// An entry with everything it says of its import, for one comparison:
+// name, convention, length, client symbol ("!" when carried whole), then
+// how the loader finds it, its kind, PRIVATE, forwarder and DLL.
+std::string Show(const TFonctionLib& e) {
+  const ImportBinding& b = e.Import;
+  std::string s = e.Name + (e.IsPascal ? " _pascal " : " _stdcall ") +
+                  std::to_string(e.ArgLength) + " " + MicrosoftName(e) +
+                  (b.Symbol.empty() ? "" : "!");
+  if (b.ByOrdinal) s += " by @" + std::to_string(b.Ordinal);
+  if (!b.ExportName.empty()) s += " as " + b.ExportName;
+  if (!b.ByOrdinal && b.Ordinal != 0) s += " @" + std::to_string(b.Ordinal);
+  if (b.NoName) s += " NONAME";
+  if (b.Kind == ImportKind::Data) s += " DATA";
+  if (b.Kind == ImportKind::Const) s += " CONSTANT";
+  if (b.Private) s += " PRIVATE";
+  if (!b.ForwardTo.empty()) s += " =" + b.ForwardTo;
+  if (!b.Dll.empty()) s += " in " + b.Dll;
+  return s;
+}
+
+std::vector<std::string> ReadShown(const std::string& text) {
+  TempDir dir;
+  WriteFileText(dir.File("x.def"), text);
+  TFichierLib lib;
+  EXPECT_TRUE(lib.ReadDefFile(dir.File("x.def")));
+  std::vector<std::string> shown;
+  for (const TFonctionLib& e : ListOf(lib)) shown.push_back(Show(e));
+  return shown;
+}
+
+std::string InModule(const std::string& line) { return "LIBRARY fmod\nEXPORTS\n" + line + "\n"; }
+
+struct ReadCase {
+  std::string text;
+  Names shown;
+};
+
+// Names are read the way llvm-dlltool -m i386 -k reads them: "N" is the
+// client symbol "_N" unless N is decorated already, and is looked up by
+// its undecorated name.
+const ReadCase kModernLines[] = {
+    {InModule("Foo"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
+    {InModule("Foo=Foo"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
+    {InModule("Foo @3"), {"Foo _stdcall 0 _Foo as Foo @3 in fmod.dll"}},
+    {InModule("Foo@8 @ 3"), {"Foo _pascal 8 _Foo@8 as Foo @3 in fmod.dll"}},
+    {InModule("_Foo@8 DATA"), {"_Foo _pascal 8 __Foo@8 as _Foo DATA in fmod.dll"}},
+    {InModule("Foo @4 NONAME"), {"Foo _stdcall 0 _Foo by @4 NONAME in fmod.dll"}},
+    {InModule("Dec@16 @0 NONAME CONSTANT"),
+     {"Dec _pascal 16 _Dec@16 by @0 NONAME CONSTANT in fmod.dll"}},
+    {InModule("@Fast@8 @5"), {" _pascal 0 @Fast@8! as Fast @5 in fmod.dll"}},
+    {InModule("?cpp@@YAXXZ PRIVATE"),
+     {"?cpp@@YAXXZ _stdcall 0 ?cpp@@YAXXZ! as ?cpp@@YAXXZ PRIVATE in fmod.dll"}},
+    {InModule("a@@b DATA"), {"a _pascal 0 a@@b! as a DATA in fmod.dll"}},
+    {InModule("\"a b\""), {"a b _stdcall 0 _a b as a b in fmod.dll"}},
+    {InModule("a\"b PRIVATE"), {"a\"b _stdcall 0 _a\"b as a\"b PRIVATE in fmod.dll"}},
+    {InModule("Cst CONSTANT DATA"), {"Cst _stdcall 0 _Cst as Cst CONSTANT in fmod.dll"}},
+    {InModule("Fwd=OTHER.Func @7"), {"Fwd _stdcall 0 _Fwd as Fwd @7 =OTHER.Func in fmod.dll"}},
+    {InModule("Ren=\"Inter nal\" DATA"), {"Ren _stdcall 0 _Ren as Ren DATA in fmod.dll"}},
+    {InModule("Foo@8 ; note"), {"Foo@8 _pascal 0 _Foo@8@0 in fmod.dll"}},
+    {InModule("; note"), {}},
+    // A C++ or fastcall name alone binds by its decoration, in any file.
+    {InModule("@Fast@8"), {" _pascal 0 @Fast@8! as Fast in fmod.dll"}},
+    {"EXPORTS\n?f@@YAXXZ=?f@@YAXXZ\n", {"?f@@YAXXZ _stdcall 0 ?f@@YAXXZ! as ?f@@YAXXZ"}},
+    // Not the forms: the first word, as old lists were read.
+    {InModule("Foo @70000"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
+    {InModule("Foo DATA junk"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
+    {InModule("Foo, @1"), {"Foo, _pascal 0 _Foo,@0 in fmod.dll"}},
+    {InModule("\"open @1"), {"\"open _pascal 0 _\"open@0 in fmod.dll"}},
+    {InModule("DATA @1"), {"DATA _pascal 0 _DATA@0 in fmod.dll"}},
+    // The module's file name.
+    {"LIBRARY \"my lib.drv\" BASE=0x1000\nEXPORTS\nA\n", {"A _pascal 0 _A@0 in my lib.drv"}},
+    {"NAME prog\nEXPORTS\nA\n", {"A _pascal 0 _A@0 in prog.exe"}},
+    {"LIBRARY a\nLIBRARY b\nEXPORTS\nA\n", {"A _pascal 0 _A@0 in a.dll"}},
+    {"EXPORTS\nA @1\nLIBRARY dir.v2/late\n", {"A _stdcall 0 _A as A @1 in dir.v2/late.dll"}},
+    {"LIBRARY \"\"\nEXPORTS\nA\n", {"A _pascal 0 _A@0"}},
+    // Without a module statement the modern forms still read so.
+    {"EXPORTS\nA @1\n; note\n", {"A _stdcall 0 _A as A @1"}},
+};
+
+TEST(DefReaderTest, ModernForms) {
+  for (const ReadCase& c : kModernLines) EXPECT_EQ(ReadShown(c.text), c.shown) << c.text;
+}
+
+TFonctionLib Bound(TFonctionLib e, const std::function<void(ImportBinding&)>& set) {
+  set(e.Import);
+  return e;
+}
+
+TEST(DefWriterTest, BindingLines) {
+  struct Case {
+    std::vector<TFonctionLib> list;
+    std::string bytes;
+  };
+  const std::string head = "LIBRARY \"fmod.dll\"\r\nEXPORTS\r\n    ";
+  const Case cases[] = {
+      {{Bound(Entry("Foo", 8, true), [](ImportBinding& b) { b.Dll = "fmod.dll"; }),
+        Entry("Bar", 0, false)},
+       head + "Foo=Foo\r\n    Bar=Bar\r\n"},
+      {{Bound(Entry("Foo", 8, true), [](ImportBinding& b) { b.ExportName = "Foo"; })},
+       "EXPORTS\r\n    \"Foo@8\"\r\n"},
+      {{Bound(Entry("Bar", 0, false), [](ImportBinding& b) {
+          b.Dll = "fmod.dll";
+          b.ByOrdinal = true;
+          b.Ordinal = 4;
+        })},
+       head + "Bar @4 NONAME\r\n"},
+      {{Bound(Entry("Dat", 0, false), [](ImportBinding& b) {
+          b.Ordinal = 3;
+          b.Kind = ImportKind::Data;
+          b.Private = true;
+        })},
+       "EXPORTS\r\n    Dat @3 DATA PRIVATE\r\n"},
+      {{Bound(Entry("", 0, true), [](ImportBinding& b) {
+          b.Symbol = "@f@8";
+          b.Kind = ImportKind::Const;
+        })},
+       "EXPORTS\r\n    @f@8 CONSTANT\r\n"},
+      {{Bound(Entry("?cpp@@YAXXZ", 0, false), [](ImportBinding& b) {
+          b.Symbol = "?cpp@@YAXXZ";
+          b.ExportName = "?cpp@@YAXXZ";
+        })},
+       "EXPORTS\r\n    \"?cpp@@YAXXZ\"\r\n"},
+      {{Bound(Entry("a b", 4, true), [](ImportBinding& b) { b.ForwardTo = "OTHER.a b"; })},
+       "EXPORTS\r\n    \"a b@4\"=\"OTHER.a b\"\r\n"},
+      {{Bound(Entry("DATA", 0, false), [](ImportBinding& b) { b.Private = true; })},
+       "EXPORTS\r\n    \"DATA\" PRIVATE\r\n"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    TFichierLib lib;
+    SetList(lib, c.list);
+    const Outcome outcome = lib.WriteDefFile(dir.File("out.def"));
+    ASSERT_TRUE(outcome) << outcome.Detail;
+    EXPECT_EQ(ReadFileText(dir.File("out.def")), c.bytes);
+  }
+}
+
+TEST(DefWriterTest, RefusesWhatNoDefFileCanSayAndKeepsTheOldFile) {
+  const std::vector<TFonctionLib> cases[] = {
+      {Bound(Entry("A", 0, false), [](ImportBinding& b) { b.Dll = "a.dll"; }),
+       Entry("B", 0, false),
+       Bound(Entry("C", 0, false), [](ImportBinding& b) { b.Dll = "c.dll"; })},
+      {Bound(Entry("Foo", 0, false), [](ImportBinding& b) { b.Symbol = "Foo"; })},
+      {Bound(Entry("Foo", 8, true), [](ImportBinding& b) { b.ExportName = "_Foo@8"; })},
+      {Bound(Entry("Foo", 0, false), [](ImportBinding& b) { b.ExportName = "Bar"; })},
+      {Bound(Entry("", 0, true), [](ImportBinding& b) { b.Symbol = "@12"; })},
+      {Bound(Entry("a\" b", 0, false), [](ImportBinding& b) { b.Private = true; })},
+      {Bound(Entry("A", 0, false), [](ImportBinding& b) { b.Dll = "a\".dll"; })},
+  };
+  for (const auto& list : cases) {
+    TempDir dir;
+    WriteFileText(dir.File("out.def"), "old");
+    TFichierLib lib;
+    SetList(lib, list);
+    const Outcome outcome = lib.WriteDefFile(dir.File("out.def"));
+    EXPECT_EQ(outcome.Kind, OutcomeKind::Refused) << list.front().Name;
+    EXPECT_FALSE(outcome.Detail.empty());
+    EXPECT_EQ(ReadFileText(dir.File("out.def")), "old");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.def"});
+  }
+}
+
+TEST(DefWriterTest, WhatItWritesReadsBackTheSame) {
+  std::string text = "LIBRARY fmod\nEXPORTS\n";
+  Names expected;
+  for (const ReadCase& c : kModernLines) {
+    if (!c.text.starts_with(InModule(""))) continue;
+    text += c.text.substr(InModule("").size());
+    expected.insert(expected.end(), c.shown.begin(), c.shown.end());
+  }
+  ASSERT_EQ(ReadShown(text), expected);
+  TempDir dir;
+  WriteFileText(dir.File("in.def"), text);
+  TFichierLib lib;
+  ASSERT_TRUE(lib.ReadDefFile(dir.File("in.def")));
+  ASSERT_TRUE(lib.WriteDefFile(dir.File("out.def")));
+  EXPECT_EQ(ReadShown(ReadFileText(dir.File("out.def"))), expected);
 }
 
 }  // namespace

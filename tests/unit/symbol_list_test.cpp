@@ -23,13 +23,15 @@ TEST(SymbolListTest, ReadsOneSymbolPerLineSkippingWhatIsNoSymbol) {
                 "__Under\n"
                 "   \n"
                 "=nothing before the equals sign\n"
+                "?cpp@@YAXXZ\n"
                 "_Last@16");  // no line end at the end of the file
   TFichierLib lib;
   ASSERT_TRUE(ReadSymbolList(lib, dir.File("mylib.txt")));
   EXPECT_THAT(ListOf(lib),
               ElementsAre(Entry("Foo", 12, true), Entry("Bar", 0, false), Entry("Baz", 0, false),
                           Entry("Qux", 8, true), Entry("_Under", 0, false),
-                          Entry("Last", 16, true)));
+                          Entry("?cpp@@YAXXZ", 0, false), Entry("Last", 16, true)));
+  EXPECT_EQ(lib.Fonctions.Item(5).Import.Symbol, "?cpp@@YAXXZ");
 }
 
 TEST(SymbolListTest, OnlyAnExactExportsLineIsSkipped) {
