@@ -35,15 +35,25 @@ bool GivesBack(const TFonctionLib& entry, std::string_view symbol) {
 }  // namespace
 
 TFonctionLib FromClientSymbol(std::string_view symbol) {
+  TFonctionLib entry;
   // C++ and fastcall names carry at signs of their own: cutting them at the
-  // first one would leave "?f" or an empty name.
+  // first one would leave "?f" or an empty name. A fastcall "@f@8" still
+  // tells its plain name and its length.
   if (!symbol.empty() && (symbol.front() == '?' || symbol.front() == '@')) {
-    TFonctionLib entry;
     entry.Name = AnsiString(symbol);
     entry.Import.Symbol = AnsiString(symbol);
+    const std::size_t at = symbol.rfind('@');
+    std::int32_t length = 0;
+    if (symbol.front() == '@' && at > 1 && symbol.find('@', 1) == at &&
+        TryStrToInt(symbol.substr(at + 1), length) && length >= 0 &&
+        symbol.substr(at + 1).find_first_not_of("0123456789") == std::string_view::npos) {
+      entry.Name = AnsiString(symbol.substr(1, at - 1));
+      entry.ArgLength = length;
+      entry.IsPascal = true;
+    }
     return entry;
   }
-  TFonctionLib entry = FromMicrosoftName(symbol);
+  entry = FromMicrosoftName(symbol);
   if (!GivesBack(entry, symbol)) entry.Import.Symbol = AnsiString(symbol);
   return entry;
 }

@@ -17,8 +17,9 @@
 TFonctionLib FromMicrosoftName(std::string_view symbol);
 
 // The entry for the symbol a client links against, as an import library
-// names it. A C++ name ("?f@@YAXXZ") or a fastcall name ("@f@8") is kept
-// whole, as Name and Symbol, never cut at its at signs. Any other symbol
+// names it. A C++ name ("?f@@YAXXZ") is kept whole, as Name and Symbol,
+// never cut at its at signs; a fastcall name "@f@8" is f, 8, _pascal with
+// its whole symbol. Any other symbol
 // is read as above, and the entry keeps the exact symbol in Import.Symbol
 // whenever MicrosoftName would not give it back ("Foo@8", "_a@b@8"; not
 // "_Foo@8" nor "_Foo").

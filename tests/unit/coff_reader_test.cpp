@@ -244,7 +244,7 @@ TEST(CoffReaderTest, AShortImportMemberGivesTheBinding) {
   };
   const TFonctionLib foo = Entry("Foo", 8, true);
   TFonctionLib cpp = Entry("?f@@YAXH@Z", 0, false);
-  TFonctionLib fast = Entry("@f@8", 0, false);
+  TFonctionLib fast = Entry("f", 8, true);
   const std::vector<Case> cases = {
       {"by ordinal", ShortImport("_Foo@8", 0, 0, 7, "fmod.dll"), "_Foo@8", foo, "fmod.dll @7 code"},
       {"by the name as it is", ShortImport("_Foo@8", 0, 1), "_Foo@8", foo, "x.dll '_Foo@8' code"},

@@ -190,7 +190,7 @@ const ReadCase kModernLines[] = {
     {InModule("Foo @4 NONAME"), {"Foo _stdcall 0 _Foo by @4 NONAME in fmod.dll"}},
     {InModule("Dec@16 @0 NONAME CONSTANT"),
      {"Dec _pascal 16 _Dec@16 by @0 NONAME CONSTANT in fmod.dll"}},
-    {InModule("@Fast@8 @5"), {"@Fast@8 _stdcall 0 @Fast@8! as Fast @5 in fmod.dll"}},
+    {InModule("@Fast@8 @5"), {"Fast _pascal 8 @Fast@8! as Fast @5 in fmod.dll"}},
     {InModule("?cpp@@YAXXZ PRIVATE"),
      {"?cpp@@YAXXZ _stdcall 0 ?cpp@@YAXXZ! as ?cpp@@YAXXZ PRIVATE in fmod.dll"}},
     {InModule("a@@b DATA"), {"a _pascal 0 a@@b! as a DATA in fmod.dll"}},
@@ -202,7 +202,7 @@ const ReadCase kModernLines[] = {
     {InModule("Foo@8 ; note"), {"Foo@8 _pascal 0 _Foo@8@0 in fmod.dll"}},
     {InModule("; note"), {}},
     // A C++ or fastcall name alone binds by its decoration, in any file.
-    {InModule("@Fast@8"), {"@Fast@8 _stdcall 0 @Fast@8! as Fast in fmod.dll"}},
+    {InModule("@Fast@8"), {"Fast _pascal 8 @Fast@8! as Fast in fmod.dll"}},
     {"EXPORTS\n?f@@YAXXZ=?f@@YAXXZ\n", {"?f@@YAXXZ _stdcall 0 ?f@@YAXXZ! as ?f@@YAXXZ"}},
     // Not the forms: the first word, as old lists were read.
     {InModule("Foo @70000"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
