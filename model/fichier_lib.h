@@ -23,18 +23,12 @@
 inline constexpr char kArchiveSignature[] = "!<arch>\n";
 inline constexpr std::size_t kArchiveSignatureSize = 8;
 
-// Input buffer of the readers; it grows when a record needs more.
-inline constexpr std::size_t kInitialBufferSize = 8000;
-
 class TFichierLib {
  public:
-  // Input buffer of the readers.
-  std::vector<std::uint8_t> Buffer = std::vector<std::uint8_t>(kInitialBufferSize);
-
   // The export list.
   TTableau<TFonctionLib> Fonctions;
   // The machine of the DLL the list was read from (0x14C: 32-bit Intel,
-  // 0x8664: x64), set by ReadDllFile; 0 until a DLL is read.
+  // 0x8664: x64), set by ReadDllFile; 0 for a list read from anything else.
   std::uint16_t SourceMachine = 0;
 
   // Input files (model/library_file.cpp).

@@ -95,6 +95,7 @@ const char* DescribeFileKind(FileKind kind) {
 Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind) {
   Outcome sniffed = DetectFileKind(fileName, kind);
   if (!sniffed) return sniffed;
+  lib.SourceMachine = 0;
   switch (kind) {
     case FileKind::CoffArchive: return lib.ReadCoffLibrary(fileName);
     case FileKind::OmfLibrary: return lib.ReadOmfLibrary(fileName);
