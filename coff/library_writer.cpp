@@ -138,6 +138,7 @@ void SwapBytes32(const void* source, void* destination) {
 }
 
 Outcome TFichierLib::WriteCoffLibrary(const std::string& fileName) {
+  if (const std::string why = WrongMachine(); !why.empty()) return Outcome::Refused(why);
   const std::int32_t stamp = platform::TimeStampNow();
   const std::string defaultDll = DllBaseNameOf(fileName) + std::string(kDllSuffix);
 

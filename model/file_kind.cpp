@@ -92,6 +92,19 @@ const char* DescribeFileKind(FileKind kind) {
   return "unknown";
 }
 
+std::string TFichierLib::WrongMachine() const {
+  constexpr std::uint16_t kI386 = 0x14C;
+  if (SourceMachine == 0 || SourceMachine == kI386) return {};
+  return "the list was read from a DLL for another processor (machine 0x" +
+         [](std::uint16_t m) {
+           constexpr char kDigits[] = "0123456789ABCDEF";
+           std::string hex;
+           for (int shift = 12; shift >= 0; shift -= 4) hex += kDigits[(m >> shift) & 0xF];
+           return hex;
+         }(SourceMachine) +
+         "), and import libraries are made for 32-bit Intel code only";
+}
+
 Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind) {
   Outcome sniffed = DetectFileKind(fileName, kind);
   if (!sniffed) return sniffed;

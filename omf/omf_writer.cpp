@@ -146,6 +146,7 @@ void PutLe32(std::uint8_t* at, std::uint32_t v) {
 }  // namespace
 
 Outcome TFichierLib::WriteBorlandLibrary(const std::string& fileName) {
+  if (const std::string why = WrongMachine(); !why.empty()) return Outcome::Refused(why);
   const AnsiString defaultDll = coff::DllBaseNameOf(fileName) + ".dll";
   std::vector<ImportModule> modules;
   std::vector<std::size_t> sizes;

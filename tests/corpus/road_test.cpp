@@ -124,8 +124,9 @@ TEST_P(RoadTest, EveryImportBindsToAnExportOfTheDll) {
   const PeerBindings ours = ReadLibraryBindings(library);
   ASSERT_TRUE(ours.ok) << ours.error;
   ASSERT_EQ(ours.bindings.size(), lib.Fonctions.Count);
-  if (*road.bindings)
+  if (*road.bindings) {
     EXPECT_EQ(WithoutDlls(ours.bindings), Recorded(In(road.bindings) + ".bindings.tsv"));
+  }
   const std::set<std::string> exports = ExportsOf(In(road.dll));
   std::vector<std::string> imports;
   for (const PeerBinding& b : ours.bindings) {
