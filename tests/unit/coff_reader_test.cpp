@@ -29,7 +29,7 @@ std::string Big32(std::uint32_t v) {
 
 std::string Little(std::uint32_t v, int bytes) {
   std::string s;
-  for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * i));
+  for (int i = 0; i < bytes; ++i) s += static_cast<char>(std::uint64_t{v} >> (8 * i));
   return s;
 }
 

@@ -71,7 +71,7 @@ Bytes BuildImage(const std::vector<Export>& exports) {
   for (std::uint32_t i = 0; i < n; ++i) {
     const Export& e = exports[i];
     Put32(b, Raw(functions) + 4 * i, e.data ? dataWord : code);
-    std::memcpy(&b[code - kTextRva + kTextRaw], e.code.data(), e.code.size());
+    if (!e.code.empty()) std::memcpy(&b[code - kTextRva + kTextRaw], e.code.data(), e.code.size());
     code += 0x20;
     if (e.name.empty()) continue;
     Put32(b, Raw(names) + 4 * k, strings);
