@@ -69,6 +69,11 @@ bool BindingLine(const TFonctionLib& entry, AnsiString& line, std::string& why) 
   line = *word;
   if (forward) line += "=" + *forward;
   line += attributes;
+  // The same text on both sides of its first '=' (a quoted "=" alone) is
+  // how old lists wrote a bare name, and would read back as one; naming
+  // the export as its own internal name says the same to a librarian and
+  // cannot be taken for it.
+  if (def::ParseLine(line).kind == def::LineKind::Bare) line = *word + "=" + *word + attributes;
   return true;
 }
 

@@ -267,6 +267,9 @@ TEST(DefWriterTest, BindingLines) {
        "EXPORTS\r\n    \"a b@4\"=\"OTHER.a b\"\r\n"},
       {{Bound(Entry("DATA", 0, false), [](ImportBinding& b) { b.Private = true; })},
        "EXPORTS\r\n    \"DATA\" PRIVATE\r\n"},
+      // '"="' alone would read back as an old list's bare name '"'.
+      {{Bound(Entry("=", 0, false), [](ImportBinding& b) { b.ExportName = "="; })},
+       "EXPORTS\r\n    \"=\"=\"=\"\r\n"},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -275,6 +278,12 @@ TEST(DefWriterTest, BindingLines) {
     const Outcome outcome = lib.WriteDefFile(dir.File("out.def"));
     ASSERT_TRUE(outcome) << outcome.Detail;
     EXPECT_EQ(ReadFileText(dir.File("out.def")), c.bytes);
+    if (c.list[0].Name == "=") {
+      TFichierLib back;
+      ASSERT_TRUE(back.ReadDefFile(dir.File("out.def")));
+      EXPECT_EQ(ListOf(back), c.list);
+      EXPECT_EQ(back.Fonctions.Item(0).Import.ExportName, "=");
+    }
   }
 }
 
