@@ -81,7 +81,7 @@ class TTableau : public TTabBase<T> {
     if (Capacity >= n) return 0;
     T* storage = Obtain(n);
     if (!storage) return E_OUTOFMEMORY;
-    for (std::uint32_t i = 0; i < Count; ++i) storage[i] = Data[i];
+    for (std::uint32_t i = 0; i < Count; ++i) storage[i] = std::move(Data[i]);  // the old storage goes next
     delete[] Data;
     Data = storage;
     Capacity = n;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -102,7 +103,7 @@ std::optional<std::int32_t> DecoratedLength(std::string_view entry, std::string_
 // Undoes the Borland decoration of the internal name (a leading underscore
 // marks _stdcall; C++ and fastcall names are kept whole) and keeps what
 // the definition binds to.
-TFonctionLib EntryOf(const ImportDefinition& d) {
+TFonctionLib EntryOf(ImportDefinition&& d) {
   TFonctionLib entry;
   const AnsiString& internal = d.internalName;
   if (!internal.empty() && (internal[0] == '?' || internal[0] == '@')) {
@@ -116,18 +117,18 @@ TFonctionLib EntryOf(const ImportDefinition& d) {
     entry.Name = internal;
     entry.IsPascal = true;
   }
-  entry.Import.Dll = d.moduleName;
+  entry.Import.Dll = std::move(d.moduleName);
   if (d.byOrdinal) {
     entry.Import.ByOrdinal = true;
     entry.Import.Ordinal = d.ordinal;
     return entry;
   }
-  entry.Import.ExportName = d.entryName.empty() ? internal : d.entryName;
+  entry.Import.ExportName = d.entryName.empty() ? internal : std::move(d.entryName);
   // A _pascal function's export name may carry the argument length that
   // the Borland name leaves out. Only a name without a leading underscore
   // takes it, so that the entry's Borland name stays the internal name.
   if (entry.IsPascal && entry.Import.Symbol.empty())
-    if (auto length = DecoratedLength(d.entryName, entry.Name)) entry.ArgLength = *length;
+    if (auto length = DecoratedLength(entry.Import.ExportName, entry.Name)) entry.ArgLength = *length;
   return entry;
 }
 
@@ -139,6 +140,40 @@ bool IsModuleHeader(std::uint8_t type) {
   return type == omf::kModuleHeader || type == omf::kLibModuleHeader;
 }
 
+// Walks the modules of an open file from just past the library header,
+// handing each import definition to take; answers how the walk ended.
+// count is what take has kept so far, for a walk cut short.
+template <typename Take>
+Outcome WalkModules(HANDLE file, std::uint32_t pageSize, std::vector<std::uint8_t>& buffer,
+                    const std::uint32_t& count, Take&& take) {
+  RecordHeader record;
+  std::uint64_t modules = 0;
+  std::uint32_t moduleBytes = 0;  // since the module's first byte, modulo the page size
+  for (;;) {
+    if (!ReadRecordHeader(file, buffer, record))
+      return Outcome::CutShort(count, "before the library end record");
+    if (record.type == omf::kLibraryEnd) break;
+    // Every record holds at least its checksum.
+    if (record.length == 0) return Outcome::CutShort(count, "at a record of length 0");
+    if (!ReadExactly(file, buffer, record.length)) return Outcome::CutShort(count, "inside a record");
+    moduleBytes = static_cast<std::uint32_t>((moduleBytes + omf::kRecordHeaderSize + record.length) %
+                                             pageSize);
+
+    if (IsModuleHeader(record.type)) {
+      ++modules;
+    } else if (IsComment(record.type)) {
+      take(buffer.data(), record.length);
+    } else if (IsModuleEnd(record.type)) {
+      // The next module starts on the next page boundary.
+      if (moduleBytes != 0 && !ReadExactly(file, buffer, pageSize - moduleBytes))
+        return Outcome::CutShort(count, "before the library end record");
+      moduleBytes = 0;
+    }
+  }
+  if (count == 0 && modules != 0) return Outcome::StaticLibrary(modules);
+  return Outcome::Done();
+}
+
 // The walk over an open file; nothing when it is no OMF library.
 std::optional<Outcome> ReadModules(HANDLE file, TTableau<TFonctionLib>& list) {
   std::vector<std::uint8_t> buffer;
@@ -147,7 +182,6 @@ std::optional<Outcome> ReadModules(HANDLE file, TTableau<TFonctionLib>& list) {
   SetFilePointer(file, 0, nullptr, FILE_BEGIN);
 
   list.Clear();
-  std::uint32_t k = 0;
   if (!ReadRecordHeader(file, buffer, record)) return Outcome::CutShort(0, "in the library header");
   std::uint32_t pageSize = omf::kDefaultPageSize;
   const std::uint32_t headerSize = record.length + omf::kRecordHeaderSize;
@@ -156,32 +190,23 @@ std::optional<Outcome> ReadModules(HANDLE file, TTableau<TFonctionLib>& list) {
   if (!ReadExactly(file, buffer, pageSize - omf::kRecordHeaderSize))
     return Outcome::CutShort(0, "in the library header");
 
-  std::uint64_t modules = 0;
-  std::uint32_t moduleBytes = 0;  // since the module's first byte, modulo the page size
-  for (;;) {
-    if (!ReadRecordHeader(file, buffer, record))
-      return Outcome::CutShort(k, "before the library end record");
-    if (record.type == omf::kLibraryEnd) break;
-    // Every record holds at least its checksum.
-    if (record.length == 0) return Outcome::CutShort(k, "at a record of length 0");
-    if (!ReadExactly(file, buffer, record.length)) return Outcome::CutShort(k, "inside a record");
-    moduleBytes = static_cast<std::uint32_t>((moduleBytes + omf::kRecordHeaderSize + record.length) %
-                                             pageSize);
+  // A first walk counts the definitions, so that the list is made room for
+  // once: its entries are large, and growing it step by step would cost
+  // more than reading the file twice.
+  std::uint32_t counted = 0;
+  WalkModules(file, pageSize, buffer, counted,
+              [&counted](const std::uint8_t* contents, std::size_t length) {
+                if (ParseImport(contents, length)) ++counted;
+              });
+  SetFilePointer(file, static_cast<LONG>(pageSize), nullptr, FILE_BEGIN);
+  if (counted != 0) list.Reserve(counted);
 
-    if (IsModuleHeader(record.type)) {
-      ++modules;
-    } else if (IsComment(record.type)) {
-      if (auto definition = ParseImport(buffer.data(), record.length))
-        list.Item(k++) = EntryOf(*definition);
-    } else if (IsModuleEnd(record.type)) {
-      // The next module starts on the next page boundary.
-      if (moduleBytes != 0 && !ReadExactly(file, buffer, pageSize - moduleBytes))
-        return Outcome::CutShort(k, "before the library end record");
-      moduleBytes = 0;
-    }
-  }
-  if (k == 0 && modules != 0) return Outcome::StaticLibrary(modules);
-  return Outcome::Done();
+  std::uint32_t k = 0;
+  return WalkModules(file, pageSize, buffer, k,
+                     [&k, &list](const std::uint8_t* contents, std::size_t length) {
+                       if (auto definition = ParseImport(contents, length))
+                         list.Item(k++) = EntryOf(std::move(*definition));
+                     });
 }
 
 }  // namespace
