@@ -5,6 +5,8 @@
 // precedes them, and those depend only on the DLL's base name.
 #include <algorithm>
 
+#include <initializer_list>
+
 #include "coff/builder_support.h"
 
 using namespace coff;
@@ -156,53 +158,55 @@ MemberBytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
   return out;
 }
 
-MemberBytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
-  const std::uint32_t debugAt = SectionsEnd(2);
-  const std::uint32_t idata3At = debugAt + DebugBlockSize(dll);
-  const std::uint32_t symbolsAt = idata3At + kIdata3Size;
+namespace {
+
+// A zero-filled data section of the two small objects.
+struct ZeroSection {
+  std::string_view name;
+  std::uint32_t size;
+};
+
+// The null import descriptor and the null thunk have one shape: the debug
+// block, then zero-filled data sections, and one external symbol defined
+// at the start of the first of them.
+MemberBytes OneSymbolObject(const DllNames& dll, std::int32_t stamp,
+                            std::initializer_list<ZeroSection> sections, std::string_view symbol) {
+  const auto count = static_cast<std::uint32_t>(sections.size());
+  const std::uint32_t debugAt = SectionsEnd(1 + count);
+  std::uint32_t dataAt = debugAt + DebugBlockSize(dll);
+  std::uint32_t dataSize = 0;
+  for (const ZeroSection& z : sections) dataSize += z.size;
 
   MemberBytes out;
   FileHeader file;
-  file.numberOfSections = 2;
+  file.numberOfSections = static_cast<std::uint16_t>(1 + count);
   file.timeDateStamp = stamp;
-  file.pointerToSymbolTable = symbolsAt;
+  file.pointerToSymbolTable = dataAt + dataSize;
   file.numberOfSymbols = 2;
   AppendRecord(out, file.Bytes());
   AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt).Bytes());
-  AppendRecord(out, DataSection(".idata$3", kIdata3Size, idata3At).Bytes());
+  for (const ZeroSection& z : sections) {
+    AppendRecord(out, DataSection(z.name, z.size, dataAt).Bytes());
+    dataAt += z.size;
+  }
   AppendDebugBlock(out, dll);
-  AppendZeros(out, kIdata3Size);
+  AppendZeros(out, dataSize);
   AppendRecord(out, kCompIdSymbol.Bytes());
   AppendRecord(out, ExternalSymbol(kStringTableSizeField, 2).Bytes());
-  AppendStringTableSize(out, Size32(kStringTableSizeField + kNullImportDescriptor.size() + 1));
-  AppendName(out, kNullImportDescriptor);
+  AppendStringTableSize(out, Size32(kStringTableSizeField + symbol.size() + 1));
+  AppendName(out, symbol);
   return out;
 }
 
-MemberBytes NullThunkObject(const DllNames& dll, std::int32_t stamp) {
-  const std::string nullThunk = NullThunkSymbol(dll);
-  const std::uint32_t debugAt = SectionsEnd(3);
-  const std::uint32_t idata5At = debugAt + DebugBlockSize(dll);
-  const std::uint32_t idata4At = idata5At + kThunkSize;
-  const std::uint32_t symbolsAt = idata4At + kThunkSize;
+}  // namespace
 
-  MemberBytes out;
-  FileHeader file;
-  file.numberOfSections = 3;
-  file.timeDateStamp = stamp;
-  file.pointerToSymbolTable = symbolsAt;
-  file.numberOfSymbols = 2;
-  AppendRecord(out, file.Bytes());
-  AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt).Bytes());
-  AppendRecord(out, DataSection(".idata$5", kThunkSize, idata5At).Bytes());
-  AppendRecord(out, DataSection(".idata$4", kThunkSize, idata4At).Bytes());
-  AppendDebugBlock(out, dll);
-  AppendZeros(out, 2 * kThunkSize);
-  AppendRecord(out, kCompIdSymbol.Bytes());
-  AppendRecord(out, ExternalSymbol(kStringTableSizeField, 2).Bytes());
-  AppendStringTableSize(out, Size32(kStringTableSizeField + nullThunk.size() + 1));
-  AppendName(out, nullThunk);
-  return out;
+MemberBytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
+  return OneSymbolObject(dll, stamp, {{".idata$3", kIdata3Size}}, kNullImportDescriptor);
+}
+
+MemberBytes NullThunkObject(const DllNames& dll, std::int32_t stamp) {
+  return OneSymbolObject(dll, stamp, {{".idata$5", kThunkSize}, {".idata$4", kThunkSize}},
+                         NullThunkSymbol(dll));
 }
 
 // Sections: [.text,] .idata$2, .idata$4, .idata$5, .idata$6. Symbols: one

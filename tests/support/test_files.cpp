@@ -13,6 +13,8 @@
 #include <sstream>
 #include <stdexcept>
 
+
+#include "model/microsoft_symbol.h"
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
@@ -57,6 +59,16 @@ std::string ReadFileText(const std::string& path) {
 bool FileExists(const std::string& path) { return fs::exists(path); }
 
 Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+TFonctionLib BoundTo(const std::string& symbol, const std::string& exportName, ImportKind kind,
+                   const std::string& dll) {
+  TFonctionLib e = symbol[0] == '?' ? Entry(symbol, 0, false) : FromMicrosoftName(symbol);
+  if (MicrosoftName(e) != symbol) e.Import.Symbol = symbol;
+  e.Import.ExportName = exportName;
+  e.Import.Kind = kind;
+  e.Import.Dll = dll;
+  return e;
+}
 
 TFonctionLib Entry(const std::string& name, std::int32_t argLength, bool isPascal) {
   TFonctionLib e;

@@ -38,6 +38,12 @@ Bytes ToBytes(const std::string& text);
 // Builds an entry in one expression.
 TFonctionLib Entry(const std::string& name, std::int32_t argLength, bool isPascal);
 
+// An entry bound as a reader finds it: client symbol S (kept whole when the
+// two conventions' forms cannot give it back), the export it imports, its
+// kind, the DLL it comes from.
+TFonctionLib BoundTo(const std::string& symbol, const std::string& exportName,
+                   ImportKind kind = ImportKind::Code, const std::string& dll = "");
+
 // The list of a TFichierLib as plain values, for comparisons.
 std::vector<TFonctionLib> ListOf(TFichierLib& lib);
 void SetList(TFichierLib& lib, const std::vector<TFonctionLib>& entries);

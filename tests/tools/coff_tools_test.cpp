@@ -108,41 +108,31 @@ TEST_F(CoffToolsTest, AVeryLargeLibraryLinks) {
                                        {"big.dll", "F69999"}, {"big.dll", "F70000"}}));
 }
 
-TFonctionLib Bound(const std::string& symbol, const std::string& exportName, ImportKind kind,
-                   const std::string& dll) {
-  TFonctionLib e = symbol[0] == '?' ? Entry(symbol, 0, false) : FromMicrosoftName(symbol);
-  if (MicrosoftName(e) != symbol) e.Import.Symbol = symbol;
-  e.Import.ExportName = exportName;
-  e.Import.Kind = kind;
-  e.Import.Dll = dll;
-  return e;
-}
-
 // Every way an entry can be bound, over two DLLs: a linked client imports
 // each export under its own DLL, and the peers read the same bindings.
 TEST_F(CoffToolsTest, ALinkedClientImportsEachBoundExportFromItsDll) {
   constexpr ImportKind kCode = ImportKind::Code, kData = ImportKind::Data;
-  TFonctionLib ordinal = Bound("_Ord@4", "", kCode, "two.dll");
+  TFonctionLib ordinal = BoundTo("_Ord@4", "", kCode, "two.dll");
   ordinal.Import.ByOrdinal = true;
   ordinal.Import.Ordinal = 7;
-  TFonctionLib renamedByOrdinal = Bound("_Nameless", "", kCode, "");
+  TFonctionLib renamedByOrdinal = BoundTo("_Nameless", "", kCode, "");
   renamedByOrdinal.Import = {};
   renamedByOrdinal.Import.ByOrdinal = renamedByOrdinal.Import.NoName = true;
   renamedByOrdinal.Import.Ordinal = 12;
   renamedByOrdinal.Import.Symbol = "Nameless";  // no name type can reach "@12" from it
   const std::vector<TFonctionLib> list = {
       Entry("Plain", 8, true),
-      Bound("?f@@YAXXZ", "?f@@YAXXZ", kCode, "two.dll"),
-      Bound("@fast@8", "fast", kCode, ""),
-      Bound("_f@8", "_f@8", kCode, "two.dll"),
-      Bound("_h@8", "h", kCode, ""),
-      Bound("_k@8", "k@8", kCode, "two.dll"),
+      BoundTo("?f@@YAXXZ", "?f@@YAXXZ", kCode, "two.dll"),
+      BoundTo("@fast@8", "fast", kCode, ""),
+      BoundTo("_f@8", "_f@8", kCode, "two.dll"),
+      BoundTo("_h@8", "h", kCode, ""),
+      BoundTo("_k@8", "k@8", kCode, "two.dll"),
       ordinal,
       renamedByOrdinal,
-      Bound("_Var", "Var", kData, "two.dll"),
-      Bound("_Foo@8", "Bar", kCode, ""),
-      Bound("_Other@4", "RealOther", kCode, "two.dll"),
-      Bound("_DataR", "RealData", kData, ""),
+      BoundTo("_Var", "Var", kData, "two.dll"),
+      BoundTo("_Foo@8", "Bar", kCode, ""),
+      BoundTo("_Other@4", "RealOther", kCode, "two.dll"),
+      BoundTo("_DataR", "RealData", kData, ""),
   };
   const std::string path = WriteLibrary("one.lib", list);
   EXPECT_EQ(Lines("llvm-ar t '" + path + "'").size(), 5u + list.size());

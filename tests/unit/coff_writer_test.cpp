@@ -326,20 +326,8 @@ TEST(CoffWriterTest, SymbolsSortByTheirBytesAndKeepListOrderOnTies) {
   EXPECT_EQ(Be32(m[0].data, 32), m[7].headerAt);
 }
 
-// An entry bound as a reader finds it: symbol S, the export it imports and
-// how, from which DLL.
-TFonctionLib Bound(const std::string& symbol, const std::string& exportName,
-                   ImportKind kind = ImportKind::Code, const std::string& dll = "") {
-  TFonctionLib e = symbol[0] == '?' ? Entry(symbol, 0, false) : FromMicrosoftName(symbol);
-  if (MicrosoftName(e) != symbol) e.Import.Symbol = symbol;
-  e.Import.ExportName = exportName;
-  e.Import.Kind = kind;
-  e.Import.Dll = dll;
-  return e;
-}
-
 TFonctionLib ByOrdinal(const std::string& symbol, std::uint16_t ordinal, bool noName) {
-  TFonctionLib e = Bound(symbol, "");
+  TFonctionLib e = BoundTo(symbol, "");
   e.Import.ByOrdinal = true;
   e.Import.NoName = noName;
   e.Import.Ordinal = ordinal;
@@ -369,27 +357,27 @@ TEST(CoffWriterTest, EachImportMakesTheLoaderLookUpItsBoundExport) {
     std::uint16_t type;  // import type | name type << 2
     int hint;            // -1: the sorted place
   };
-  TFonctionLib hidden = Bound("_Hidden", "Hidden");
+  TFonctionLib hidden = BoundTo("_Hidden", "Hidden");
   hidden.Import.Private = true;
   const std::vector<Case> cases = {
-      {Bound("?f@@YAXXZ", "?f@@YAXXZ"), 0x04, -1},  // C++ names are looked up whole
-      {Bound("@g@8", "@g@8"), 0x04, -1},
-      {Bound("@g2@8", "g2"), 0x0C, -1},
-      {Bound("@g3@8", "g3@8"), 0x08, -1},
-      {Bound("_f@8", "_f@8"), 0x04, -1},
-      {Bound("_h@8", "h"), 0x0C, -1},
-      {Bound("_k@8", "k@8"), 0x08, -1},
-      {Bound("k2@8", "k2@8"), 0x04, -1},  // no leading underscore
+      {BoundTo("?f@@YAXXZ", "?f@@YAXXZ"), 0x04, -1},  // C++ names are looked up whole
+      {BoundTo("@g@8", "@g@8"), 0x04, -1},
+      {BoundTo("@g2@8", "g2"), 0x0C, -1},
+      {BoundTo("@g3@8", "g3@8"), 0x08, -1},
+      {BoundTo("_f@8", "_f@8"), 0x04, -1},
+      {BoundTo("_h@8", "h"), 0x0C, -1},
+      {BoundTo("_k@8", "k@8"), 0x08, -1},
+      {BoundTo("k2@8", "k2@8"), 0x04, -1},  // no leading underscore
       {ByOrdinal("_Ord@4", 7, false), 0x00, 7},
       {ByOrdinal("_NoName", 9, true), 0x00, 9},
-      {Bound("_Var", "Var", ImportKind::Data), 0x09, -1},
-      {Bound("_Konst", "Konst", ImportKind::Const), 0x0A, -1},
+      {BoundTo("_Var", "Var", ImportKind::Data), 0x09, -1},
+      {BoundTo("_Konst", "Konst", ImportKind::Const), 0x0A, -1},
       {Entry("Plain", 4, true), 0x0C, -1},
   };
   std::vector<TFonctionLib> list;
   for (const Case& c : cases) list.push_back(c.entry);
   list.push_back(hidden);
-  list.push_back(Bound("_Foo@8", "Bar"));  // no name type turns _Foo@8 into Bar
+  list.push_back(BoundTo("_Foo@8", "Bar"));  // no name type turns _Foo@8 into Bar
   TempDir dir;
   const std::vector<ArchiveMember> m = SplitArchive(Write(list, dir.File("bind.lib")));
   const std::map<std::string, ShortImport> imports = ShortImports(m);
@@ -427,8 +415,8 @@ TEST(CoffWriterTest, EachImportMakesTheLoaderLookUpItsBoundExport) {
 TEST(CoffWriterTest, EachDllHasItsDescriptorAndNullThunk) {
   TempDir dir;
   const std::vector<ArchiveMember> m = SplitArchive(Write(
-      {Entry("A", 0, false), Bound("_B", "B", ImportKind::Code, "other.dll"), Entry("C", 0, false),
-       Bound("_D", "D", ImportKind::Data, "other.dll")},
+      {Entry("A", 0, false), BoundTo("_B", "B", ImportKind::Code, "other.dll"), Entry("C", 0, false),
+       BoundTo("_D", "D", ImportKind::Data, "other.dll")},
       dir.File("multi.lib")));
   ASSERT_EQ(m.size(), 2u + 5 + 4);
   const std::vector<std::string> memberNames = {"multi.dll/", "multi.dll/", "multi.dll/", "other.dll/",
@@ -451,12 +439,12 @@ TEST(CoffWriterTest, EachDllHasItsDescriptorAndNullThunk) {
 
   // Two DLLs of one base still get a descriptor symbol each.
   const std::vector<ArchiveMember> twins = SplitArchive(
-      Write({Entry("A", 0, false), Bound("_B", "B", ImportKind::Code, "twins.exe")}, dir.File("twins.lib")));
+      Write({Entry("A", 0, false), BoundTo("_B", "B", ImportKind::Code, "twins.exe")}, dir.File("twins.lib")));
   EXPECT_EQ(NamesFrom(twins[0].data, 4 + 4 * 9)[3], "__IMPORT_DESCRIPTOR_twins.exe");
 
   // A list that names one DLL alone has no object for the file's own name.
   const std::vector<ArchiveMember> one =
-      SplitArchive(Write({Bound("_B", "B", ImportKind::Code, "other.dll")}, dir.File("x.lib")));
+      SplitArchive(Write({BoundTo("_B", "B", ImportKind::Code, "other.dll")}, dir.File("x.lib")));
   ASSERT_EQ(one.size(), 6u);
   EXPECT_EQ(one[2].name, "other.dll/");
 }
