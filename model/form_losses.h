@@ -1,0 +1,32 @@
+// What a form of file cannot hold of a list, named before anything is
+// written: a save that drops lengths or DATA without a word makes a
+// library that links and then fails at run time.
+//
+// Each front end says it in its own words (a question in French in the
+// window; a warning, or an error under --strict, on the command line).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/fonction_lib.h"
+#include "model/tableau.h"
+
+// The forms the list is written in.
+enum class ListForm : std::uint8_t { Coff, Omf, Def };
+
+// One thing a form loses. A front end that meets a kind it does not know
+// says so in general words.
+enum class LossKind : std::uint8_t {
+  ArgumentLength,  // a length that the export name does not spell
+  DataImport,      // DATA or CONSTANT imports that would become code
+};
+
+struct FormLoss {
+  LossKind Kind;
+  // The entries concerned, by Name, in list order.
+  std::vector<AnsiString> Names;
+};
+
+// Nothing when the form keeps the whole list.
+std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form);
