@@ -11,7 +11,8 @@
 #include "app/list_box.h"
 #include "app/qt_message_box.h"
 #include "app/unit1.h"
-#include "model/file_kind.h"
+#include "files/file_kind.h"
+#include "platform/message_box.h"
 
 namespace {
 
@@ -123,12 +124,14 @@ void ShowError(void* owner, const QString& text, const char* caption) {
   MessageBoxA(owner, text.toStdString(), caption, MB_ICONERROR);
 }
 
-// The export list read, handed over whole; the other's storage goes with
-// the reader's work fields.
-void TakeList(TTableau<TFonctionLib>& into, TTableau<TFonctionLib>& from) {
-  std::swap(into.Count, from.Count);
-  std::swap(into.Data, from.Data);
-  std::swap(into.Capacity, from.Capacity);
+// The export list read, handed over whole with what its file said of it
+// (the machine of a DLL, which decides what may be written of it); the
+// other's storage goes with the reader's library object.
+void TakeList(ExportList& into, ExportList& from) {
+  std::swap(into.Fonctions.Count, from.Fonctions.Count);
+  std::swap(into.Fonctions.Data, from.Fonctions.Data);
+  std::swap(into.Fonctions.Capacity, from.Fonctions.Capacity);
+  std::swap(into.SourceMachine, from.SourceMachine);
 }
 
 }  // namespace
@@ -157,45 +160,40 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
   FileKind kind = FileKind::Unknown;
   Outcome outcome = DetectFileKind(path, kind);
   QString suffix;
-  try {
-    if (outcome) {
-      switch (kind) {
-        case FileKind::CoffArchive:
-          outcome = read.ReadCoffLibrary(path);
-          suffix = kMicrosoftSuffix;
-          break;
-        case FileKind::OmfLibrary:
-          outcome = read.ReadOmfLibrary(path);
-          suffix = kBorlandSuffix;
-          break;
-        case FileKind::PeImage:
-          outcome = read.ReadDllFile(path);
-          suffix = kDllSuffix;
-          break;
-        case FileKind::DefinitionText:
-          outcome = read.ReadDefFile(path);
-          break;
-        case FileKind::OmfObject:
-          // A library's modules one by one, as "Librairies" always read
-          // anything that was no COFF archive.
-          if (filter == kOpenLibrary) outcome = read.ReadOmfLibrary(path);
-          else outcome = Outcome::NotImportLibrary({});
-          suffix = kBorlandSuffix;
-          break;
-        case FileKind::Text:
-          // Names one per line, with no statement: what "Fichiers de
-          // definition" always read.
-          if (filter == kOpenDefinition) outcome = read.ReadDefFile(path);
-          else outcome = Outcome::NotImportLibrary({});
-          break;
-        default:
-          outcome = Outcome::NotImportLibrary({});
-          break;
-      }
+  if (outcome) {
+    switch (kind) {
+      case FileKind::CoffArchive:
+        outcome = read.ReadCoffLibrary(path);
+        suffix = kMicrosoftSuffix;
+        break;
+      case FileKind::OmfLibrary:
+        outcome = read.ReadOmfLibrary(path);
+        suffix = kBorlandSuffix;
+        break;
+      case FileKind::PeImage:
+        outcome = read.ReadDllFile(path);
+        suffix = kDllSuffix;
+        break;
+      case FileKind::DefinitionText:
+        outcome = read.ReadDefFile(path);
+        break;
+      case FileKind::OmfObject:
+        // A library's modules one by one, as "Librairies" always read
+        // anything that was no COFF archive.
+        if (filter == kOpenLibrary) outcome = read.ReadOmfLibrary(path);
+        else outcome = Outcome::NotImportLibrary({});
+        suffix = kBorlandSuffix;
+        break;
+      case FileKind::Text:
+        // Names one per line, with no statement: what "Fichiers de
+        // definition" always read.
+        if (filter == kOpenDefinition) outcome = read.ReadDefFile(path);
+        else outcome = Outcome::NotImportLibrary({});
+        break;
+      default:
+        outcome = Outcome::NotImportLibrary({});
+        break;
     }
-  } catch (const ERangeError&) {
-    // The reader ran out of file: what it read is not the library.
-    outcome = Outcome::CutShort(read.Fonctions.Count);
   }
   if (outcome && read.Fonctions.Count == 0) outcome = Outcome::NotImportLibrary({});
   if (!outcome) {
@@ -208,7 +206,7 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
     return false;
   }
 
-  TakeList(FichierLib.Fonctions, read.Fonctions);
+  TakeList(FichierLib, read);
   FileName = fileName;
   SetCaption(FileName + suffix);
   Modified = false;

@@ -266,6 +266,7 @@ void TForm1::Nouveau1Click() {
   SetCaption(QString::fromUtf8(kNewFileCaption));
   ListBox1->clear();
   Fonctions().Reset(10);
+  FichierLib.SourceMachine = 0;
   Filling = true;
   Edit1->setText(QString());
   Edit2->setText(QString());

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/dialogs.h"
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
 
 class QAction;
 class QGroupBox;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
 
 namespace fs = std::filesystem;
 using Seconds = std::chrono::duration<double>;

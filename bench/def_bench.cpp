@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
 
 namespace {
 

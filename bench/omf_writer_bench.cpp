@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
 
 namespace {
 

@@ -34,25 +34,13 @@ OutputForm FormOf(const ConvertArguments& arguments) {
   return OutputForm::Coff;
 }
 
-constexpr std::uint16_t kMachineI386 = 0x014C;
-constexpr std::uint16_t kMachineAmd64 = 0x8664;
-constexpr std::uint16_t kMachineArm64 = 0xAA64;
-
-// Why a list read from a DLL for another processor cannot become a
-// library in this form; empty when it can. A library for 32-bit Intel
-// code would not link with that DLL's clients, so none is written.
-std::string WrongMachine(std::uint16_t machine, OutputForm form) {
-  if (machine == 0 || machine == kMachineI386 || form == OutputForm::Def) return {};
-  std::string image = "a 64-bit image";
-  if (machine != kMachineAmd64 && machine != kMachineArm64) {
-    constexpr char kDigits[] = "0123456789ABCDEF";
-    image = "an image for machine 0x";
-    for (int shift = 12; shift >= 0; shift -= 4) image += kDigits[(machine >> shift) & 0xF];
+ListForm ListFormOf(OutputForm form) {
+  switch (form) {
+    case OutputForm::Omf: return ListForm::Omf;
+    case OutputForm::Def: return ListForm::Def;
+    case OutputForm::Coff: break;
   }
-  return image +
-         (form == OutputForm::Omf ? ", and OMF import libraries are for 32-bit Intel code only"
-                                  : ", and the COFF writer makes 32-bit Intel libraries only") +
-         " (--to def writes its exports as a definition file)";
+  return ListForm::Coff;
 }
 
 }  // namespace
@@ -64,8 +52,9 @@ int RunConvert(const ConvertArguments& arguments) {
   TFichierLib lib;
   if (!ReadListFile(lib, arguments.input, arguments.asDef)) return kExitFileError;
   const OutputForm form = FormOf(arguments);
-  if (const std::string why = WrongMachine(lib.SourceMachine, form); !why.empty()) {
-    ReportFileError(arguments.input, why);
+  // Said before any conventions are applied, with what can still be done.
+  if (const std::string why = lib.WrongMachine(ListFormOf(form)); !why.empty()) {
+    ReportFileError(arguments.input, why + " (--to def writes its exports as a definition file)");
     return kExitFileError;
   }
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string_view>
 
-#include "model/file_kind.h"
-#include "model/symbol_list.h"
+#include "files/file_kind.h"
+#include "def/def.h"
 
 namespace cli {
 
@@ -16,16 +16,11 @@ constexpr std::string_view kDefExtension = ".def";
 
 // Runs a reader or writer and says why it did not complete. Anything short
 // of the whole file counts as a failure: a list cut short would write a
-// library that lacks imports without anyone noticing. A reader that still
-// raises an error on a damaged file is reported the same way.
+// library that lacks imports without anyone noticing.
 bool Guarded(const std::string& fileName, const std::function<Outcome()>& operation) {
-  try {
-    const Outcome outcome = operation();
-    if (outcome) return true;
-    ReportFileError(fileName, Describe(outcome));
-  } catch (const Exception& error) {
-    ReportFileError(fileName, error.what());
-  }
+  const Outcome outcome = operation();
+  if (outcome) return true;
+  ReportFileError(fileName, Describe(outcome));
   return false;
 }
 
@@ -67,7 +62,7 @@ bool ReadConventionsFile(TFichierLib& lib, const std::string& fileName) {
                                     ", not a COFF library nor a list of symbols");
       return false;
     default:
-      return Guarded(fileName, [&] { return ReadSymbolList(lib, fileName); });
+      return Guarded(fileName, [&] { return def::ReadSymbolList(fileName, lib); });
   }
 }
 

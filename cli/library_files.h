@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
 
 namespace cli {
 

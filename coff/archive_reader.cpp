@@ -33,12 +33,14 @@ std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at, Work
 std::optional<Member> MemberAt(ByteView file, std::uint64_t at) {
   if (at > file.size() || file.size() - at < MemberHeader::kSize) return std::nullopt;
   Member m;
-  m.header = MemberHeader::From(file.data() + at);
+  m.header = records::Decode<MemberHeader>(file.data() + at);
   const std::uint64_t dataAt = at + MemberHeader::kSize;
-  if (m.header.sizeKnown) {
-    m.data = Slice(file, dataAt, m.header.size);
+  std::uint64_t size = 0;
+  m.sizeKnown = m.header.Size(size);
+  if (m.sizeKnown) {
+    m.data = Slice(file, dataAt, size);
     // Members start on even offsets: one pad byte follows an odd size.
-    m.next = dataAt + m.header.size + (m.header.size & 1);
+    m.next = dataAt + size + (size & 1);
   } else {
     m.data = Slice(file, dataAt, file.size());
   }
@@ -51,60 +53,63 @@ bool ObjectView::Open(ByteView data, WorkBudget& budget) {
   sections_.clear();
   symbolCount_ = 0;
   strings_ = {};
-  if (data.size() < ObjectHeader::kSize) return false;
-  header_ = ObjectHeader::From(data.data());
-  const std::uint64_t tableAt = ObjectHeader::kSize + std::uint64_t{header_.sizeOfOptionalHeader};
-  const std::uint64_t tableSize = std::uint64_t{header_.numberOfSections} * SectionEntry::kSize;
+  if (data.size() < FileHeader::kSize) return false;
+  header_ = records::Decode<FileHeader>(data.data());
+  const std::uint64_t tableAt = FileHeader::kSize + std::uint64_t{header_.sizeOfOptionalHeader};
+  const std::uint64_t tableSize = std::uint64_t{header_.numberOfSections} * SectionHeader::kSize;
   if (tableAt + tableSize > data.size() || !budget.Spend(tableSize)) return false;
   sections_.reserve(header_.numberOfSections);
   for (std::uint16_t i = 0; i < header_.numberOfSections; ++i)
-    sections_.push_back(
-        SectionEntry::From(data.data() + tableAt + std::size_t{i} * SectionEntry::kSize));
+    sections_.push_back(records::Decode<SectionHeader>(data.data() + tableAt +
+                                                       std::size_t{i} * SectionHeader::kSize));
 
   const std::uint64_t symbolsAt = header_.pointerToSymbolTable;
   if (symbolsAt <= data.size()) {
-    const std::uint64_t fit = (data.size() - symbolsAt) / SymbolEntry::kSize;
+    const std::uint64_t fit = (data.size() - symbolsAt) / Symbol::kSize;
     symbolCount_ =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(header_.numberOfSymbols, fit));
     // The string table follows the whole symbol table, when that is there.
     if (symbolCount_ == header_.numberOfSymbols)
       strings_ =
-          Slice(data, symbolsAt + std::uint64_t{symbolCount_} * SymbolEntry::kSize, data.size());
+          Slice(data, symbolsAt + std::uint64_t{symbolCount_} * Symbol::kSize, data.size());
   }
   return true;
 }
 
-SymbolEntry ObjectView::Symbol(std::uint32_t i) const {
-  return SymbolEntry::From(data_.data() + header_.pointerToSymbolTable +
-                           std::size_t{i} * SymbolEntry::kSize);
+Symbol ObjectView::SymbolAt(std::uint32_t i) const {
+  return records::Decode<coff::Symbol>(data_.data() + header_.pointerToSymbolTable +
+                                       std::size_t{i} * Symbol::kSize);
 }
 
-std::string_view ObjectView::SymbolName(const SymbolEntry& symbol) const {
+std::string_view ObjectView::SymbolName(std::uint32_t i) const {
+  if (i >= symbolCount_) return {};
+  const std::uint8_t* at = data_.data() + header_.pointerToSymbolTable + std::size_t{i} * Symbol::kSize;
+  const Symbol symbol = records::Decode<coff::Symbol>(at);
   if (symbol.NameInPlace()) {
-    std::string_view name(reinterpret_cast<const char*>(symbol.nameField), SymbolEntry::kNameWidth);
+    const std::string_view name(reinterpret_cast<const char*>(at), symbol.name.size());
     return name.substr(0, name.find('\0'));
   }
   return ZStringAt(strings_, symbol.NameOffset(), *budget_).value_or(std::string_view());
 }
 
-const SectionEntry* ObjectView::SectionOf(const SymbolEntry& symbol) const {
+const SectionHeader* ObjectView::SectionOf(const Symbol& symbol) const {
   if (symbol.sectionNumber <= 0 ||
       static_cast<std::size_t>(symbol.sectionNumber) > sections_.size())
     return nullptr;
   return &sections_[static_cast<std::size_t>(symbol.sectionNumber) - 1];
 }
 
-const SectionEntry* ObjectView::SectionNamed(std::string_view name) const {
-  for (const SectionEntry& s : sections_)
-    if (s.name == name) return &s;
+const SectionHeader* ObjectView::SectionNamed(std::string_view name) const {
+  for (const SectionHeader& s : sections_)
+    if (s.NameText() == name) return &s;
   return nullptr;
 }
 
-ByteView ObjectView::Data(const SectionEntry& section) const {
+ByteView ObjectView::Data(const SectionHeader& section) const {
   return Slice(data_, section.pointerToRawData, section.sizeOfRawData);
 }
 
-std::optional<std::uint32_t> ObjectView::RelocationTarget(const SectionEntry& section,
+std::optional<std::uint32_t> ObjectView::RelocationTarget(const SectionHeader& section,
                                                           std::uint32_t offset) const {
   std::optional<std::uint32_t> found;
   ForEachRelocation(section, [&](std::uint32_t at, std::uint32_t target) {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "coff/archive_format.h"
+#include "coff/coff_records.h"
 
 namespace coff::parse {
 
@@ -49,6 +49,7 @@ std::optional<std::string_view> ZStringAt(ByteView bytes, std::uint64_t at, Work
 
 struct Member {
   MemberHeader header;
+  bool sizeKnown = false;  // the size field held a decimal number
   // The data the size field announces, less what lies past the end of the
   // file; to the end of the file when the size field is unreadable.
   ByteView data;
@@ -67,21 +68,22 @@ class ObjectView {
   // the section table) or the budget cannot pay for its section table.
   bool Open(ByteView data, WorkBudget& budget);
 
-  const ObjectHeader& Header() const { return header_; }
+  const FileHeader& Header() const { return header_; }
   std::uint32_t SymbolCount() const { return symbolCount_; }
   std::size_t SectionCount() const { return sections_.size(); }
 
   // Symbol i; i < SymbolCount().
-  SymbolEntry Symbol(std::uint32_t i) const;
-  // Its name; empty when the string table does not hold it.
-  std::string_view SymbolName(const SymbolEntry& symbol) const;
+  Symbol SymbolAt(std::uint32_t i) const;
+  // The name of symbol i, in the object's own bytes; empty when the
+  // string table does not hold it.
+  std::string_view SymbolName(std::uint32_t i) const;
   // f(index, symbol) for each symbol, its auxiliary records passed over;
   // nothing when the budget cannot pay for the table.
   template <typename F>
   void ForEachSymbol(F&& f) const {
-    if (!budget_->Spend(std::uint64_t{symbolCount_} * SymbolEntry::kSize)) return;
+    if (!budget_->Spend(std::uint64_t{symbolCount_} * Symbol::kSize)) return;
     for (std::uint64_t i = 0; i < symbolCount_; ++i) {
-      const SymbolEntry s = Symbol(static_cast<std::uint32_t>(i));
+      const Symbol s = SymbolAt(static_cast<std::uint32_t>(i));
       f(static_cast<std::uint32_t>(i), s);
       i += s.numberOfAuxSymbols;
     }
@@ -91,33 +93,33 @@ class ObjectView {
     return ZStringAt(bytes, at, *budget_);
   }
   // The section a symbol lies in, when its section number names one.
-  const SectionEntry* SectionOf(const SymbolEntry& symbol) const;
-  const SectionEntry* SectionNamed(std::string_view name) const;
+  const SectionHeader* SectionOf(const Symbol& symbol) const;
+  const SectionHeader* SectionNamed(std::string_view name) const;
   // A section's raw data, less what lies outside the object.
-  ByteView Data(const SectionEntry& section) const;
+  ByteView Data(const SectionHeader& section) const;
   // The index of the symbol a relocation of the section at `offset`
   // refers to.
-  std::optional<std::uint32_t> RelocationTarget(const SectionEntry& section,
+  std::optional<std::uint32_t> RelocationTarget(const SectionHeader& section,
                                                 std::uint32_t offset) const;
   // f(offset, symbol index) for each relocation of the section whose
   // symbol exists, in table order; nothing when the budget cannot pay.
   template <typename F>
-  void ForEachRelocation(const SectionEntry& section, F&& f) const {
+  void ForEachRelocation(const SectionHeader& section, F&& f) const {
     const ByteView table =
         Slice(data_, section.pointerToRelocations,
-              std::uint64_t{section.numberOfRelocations} * RelocationEntry::kSize);
+              std::uint64_t{section.numberOfRelocations} * Relocation::kSize);
     if (!budget_->Spend(table.size())) return;
-    for (std::size_t at = 0; at + RelocationEntry::kSize <= table.size();
-         at += RelocationEntry::kSize) {
-      const RelocationEntry r = RelocationEntry::From(table.data() + at);
+    for (std::size_t at = 0; at + Relocation::kSize <= table.size();
+         at += Relocation::kSize) {
+      const Relocation r = records::Decode<Relocation>(table.data() + at);
       if (r.symbolTableIndex < symbolCount_) f(r.virtualAddress, r.symbolTableIndex);
     }
   }
 
  private:
   ByteView data_;
-  ObjectHeader header_;
-  std::vector<SectionEntry> sections_;
+  FileHeader header_;
+  std::vector<SectionHeader> sections_;
   std::uint32_t symbolCount_ = 0;  // those that fit in the object
   ByteView strings_;               // the string table, its size field included
   WorkBudget* budget_ = nullptr;

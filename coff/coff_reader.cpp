@@ -10,71 +10,31 @@
 // is then checked against its real size before use.
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "coff/archive_reader.h"
+#include "coff/coff.h"
 #include "coff/import_member_reader.h"
-#include "model/fichier_lib.h"
+#include "model/file_bytes.h"
 #include "model/microsoft_symbol.h"
+#include "platform/file_api.h"
 
+using namespace coff;
 using namespace coff::parse;
 
 namespace {
-
-constexpr std::size_t kReadBlock = 1 << 20;
-constexpr DWORD kLargestRead = 1u << 30;
-
-// The file's bytes, read whole: no zero-filling first, since every byte
-// is overwritten.
-struct FileBytes {
-  std::unique_ptr<std::uint8_t[]> data;
-  std::size_t size = 0;
-  ByteView View() const { return {data.get(), size}; }
-};
-
-// False (errno in GetLastError) when a read fails.
-bool ReadWhole(HANDLE file, const std::string& fileName, FileBytes& bytes) {
-  std::error_code error;
-  const std::uintmax_t expected = std::filesystem::file_size(fileName, error);
-  // One byte more than expected, so that the read that finds the end
-  // needs no growth.
-  std::size_t capacity = error ? kReadBlock : static_cast<std::size_t>(expected) + 1;
-  bytes.data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-  for (;;) {
-    if (bytes.size == capacity) {
-      const std::size_t grown = capacity + std::max(capacity, kReadBlock);
-      auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(grown);
-      std::memcpy(larger.get(), bytes.data.get(), bytes.size);
-      bytes.data = std::move(larger);
-      capacity = grown;
-    }
-    DWORD got = 0;
-    const auto want =
-        static_cast<DWORD>(std::min<std::size_t>(capacity - bytes.size, kLargestRead));
-    if (!ReadFile(file, bytes.data.get() + bytes.size, want, &got, nullptr)) return false;
-    if (got == 0) return true;
-    bytes.size += got;
-  }
-}
 
 // Names that only the machinery of an import library carries: its import
 // descriptor and null thunk (short format), its head and tail objects
 // (long format). With one of them, a library without imports is still an
 // import library, of no function.
 bool IsImportMachinery(std::string_view name) {
-  constexpr std::string_view kDescriptor = "__IMPORT_DESCRIPTOR_";
-  constexpr std::string_view kNullDescriptor = "__NULL_IMPORT_DESCRIPTOR";
-  constexpr char kNullThunkLead = '\x7F';
-  constexpr std::string_view kNullThunk = "_NULL_THUNK_DATA";
-  constexpr std::string_view kHead = "__head_";
-  constexpr std::string_view kDllName = "_iname";
-  return name.starts_with(kDescriptor) || name == kNullDescriptor ||
-         (name.starts_with(kNullThunkLead) && name.ends_with(kNullThunk)) ||
-         name.starts_with(kHead) || (name.starts_with('_') && name.ends_with(kDllName));
+  return name.starts_with(coff::kImportDescriptorPrefix) || name == coff::kNullImportDescriptor ||
+         (name.starts_with(coff::kNullThunkLead) && name.ends_with(coff::kNullThunkSuffix)) ||
+         name.starts_with(coff::kGnuHeadPrefix) ||
+         (name.starts_with('_') && name.ends_with(coff::kGnuDllNameSuffix));
 }
 
 // What an archive without imports holds: object modules (a static
@@ -82,12 +42,12 @@ bool IsImportMachinery(std::string_view name) {
 Outcome WithoutImports(ByteView file, const std::vector<std::string_view>& names) {
   if (std::any_of(names.begin(), names.end(), IsImportMachinery)) return Outcome::Done();
   std::uint64_t objects = 0;
-  std::uint64_t at = kSignature.size();
+  std::uint64_t at = kArchiveSignature.size();
   while (const std::optional<Member> m = MemberAt(file, at)) {
     const bool shortImport =
-        m->data.size() >= ImportHeader::kSize && ImportHeader::From(m->data.data()).Signed();
-    if (!IsSpecialMemberName(m->header.name) && !shortImport) ++objects;
-    if (!m->header.sizeKnown) break;
+        m->data.size() >= ImportHeader::kSize && records::Decode<ImportHeader>(m->data.data()).Signed();
+    if (!IsSpecialMemberName(m->header.Name()) && !shortImport) ++objects;
+    if (!m->sizeKnown) break;
     at = m->next;
   }
   if (objects > 0) return Outcome::StaticLibrary(objects);
@@ -130,23 +90,23 @@ std::vector<std::size_t> ImportNames(const std::vector<std::string_view>& names)
 Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
   if (file.empty()) return Outcome::NotImportLibrary("an empty file");
   const std::string_view head(reinterpret_cast<const char*>(file.data()),
-                              std::min(file.size(), kSignature.size()));
-  if (head != kSignature) return Outcome::NotImportLibrary("no archive signature");
-  if (file.size() == kSignature.size()) return Outcome::NotImportLibrary("an empty archive");
+                              std::min(file.size(), kArchiveSignature.size()));
+  if (head != kArchiveSignature) return Outcome::NotImportLibrary("no archive signature");
+  if (file.size() == kArchiveSignature.size()) return Outcome::NotImportLibrary("an empty archive");
 
-  const std::optional<Member> linker = MemberAt(file, kSignature.size());
+  const std::optional<Member> linker = MemberAt(file, kArchiveSignature.size());
   if (!linker) return Outcome::CutShort(0);
   // Hand-made archives may leave the first member's name blank; nothing
   // but the linker member can be meant by that.
-  if (!linker->header.name.empty() && linker->header.name != "/")
+  if (!linker->header.Name().empty() && linker->header.Name() != "/")
     return Outcome::NotImportLibrary("an archive without a symbol index");
   const ByteView data = linker->data;
-  if (data.size() < kLinkerCountSize) return Outcome::CutShort(0);
-  const std::uint32_t count = Be32(data.data());
-  const std::uint64_t namesAt = kLinkerCountSize + std::uint64_t{count} * kLinkerOffsetSize;
+  if (data.size() < kLinkerNumberSize) return Outcome::CutShort(0);
+  const std::uint32_t count = records::LoadBig32(data.data());
+  const std::uint64_t namesAt = kLinkerNumberSize + std::uint64_t{count} * kLinkerNumberSize;
   if (namesAt > data.size()) return Outcome::CutShort(0);
   const ByteView offsets =
-      data.subspan(kLinkerCountSize, static_cast<std::size_t>(namesAt) - kLinkerCountSize);
+      data.subspan(kLinkerNumberSize, static_cast<std::size_t>(namesAt) - kLinkerNumberSize);
 
   // The names, read whole first: whether a name is an import name can
   // depend on a name further on. Each takes two bytes at least, so the
@@ -168,13 +128,13 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
   // The entries first, whole (slots past the count keep an older list's
   // fields), then how each binds, straight into its binding.
   const std::vector<std::size_t> importNames = ImportNames(names);
-  if (!importNames.empty()) list.Item(static_cast<std::uint32_t>(importNames.size() - 1));
+  if (Outcome room = MakeRoom(list, importNames.size()); !room) return room;
   std::vector<ImportRequest> requests(importNames.size());
   for (std::size_t k = 0; k < importNames.size(); ++k) {
     const std::size_t i = importNames[k];
     TFonctionLib& entry = list.Item(static_cast<std::uint32_t>(k));
     entry = FromClientSymbol(names[i].substr(kImportPrefix.size()));
-    requests[k] = {Be32(offsets.data() + i * kLinkerOffsetSize),
+    requests[k] = {records::LoadBig32(offsets.data() + i * kLinkerNumberSize),
                    names[i].substr(kImportPrefix.size()), &entry.Import};
   }
   ReadImportBindings(file, names, offsets, requests);
@@ -197,21 +157,23 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
 
 }  // namespace
 
-AnsiString ReadZString(HANDLE file) {
-  AnsiString text;
-  char c = 0;
-  DWORD got = 0;
-  while (ReadFile(file, &c, 1, &got, nullptr) && got == 1 && c != '\0') text.push_back(c);
-  return text;
+namespace coff {
+
+Outcome ReadLibrary(const std::string& fileName, ExportList& list) {
+  FileBytes bytes;
+  if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
+  list.Fonctions.Clear();
+  return ReadArchive(bytes.View(), list.Fonctions);
 }
 
-Outcome TFichierLib::ReadCoffLibrary(const std::string& fileName) {
+bool StartsAsArchive(const std::string& fileName) {
   HANDLE file = OpenLibraryFile(fileName, true);
-  if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
-  FileCloser closer(file);
-  FileBytes bytes;
-  if (!ReadWhole(file, fileName, bytes))
-    return Outcome::CannotOpen(static_cast<int>(GetLastError()));
-  Fonctions.Clear();
-  return ReadArchive(bytes.View(), Fonctions);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char head[kArchiveSignature.size()] = {};
+  DWORD read = 0;
+  ReadFile(file, head, sizeof head, &read, nullptr);
+  CloseHandle(file);
+  return std::string_view(head, read) == kArchiveSignature;
 }
+
+}  // namespace coff

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "model/decorated_names.h"
+#include "model/machine.h"
 
 namespace coff::parse {
 
@@ -19,17 +20,17 @@ using RelocationsByOffset = std::unordered_map<std::uint32_t, std::uint32_t>;
 // two with one name wins, as with a linker.
 SymbolsByName DefinedSymbols(const ObjectView& object) {
   SymbolsByName symbols;
-  object.ForEachSymbol([&](std::uint32_t i, const SymbolEntry& s) {
+  object.ForEachSymbol([&](std::uint32_t i, const Symbol& s) {
     if (s.storageClass == kClassExternal && s.sectionNumber > 0)
-      symbols.emplace(object.SymbolName(s), i);
+      symbols.emplace(object.SymbolName(i), i);
   });
   return symbols;
 }
 
 // The zero-terminated text `addend` bytes past where the symbol points.
-std::optional<std::string_view> TextAt(const ObjectView& object, const SymbolEntry& symbol,
+std::optional<std::string_view> TextAt(const ObjectView& object, const Symbol& symbol,
                                        std::uint64_t addend) {
-  const SectionEntry* section = object.SectionOf(symbol);
+  const SectionHeader* section = object.SectionOf(symbol);
   if (section == nullptr) return std::nullopt;
   return object.TextAt(object.Data(*section), std::uint64_t{symbol.value} + addend);
 }
@@ -46,7 +47,7 @@ class Reader {
   void ReadMember(std::uint64_t at, const std::vector<ImportRequest*>& group) {
     const std::optional<ByteView> data = MemberData(at);
     if (!data) return;
-    if (data->size() >= ImportHeader::kSize && ImportHeader::From(data->data()).Signed())
+    if (data->size() >= ImportHeader::kSize && records::Decode<ImportHeader>(data->data()).Signed())
       ReadShortImport(*data, group);
     else
       ReadImportObject(*data, group);
@@ -56,7 +57,7 @@ class Reader {
   // An ordinary member's data, when its header is whole and sound.
   std::optional<ByteView> MemberData(std::uint64_t at) const {
     const std::optional<Member> m = MemberAt(file_, at);
-    if (!m || !m->header.sizeKnown || !m->header.endMarked) return std::nullopt;
+    if (!m || !m->sizeKnown || !m->header.EndMarked()) return std::nullopt;
     return m->data;
   }
 
@@ -64,7 +65,7 @@ class Reader {
   // byte, and every other short import starts with zero bytes, so their
   // searches cannot pile up on the same bytes.
   static void ReadShortImport(ByteView data, const std::vector<ImportRequest*>& group) {
-    const ImportHeader header = ImportHeader::From(data.data());
+    const ImportHeader header = records::Decode<ImportHeader>(data.data());
     const ByteView strings =
         data.subspan(ImportHeader::kSize)
             .first(std::min<std::size_t>(header.sizeOfData, data.size() - ImportHeader::kSize));
@@ -75,21 +76,21 @@ class Reader {
     if (!dll) return;
 
     ImportBinding b;
-    switch (header.ImportType()) {
-      case kImportCode: b.Kind = ImportKind::Code; break;
-      case kImportData: b.Kind = ImportKind::Data; break;
-      case kImportConst: b.Kind = ImportKind::Const; break;
+    switch (static_cast<ImportType>(header.ImportTypeBits())) {
+      case ImportType::Code: b.Kind = ImportKind::Code; break;
+      case ImportType::Data: b.Kind = ImportKind::Data; break;
+      case ImportType::Const: b.Kind = ImportKind::Const; break;
       default: return;
     }
-    switch (header.NameType()) {
-      case kNameOrdinal:
+    switch (static_cast<NameType>(header.NameTypeBits())) {
+      case NameType::Ordinal:
         b.ByOrdinal = true;
         b.Ordinal = header.ordinalOrHint;
         break;
-      case kNameAsIs: b.ExportName = AnsiString(*symbol); break;
-      case kNameNoPrefix: b.ExportName = WithoutPrefix(*symbol); break;
-      case kNameUndecorate: b.ExportName = UndecoratedName(*symbol); break;
-      case kNameExportAs: {
+      case NameType::Name: b.ExportName = AnsiString(*symbol); break;
+      case NameType::NoPrefix: b.ExportName = WithoutPrefix(*symbol); break;
+      case NameType::Undecorate: b.ExportName = UndecoratedName(*symbol); break;
+      case NameType::ExportAs: {
         const std::optional<std::string_view> name = ZStringAt(strings, dllAt + dll->size() + 1);
         if (!name) return;
         b.ExportName = AnsiString(*name);
@@ -109,12 +110,12 @@ class Reader {
 
   void ReadImportObject(ByteView data, const std::vector<ImportRequest*>& group) {
     ObjectView object;
-    if (!object.Open(data, budget_) || object.Header().machine != kMachineI386) return;
+    if (!object.Open(data, budget_) || object.Header().machine != MachineNumber(Machine::I386)) return;
     const SymbolsByName defined = DefinedSymbols(object);
     // Several imports in one object are no producer's layout, but must not
     // cost a pass over its relocations each.
-    std::unordered_map<const SectionEntry*, RelocationsByOffset> relocations;
-    auto targetOf = [&](const SectionEntry& section,
+    std::unordered_map<const SectionHeader*, RelocationsByOffset> relocations;
+    auto targetOf = [&](const SectionHeader& section,
                         std::uint32_t offset) -> std::optional<std::uint32_t> {
       if (group.size() == 1) return object.RelocationTarget(section, offset);
       auto [it, fresh] = relocations.try_emplace(&section);
@@ -131,7 +132,7 @@ class Reader {
       const auto slot = defined.find(slotName);
       if (slot == defined.end()) continue;
       ImportBinding b;
-      if (!ReadAddressSlot(object, object.Symbol(slot->second), targetOf, b)) continue;
+      if (!ReadAddressSlot(object, object.SymbolAt(slot->second), targetOf, b)) continue;
       // A code import has a thunk under the client symbol itself; a data
       // import only has the address slot.
       b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;
@@ -151,7 +152,7 @@ class Reader {
     to.Kind = from.Kind;
   }
 
-  static RelocationsByOffset RelocationMap(const ObjectView& object, const SectionEntry& section) {
+  static RelocationsByOffset RelocationMap(const ObjectView& object, const SectionHeader& section) {
     RelocationsByOffset map;
     object.ForEachRelocation(
         section, [&](std::uint32_t offset, std::uint32_t target) { map.emplace(offset, target); });
@@ -161,18 +162,18 @@ class Reader {
   // The address slot holds the ordinal with the ordinal flag, or is
   // relocated to the hint and name.
   template <typename TargetOf>
-  static bool ReadAddressSlot(const ObjectView& object, const SymbolEntry& slot, TargetOf& targetOf,
+  static bool ReadAddressSlot(const ObjectView& object, const Symbol& slot, TargetOf& targetOf,
                               ImportBinding& b) {
-    const SectionEntry* section = object.SectionOf(slot);
+    const SectionHeader* section = object.SectionOf(slot);
     if (section == nullptr) return false;
     const ByteView bytes = object.Data(*section);
     if (slot.value > bytes.size() || bytes.size() - slot.value < sizeof(std::uint32_t))
       return false;
-    const std::uint32_t value = Le32(bytes.data() + slot.value);
+    const std::uint32_t value = records::LoadLittle<std::uint32_t>(bytes.data() + slot.value);
     if (const std::optional<std::uint32_t> target = targetOf(*section, slot.value)) {
       // The slot's own bytes are added to the target's address.
       const std::optional<std::string_view> name =
-          TextAt(object, object.Symbol(*target), std::uint64_t{value} + kHintSize);
+          TextAt(object, object.SymbolAt(*target), std::uint64_t{value} + kHintSize);
       if (!name) return false;
       b.ExportName = AnsiString(*name);
       return true;
@@ -187,13 +188,13 @@ class Reader {
   // descriptor names the DLL, usually through a symbol of a third, "tail"
   // object. Empty when the chain breaks anywhere.
   std::string_view DllOf(const ObjectView& object) {
-    const SectionEntry* link = object.SectionNamed(kHeadLinkSection);
+    const SectionHeader* link = object.SectionNamed(kHeadLinkSection);
     if (link == nullptr) return {};
     const std::optional<std::uint32_t> target = object.RelocationTarget(*link, 0);
     if (!target) return {};
-    const SymbolEntry head = object.Symbol(*target);
+    const Symbol head = object.SymbolAt(*target);
     if (head.sectionNumber != 0) return {};
-    const std::optional<std::uint64_t> headAt = DefiningMember(object.SymbolName(head));
+    const std::optional<std::uint64_t> headAt = DefiningMember(object.SymbolName(*target));
     if (!headAt) return {};
     auto [it, fresh] = dllOfHead_.try_emplace(*headAt);
     if (fresh) it->second = DllOfHead(*headAt);
@@ -204,18 +205,18 @@ class Reader {
     const std::optional<ByteView> data = MemberData(at);
     ObjectView head;
     if (!data || !head.Open(*data, budget_)) return {};
-    const SectionEntry* descriptor = head.SectionNamed(kDescriptorSection);
+    const SectionHeader* descriptor = head.SectionNamed(kDirectorySection);
     if (descriptor == nullptr) return {};
     const std::optional<std::uint32_t> target =
-        head.RelocationTarget(*descriptor, kDescriptorNameAt);
+        head.RelocationTarget(*descriptor, kDirectoryNameAt);
     if (!target) return {};
     const ByteView field = head.Data(*descriptor);
-    const std::uint32_t addend = field.size() >= kDescriptorNameAt + sizeof(std::uint32_t)
-                                     ? Le32(field.data() + kDescriptorNameAt)
+    const std::uint32_t addend = field.size() >= kDirectoryNameAt + sizeof(std::uint32_t)
+                                     ? records::LoadLittle<std::uint32_t>(field.data() + kDirectoryNameAt)
                                      : 0;
-    const SymbolEntry name = head.Symbol(*target);
+    const Symbol name = head.SymbolAt(*target);
     if (name.sectionNumber > 0) return TextAt(head, name, addend).value_or(std::string_view());
-    const std::string_view symbol = head.SymbolName(name);
+    const std::string_view symbol = head.SymbolName(*target);
     const std::optional<std::uint64_t> tailAt = DefiningMember(symbol);
     if (!tailAt) return {};
     auto [it, fresh] = tails_.try_emplace(*tailAt);
@@ -227,7 +228,7 @@ class Reader {
     }
     const auto found = tail.symbols.find(symbol);
     if (found == tail.symbols.end()) return {};
-    return TextAt(tail.object, tail.object.Symbol(found->second), addend)
+    return TextAt(tail.object, tail.object.SymbolAt(found->second), addend)
         .value_or(std::string_view());
   }
 
@@ -237,7 +238,7 @@ class Reader {
       indexed_ = true;
       index_.reserve(names_.size());
       for (std::size_t i = 0; i < names_.size(); ++i)
-        index_.emplace(names_[i], Be32(offsets_.data() + i * kLinkerOffsetSize));
+        index_.emplace(names_[i], records::LoadBig32(offsets_.data() + i * kLinkerNumberSize));
     }
     const auto found = index_.find(name);
     if (found == index_.end()) return std::nullopt;

@@ -1,63 +1,129 @@
 // The three small COFF objects that build the DLL's import directory entry:
 // the import descriptor, the null import descriptor (the directory's
 // terminator) and the null thunk (the terminators of the DLL's address and
-// lookup tables). Each object's pointers follow from the sizes of what
-// precedes them, and those depend only on the DLL's base name.
+// lookup tables), and the long-format import object. Each object's
+// pointers follow from the sizes of what precedes them, and those depend
+// only on the DLL's base name.
 #include <algorithm>
-
 #include <initializer_list>
 
-#include "coff/builder_support.h"
+#include "coff/import_members.h"
+#include "model/machine.h"
 
 using namespace coff;
 
 namespace {
 
-constexpr std::uint32_t kIdata2Size = 20;      // one import directory entry
-constexpr std::uint32_t kIdata3Size = 20;      // the terminating entry
-constexpr std::uint32_t kThunkSize = 4;        // one 32-bit table slot
+constexpr std::uint32_t kIdata3Size = 20;  // the terminating entry
 constexpr std::uint32_t kDescriptorRelocations = 3;
 
+constexpr std::uint32_t kSectionDebugCharacteristics = 0x42100040;  // discardable, read
+constexpr std::uint32_t kSectionIdataCharacteristics = 0xC0300040;  // read/write, align 4
+constexpr std::uint32_t kSectionIdata6Characteristics = 0xC0200040;  // read/write, align 2
+constexpr std::uint32_t kSectionTextCharacteristics = 0x60300020;  // code, exec, read, align 4
+// The value of a section symbol: the section's characteristics.
+constexpr std::uint32_t kSectionSymbolValue = 0xC0000040;
 
-// The object name in the debug block is held behind a one-byte length.
+// The first symbol of every object: the producing tool's build number.
+constexpr Symbol kCompIdSymbol = Symbol::Short("@comp.id", 0x00041FE8, kSectionAbsolute, kClassStatic);
+
+// The import thunk: jmp dword ptr [__imp_S], padded to 8 bytes.
+constexpr std::array<std::uint8_t, 8> kJumpThunk = {0xFF, 0x25, 0, 0, 0, 0, 0x90, 0x90};
+constexpr std::uint32_t kJumpThunkTarget = 2;  // where the slot's address goes
+
+// The PE32 optional header the import descriptor object carries; only the
+// fields below are set, everything else (the data directories included)
+// is zero.
+coffhdr::OptionalHeader32 DescriptorOptionalHeader() {
+  coffhdr::OptionalHeader32 h;
+  h.majorLinkerVersion = 6;
+  h.minorLinkerVersion = 0;
+  h.sectionAlignment = 0x1000;
+  h.fileAlignment = 0x200;
+  h.majorOperatingSystemVersion = 4;
+  h.minorOperatingSystemVersion = 0;
+  h.subsystem = 3;  // console
+  h.sizeOfStackReserve = 0x100000;
+  h.sizeOfStackCommit = 0x1000;
+  h.sizeOfHeapReserve = 0x100000;
+  h.sizeOfHeapCommit = 0x1000;
+  h.numberOfRvaAndSizes = coffhdr::DataDirectory::kCount;
+  return h;
+}
+constexpr std::uint32_t kDescriptorOptionalHeaderSize =
+    coffhdr::OptionalHeader32::kSize + coffhdr::DataDirectory::kCount * coffhdr::DataDirectory::kSize;
+
+// ---- The ".debug$S" block each object carries ------------------------------
+
+// The object-name record: the block's signature, the record's length and
+// kind, then the name behind a one-byte length.
+struct DebugHead {
+  static constexpr std::size_t kSize = 13;
+  std::uint32_t signature = 2;
+  std::uint16_t recordLength = 0;  // what follows this field, the name included
+  std::uint16_t kind = 0x0009;
+  std::uint32_t zero = 0;
+  std::uint8_t nameLength = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.signature), v(r.recordLength), v(r.kind), v(r.zero), v(r.nameLength);
+  }
+};
+static_assert(records::SizeOf<DebugHead>() == DebugHead::kSize);
+constexpr std::size_t kObjectNameRecordFixed = DebugHead::kSize - records::OffsetOf(&DebugHead::kind);
+
+// The compile record: the producing tool, its machine and versions, then
+// the tool's name behind a one-byte length and a closing zero.
+inline constexpr std::string_view kToolName = "Microsoft (R) LINK";
+struct CompileRecord {
+  static constexpr std::size_t kSize = 23;
+  std::uint16_t recordLength = 0;
+  std::uint16_t kind = 0x1013;
+  std::uint32_t flags = 7;  // language byte 7
+  std::uint16_t machine = 3;  // Intel 386, in the debug records' own numbering
+  std::uint16_t frontEndMajor = 0, frontEndMinor = 0, frontEndBuild = 0;
+  std::uint16_t backEndMajor = 6, backEndMinor = 0, backEndBuild = 0x1FE8;
+  std::uint8_t toolNameLength = static_cast<std::uint8_t>(kToolName.size());
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.recordLength), v(r.kind), v(r.flags), v(r.machine), v(r.frontEndMajor),
+        v(r.frontEndMinor), v(r.frontEndBuild), v(r.backEndMajor), v(r.backEndMinor),
+        v(r.backEndBuild), v(r.toolNameLength);
+  }
+};
+static_assert(records::SizeOf<CompileRecord>() == CompileRecord::kSize);
+constexpr std::size_t kDebugTailSize = CompileRecord::kSize + kToolName.size() + 1;
+
+// The object-name record holds its name behind a one-byte length.
+constexpr std::size_t kMaxDebugObjectName = 255;
+
 std::size_t DebugNameLength(const DllNames& dll) {
   return std::min(dll.file.size(), kMaxDebugObjectName);
 }
 
 std::uint32_t DebugBlockSize(const DllNames& dll) {
-  return Size32(kDebugHeadSize + DebugNameLength(dll) + kDebugTailSize);
+  return Size32(DebugHead::kSize + DebugNameLength(dll) + kDebugTailSize);
 }
 
 // The ".debug$S" data: the object's name (D) and the producing tool.
-void AppendDebugBlock(MemberBytes& out, const DllNames& dll) {
+void AppendDebugBlock(Bytes& out, const DllNames& dll) {
   const std::size_t nameLength = DebugNameLength(dll);
-  std::uint8_t head[kDebugHeadSize] = {};
-  StoreLittle(&head[0], kDebugSignature);
-  StoreLittle(&head[4], static_cast<std::uint16_t>(kObjectNameRecordFixed + nameLength));
-  StoreLittle(&head[6], kObjectNameRecordKind);
-  StoreLittle(&head[8], std::uint32_t{0});
-  head[12] = static_cast<std::uint8_t>(nameLength);
-  AppendBytes(out, head, sizeof head);
+  DebugHead head;
+  head.recordLength = static_cast<std::uint16_t>(kObjectNameRecordFixed + nameLength);
+  head.nameLength = static_cast<std::uint8_t>(nameLength);
+  AppendRecord(out, head);
   AppendText(out, std::string_view(dll.file).substr(0, nameLength));
-
-  std::uint8_t tail[kDebugTailSize] = {};
-  std::size_t at = 0;
-  auto put16 = [&](std::uint16_t v) { StoreLittle(&tail[at], v); at += 2; };
-  put16(kCompileRecordLength);
-  put16(kCompileRecordKind);
-  StoreLittle(&tail[at], kCompileFlags);
-  at += 4;
-  put16(kCompileMachineI386);
-  for (std::uint16_t v : kFrontEndVersion) put16(v);
-  for (std::uint16_t v : kBackEndVersion) put16(v);
-  tail[at++] = static_cast<std::uint8_t>(kToolName.size());
-  std::copy(kToolName.begin(), kToolName.end(), &tail[at]);  // the last byte stays 0
-  AppendBytes(out, tail, sizeof tail);
+  CompileRecord compile;
+  compile.recordLength = static_cast<std::uint16_t>(kDebugTailSize - sizeof compile.recordLength);
+  AppendRecord(out, compile);
+  AppendName(out, kToolName);
 }
 
 SectionHeader DebugSection(std::uint32_t size, std::uint32_t at) {
   SectionHeader s;
-  s.name = ".debug$S";
+  s.name = records::Text<SectionHeader::kNameWidth>(kDebugSection);
   s.sizeOfRawData = size;
   s.pointerToRawData = at;
   s.characteristics = kSectionDebugCharacteristics;
@@ -67,44 +133,56 @@ SectionHeader DebugSection(std::uint32_t size, std::uint32_t at) {
 SectionHeader DataSection(std::string_view name, std::uint32_t size, std::uint32_t at,
                           std::uint32_t characteristics = kSectionIdataCharacteristics) {
   SectionHeader s;
-  s.name = name;
+  s.name = records::Text<SectionHeader::kNameWidth>(name);
   s.sizeOfRawData = size;
   s.pointerToRawData = at;
   s.characteristics = characteristics;
   return s;
 }
 
-SymbolRecord SectionSymbol(std::string_view name, std::uint32_t value, std::int16_t section,
-                           std::uint8_t storageClass) {
-  return SymbolRecord{name, 0, value, section, 0, storageClass, 0};
+Symbol SectionSymbol(std::string_view name, std::uint32_t value, std::int16_t section,
+                     std::uint8_t storageClass) {
+  return Symbol::Short(name, value, section, storageClass);
 }
 
-SymbolRecord ExternalSymbol(std::uint32_t stringOffset, std::int16_t section) {
-  return SymbolRecord{{}, stringOffset, 0, section, 0, kClassExternal, 0};
+Symbol ExternalSymbol(std::uint32_t stringOffset, std::int16_t section) {
+  return Symbol::Long(stringOffset, 0, section, kClassExternal);
 }
 
 std::uint32_t SectionsEnd(std::uint32_t sections, std::uint32_t optionalHeader = 0) {
   return Size32(FileHeader::kSize + optionalHeader + sections * SectionHeader::kSize);
 }
 
-void AppendStringTableSize(MemberBytes& out, std::uint32_t size) {
-  std::array<std::uint8_t, 4> b{};
-  StoreLittle(b.data(), size);
-  AppendRecord(out, b);
+void AppendStringTableSize(Bytes& out, std::uint32_t size) {
+  const std::size_t at = out.size();
+  out.resize(at + sizeof size);
+  records::StoreLittle(out.data() + at, size);
+}
+
+FileHeader ObjectHeader(std::uint16_t sections, std::int32_t stamp, std::uint32_t symbolsAt,
+                        std::uint32_t symbols) {
+  FileHeader file;
+  file.machine = MachineNumber(Machine::I386);
+  file.numberOfSections = sections;
+  file.timeDateStamp = stamp;
+  file.pointerToSymbolTable = symbolsAt;
+  file.numberOfSymbols = symbols;
+  file.characteristics = coffhdr::k32BitMachine;
+  return file;
 }
 
 }  // namespace
 
 namespace coff {
 
-MemberBytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
+Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
   const std::string descriptor = ImportDescriptorSymbol(dll);
   const std::string nullThunk = NullThunkSymbol(dll);
   // D and its zero, padded to an even size.
   const std::uint32_t idata6Size = Size32((dll.file.size() + 2) & ~std::size_t{1});
-  const std::uint32_t debugAt = SectionsEnd(3, Pe32OptionalHeader::kSize);
+  const std::uint32_t debugAt = SectionsEnd(3, kDescriptorOptionalHeaderSize);
   const std::uint32_t idata2At = debugAt + DebugBlockSize(dll);
-  const std::uint32_t relocAt = idata2At + kIdata2Size;
+  const std::uint32_t relocAt = idata2At + ImportDirectoryEntry::kSize;
   const std::uint32_t idata6At = relocAt + kDescriptorRelocations * Relocation::kSize;
   const std::uint32_t symbolsAt = idata6At + idata6Size;
   const std::uint32_t descriptorName = kStringTableSizeField;
@@ -112,44 +190,42 @@ MemberBytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
   const std::uint32_t nullThunkName = Size32(nullDescriptorName + kNullImportDescriptor.size() + 1);
   const std::uint32_t stringTableSize = Size32(nullThunkName + nullThunk.size() + 1);
 
-  MemberBytes out;
-  FileHeader file;
-  file.numberOfSections = 3;
-  file.timeDateStamp = stamp;
-  file.pointerToSymbolTable = symbolsAt;
-  file.numberOfSymbols = 8;
-  file.sizeOfOptionalHeader = Pe32OptionalHeader::kSize;
-  AppendRecord(out, file.Bytes());
-  AppendRecord(out, Pe32OptionalHeader{}.Bytes());
+  Bytes out;
+  FileHeader file = ObjectHeader(3, stamp, symbolsAt, 8);
+  file.sizeOfOptionalHeader = kDescriptorOptionalHeaderSize;
+  AppendRecord(out, file);
+  AppendRecord(out, DescriptorOptionalHeader());
+  for (std::size_t d = 0; d < coffhdr::DataDirectory::kCount; ++d)
+    AppendRecord(out, coffhdr::DataDirectory{});
 
-  AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt).Bytes());
-  SectionHeader idata2 = DataSection(".idata$2", kIdata2Size, idata2At);
+  AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt));
+  SectionHeader idata2 = DataSection(kDirectorySection, ImportDirectoryEntry::kSize, idata2At);
   idata2.pointerToRelocations = relocAt;
   idata2.numberOfRelocations = kDescriptorRelocations;
-  AppendRecord(out, idata2.Bytes());
+  AppendRecord(out, idata2);
   SectionHeader idata6 =
-      DataSection(".idata$6", idata6Size, idata6At, kSectionIdata6Characteristics);
+      DataSection(kNamesSection, idata6Size, idata6At, kSectionIdata6Characteristics);
   // It has no relocations; the pointer repeats the one of ".idata$2" all the same.
   idata6.pointerToRelocations = relocAt;
-  AppendRecord(out, idata6.Bytes());
+  AppendRecord(out, idata6);
 
   AppendDebugBlock(out, dll);
-  AppendZeros(out, kIdata2Size);
+  AppendZeros(out, ImportDirectoryEntry::kSize);
   // The directory entry's name, lookup table and address table fields.
-  AppendRecord(out, Relocation{kDirectoryName, 3}.Bytes());
-  AppendRecord(out, Relocation{kDirectoryLookupTable, 4}.Bytes());
-  AppendRecord(out, Relocation{kDirectoryAddressTable, 5}.Bytes());
+  AppendRecord(out, Relocation{kDirectoryNameAt, 3, kRelocI386Rva32});
+  AppendRecord(out, Relocation{kDirectoryLookupTableAt, 4, kRelocI386Rva32});
+  AppendRecord(out, Relocation{kDirectoryAddressTableAt, 5, kRelocI386Rva32});
   AppendName(out, dll.file);
   AppendZeros(out, idata6Size - (dll.file.size() + 1));
 
-  AppendRecord(out, kCompIdSymbol.Bytes());
-  AppendRecord(out, ExternalSymbol(descriptorName, 2).Bytes());
-  AppendRecord(out, SectionSymbol(".idata$2", kSectionSymbolValue, 2, kClassSection).Bytes());
-  AppendRecord(out, SectionSymbol(".idata$6", 0, 3, kClassStatic).Bytes());
-  AppendRecord(out, SectionSymbol(".idata$4", kSectionSymbolValue, 0, kClassSection).Bytes());
-  AppendRecord(out, SectionSymbol(".idata$5", kSectionSymbolValue, 0, kClassSection).Bytes());
-  AppendRecord(out, ExternalSymbol(nullDescriptorName, 0).Bytes());
-  AppendRecord(out, ExternalSymbol(nullThunkName, 0).Bytes());
+  AppendRecord(out, kCompIdSymbol);
+  AppendRecord(out, ExternalSymbol(descriptorName, 2));
+  AppendRecord(out, SectionSymbol(kDirectorySection, kSectionSymbolValue, 2, kClassSection));
+  AppendRecord(out, SectionSymbol(kNamesSection, 0, 3, kClassStatic));
+  AppendRecord(out, SectionSymbol(kLookupSection, kSectionSymbolValue, 0, kClassSection));
+  AppendRecord(out, SectionSymbol(kAddressSection, kSectionSymbolValue, 0, kClassSection));
+  AppendRecord(out, ExternalSymbol(nullDescriptorName, 0));
+  AppendRecord(out, ExternalSymbol(nullThunkName, 0));
 
   AppendStringTableSize(out, stringTableSize);
   AppendName(out, descriptor);
@@ -169,7 +245,7 @@ struct ZeroSection {
 // The null import descriptor and the null thunk have one shape: the debug
 // block, then zero-filled data sections, and one external symbol defined
 // at the start of the first of them.
-MemberBytes OneSymbolObject(const DllNames& dll, std::int32_t stamp,
+Bytes OneSymbolObject(const DllNames& dll, std::int32_t stamp,
                             std::initializer_list<ZeroSection> sections, std::string_view symbol) {
   const auto count = static_cast<std::uint32_t>(sections.size());
   const std::uint32_t debugAt = SectionsEnd(1 + count);
@@ -177,22 +253,17 @@ MemberBytes OneSymbolObject(const DllNames& dll, std::int32_t stamp,
   std::uint32_t dataSize = 0;
   for (const ZeroSection& z : sections) dataSize += z.size;
 
-  MemberBytes out;
-  FileHeader file;
-  file.numberOfSections = static_cast<std::uint16_t>(1 + count);
-  file.timeDateStamp = stamp;
-  file.pointerToSymbolTable = dataAt + dataSize;
-  file.numberOfSymbols = 2;
-  AppendRecord(out, file.Bytes());
-  AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt).Bytes());
+  Bytes out;
+  AppendRecord(out, ObjectHeader(static_cast<std::uint16_t>(1 + count), stamp, dataAt + dataSize, 2));
+  AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt));
   for (const ZeroSection& z : sections) {
-    AppendRecord(out, DataSection(z.name, z.size, dataAt).Bytes());
+    AppendRecord(out, DataSection(z.name, z.size, dataAt));
     dataAt += z.size;
   }
   AppendDebugBlock(out, dll);
   AppendZeros(out, dataSize);
-  AppendRecord(out, kCompIdSymbol.Bytes());
-  AppendRecord(out, ExternalSymbol(kStringTableSizeField, 2).Bytes());
+  AppendRecord(out, kCompIdSymbol);
+  AppendRecord(out, ExternalSymbol(kStringTableSizeField, 2));
   AppendStringTableSize(out, Size32(kStringTableSizeField + symbol.size() + 1));
   AppendName(out, symbol);
   return out;
@@ -200,19 +271,19 @@ MemberBytes OneSymbolObject(const DllNames& dll, std::int32_t stamp,
 
 }  // namespace
 
-MemberBytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
-  return OneSymbolObject(dll, stamp, {{".idata$3", kIdata3Size}}, kNullImportDescriptor);
+Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
+  return OneSymbolObject(dll, stamp, {{kNullDirectorySection, kIdata3Size}}, kNullImportDescriptor);
 }
 
-MemberBytes NullThunkObject(const DllNames& dll, std::int32_t stamp) {
-  return OneSymbolObject(dll, stamp, {{".idata$5", kThunkSize}, {".idata$4", kThunkSize}},
+Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp) {
+  return OneSymbolObject(dll, stamp, {{kAddressSection, kThunkSize32}, {kLookupSection, kThunkSize32}},
                          NullThunkSymbol(dll));
 }
 
 // Sections: [.text,] .idata$2, .idata$4, .idata$5, .idata$6. Symbols: one
 // per section, then [S,] __imp_S and the undefined null import descriptor,
 // which brings the directory's terminator into the program.
-MemberBytes LongImportObject(const ImportMember& import, std::int32_t stamp) {
+Bytes LongImportObject(const ImportMember& import, std::int32_t stamp) {
   const bool code = import.kind == ImportKind::Code;
   const bool byOrdinal = import.nameType == NameType::Ordinal;
   const std::uint16_t sections = code ? 5 : 4;
@@ -228,92 +299,108 @@ MemberBytes LongImportObject(const ImportMember& import, std::int32_t stamp) {
   const std::uint32_t hintNameSize = byOrdinal ? 0 : Size32((2 + name.size() + 2) & ~std::size_t{1});
   const std::uint32_t dllNameAt = hintNameSize;
   const std::uint32_t idata6Size = dllNameAt + Size32((import.dll->file.size() + 2) & ~std::size_t{1});
-  const std::uint32_t slot = byOrdinal ? kOrdinalFlag | import.hint : 0;  // by name: the hint/name's place
+  const std::uint32_t slot = byOrdinal ? kOrdinalFlag32 | import.hint : 0;  // by name: the hint/name's place
   const std::uint16_t slotRelocations = byOrdinal ? 0 : 1;
 
   std::uint32_t at = SectionsEnd(sections);
   auto place = [&at](std::uint32_t size) { const std::uint32_t here = at; at += size; return here; };
-  SectionHeader text = DataSection(".text", Size32(kJumpThunk.size()), 0, kSectionTextCharacteristics);
+  SectionHeader text = DataSection(kTextSection, Size32(kJumpThunk.size()), 0, kSectionTextCharacteristics);
   if (code) {
     text.pointerToRawData = place(text.sizeOfRawData);
     text.pointerToRelocations = place(Relocation::kSize);
     text.numberOfRelocations = 1;
   }
-  SectionHeader dir = DataSection(".idata$2", kDirectoryEntrySize, place(kDirectoryEntrySize));
+  SectionHeader dir = DataSection(kDirectorySection, ImportDirectoryEntry::kSize, place(ImportDirectoryEntry::kSize));
   dir.pointerToRelocations = place(3 * Relocation::kSize);
   dir.numberOfRelocations = 3;
-  SectionHeader lookup = DataSection(".idata$4", 2 * kThunkSize, place(2 * kThunkSize));
+  SectionHeader lookup = DataSection(kLookupSection, 2 * kThunkSize32, place(2 * kThunkSize32));
   if (!byOrdinal) lookup.pointerToRelocations = place(Relocation::kSize);
   lookup.numberOfRelocations = slotRelocations;
-  SectionHeader address = DataSection(".idata$5", 2 * kThunkSize, place(2 * kThunkSize));
+  SectionHeader address = DataSection(kAddressSection, 2 * kThunkSize32, place(2 * kThunkSize32));
   if (!byOrdinal) address.pointerToRelocations = place(Relocation::kSize);
   address.numberOfRelocations = slotRelocations;
-  SectionHeader names = DataSection(".idata$6", idata6Size, place(idata6Size), kSectionIdata6Characteristics);
+  SectionHeader names = DataSection(kNamesSection, idata6Size, place(idata6Size), kSectionIdata6Characteristics);
   const std::uint32_t symbolsAt = at;
 
   // Long names go to the string table.
   std::vector<std::string_view> strings;
   std::uint32_t stringsSize = kStringTableSizeField;
   auto named = [&](std::string_view symbolName, std::int16_t section) {
-    SymbolRecord r{symbolName, 0, 0, section, 0, kClassExternal, 0};
-    if (symbolName.size() > 8) {
-      r.stringOffset = stringsSize;
-      stringsSize += Size32(symbolName.size() + 1);
-      strings.push_back(symbolName);
-    }
+    if (symbolName.size() <= 8) return Symbol::Short(symbolName, 0, section, kClassExternal);
+    const Symbol r = Symbol::Long(stringsSize, 0, section, kClassExternal);
+    stringsSize += Size32(symbolName.size() + 1);
+    strings.push_back(symbolName);
     return r;
   };
 
-  MemberBytes out;
-  FileHeader file;
-  file.numberOfSections = sections;
-  file.timeDateStamp = stamp;
-  file.pointerToSymbolTable = symbolsAt;
-  file.numberOfSymbols = importSymbol + 2;
-  AppendRecord(out, file.Bytes());
-  if (code) AppendRecord(out, text.Bytes());
-  for (const SectionHeader& s : {dir, lookup, address, names}) AppendRecord(out, s.Bytes());
+  Bytes out;
+  AppendRecord(out, ObjectHeader(sections, stamp, symbolsAt, importSymbol + 2));
+  if (code) AppendRecord(out, text);
+  for (const SectionHeader& s : {dir, lookup, address, names}) AppendRecord(out, s);
 
   if (code) {
-    AppendRecord(out, kJumpThunk);
-    AppendRecord(out, Relocation{kJumpThunkTarget, importSymbol, kRelocI386Dir32}.Bytes());
+    AppendBytes(out, kJumpThunk.data(), kJumpThunk.size());
+    AppendRecord(out, Relocation{kJumpThunkTarget, importSymbol, kRelocI386Dir32});
   }
   // The directory entry; the DLL name's place is its offset in .idata$6.
-  MemberBytes entry(kDirectoryEntrySize);
-  StoreLittle(&entry[kDirectoryName], dllNameAt);
-  AppendBytes(out, entry.data(), entry.size());
-  AppendRecord(out, Relocation{kDirectoryLookupTable, idata4Symbol}.Bytes());
-  AppendRecord(out, Relocation{kDirectoryName, idata6Symbol}.Bytes());
-  AppendRecord(out, Relocation{kDirectoryAddressTable, idata5Symbol}.Bytes());
+  ImportDirectoryEntry entry;
+  entry.nameRva = dllNameAt;
+  AppendRecord(out, entry);
+  AppendRecord(out, Relocation{kDirectoryLookupTableAt, idata4Symbol, kRelocI386Rva32});
+  AppendRecord(out, Relocation{kDirectoryNameAt, idata6Symbol, kRelocI386Rva32});
+  AppendRecord(out, Relocation{kDirectoryAddressTableAt, idata5Symbol, kRelocI386Rva32});
   for (int table = 0; table < 2; ++table) {
-    std::array<std::uint8_t, 2 * kThunkSize> slots{};
-    StoreLittle(slots.data(), slot);
-    AppendRecord(out, slots);
-    if (!byOrdinal) AppendRecord(out, Relocation{0, idata6Symbol}.Bytes());
+    std::array<std::uint8_t, 2 * kThunkSize32> slots{};
+    records::StoreLittle(slots.data(), slot);
+    AppendBytes(out, slots.data(), slots.size());
+    if (!byOrdinal) AppendRecord(out, Relocation{0, idata6Symbol, kRelocI386Rva32});
   }
   const std::size_t namesStart = out.size();
   if (!byOrdinal) {
-    std::array<std::uint8_t, 2> hint{};
-    StoreLittle(hint.data(), import.hint);
-    AppendRecord(out, hint);
+    std::array<std::uint8_t, kHintSize> hint{};
+    records::StoreLittle(hint.data(), import.hint);
+    AppendBytes(out, hint.data(), hint.size());
     AppendName(out, name);
     AppendZeros(out, namesStart + hintNameSize - out.size());
   }
   AppendName(out, import.dll->file);
   AppendZeros(out, namesStart + idata6Size - out.size());
 
-  if (code) AppendRecord(out, SectionSymbol(".text", 0, 1, kClassStatic).Bytes());
-  AppendRecord(out, SectionSymbol(".idata$2", 0, idata2, kClassStatic).Bytes());
-  AppendRecord(out, SectionSymbol(".idata$4", 0, idata4, kClassStatic).Bytes());
-  AppendRecord(out, SectionSymbol(".idata$5", 0, idata5, kClassStatic).Bytes());
-  AppendRecord(out, SectionSymbol(".idata$6", 0, idata6, kClassStatic).Bytes());
+  if (code) AppendRecord(out, SectionSymbol(kTextSection, 0, 1, kClassStatic));
+  AppendRecord(out, SectionSymbol(kDirectorySection, 0, idata2, kClassStatic));
+  AppendRecord(out, SectionSymbol(kLookupSection, 0, idata4, kClassStatic));
+  AppendRecord(out, SectionSymbol(kAddressSection, 0, idata5, kClassStatic));
+  AppendRecord(out, SectionSymbol(kNamesSection, 0, idata6, kClassStatic));
   const std::string impName = ImportSymbol(import.symbol);
-  if (code) AppendRecord(out, named(import.symbol, 1).Bytes());
-  AppendRecord(out, named(impName, idata5).Bytes());
-  AppendRecord(out, named(kNullImportDescriptor, kSectionUndefined).Bytes());
+  if (code) AppendRecord(out, named(import.symbol, 1));
+  AppendRecord(out, named(impName, idata5));
+  AppendRecord(out, named(kNullImportDescriptor, kSectionUndefined));
   AppendStringTableSize(out, stringsSize);
   for (std::string_view s : strings) AppendName(out, s);
   return out;
+}
+
+}  // namespace coff
+
+namespace coff {
+
+DllNames DllNamesOf(std::string_view file) {
+  DllNames names{std::string(file), std::string(file)};
+  const std::size_t dot = names.base.rfind('.');
+  if (dot != std::string::npos) names.base.erase(dot);
+  return names;
+}
+
+std::string ImportDescriptorSymbol(const DllNames& dll) {
+  return std::string(kImportDescriptorPrefix) + dll.base;
+}
+
+std::string NullThunkSymbol(const DllNames& dll) {
+  return kNullThunkLead + dll.base + std::string(kNullThunkSuffix);
+}
+
+std::string ImportSymbol(std::string_view symbol) {
+  return std::string(kImportPrefix) + std::string(symbol);
 }
 
 }  // namespace coff

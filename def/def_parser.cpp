@@ -9,7 +9,6 @@ namespace def {
 
 namespace {
 
-constexpr char kCommentStart = ';';
 constexpr char kQuote = '"';
 constexpr std::string_view kSeparators = "=,;";
 constexpr std::uint32_t kLargestOrdinal = 0xFFFF;

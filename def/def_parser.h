@@ -24,6 +24,8 @@ namespace def {
 // The export statement's keyword; it opens the export list only when it
 // stands alone on its line, in capitals.
 inline constexpr char kExportsKeyword[] = "EXPORTS";
+// Starts a comment that runs to the end of the line.
+inline constexpr char kCommentStart = ';';
 
 enum class LineKind : std::uint8_t {
   Nothing,   // blank, or a comment

@@ -1,8 +1,10 @@
 #include <vector>
 
+#include "def/def.h"
 #include "def/def_parser.h"
-#include "model/fichier_lib.h"
+#include "model/file_bytes.h"
 #include "model/microsoft_symbol.h"
+#include "platform/file_api.h"
 
 namespace {
 
@@ -73,25 +75,17 @@ bool IsModernFile(const std::vector<AnsiString>& lines) {
 
 }  // namespace
 
-bool ReadLine(HANDLE file, AnsiString& line) {
-  line.clear();
-  for (;;) {
-    char byte = 0;
-    DWORD read = 0;
-    ReadFile(file, &byte, 1, &read, nullptr);
-    if (read == 0) return !line.empty();
-    if (byte == '\n') return true;
-    if (byte == '\r') continue;
-    line.push_back(byte);
-  }
-}
+namespace def {
 
-Outcome TFichierLib::ReadDefFile(const std::string& fileName) {
-  HANDLE file = OpenLibraryFile(fileName, true);
-  if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
+Outcome ReadFile(const std::string& fileName, ExportList& list) {
+  TTableau<TFonctionLib>& Fonctions = list.Fonctions;
+  FileBytes bytes;
+  if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
+  std::string_view text(reinterpret_cast<const char*>(bytes.data.get()), bytes.size);
   std::vector<AnsiString> lines;
-  for (AnsiString raw; ReadLine(file, raw);) lines.push_back(Trim(raw));
-  CloseHandle(file);
+  for (AnsiString raw; NextLine(text, raw);) lines.push_back(Trim(raw));
+  // Every line that is not the keyword makes at most one entry.
+  if (Outcome room = MakeRoom(Fonctions, lines.size()); !room) return room;
 
   const bool modern = IsModernFile(lines);
   Fonctions.Clear();
@@ -130,3 +124,5 @@ Outcome TFichierLib::ReadDefFile(const std::string& fileName) {
     for (std::uint32_t i = 0; i < Fonctions.Count; ++i) Fonctions.Item(i).Import.Dll = dll;
   return Outcome::Done();
 }
+
+}  // namespace def

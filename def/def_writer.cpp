@@ -5,9 +5,10 @@
 // way the COFF writer binds an entry made by hand.
 #include <string>
 
+#include "def/def.h"
 #include "def/def_parser.h"
-#include "model/fichier_lib.h"
-#include "platform/safe_save.h"
+#include "model/decorated_names.h"
+#include "model/file_bytes.h"
 
 namespace {
 
@@ -31,27 +32,23 @@ bool SaysNothingOfTheImport(const ImportBinding& import) {
 
 AnsiString Quoted(const AnsiString& text) { return "\"" + text + "\""; }
 
-// The line of an entry that binds, without its indent and line end; false
-// with the reason when no line binds as the entry does.
-bool BindingLine(const TFonctionLib& entry, AnsiString& line, std::string& why) {
+// The line of an entry that binds, without its indent and line end;
+// Refused with the reason when no line binds as the entry does.
+Outcome BindingLine(const TFonctionLib& entry, AnsiString& line) {
   const ImportBinding& import = entry.Import;
   const AnsiString symbol = MicrosoftName(entry);
   const std::optional<AnsiString> name = def::NameOfSymbol(symbol);
-  if (!name) {
-    why = "entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
-          Quoted(symbol);
-    return false;
-  }
+  if (!name)
+    return Outcome::Refused("entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
+                            Quoted(symbol));
   AnsiString attributes;
   if (import.ByOrdinal || import.NoName) {
     attributes = kOrdinalMark + IntToStr(import.Ordinal) + kNoName;
   } else {
     const AnsiString exportName = import.ExportName.empty() ? LookupName(entry) : import.ExportName;
-    if (exportName != def::ExportNameOfSymbol(symbol)) {
-      why = "entry " + Quoted(entry.Name) + ": a .def file cannot import " + Quoted(symbol) +
-            " by the name " + Quoted(exportName);
-      return false;
-    }
+    if (exportName != def::ExportNameOfSymbol(symbol))
+      return Outcome::Refused("entry " + Quoted(entry.Name) + ": a .def file cannot import " +
+                              Quoted(symbol) + " by the name " + Quoted(exportName));
     if (import.Ordinal != 0) attributes = kOrdinalMark + IntToStr(import.Ordinal);
   }
   if (import.Kind == ImportKind::Data) attributes += kData;
@@ -62,10 +59,8 @@ bool BindingLine(const TFonctionLib& entry, AnsiString& line, std::string& why) 
   const std::optional<AnsiString> word = def::Word(*name, attributes.empty());
   std::optional<AnsiString> forward;
   if (!import.ForwardTo.empty()) forward = def::Word(import.ForwardTo, false);
-  if (!word || (!import.ForwardTo.empty() && !forward)) {
-    why = "entry " + Quoted(entry.Name) + ": its name cannot be written in a .def file";
-    return false;
-  }
+  if (!word || (!import.ForwardTo.empty() && !forward))
+    return Outcome::Refused("entry " + Quoted(entry.Name) + ": its name cannot be written in a .def file");
   line = *word;
   if (forward) line += "=" + *forward;
   line += attributes;
@@ -74,28 +69,23 @@ bool BindingLine(const TFonctionLib& entry, AnsiString& line, std::string& why) 
   // the export as its own internal name says the same to a librarian and
   // cannot be taken for it.
   if (def::ParseLine(line).kind == def::LineKind::Bare) line = *word + "=" + *word + attributes;
-  return true;
+  return Outcome::Done();
 }
 
-// The whole file, or false with the reason.
-bool BuildText(TTableau<TFonctionLib>& list, std::string& text, std::string& why) {
+// The whole file, or Refused with the reason.
+Outcome BuildText(TTableau<TFonctionLib>& list, std::string& text) {
   AnsiString dll;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const AnsiString& named = list.Item(i).Import.Dll;
     if (named.empty() || named == dll) continue;
-    if (!dll.empty()) {
-      why = "the entries import from several DLLs (" + dll + ", " + named +
-            "); a .def file names only one";
-      return false;
-    }
+    if (!dll.empty())
+      return Outcome::Refused("the entries import from several DLLs (" + dll + ", " + named +
+                              "); a .def file names only one");
     dll = named;
   }
   if (!dll.empty()) {
     const std::optional<AnsiString> word = def::Word(dll, true);
-    if (!word) {
-      why = "the DLL name " + Quoted(dll) + " cannot be written in a .def file";
-      return false;
-    }
+    if (!word) return Outcome::Refused("the DLL name " + Quoted(dll) + " cannot be written in a .def file");
     text += kLibraryStatement + *word + kLineEnd;
   }
   text += kHeaderLine;
@@ -104,30 +94,33 @@ bool BuildText(TTableau<TFonctionLib>& list, std::string& text, std::string& why
     const TFonctionLib& entry = list.Item(i);
     if (SaysNothingOfTheImport(entry.Import)) {
       line = entry.Name + "=" + entry.Name;
-    } else if (!BindingLine(entry, line, why)) {
-      return false;
+    } else if (Outcome bound = BindingLine(entry, line); !bound) {
+      return bound;
     }
     text += kIndent;
     text += line;
     text += kLineEnd;
   }
-  return true;
+  return Outcome::Done();
 }
 
 }  // namespace
 
-Outcome TFichierLib::WriteDefFile(const std::string& fileName) {
+namespace def {
+
+Outcome WriteFile(const std::string& fileName, ExportList& list) {
   std::string text;
-  std::string why;
-  if (!BuildText(Fonctions, text, why)) return Outcome::Refused(why);
-  SafeSave file(fileName);
-  if (!file.IsOpen()) return Outcome::CannotOpen(file.Error());
+  if (Outcome built = BuildText(list.Fonctions, text); !built) return built;
+  FileSaver file(fileName);
+  if (Outcome opened = file.Opened(); !opened) return opened;
   // A line at a time, as the file was always written.
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t end = text.find('\n', at) + 1;
-    if (!file.Write(text.data() + at, static_cast<std::uint32_t>(end - at))) break;
+    file.Write({bytes + at, end - at});
     at = end;
   }
-  if (!file.Commit()) return Outcome::CannotWrite(file.Error());
-  return Outcome::Done();
+  return file.Commit();
 }
+
+}  // namespace def

@@ -1,5 +1,5 @@
 #include "fuzz/fuzz_support.h"
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   SilenceMessageBoxes();

@@ -4,7 +4,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "fuzz/fuzz_support.h"
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
 
 namespace {
 

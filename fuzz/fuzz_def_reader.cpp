@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_support.h"
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
 
 namespace {
 

@@ -3,8 +3,9 @@
 //
 // The convention and the argument length decide the symbol a client links
 // against, not what the DLL exports: changing either drops the exact client
-// symbol the entry carried and keeps how the loader finds the function
-// (export name, ordinal, DLL, kind). A new name says by itself what to
+// symbol the entry carried (a C++ name's excepted, which holds neither) and
+// keeps how the loader finds the function (export name, ordinal, DLL,
+// kind). A new name says by itself what to
 // import, so renaming drops the whole binding.
 //
 // Each answers whether the entry changed; setting what the entry already

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <stdexcept>
 
-#include "platform/message_box.h"
 
 constexpr std::int32_t S_OK_RESULT = 0;
 constexpr std::int32_t E_INVALIDARG = static_cast<std::int32_t>(0x80070057u);
@@ -27,11 +27,8 @@ class TTabBase {
   virtual ~TTabBase() = default;  // releases nothing: the derived class owns Data
   virtual void Clear() { Count = 0; }
   virtual T& Item(std::uint32_t index) {
-    if (index >= Count) {
-      // Outside the base contract; nothing in the program asks for it.
-      MessageBoxA(nullptr, "Index de liste hors limites", "Erreur", 16);
-      std::abort();
-    }
+    // Outside the base contract; nothing in the program asks for it.
+    if (index >= Count) throw std::out_of_range("list index past the end");
     return Data[index];
   }
 };
@@ -137,8 +134,9 @@ class TTableau : public TTabBase<T> {
  private:
   static T* Obtain(std::uint32_t n) { return new (std::nothrow) T[n]; }
 
-  [[noreturn]] static void OutOfMemory() {
-    MessageBoxA(nullptr, "Mémoire insuffisante pour agrandir la liste", "Erreur", 16);
-    std::abort();
-  }
+  // A growth that finds no storage cannot answer a result code here: the
+  // readers make room first (Reserve, whose result they look at), and for
+  // any other caller it is the toolkit's general error display that says
+  // it.
+  [[noreturn]] static void OutOfMemory() { throw std::bad_alloc(); }
 };

@@ -8,37 +8,15 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
-#include <utility>
+#include <span>
 #include <string_view>
-#include <vector>
+#include <utility>
 
-#include "model/fichier_lib.h"
-#include "model/file_kind.h"
+#include "model/file_bytes.h"
+#include "omf/omf.h"
 #include "omf/omf_records.h"
 
 namespace {
-
-struct RecordHeader {
-  std::uint8_t type = 0;
-  std::uint16_t length = 0;
-};
-
-// Reads count bytes into the start of buffer, growing it first when it is
-// too small. False when the file ends (or fails) before all were read.
-bool ReadExactly(HANDLE file, std::vector<std::uint8_t>& buffer, std::uint32_t count) {
-  if (buffer.size() < count) buffer.resize(count);
-  DWORD read = 0;
-  if (count != 0 && !ReadFile(file, buffer.data(), count, &read, nullptr)) return false;
-  return read == count;
-}
-
-bool ReadRecordHeader(HANDLE file, std::vector<std::uint8_t>& buffer, RecordHeader& header) {
-  if (!ReadExactly(file, buffer, omf::kRecordHeaderSize)) return false;
-  header.type = buffer[offsetof(omf::RecordHeaderLayout, type)];
-  const std::uint8_t* length = buffer.data() + offsetof(omf::RecordHeaderLayout, length);
-  header.length = static_cast<std::uint16_t>(length[0] | length[1] << 8);
-  return true;
-}
 
 // A counted string at `at`, cut where the record's data ends and at a zero
 // byte; `at` moves past it. Nothing left: the empty string.
@@ -140,33 +118,40 @@ bool IsModuleHeader(std::uint8_t type) {
   return type == omf::kModuleHeader || type == omf::kLibModuleHeader;
 }
 
-// Walks the modules of an open file from just past the library header,
-// handing each import definition to take; answers how the walk ended.
-// count is what take has kept so far, for a walk cut short.
+// Walks the modules from just past the library header, handing each
+// comment record's contents to take; answers how the walk ended. count is
+// what take has kept so far, for a walk cut short.
 template <typename Take>
-Outcome WalkModules(HANDLE file, std::uint32_t pageSize, std::vector<std::uint8_t>& buffer,
+Outcome WalkModules(std::span<const std::uint8_t> file, std::uint32_t pageSize,
                     const std::uint32_t& count, Take&& take) {
-  RecordHeader record;
+  std::uint64_t at = pageSize;
   std::uint64_t modules = 0;
   std::uint32_t moduleBytes = 0;  // since the module's first byte, modulo the page size
   for (;;) {
-    if (!ReadRecordHeader(file, buffer, record))
+    omf::RecordHeader record;
+    if (!records::DecodeAt(file, at, record))
       return Outcome::CutShort(count, "before the library end record");
+    at += omf::RecordHeader::kSize;
     if (record.type == omf::kLibraryEnd) break;
     // Every record holds at least its checksum.
     if (record.length == 0) return Outcome::CutShort(count, "at a record of length 0");
-    if (!ReadExactly(file, buffer, record.length)) return Outcome::CutShort(count, "inside a record");
-    moduleBytes = static_cast<std::uint32_t>((moduleBytes + omf::kRecordHeaderSize + record.length) %
+    if (file.size() - at < record.length) return Outcome::CutShort(count, "inside a record");
+    const std::uint8_t* contents = file.data() + at;
+    at += record.length;
+    moduleBytes = static_cast<std::uint32_t>((moduleBytes + omf::RecordHeader::kSize + record.length) %
                                              pageSize);
 
     if (IsModuleHeader(record.type)) {
       ++modules;
     } else if (IsComment(record.type)) {
-      take(buffer.data(), record.length);
+      take(contents, record.length);
     } else if (IsModuleEnd(record.type)) {
       // The next module starts on the next page boundary.
-      if (moduleBytes != 0 && !ReadExactly(file, buffer, pageSize - moduleBytes))
-        return Outcome::CutShort(count, "before the library end record");
+      if (moduleBytes != 0) {
+        if (file.size() - at < pageSize - moduleBytes)
+          return Outcome::CutShort(count, "before the library end record");
+        at += pageSize - moduleBytes;
+      }
       moduleBytes = 0;
     }
   }
@@ -174,52 +159,43 @@ Outcome WalkModules(HANDLE file, std::uint32_t pageSize, std::vector<std::uint8_
   return Outcome::Done();
 }
 
-// The walk over an open file; nothing when it is no OMF library.
-std::optional<Outcome> ReadModules(HANDLE file, TTableau<TFonctionLib>& list) {
-  std::vector<std::uint8_t> buffer;
-  RecordHeader record;
-  if (!ReadExactly(file, buffer, 1) || buffer[0] != omf::kLibraryHeader) return std::nullopt;
-  SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-
+// The walk over the file's bytes; nothing when it is no OMF library.
+std::optional<Outcome> ReadModules(std::span<const std::uint8_t> file, TTableau<TFonctionLib>& list) {
+  if (file.empty() || file[0] != omf::kLibraryHeader) return std::nullopt;
   list.Clear();
-  if (!ReadRecordHeader(file, buffer, record)) return Outcome::CutShort(0, "in the library header");
+  omf::RecordHeader header;
+  if (!records::DecodeAt(file, 0, header)) return Outcome::CutShort(0, "in the library header");
   std::uint32_t pageSize = omf::kDefaultPageSize;
-  const std::uint32_t headerSize = record.length + omf::kRecordHeaderSize;
+  const std::uint32_t headerSize = header.length + omf::RecordHeader::kSize;
   // A header that does not name a valid page size is taken as one 16-byte page.
   if (omf::IsPageSize(headerSize)) pageSize = headerSize;
-  if (!ReadExactly(file, buffer, pageSize - omf::kRecordHeaderSize))
-    return Outcome::CutShort(0, "in the library header");
+  if (file.size() < pageSize) return Outcome::CutShort(0, "in the library header");
 
   // A first walk counts the definitions, so that the list is made room for
   // once: its entries are large, and growing it step by step would cost
-  // more than reading the file twice.
+  // more than walking the bytes twice.
   std::uint32_t counted = 0;
-  WalkModules(file, pageSize, buffer, counted,
-              [&counted](const std::uint8_t* contents, std::size_t length) {
-                if (ParseImport(contents, length)) ++counted;
-              });
-  SetFilePointer(file, static_cast<LONG>(pageSize), nullptr, FILE_BEGIN);
-  if (counted != 0) list.Reserve(counted);
+  WalkModules(file, pageSize, counted, [&counted](const std::uint8_t* contents, std::size_t length) {
+    if (ParseImport(contents, length)) ++counted;
+  });
+  if (Outcome room = MakeRoom(list, counted); !room) return room;
 
   std::uint32_t k = 0;
-  return WalkModules(file, pageSize, buffer, k,
-                     [&k, &list](const std::uint8_t* contents, std::size_t length) {
-                       if (auto definition = ParseImport(contents, length))
-                         list.Item(k++) = EntryOf(std::move(*definition));
-                     });
+  return WalkModules(file, pageSize, k, [&k, &list](const std::uint8_t* contents, std::size_t length) {
+    if (auto definition = ParseImport(contents, length)) list.Item(k++) = EntryOf(std::move(*definition));
+  });
 }
 
 }  // namespace
 
-Outcome TFichierLib::ReadOmfLibrary(const std::string& fileName) {
-  {
-    HANDLE file = OpenLibraryFile(fileName, true);
-    if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
-    FileCloser closer(file);
-    if (auto outcome = ReadModules(file, Fonctions)) return *outcome;
-  }
-  // Not ours: say what it is instead; the list stays as it was.
-  FileKind kind = FileKind::Unknown;
-  DetectFileKind(fileName, kind);
-  return Outcome::NotImportLibrary(DescribeFileKind(kind));
+namespace omf {
+
+Outcome ReadLibrary(const std::string& fileName, ExportList& list) {
+  FileBytes bytes;
+  if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
+  if (auto outcome = ReadModules(bytes.View(), list.Fonctions)) return *outcome;
+  // Not ours: the list stays as it was, and the caller says what it is.
+  return Outcome::NotImportLibrary({});
 }
+
+}  // namespace omf

@@ -1,9 +1,13 @@
 // Record types and layouts of the OMF object and library formats that the
-// import library reader, the writer and the test builders need.
+// import library reader, the writer and the test builders need. The fixed
+// parts of records are described once (platform/records.h); names are
+// counted strings that follow them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "platform/records.h"
 
 namespace omf {
 
@@ -19,11 +23,18 @@ inline constexpr std::uint8_t kLibraryEnd = 0xF1;
 
 // Every record: type (1 byte), then the length of what follows (16 bits,
 // little-endian), the checksum included as the last byte.
-struct RecordHeaderLayout {
-  std::uint8_t type;
-  std::uint8_t length[2];
+struct RecordHeader {
+  static constexpr std::size_t kSize = 3;
+  std::uint8_t type = 0;
+  std::uint16_t length = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.type), v(r.length);
+  }
 };
-inline constexpr std::size_t kRecordHeaderSize = sizeof(RecordHeaderLayout);
+static_assert(records::SizeOf<RecordHeader>() == RecordHeader::kSize);
+inline constexpr std::size_t kRecordHeaderSize = RecordHeader::kSize;
 inline constexpr std::size_t kChecksumSize = 1;
 inline constexpr std::size_t kMaxRecordLength = 0xFFFF;
 
@@ -39,41 +50,46 @@ inline constexpr std::uint32_t kMaxPageNumber = 0xFFFF;
 // Library header contents after the record header: where the dictionary
 // starts, how many 512-byte blocks it has, and the flags; zeros fill the
 // rest of the page, then the checksum.
-struct LibraryHeaderLayout {
-  std::uint8_t dictionaryOffset[4];
-  std::uint8_t dictionaryBlocks[2];
-  std::uint8_t flags;
+struct LibraryHeader {
+  static constexpr std::size_t kSize = 7;
+  std::uint32_t dictionaryOffset = 0;
+  std::uint16_t dictionaryBlocks = 0;
+  std::uint8_t flags = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.dictionaryOffset), v(r.dictionaryBlocks), v(r.flags);
+  }
 };
+static_assert(records::SizeOf<LibraryHeader>() == LibraryHeader::kSize);
 inline constexpr std::uint8_t kCaseSensitive = 0x01;
 
-// Comment contents: type (attribute bits), class, then class-specific bytes.
-struct CommentLayout {
-  std::uint8_t commentType;
-  std::uint8_t commentClass;
-};
-inline constexpr std::size_t kCommentClassOffset = offsetof(CommentLayout, commentClass);
-inline constexpr std::uint8_t kClassOmfExtension = 0xA0;
+// The fixed start of an import definition comment: the comment type
+// (attribute bits) and class, the OMF extension's subtype, and the ordinal
+// flag; then the counted internal name, the counted module name and the
+// counted entry name or a 16-bit ordinal.
+struct ImportDefinitionHead {
+  static constexpr std::size_t kSize = 4;
+  std::uint8_t commentType = 0;
+  std::uint8_t commentClass = 0;
+  std::uint8_t subtype = 0;
+  std::uint8_t ordinalFlag = 0;
 
-// OMF extension comments carry a subtype after the class.
-struct ExtensionLayout {
-  CommentLayout comment;
-  std::uint8_t subtype;
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.commentType), v(r.commentClass), v(r.subtype), v(r.ordinalFlag);
+  }
 };
-inline constexpr std::size_t kExtensionSubtypeOffset = offsetof(ExtensionLayout, subtype);
+static_assert(records::SizeOf<ImportDefinitionHead>() == ImportDefinitionHead::kSize);
+inline constexpr std::size_t kCommentClassOffset = records::OffsetOf(&ImportDefinitionHead::commentClass);
+inline constexpr std::size_t kExtensionSubtypeOffset = records::OffsetOf(&ImportDefinitionHead::subtype);
+inline constexpr std::size_t kImportOrdinalFlagOffset = records::OffsetOf(&ImportDefinitionHead::ordinalFlag);
+inline constexpr std::size_t kImportNameLengthOffset = ImportDefinitionHead::kSize;
+// The internal name's first byte, after its count.
+inline constexpr std::size_t kImportNameOffset = kImportNameLengthOffset + 1;
+inline constexpr std::uint8_t kClassOmfExtension = 0xA0;
 inline constexpr std::uint8_t kImportDefinition = 0x01;  // IMPDEF
 inline constexpr std::uint8_t kExportDefinition = 0x02;  // EXPDEF
-
-// Import definition: ordinal flag, then the counted internal name, the
-// counted module name and the counted entry name or a 16-bit ordinal.
-struct ImportDefinitionLayout {
-  ExtensionLayout extension;
-  std::uint8_t ordinalFlag;
-  std::uint8_t internalNameLength;
-};
-inline constexpr std::size_t kImportOrdinalFlagOffset = offsetof(ImportDefinitionLayout, ordinalFlag);
-inline constexpr std::size_t kImportNameLengthOffset =
-    offsetof(ImportDefinitionLayout, internalNameLength);
-inline constexpr std::size_t kImportNameOffset = sizeof(ImportDefinitionLayout);
 inline constexpr std::size_t kOrdinalSize = 2;
 inline constexpr std::size_t kMaxNameLength = 255;
 

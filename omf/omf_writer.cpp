@@ -9,11 +9,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "coff/dll_base_name.h"
-#include "model/fichier_lib.h"
+#include "model/decorated_names.h"
+#include "model/dll_names.h"
+#include "model/file_bytes.h"
+#include "omf/omf.h"
 #include "omf/omf_dictionary.h"
 #include "omf/omf_records.h"
-#include "platform/safe_save.h"
 
 namespace {
 
@@ -32,8 +33,8 @@ struct ImportModule {
 class RecordWriter {
  public:
   RecordWriter(Bytes& out, std::uint8_t type) : out_(out), start_(out.size()) {
-    out_.resize(start_ + omf::kRecordHeaderSize);
-    out_[start_ + offsetof(omf::RecordHeaderLayout, type)] = type;
+    out_.resize(start_ + omf::RecordHeader::kSize);
+    records::Encode(omf::RecordHeader{type, 0}, out_.data() + start_);
   }
   void Byte(std::uint8_t b) { out_.push_back(b); }
   void Word(std::uint16_t w) {
@@ -45,13 +46,18 @@ class RecordWriter {
     out_.insert(out_.end(), text.begin(), text.end());
   }
   void Zeros(std::size_t count) { out_.resize(out_.size() + count, 0); }
+  template <typename R>
+  void Record(const R& r) {
+    const std::size_t at = out_.size();
+    out_.resize(at + R::kSize);
+    records::Encode(r, out_.data() + at);
+  }
   // Fills in the length and appends the checksum that makes the record's
   // bytes sum to zero.
   void Finish() {
-    const std::size_t length = out_.size() - start_ - omf::kRecordHeaderSize + omf::kChecksumSize;
-    std::uint8_t* header = out_.data() + start_ + offsetof(omf::RecordHeaderLayout, length);
-    header[0] = static_cast<std::uint8_t>(length);
-    header[1] = static_cast<std::uint8_t>(length >> 8);
+    const std::size_t length = out_.size() - start_ - omf::RecordHeader::kSize + omf::kChecksumSize;
+    records::Encode(omf::RecordHeader{out_[start_], static_cast<std::uint16_t>(length)},
+                    out_.data() + start_);
     std::uint8_t sum = 0;
     for (std::size_t i = start_; i < out_.size(); ++i) sum = static_cast<std::uint8_t>(sum + out_[i]);
     out_.push_back(static_cast<std::uint8_t>(-sum));
@@ -79,10 +85,9 @@ void AppendModule(Bytes& out, const ImportModule& m) {
   header.Finish();
 
   RecordWriter definition(out, omf::kComment);
-  definition.Byte(0);  // comment type: no attribute bits
-  definition.Byte(omf::kClassOmfExtension);
-  definition.Byte(omf::kImportDefinition);
-  definition.Byte(m.byOrdinal ? 1 : 0);
+  // Comment type 0: no attribute bits.
+  definition.Record(omf::ImportDefinitionHead{0, omf::kClassOmfExtension, omf::kImportDefinition,
+                                              static_cast<std::uint8_t>(m.byOrdinal ? 1 : 0)});
   definition.Counted(m.internalName);
   definition.Counted(m.moduleName);
   if (m.byOrdinal)
@@ -139,15 +144,15 @@ AnsiString Shortened(const AnsiString& name) {
   return name.size() <= kShown ? name : name.substr(0, kShown) + "...";
 }
 
-void PutLe32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 }  // namespace
 
-Outcome TFichierLib::WriteBorlandLibrary(const std::string& fileName) {
-  if (const std::string why = WrongMachine(); !why.empty()) return Outcome::Refused(why);
-  const AnsiString defaultDll = coff::DllBaseNameOf(fileName) + ".dll";
+namespace omf {
+
+Outcome WriteLibrary(const std::string& fileName, ExportList& list) {
+  if (const std::string why = WrongMachine(list, ListForm::Omf); !why.empty())
+    return Outcome::Refused(why);
+  TTableau<TFonctionLib>& Fonctions = list.Fonctions;
+  const AnsiString defaultDll = DefaultDllName(fileName);
   std::vector<ImportModule> modules;
   std::vector<std::size_t> sizes;
   try {
@@ -204,27 +209,23 @@ Outcome TFichierLib::WriteBorlandLibrary(const std::string& fileName) {
     Bytes header;
     {
       RecordWriter record(header, omf::kLibraryHeader);
-      omf::LibraryHeaderLayout fields{};
-      PutLe32(fields.dictionaryOffset, static_cast<std::uint32_t>(out.size()));
-      const std::size_t blocks = dictionary->size() / omf::kDictionaryBlockSize;
-      fields.dictionaryBlocks[0] = static_cast<std::uint8_t>(blocks);
-      fields.dictionaryBlocks[1] = static_cast<std::uint8_t>(blocks >> 8);
+      omf::LibraryHeader fields;
+      fields.dictionaryOffset = static_cast<std::uint32_t>(out.size());
+      fields.dictionaryBlocks =
+          static_cast<std::uint16_t>(dictionary->size() / omf::kDictionaryBlockSize);
       fields.flags = NamesDifferOnlyInCase(modules) ? omf::kCaseSensitive : 0;
-      for (std::uint8_t b : fields.dictionaryOffset) record.Byte(b);
-      for (std::uint8_t b : fields.dictionaryBlocks) record.Byte(b);
-      record.Byte(fields.flags);
-      record.Zeros(pageSize - omf::kRecordHeaderSize - sizeof fields - omf::kChecksumSize);
+      record.Record(fields);
+      record.Zeros(pageSize - omf::RecordHeader::kSize - omf::LibraryHeader::kSize - omf::kChecksumSize);
       record.Finish();
     }
     std::copy(header.begin(), header.end(), out.begin());
     out.insert(out.end(), dictionary->begin(), dictionary->end());
 
-    SafeSave file(fileName);
-    if (!file.IsOpen()) return Outcome::CannotOpen(file.Error());
-    file.Write(out.data(), static_cast<std::uint32_t>(out.size()));
-    if (!file.Commit()) return Outcome::CannotWrite(file.Error());
+    return SaveFileBytes(fileName, out);
   } catch (const std::bad_alloc&) {
+    // A list too large for memory: nothing was written.
     return Outcome::CannotWrite(ENOMEM);
   }
-  return Outcome::Done();
 }
+
+}  // namespace omf

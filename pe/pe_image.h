@@ -3,6 +3,7 @@
 // is checked against the bytes that are really there before it is used.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,80 +11,60 @@
 #include <string_view>
 #include <vector>
 
+#include "model/coff_headers.h"
+#include "model/file_bytes.h"
 #include "model/outcome.h"
+#include "platform/records.h"
 
 namespace pe {
 
-inline constexpr std::uint16_t kMachineI386 = 0x014C;
-inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
+using coffhdr::FileHeader;
+using coffhdr::SectionHeader;
 
-// The layouts this reader takes from the file, with their sizes.
-struct DosHeader {  // only what leads to the PE header
-  static constexpr std::size_t kMagicOffset = 0;    // "MZ"
-  static constexpr std::size_t kNewHeaderOffset = 0x3C;  // e_lfanew
+// What leads from the DOS header to the PE header: "MZ" first, and the
+// offset of the "PE\0\0" signature at 0x3C.
+struct DosHeader {
   static constexpr std::size_t kSize = 0x40;
-};
+  static constexpr std::uint16_t kMagic = 0x5A4D;  // "MZ"
+  std::uint16_t magic = 0;
+  std::array<std::uint8_t, 0x3A> rest{};  // what no reader here needs
+  std::uint32_t newHeaderOffset = 0;      // e_lfanew
 
-struct FileHeader {  // after the "PE\0\0" signature
-  std::uint16_t Machine;
-  std::uint16_t NumberOfSections;
-  std::uint32_t TimeDateStamp;
-  std::uint32_t PointerToSymbolTable;
-  std::uint32_t NumberOfSymbols;
-  std::uint16_t SizeOfOptionalHeader;
-  std::uint16_t Characteristics;
-  static constexpr std::size_t kSize = 20;
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.magic), v(r.rest), v(r.newHeaderOffset);
+  }
 };
-
-struct OptionalHeaderLayout {  // the fields read, by the header's magic
-  static constexpr std::uint16_t kMagicPe32 = 0x10B;
-  static constexpr std::uint16_t kMagicPe32Plus = 0x20B;
-  static constexpr std::size_t kSizeOfHeadersOffset = 60;
-  // Where NumberOfRvaAndSizes sits; the data directories follow it.
-  static constexpr std::size_t kDirectoryCountOffsetPe32 = 92;
-  static constexpr std::size_t kDirectoryCountOffsetPe32Plus = 108;
-  static constexpr std::size_t kDirectorySize = 8;  // RVA, size
-  static constexpr std::uint32_t kExportDirectoryIndex = 0;
-};
-
-struct SectionHeader {
-  char Name[8];
-  std::uint32_t VirtualSize;
-  std::uint32_t VirtualAddress;
-  std::uint32_t SizeOfRawData;
-  std::uint32_t PointerToRawData;
-  std::uint32_t PointerToRelocations;
-  std::uint32_t PointerToLinenumbers;
-  std::uint16_t NumberOfRelocations;
-  std::uint16_t NumberOfLinenumbers;
-  std::uint32_t Characteristics;
-  static constexpr std::size_t kSize = 40;
-  static constexpr std::uint32_t kExecute = 0x20000000;  // IMAGE_SCN_MEM_EXECUTE
-  static constexpr std::uint32_t kCode = 0x00000020;     // IMAGE_SCN_CNT_CODE
-};
+static_assert(records::SizeOf<DosHeader>() == DosHeader::kSize);
+inline constexpr std::size_t kNewHeaderOffsetAt = records::OffsetOf(&DosHeader::newHeaderOffset);
+inline constexpr std::string_view kPeSignature{"PE\0\0", 4};
 
 struct ExportDirectory {
-  std::uint32_t Characteristics;
-  std::uint32_t TimeDateStamp;
-  std::uint16_t MajorVersion;
-  std::uint16_t MinorVersion;
-  std::uint32_t NameRva;
-  std::uint32_t OrdinalBase;
-  std::uint32_t NumberOfFunctions;
-  std::uint32_t NumberOfNames;
-  std::uint32_t AddressOfFunctions;
-  std::uint32_t AddressOfNames;
-  std::uint32_t AddressOfNameOrdinals;
   static constexpr std::size_t kSize = 40;
+  std::uint32_t characteristics = 0;
+  std::uint32_t timeDateStamp = 0;
+  std::uint16_t majorVersion = 0;
+  std::uint16_t minorVersion = 0;
+  std::uint32_t nameRva = 0;
+  std::uint32_t ordinalBase = 0;
+  std::uint32_t numberOfFunctions = 0;
+  std::uint32_t numberOfNames = 0;
+  std::uint32_t addressOfFunctions = 0;
+  std::uint32_t addressOfNames = 0;
+  std::uint32_t addressOfNameOrdinals = 0;
   // The elements of its tables: addresses (of code, of names) and the
   // indexes of named exports in the address table.
   static constexpr std::size_t kAddressSize = 4;
   static constexpr std::size_t kIndexSize = 2;
-};
 
-static_assert(sizeof(FileHeader) == FileHeader::kSize);
-static_assert(sizeof(SectionHeader) == SectionHeader::kSize);
-static_assert(sizeof(ExportDirectory) == ExportDirectory::kSize);
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.characteristics), v(r.timeDateStamp), v(r.majorVersion), v(r.minorVersion), v(r.nameRva),
+        v(r.ordinalBase), v(r.numberOfFunctions), v(r.numberOfNames), v(r.addressOfFunctions),
+        v(r.addressOfNames), v(r.addressOfNameOrdinals);
+  }
+};
+static_assert(records::SizeOf<ExportDirectory>() == ExportDirectory::kSize);
 
 // One export as the directory holds it.
 struct RawExport {
@@ -97,7 +78,7 @@ class Image {
  public:
   // Takes the file's bytes. Outcome::Done when headers and sections make
   // sense; otherwise NotImportLibrary or CutShort saying what is wrong.
-  Outcome Parse(std::vector<std::uint8_t> bytes);
+  Outcome Parse(FileBytes bytes);
   // The exports in ordinal order; an export with several names gives one
   // record per name, one with none a record without a name. Gaps in the
   // ordinals (address 0) give nothing.
@@ -121,7 +102,7 @@ class Image {
   // A zero-terminated string at rva of at most kMaxNameLength bytes.
   Outcome ReadString(std::uint32_t rva, const char* what, std::string& text) const;
 
-  std::vector<std::uint8_t> bytes_;
+  FileBytes bytes_;
   std::vector<SectionHeader> sections_;
   std::uint16_t machine_ = 0;
   bool pe32Plus_ = false;

@@ -4,8 +4,9 @@
 // guessed).
 #include <string_view>
 
-#include "model/fichier_lib.h"
+#include "model/machine.h"
 #include "pe/code_walk.h"
+#include "pe/pe.h"
 #include "pe/pe_image.h"
 
 namespace {
@@ -73,41 +74,20 @@ AnsiString OrdinalName(const AnsiString& dll, std::uint16_t ordinal) {
   return base + "_Ordinal" + std::to_string(ordinal);
 }
 
-bool ReadWholeFile(TFichierLib& lib, const std::string& fileName, std::vector<std::uint8_t>& bytes,
-                   int& error) {
-  HANDLE file = lib.OpenLibraryFile(fileName, true);
-  if (file == INVALID_HANDLE_VALUE) {
-    error = static_cast<int>(GetLastError());
-    return false;
-  }
-  FileCloser closer(file);
-  constexpr DWORD kChunk = 1 << 20;
-  for (;;) {
-    const std::size_t old = bytes.size();
-    bytes.resize(old + kChunk);
-    DWORD got = 0;
-    if (!ReadFile(file, bytes.data() + old, kChunk, &got, nullptr)) {
-      error = static_cast<int>(GetLastError());
-      return false;
-    }
-    bytes.resize(old + got);
-    if (got == 0) return true;
-  }
-}
-
 }  // namespace
 
-Outcome TFichierLib::ReadDllFile(const std::string& fileName) {
-  std::vector<std::uint8_t> bytes;
-  int error = 0;
-  if (!ReadWholeFile(*this, fileName, bytes, error)) return Outcome::CannotOpen(error);
+namespace pe {
+
+Outcome ReadDll(const std::string& fileName, ExportList& list) {
+  FileBytes bytes;
+  if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
   pe::Image image;
   if (Outcome o = image.Parse(std::move(bytes)); !o) return o;
   std::vector<pe::RawExport> exports;
   if (Outcome o = image.ReadExports(exports); !o) return o;
 
   const AnsiString dll = BaseName(fileName);
-  const bool i386 = image.Machine() == pe::kMachineI386;
+  const bool i386 = image.Machine() == MachineNumber(Machine::I386);
   pe::CodeWalker walker(image);
   std::vector<TFonctionLib> entries(exports.size());
   std::vector<bool> guessed(exports.size(), false);
@@ -160,8 +140,12 @@ Outcome TFichierLib::ReadDllFile(const std::string& fileName) {
     entries[i].Unsure = true;
   }
 
-  Fonctions.Clear();
-  for (std::size_t i = 0; i < entries.size(); ++i) Fonctions.Item(static_cast<std::uint32_t>(i)) = entries[i];
-  SourceMachine = image.Machine();
+  if (Outcome room = MakeRoom(list.Fonctions, entries.size()); !room) return room;
+  list.Fonctions.Clear();
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    list.Fonctions.Item(static_cast<std::uint32_t>(i)) = std::move(entries[i]);
+  list.SourceMachine = image.Machine();
   return Outcome::Done();
 }
+
+}  // namespace pe

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/windows_types.h"
 
@@ -45,6 +46,18 @@ class FileCloser {
  private:
   HANDLE file_;
 };
+
+// Reads up to and including the next zero byte; answers the bytes before
+// it (all read bytes when the file ends first).
+std::string ReadZString(HANDLE file);
+
+// Reads one line without its line feed and without any carriage return.
+// False at the end of the file when no character was pending.
+bool ReadLine(HANDLE file, std::string& line);
+
+// The same for text held in memory: takes the next line off the front of
+// rest. False when rest is empty.
+bool NextLine(std::string_view& rest, std::string& line);
 
 namespace platform {
 

@@ -11,7 +11,6 @@
 #include <cstdio>
 
 #include "platform/file_api.h"
-#include "platform/message_box.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "model/file_kind.h"
+#include "files/file_kind.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/link_check.h"
 #include "tests/support/omf_builder.h"

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "model/conventions.h"
-#include "model/file_kind.h"
+#include "files/file_kind.h"
 #include "tests/support/link_check.h"
 #include "tests/support/peer_bindings.h"
 #include "tests/support/test_files.h"

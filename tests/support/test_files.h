@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
+#include "platform/message_box.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

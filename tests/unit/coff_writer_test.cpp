@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "coff/dll_base_name.h"
+#include "model/dll_names.h"
 #include "model/microsoft_symbol.h"
 #include "platform/clock.h"
 #include "platform/safe_save.h"
@@ -272,7 +272,7 @@ TEST(CoffWriterTest, TheDllNameComesFromTheFileName) {
                         Case{"/x/y.z/plain", "plain"}, Case{"name.lib", "name"},
                         Case{"C:\\libs\\my.api.lib", "my.api"}, Case{"C:foo.lib", "foo"},
                         Case{"/x/caf\xC3\xA9.lib", "caf\xE9"}, Case{"", ""}}) {
-    EXPECT_EQ(coff::DllBaseNameOf(c.path), c.base) << c.path;
+    EXPECT_EQ(DllBaseNameOf(c.path), c.base) << c.path;
   }
   TempDir dir;
   const std::vector<ArchiveMember> foo = SplitArchive(Write(ThreeEntries(), dir.File("foo.lib")));

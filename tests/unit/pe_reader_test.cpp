@@ -34,7 +34,7 @@ void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
 }
 std::uint32_t Raw(std::uint32_t dataRva) { return dataRva - kDataRva + kDataRaw; }
 
-Bytes BuildImage(const std::vector<Export>& exports) {
+Bytes BuildImage(const std::vector<Export>& exports, std::uint32_t ordinalBase = 1) {
   Bytes b(kDataRaw + kSectionSize, 0);
   b[0] = 'M', b[1] = 'Z';
   Put32(b, 0x3C, kPeAt);
@@ -62,7 +62,7 @@ Bytes BuildImage(const std::vector<Export>& exports) {
   const std::uint32_t functions = kDirRva + 40, names = functions + 4 * n, ordinals = names + 4 * named;
   std::uint32_t strings = ordinals + 2 * named, code = kTextRva, k = 0;
   const std::uint32_t dataWord = kDataRva + kSectionSize - 4;
-  Put32(b, Raw(kDirRva) + 16, 1);  // ordinal base
+  Put32(b, Raw(kDirRva) + 16, ordinalBase);
   Put32(b, Raw(kDirRva) + 20, n);
   Put32(b, Raw(kDirRva) + 24, named);
   Put32(b, Raw(kDirRva) + 28, functions);
@@ -169,6 +169,21 @@ TEST(PeReaderTest, DecoratedNamesTellTheConventionWithoutTheCode) {
   }
   EXPECT_EQ(list[1].Import.ExportName, "g@4");
   EXPECT_TRUE(list[0].Import.Symbol.empty() && list[1].Import.Symbol.empty());
+}
+
+// Ordinals count from the directory's base, which linkers other than the
+// usual ones set freely: a NONAME export is reached by base + its index.
+TEST(PeReaderTest, OrdinalsCountFromTheDirectorysBase) {
+  for (std::uint32_t base : {1u, 5u, 300u}) {
+    SCOPED_TRACE(base);
+    const auto list = Read(BuildImage({{"first", kRet8}, {"", kCdecl}, {"third", kCdecl}}, base));
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].Import.Ordinal, base);
+    EXPECT_EQ(list[1].Import.Ordinal, base + 1);
+    EXPECT_TRUE(list[1].Import.ByOrdinal && list[1].Import.NoName);
+    EXPECT_EQ(list[1].Name, "x_Ordinal" + std::to_string(base + 1));
+    EXPECT_EQ(list[2].Import.Ordinal, base + 2);
+  }
 }
 
 TEST(PeReaderTest, DamagedImagesAreRefusedAndLeaveTheListAlone) {

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "model/symbol_list.h"
+#include "def/def.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -26,7 +26,7 @@ TEST(SymbolListTest, ReadsOneSymbolPerLineSkippingWhatIsNoSymbol) {
                 "?cpp@@YAXXZ\n"
                 "_Last@16");  // no line end at the end of the file
   TFichierLib lib;
-  ASSERT_TRUE(ReadSymbolList(lib, dir.File("mylib.txt")));
+  ASSERT_TRUE(def::ReadSymbolList(dir.File("mylib.txt"), lib));
   EXPECT_THAT(ListOf(lib),
               ElementsAre(Entry("Foo", 12, true), Entry("Bar", 0, false), Entry("Baz", 0, false),
                           Entry("Qux", 8, true), Entry("_Under", 0, false),
@@ -38,7 +38,7 @@ TEST(SymbolListTest, OnlyAnExactExportsLineIsSkipped) {
   TempDir dir;
   WriteFileText(dir.File("s.txt"), "exports\nEXPORTS2\n");
   TFichierLib lib;
-  ASSERT_TRUE(ReadSymbolList(lib, dir.File("s.txt")));
+  ASSERT_TRUE(def::ReadSymbolList(dir.File("s.txt"), lib));
   EXPECT_THAT(ListOf(lib), ElementsAre(Entry("exports", 0, false), Entry("EXPORTS2", 0, false)));
 }
 
@@ -47,11 +47,11 @@ TEST(SymbolListTest, ReplacesTheList) {
   WriteFileText(dir.File("s.txt"), "_A@4\n");
   TFichierLib lib;
   SetList(lib, {Entry("Old", 0, false), Entry("Older", 0, false)});
-  ASSERT_TRUE(ReadSymbolList(lib, dir.File("s.txt")));
+  ASSERT_TRUE(def::ReadSymbolList(dir.File("s.txt"), lib));
   EXPECT_THAT(ListOf(lib), ElementsAre(Entry("A", 4, true)));
 
   WriteFileText(dir.File("empty.txt"), "");
-  ASSERT_TRUE(ReadSymbolList(lib, dir.File("empty.txt")));
+  ASSERT_TRUE(def::ReadSymbolList(dir.File("empty.txt"), lib));
   EXPECT_THAT(ListOf(lib), IsEmpty());
 }
 
@@ -59,7 +59,7 @@ TEST(SymbolListTest, MissingFileSaysWhyAndLeavesTheList) {
   TempDir dir;
   TFichierLib lib;
   SetList(lib, {Entry("Old", 4, true)});
-  EXPECT_EQ(ReadSymbolList(lib, dir.File("missing.txt")).Kind, OutcomeKind::CannotOpen);
+  EXPECT_EQ(def::ReadSymbolList(dir.File("missing.txt"), lib).Kind, OutcomeKind::CannotOpen);
   EXPECT_THAT(ListOf(lib), ElementsAre(Entry("Old", 4, true)));
 }
 

@@ -1,9 +1,8 @@
-// The DLL a library imports from is named after the library's own file.
+// The DLL a list imports from when its entries name none: the one named
+// after the library's own file, as import libraries always were.
 #pragma once
 
 #include <string>
-
-namespace coff {
 
 // The file-name part of a path without its last extension, as _splitpath
 // cuts it ("/x/my.api.lib" gives "my.api", "/x/.lib" the empty name), in
@@ -11,4 +10,5 @@ namespace coff {
 // and a leading drive ("C:") is no part of the name.
 std::string DllBaseNameOf(const std::string& path);
 
-}  // namespace coff
+// DllBaseNameOf(path) + ".dll".
+std::string DefaultDllName(const std::string& path);

@@ -1,20 +1,19 @@
-#include "model/file_kind.h"
+#include "files/file_kind.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string_view>
 
+#include "coff/coff_records.h"
+#include "model/file_bytes.h"
+#include "omf/omf_records.h"
+#include "pe/pe_image.h"
+
 namespace {
 
 // Enough for the DOS header's e_lfanew and a first look at any text.
 constexpr std::size_t kSniffSize = 4096;
-constexpr std::size_t kPeOffsetField = 0x3C;
-
-std::uint32_t Little32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-         std::uint32_t{p[3]} << 24;
-}
 
 bool LooksLikeText(std::string_view head) {
   for (unsigned char c : head)
@@ -45,16 +44,15 @@ bool HasDefinitionStatement(std::string_view head) {
 }  // namespace
 
 Outcome DetectFileKind(const std::string& fileName, FileKind& kind) {
-  HANDLE file = CreateFileA(fileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
+  HANDLE file = OpenLibraryFile(fileName, true);
   if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   std::uint8_t head[kSniffSize] = {};
   DWORD read = 0;
   ReadFile(file, head, sizeof head, &read, nullptr);
   std::uint8_t pe[4] = {};
   DWORD peRead = 0;
-  if (read >= kPeOffsetField + 4 && head[0] == 'M' && head[1] == 'Z') {
-    const std::uint32_t at = Little32(head + kPeOffsetField);
+  if (read >= pe::kNewHeaderOffsetAt + 4 && head[0] == 'M' && head[1] == 'Z') {
+    const std::uint32_t at = records::LoadLittle<std::uint32_t>(head + pe::kNewHeaderOffsetAt);
     if (SetFilePointer(file, static_cast<LONG>(at), nullptr, FILE_BEGIN) == at)
       ReadFile(file, pe, sizeof pe, &peRead, nullptr);
   }
@@ -63,13 +61,14 @@ Outcome DetectFileKind(const std::string& fileName, FileKind& kind) {
   const std::string_view text(reinterpret_cast<const char*>(head), read);
   if (read == 0)
     kind = FileKind::Empty;
-  else if (read >= kArchiveSignatureSize && std::memcmp(head, kArchiveSignature, kArchiveSignatureSize) == 0)
+  else if (text.starts_with(coff::kArchiveSignature))
     kind = FileKind::CoffArchive;
-  else if (peRead == 4 && std::memcmp(pe, "PE\0\0", 4) == 0)
+  else if (std::string_view(reinterpret_cast<const char*>(pe), peRead) == pe::kPeSignature)
     kind = FileKind::PeImage;
-  else if (head[0] == 0xF0)
+  else if (head[0] == omf::kLibraryHeader)
     kind = FileKind::OmfLibrary;
-  else if ((head[0] == 0x80 || head[0] == 0x82) && read >= 3)
+  else if ((head[0] == omf::kModuleHeader || head[0] == omf::kLibModuleHeader) &&
+           read >= omf::RecordHeader::kSize)
     kind = FileKind::OmfObject;
   else if (LooksLikeText(text))
     kind = HasDefinitionStatement(text) ? FileKind::DefinitionText : FileKind::Text;
@@ -90,19 +89,6 @@ const char* DescribeFileKind(FileKind kind) {
     case FileKind::Unknown: return "not a format Libmorph knows";
   }
   return "unknown";
-}
-
-std::string TFichierLib::WrongMachine() const {
-  constexpr std::uint16_t kI386 = 0x14C;
-  if (SourceMachine == 0 || SourceMachine == kI386) return {};
-  return "the list was read from a DLL for another processor (machine 0x" +
-         [](std::uint16_t m) {
-           constexpr char kDigits[] = "0123456789ABCDEF";
-           std::string hex;
-           for (int shift = 12; shift >= 0; shift -= 4) hex += kDigits[(m >> shift) & 0xF];
-           return hex;
-         }(SourceMachine) +
-         "), and import libraries are made for 32-bit Intel code only";
 }
 
 Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind) {

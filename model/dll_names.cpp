@@ -1,8 +1,6 @@
-#include "coff/dll_base_name.h"
+#include "model/dll_names.h"
 
 #include "platform/codepage.h"
-
-namespace coff {
 
 std::string DllBaseNameOf(const std::string& path) {
   std::size_t start = path.find_last_of("/\\");
@@ -15,4 +13,4 @@ std::string DllBaseNameOf(const std::string& path) {
   return Utf8ToAnsi(file);
 }
 
-}  // namespace coff
+std::string DefaultDllName(const std::string& path) { return DllBaseNameOf(path) + ".dll"; }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "model/fichier_lib.h"
+#include "files/fichier_lib.h"
 
 enum class FileKind {
   CoffArchive,    // "!<arch>\n": a COFF import or static library

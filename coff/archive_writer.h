@@ -1,0 +1,52 @@
+// Writes an archive: the signature, the first linker member (every symbol
+// with the file offset of the member that defines it, in the order given),
+// the second linker member (the member table, then the symbols sorted by
+// their bytes with 1-based member indices), the long-names member when
+// asked for, and the members. The import library writer hands it whole
+// members, as LLVM's import-library writer hands its members to its
+// archive writer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/outcome.h"
+
+namespace coff {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct ArchiveMember {
+  std::string name;  // what the header's name field holds, e.g. "mylib.dll/"
+  Bytes data;
+};
+
+// A symbol of the indexes and the member that defines it, by its slot in
+// the member table.
+struct ArchiveSymbol {
+  std::string name;
+  std::uint32_t slot = 0;
+};
+
+struct Archive {
+  std::int32_t stamp = 0;  // every header's date
+  std::vector<ArchiveMember> members;  // in file order
+  // The member table of the indexes: the member at each slot.
+  std::vector<std::uint32_t> table;
+  std::vector<ArchiveSymbol> symbols;  // in the first linker member's order
+  // Names longer than 15 bytes go to the long-names member ("/" and their
+  // offset there) rather than being cut to the 16 bytes of the field.
+  bool longNames = false;
+};
+
+// The indices of names in the order of their bytes, as linkers compare
+// them; equal names keep their order.
+std::vector<std::uint32_t> ByteOrder(const std::vector<std::string_view>& names);
+
+// Done when the whole archive was written; the old file stays whole
+// otherwise. Member data is released as it is written.
+Outcome WriteArchive(const std::string& fileName, Archive& archive);
+
+}  // namespace coff

@@ -1,0 +1,21 @@
+// COFF import libraries: the door to this folder for the layers above.
+#pragma once
+
+#include <string>
+
+#include "model/export_list.h"
+#include "model/outcome.h"
+
+namespace coff {
+
+// Replaces the list with every import the library names, each with how it
+// binds. CannotOpen (the list untouched) when the file cannot be read.
+Outcome ReadLibrary(const std::string& fileName, ExportList& list);
+
+// Writes the list as a COFF import library for 32-bit Intel code.
+Outcome WriteLibrary(const std::string& fileName, ExportList& list);
+
+// True when the file starts with the archive signature.
+bool StartsAsArchive(const std::string& fileName);
+
+}  // namespace coff

@@ -1,0 +1,89 @@
+// The members of a COFF import library, each built as bytes from the
+// records of coff_records.h: the three small objects of each DLL's import
+// directory entry, and one member per import (a short import member, or a
+// long-format import object when no name type reaches the export). The
+// library writer (library_writer.cpp) decides what to build and hands the
+// members to the archive writer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "coff/archive_writer.h"
+#include "coff/coff_records.h"
+#include "model/fonction_lib.h"
+
+namespace coff {
+
+// A text as the C formatting functions see it: up to its first zero byte.
+// A name with a zero byte inside would otherwise split into two names.
+inline std::string_view AsCString(const std::string& text) { return std::string_view(text.c_str()); }
+
+// A DLL the library imports from: its file name as imports name it
+// ("mylib.dll") and the base its fixed symbols are named after ("mylib").
+struct DllNames {
+  std::string file;
+  std::string base;
+};
+// "fmod.dll" gives base "fmod"; a name without a dot is its own base.
+DllNames DllNamesOf(std::string_view file);
+
+// "__IMPORT_DESCRIPTOR_" B, 0x7F B "_NULL_THUNK_DATA", "__imp_" S.
+std::string ImportDescriptorSymbol(const DllNames& dll);
+std::string NullThunkSymbol(const DllNames& dll);
+std::string ImportSymbol(std::string_view symbol);
+
+// The three small objects of a DLL's import directory entry. The null
+// import descriptor is one per library; it names the first DLL in its
+// debug block.
+Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp);
+Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp);
+Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp);
+
+// One import of the library.
+struct ImportMember {
+  std::string symbol;  // S: what the client links against
+  const DllNames* dll = nullptr;
+  ImportKind kind = ImportKind::Code;
+  // Short form: the name type and the hint field (the ordinal for
+  // NameType::Ordinal).
+  NameType nameType = NameType::Undecorate;
+  std::uint16_t hint = 0;
+  // Long form: the export the loader looks up, when no name type reaches
+  // it from S; the hint above goes into its hint/name.
+  bool longForm = false;
+  std::string exportName;
+};
+
+Bytes ShortImportObject(const ImportMember& import, std::int32_t stamp);
+Bytes LongImportObject(const ImportMember& import, std::int32_t stamp);
+
+// Appending to a member's bytes.
+inline void AppendBytes(Bytes& out, const void* bytes, std::size_t count) {
+  if (count == 0) return;
+  const std::size_t at = out.size();
+  out.resize(at + count);
+  std::memcpy(out.data() + at, bytes, count);
+}
+template <typename R>
+inline void AppendRecord(Bytes& out, const R& record) {
+  const std::size_t at = out.size();
+  out.resize(at + R::kSize);
+  records::Encode(record, out.data() + at);
+}
+inline void AppendText(Bytes& out, std::string_view text) { AppendBytes(out, text.data(), text.size()); }
+// The text and its terminating zero byte.
+inline void AppendName(Bytes& out, std::string_view text) {
+  AppendText(out, text);
+  out.push_back(0);
+}
+inline void AppendZeros(Bytes& out, std::size_t count) { out.resize(out.size() + count); }
+
+// The data size of the member being built, as the 32-bit fields hold it.
+inline std::uint32_t Size32(std::size_t size) { return static_cast<std::uint32_t>(size); }
+
+}  // namespace coff

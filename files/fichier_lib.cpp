@@ -1,0 +1,45 @@
+#include "files/fichier_lib.h"
+
+#include "coff/coff.h"
+#include "def/def.h"
+#include "files/file_kind.h"
+#include "model/file_bytes.h"
+#include "omf/omf.h"
+#include "pe/pe.h"
+
+std::string TFichierLib::WrongMachine(ListForm form) const { return ::WrongMachine(*this, form); }
+
+HANDLE TFichierLib::OpenLibraryFile(const std::string& fileName, bool forReading) {
+  return ::OpenLibraryFile(fileName, forReading);
+}
+
+bool TFichierLib::IsCoffArchive(const std::string& fileName) { return coff::StartsAsArchive(fileName); }
+
+Outcome TFichierLib::ReadCoffLibrary(const std::string& fileName) {
+  return coff::ReadLibrary(fileName, *this);
+}
+
+Outcome TFichierLib::ReadOmfLibrary(const std::string& fileName) {
+  Outcome outcome = omf::ReadLibrary(fileName, *this);
+  if (outcome.Kind == OutcomeKind::NotImportLibrary && outcome.Detail.empty()) {
+    // Not an OMF library: say what it is instead.
+    FileKind kind = FileKind::Unknown;
+    DetectFileKind(fileName, kind);
+    outcome.Detail = DescribeFileKind(kind);
+  }
+  return outcome;
+}
+
+Outcome TFichierLib::ReadDefFile(const std::string& fileName) { return def::ReadFile(fileName, *this); }
+
+Outcome TFichierLib::ReadDllFile(const std::string& fileName) { return pe::ReadDll(fileName, *this); }
+
+Outcome TFichierLib::WriteCoffLibrary(const std::string& fileName) {
+  return coff::WriteLibrary(fileName, *this);
+}
+
+Outcome TFichierLib::WriteDefFile(const std::string& fileName) { return def::WriteFile(fileName, *this); }
+
+Outcome TFichierLib::WriteBorlandLibrary(const std::string& fileName) {
+  return omf::WriteLibrary(fileName, *this);
+}

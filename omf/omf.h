@@ -1,0 +1,20 @@
+// OMF import libraries: the door to this folder for the layers above.
+#pragma once
+
+#include <string>
+
+#include "model/export_list.h"
+#include "model/outcome.h"
+
+namespace omf {
+
+// Replaces the list with every import definition of every module, in file
+// order. CannotOpen (the list untouched) when the file cannot be read;
+// NotImportLibrary with no detail (the list untouched) when it is no OMF
+// library, for the caller to say what it is.
+Outcome ReadLibrary(const std::string& fileName, ExportList& list);
+
+// Writes the list as an OMF import library, one module per import.
+Outcome WriteLibrary(const std::string& fileName, ExportList& list);
+
+}  // namespace omf
