@@ -478,7 +478,7 @@ void TForm1::FitOuterSize() {
   size = size.boundedTo(QSize(area.width() - frame.left() - frame.right(),
                               area.height() - frame.top() - frame.bottom()));
   resize(size);
-  QRect outer(frameGeometry().topLeft(), size.grownBy(frame));
+  QRect outer(geometry().topLeft() - QPoint(frame.left(), frame.top()), size.grownBy(frame));
   if (!area.contains(outer)) {
     outer.moveRight(std::min(outer.right(), area.right()));
     outer.moveBottom(std::min(outer.bottom(), area.bottom()));
