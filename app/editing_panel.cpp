@@ -1,14 +1,18 @@
 // The editing panel: the selection display, "Ajouter", "Supprimer", and
-// the changes of name, convention and argument length. Line i of the list
-// box stands for entry i of the list (EntryAt says when a line has none).
-#include <QBrush>
-#include <QColor>
+// the changes of name, convention and argument length; each edit is one
+// step of the undo stack, carried out through the list model. Also the
+// filter, the status line and the guessed conventions.
 #include <QLabel>
+#include <QLocale>
+#include <QStatusBar>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QUndoStack>
 
 #include <optional>
 
+#include "app/export_list_model.h"
 #include "app/list_box.h"
 #include "app/unit1.h"
 #include "model/entry_edits.h"
@@ -29,25 +33,6 @@ class FlagScope {
 };
 
 QString DecimalText(std::int32_t value) { return QString::fromStdString(IntToStr(value)); }
-
-// Removes the entries at rows (ascending) and keeps the others in order:
-// the list that removing each of them, from the last up, would leave. One
-// removal at a time moves the whole rest of the list each time, which for
-// the first half of a long list takes seconds; here every kept entry moves
-// once and the list is then shortened from its end.
-void RemoveEntries(TTableau<TFonctionLib>& list, const std::vector<int>& rows) {
-  if (rows.empty()) return;
-  auto next = rows.begin();
-  std::uint32_t kept = static_cast<std::uint32_t>(*next);
-  for (std::uint32_t i = kept; i < list.Count; ++i) {
-    if (next != rows.end() && static_cast<std::uint32_t>(*next) == i) {
-      ++next;
-      continue;
-    }
-    list.Item(kept++) = list.Item(i);
-  }
-  while (list.Count > kept) list.RemoveAt(list.Count - 1);
-}
 
 // How the entry is imported: by which name or ordinal, what it holds, from
 // which DLL.
@@ -71,10 +56,9 @@ QString ImportText(const TFonctionLib& entry) {
 
 }  // namespace
 
-// A line past the end of the list has no entry. Open now takes a list only
-// when it was read whole, so lines and entries keep in step; the guard
-// stays because asking the list for such an entry would grow it with
-// whatever its spare slots hold.
+// A line past the end of the list has no entry. The guard stays because
+// asking the list for such an entry would grow it with whatever its spare
+// slots hold.
 TFonctionLib* TForm1::EntryAt(int row) {
   if (row < 0 || static_cast<std::uint32_t>(row) >= Fonctions().Count) return nullptr;
   return &Fonctions().Item(static_cast<std::uint32_t>(row));
@@ -97,36 +81,93 @@ void TForm1::UncheckConventions() {
 }
 
 void TForm1::ListBox1Click() {
-  FlagScope filling(Filling);
-  const std::vector<int> selected = ListBox1->SelectedRows();
-  TFonctionLib* current = CurrentEntry();
-  if (selected.size() == 1 && current) {
-    Edit1->setText(AnsiToQString(current->Name));
-    Edit2->setText(DecimalText(current->ArgLength));
-    ShowConvention(current->IsPascal);
-    RefreshLabels();
-    return;
+  NewEditSession();
+  {
+    FlagScope filling(Filling);
+    const std::vector<int> selected = ListBox1->SelectedRows();
+    TFonctionLib* current = CurrentEntry();
+    if (selected.size() == 1 && current) {
+      Edit1->setText(AnsiToQString(current->Name));
+      Edit2->setText(DecimalText(current->ArgLength));
+      ShowConvention(current->IsPascal);
+      RefreshLabels();
+    } else {
+      Edit1->setText(QString());
+      std::optional<std::int32_t> length;
+      std::optional<bool> isPascal;
+      bool sameLength = true;
+      bool sameConvention = true;
+      for (int row : selected) {
+        const TFonctionLib* entry = EntryAt(row);
+        if (!entry) continue;
+        if (!length) length = entry->ArgLength;
+        else if (*length != entry->ArgLength) sameLength = false;
+        if (!isPascal) isPascal = entry->IsPascal;
+        else if (*isPascal != entry->IsPascal) sameConvention = false;
+      }
+      // A negative length is shown only for a single selected line.
+      Edit2->setText(length && sameLength && *length >= 0 ? DecimalText(*length) : QString());
+      if (isPascal && sameConvention) ShowConvention(*isPascal);
+      else UncheckConventions();
+      Label4->setText(QString());
+      Label6->setText(QString());
+      Label8->setText(QString());
+    }
   }
-  Edit1->setText(QString());
-  std::optional<std::int32_t> length;
-  std::optional<bool> isPascal;
-  bool sameLength = true;
-  bool sameConvention = true;
-  for (int row : selected) {
+  ShowGuess();
+  UpdateStatus();
+}
+
+template <typename Edit>
+void TForm1::EditEntries(const std::vector<int>& at, const QString& text, int mergeKey,
+                         Edit change) {
+  std::vector<std::uint32_t> changed;
+  std::vector<TFonctionLib> before;
+  std::vector<TFonctionLib> after;
+  for (int row : at) {
     const TFonctionLib* entry = EntryAt(row);
     if (!entry) continue;
-    if (!length) length = entry->ArgLength;
-    else if (*length != entry->ArgLength) sameLength = false;
-    if (!isPascal) isPascal = entry->IsPascal;
-    else if (*isPascal != entry->IsPascal) sameConvention = false;
+    TFonctionLib edited = *entry;
+    if (!change(edited)) continue;
+    changed.push_back(static_cast<std::uint32_t>(row));
+    before.push_back(*entry);
+    after.push_back(std::move(edited));
   }
-  // A negative length is shown only for a single selected line.
-  Edit2->setText(length && sameLength && *length >= 0 ? DecimalText(*length) : QString());
-  if (isPascal && sameConvention) ShowConvention(*isPascal);
-  else UncheckConventions();
-  Label4->setText(QString());
-  Label6->setText(QString());
-  Label8->setText(QString());
+  if (changed.empty()) return;
+  FlagScope panel(panelEdit_);
+  UndoStack->push(new TListEdit(*this, TEditKind::Change, text, std::move(changed),
+                                std::move(before), std::move(after), mergeKey, editSession_));
+}
+
+void TForm1::ApplyListEdit(TEditKind kind, const std::vector<std::uint32_t>& at,
+                           const std::vector<TFonctionLib>& entries) {
+  switch (kind) {
+    case TEditKind::Change:
+      for (std::size_t k = 0; k < at.size(); ++k) {
+        Fonctions().Item(at[k]) = entries[k];
+        ListModel->Changed(at[k]);
+      }
+      break;
+    case TEditKind::Insert: ListModel->Insert(at, entries); break;
+    case TEditKind::Remove: ListModel->Remove(at); break;
+  }
+  if (panelEdit_) {
+    // The panel shows the edit already; only what follows from it changes.
+    RefreshLabels();
+    ShowGuess();
+    UpdateStatus();
+    return;
+  }
+  // An edit from the buttons or the undo stack: the lines it touched are
+  // selected, or after a removal the line that took their place.
+  if (kind == TEditKind::Remove) {
+    const int next = ListModel->NearestShown(at.front());
+    ListBox1->setCurrentRow(next);
+  } else {
+    std::vector<int> rows(at.begin(), at.end());
+    ListBox1->SelectEntries(rows, rows.front());
+  }
+  ListBox1Click();
 }
 
 void TForm1::Button1Click() {
@@ -136,38 +177,39 @@ void TForm1::Button1Click() {
   entry.Name.clear();
   entry.ArgLength = 0;
   entry.IsPascal = true;
-  ListBox1->insertItem(p, QString());
-  Fonctions().Insert(static_cast<std::uint32_t>(p), entry);
-  Modified = true;
-  ListBox1->setCurrentRow(p, QItemSelectionModel::ClearAndSelect);
-  ListBox1Click();
+  UndoStack->push(new TListEdit(*this, TEditKind::Insert, QStringLiteral("Ajouter"),
+                                {static_cast<std::uint32_t>(p)}, {}, {entry}, -1, editSession_));
   Edit1->setFocus();
 }
 
 void TForm1::Button2Click() {
   const std::vector<int> selected = ListBox1->SelectedRows();
-  // Lines go a run of neighbours at a time, from the last run up, so that
-  // the lower indices stay valid.
-  for (std::size_t end = selected.size(); end > 0;) {
-    std::size_t first = end - 1;
-    while (first > 0 && selected[first - 1] == selected[first] - 1) --first;
-    ListBox1->model()->removeRows(selected[first], static_cast<int>(end - first));
-    end = first;
-  }
-  RemoveEntries(Fonctions(), selected);
-  if (!selected.empty()) Modified = true;
+  std::vector<std::uint32_t> at;
+  std::vector<TFonctionLib> before;
+  for (int row : selected)
+    if (const TFonctionLib* entry = EntryAt(row)) {
+      at.push_back(static_cast<std::uint32_t>(row));
+      before.push_back(*entry);
+    }
+  if (at.empty()) return;
+  UndoStack->push(new TListEdit(*this, TEditKind::Remove, QStringLiteral("Supprimer"),
+                                std::move(at), std::move(before), {}, -1, editSession_));
 }
+
+namespace {
+
+// Keys typed into one field for the same entries make one undo step.
+enum MergeKey { kMergeName = 1, kMergeLength = 2 };
+
+}  // namespace
 
 void TForm1::Edit1Change() {
   if (Filling) return;
   const int row = ListBox1->currentRow();
-  TFonctionLib* current = CurrentEntry();
-  if (current) {
+  if (CurrentEntry()) {
     const AnsiString name = QStringToAnsi(Edit1->text());
-    // The line shows what the entry holds: a character the code page
-    // cannot hold shows as the "?" it became.
-    ListBox1->item(row)->setText(AnsiToQString(name));
-    if (Rename(*current, name)) Modified = true;
+    EditEntries({row}, QStringLiteral("Renommer"), kMergeName,
+                [&](TFonctionLib& entry) { return Rename(entry, name); });
   }
   RefreshLabels();
 }
@@ -175,25 +217,103 @@ void TForm1::Edit1Change() {
 void TForm1::Edit2Change() {
   if (Filling) return;
   const std::int32_t value = StrToInt(Edit2->text().toStdString());
-  for (int row : ListBox1->SelectedRows())
-    if (TFonctionLib* entry = EntryAt(row))
-      if (SetArgLength(*entry, value)) Modified = true;
+  EditEntries(ListBox1->SelectedRows(), QStringLiteral("Longueur"), kMergeLength,
+              [&](TFonctionLib& entry) { return SetArgLength(entry, value); });
   RefreshLabels();
 }
 
 void TForm1::SetConventionOfSelection(bool isPascal) {
-  for (int row : ListBox1->SelectedRows())
-    if (TFonctionLib* entry = EntryAt(row))
-      if (SetConvention(*entry, isPascal)) {
-        Modified = true;
-        MarkLine(row);
-      }
+  EditEntries(ListBox1->SelectedRows(), QStringLiteral("Convention"), -1,
+              [&](TFonctionLib& entry) { return SetConvention(entry, isPascal); });
   RefreshLabels();
 }
 
 void TForm1::RadioButton1Click() { SetConventionOfSelection(true); }
 
 void TForm1::RadioButton2Click() { SetConventionOfSelection(false); }
+
+void TForm1::Button3Click() { ConfirmerConvention1Click(); }
+
+void TForm1::ConfirmerConvention1Click() {
+  // Each selected guess is settled as it stands.
+  std::vector<int> guessed;
+  for (int row : ListBox1->SelectedRows())
+    if (const TFonctionLib* entry = EntryAt(row); entry && entry->Unsure) guessed.push_back(row);
+  EditEntries(guessed, QStringLiteral("Confirmer la convention"), -1, [](TFonctionLib& entry) {
+    return SetConvention(entry, entry.IsPascal);
+  });
+}
+
+void TForm1::DevineeSuivante1Click() {
+  const std::uint32_t count = Fonctions().Count;
+  if (count == 0) return;
+  const int current = ListBox1->currentRow();
+  // From the line after the current one, round to the top.
+  for (std::uint32_t step = 1; step <= count; ++step) {
+    const std::uint32_t i = (static_cast<std::uint32_t>(current < 0 ? -1 : current) + step) % count;
+    if (Fonctions().Item(i).Unsure && ListModel->RowOf(i) >= 0) {
+      ListBox1->setCurrentRow(static_cast<int>(i));
+      ListBox1Click();
+      return;
+    }
+  }
+  StatusBar1->showMessage(QStringLiteral("Aucune convention devinée à vérifier."), 4000);
+}
+
+void TForm1::ShowGuess() {
+  const TFonctionLib* current = CurrentEntry();
+  bool guessed = false;
+  for (int row : ListBox1->SelectedRows())
+    if (const TFonctionLib* entry = EntryAt(row); entry && entry->Unsure) guessed = true;
+  Label9->setVisible(current && current->Unsure);
+  Button3->setVisible(guessed);
+  ConfirmerConvention1->setEnabled(guessed);
+}
+
+void TForm1::Edit3Change() {
+  // The selected entries that stay shown stay selected.
+  const std::vector<int> selected = ListBox1->SelectedRows();
+  const int current = ListBox1->currentRow();
+  ListModel->SetFilter(Edit3->text());
+  ListBox1->SelectEntries(selected, current);
+  ListBox1Click();
+}
+
+void TForm1::Rechercher1Click() {
+  Edit3->setFocus();
+  Edit3->selectAll();
+}
+
+void TForm1::Annuler1Click() {
+  if (UndoStack->canUndo()) UndoStack->undo();
+}
+
+void TForm1::Retablir1Click() {
+  if (UndoStack->canRedo()) UndoStack->redo();
+}
+
+namespace {
+
+// "0 fonction", "1 fonction", "2 fonctions": French counts zero as one.
+QString French(std::uint64_t n, const char* singular, const char* plural) {
+  return QLocale(QLocale::French).toString(static_cast<qulonglong>(n)) + QLatin1Char(' ') +
+         QString::fromUtf8(n <= 1 ? singular : plural);
+}
+
+}  // namespace
+
+void TForm1::UpdateStatus() {
+  const std::uint32_t count = Fonctions().Count;
+  QStringList parts;
+  if (ListModel->Filtered())
+    parts << French(static_cast<std::uint64_t>(ListBox1->count()), "affichée", "affichées") +
+                 QStringLiteral(" sur ") + French(count, "fonction", "fonctions");
+  else
+    parts << French(count, "fonction", "fonctions");
+  parts << French(ListBox1->SelectedRows().size(), "sélectionnée", "sélectionnées");
+  parts << French(ListModel->GuessedCount(), "devinée", "devinées");
+  StatusLabel->setText(parts.join(QStringLiteral(", ")));
+}
 
 void TForm1::RefreshLabels() {
   const TFonctionLib* current = CurrentEntry();
@@ -202,18 +322,4 @@ void TForm1::RefreshLabels() {
   const QString import = current ? ImportText(*current) : QString();
   Label8->setText(import);
   Label8->setToolTip(import);  // the whole of a line too long for the box
-}
-
-void TForm1::MarkLine(int row) {
-  const TFonctionLib* entry = EntryAt(row);
-  QListWidgetItem* item = ListBox1->item(row);
-  if (!entry || !item) return;
-  // The line's text stays the entry's name: colour and tip tell the guess.
-  if (entry->Unsure) {
-    item->setForeground(QBrush(QColor(0xB0, 0x30, 0x00)));
-    item->setToolTip(QStringLiteral("Convention devinée : à vérifier"));
-  } else {
-    item->setData(Qt::ForegroundRole, QVariant());
-    item->setToolTip(QString());
-  }
 }

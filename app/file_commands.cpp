@@ -1,17 +1,25 @@
-// Open and Save as: each shows its dialog, hands the chosen path to the
-// reader or writer, says what went wrong and why, and brings the window up
-// to date only when the file was read or written whole.
+// Open, Save and Save as: each shows its dialog when it needs one, hands
+// the path to the reader or writer, says what went wrong and why, and
+// brings the window up to date only when the file was read or written
+// whole.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QStorageInfo>
 #include <QStringList>
+#include <QUndoStack>
 
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
+#include "app/export_list_model.h"
 #include "app/list_box.h"
 #include "app/qt_message_box.h"
 #include "app/unit1.h"
 #include "files/file_kind.h"
+#include "model/form_losses.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -111,13 +119,64 @@ QString ReadReason(const Outcome& outcome, FileKind kind) {
   return NoImport(kind);
 }
 
-QString WriteReason(const Outcome& outcome) {
+QString WriteReason(const Outcome& outcome, const QString& fileName) {
   if (outcome.Kind == OutcomeKind::Refused) {
     if (outcome.Detail == "not implemented") return QStringLiteral("Non implémenté");
     return QStringLiteral("La liste ne peut pas être écrite sous cette forme (%1).")
         .arg(QString::fromStdString(outcome.Detail));
   }
+  // A folder that is there but refuses new files (a system folder such
+  // as /proc) answers "no such file" too.
+  if (outcome.Error == ENOENT && QFileInfo(QFileInfo(fileName).absolutePath()).isDir())
+    return QStringLiteral("Ce dossier n'accepte pas de nouveaux fichiers.");
   return SystemReason(outcome.Error, true);
+}
+
+// Folders of the system's own pseudo file systems: a file dialog that
+// opens there may block on reading them.
+bool PseudoFolder(const QString& folder) {
+  static const QStringList kinds = {"proc",  "sysfs",   "devtmpfs", "devpts",     "debugfs",
+                                    "tracefs", "cgroup", "cgroup2",  "securityfs", "configfs"};
+  return kinds.contains(QString::fromLatin1(QStorageInfo(folder).fileSystemType()));
+}
+
+// The folder a save dialog opens in: the given one when it is a real
+// folder, otherwise the home folder.
+QString UsableFolder(const QString& folder) {
+  if (folder.isEmpty() || !QFileInfo(folder).isDir() || PseudoFolder(folder))
+    return QDir::homePath();
+  return folder;
+}
+
+// The save filter choice that writes a form back; 0 when it cannot be.
+int SaveFilterOf(TSourceForm form) {
+  switch (form) {
+    case TSourceForm::Coff: return kSaveCoff;
+    case TSourceForm::Omf: return kSaveBorland;
+    case TSourceForm::Def: return kSaveDefinition;
+    case TSourceForm::Dll:
+    case TSourceForm::None: break;
+  }
+  return 0;
+}
+
+QString LossInFrench(LossKind kind) {
+  switch (kind) {
+    case LossKind::ArgumentLength:
+      return QStringLiteral("la longueur des arguments, que le nom exporté ne dit pas");
+    case LossKind::DataImport:
+      return QStringLiteral("l'import de données (DATA ou CONSTANT), qui deviendrait du code");
+  }
+  return QStringLiteral("une information que cette forme de fichier ne garde pas");
+}
+
+// "A, B, C, …": the first few names of a loss.
+QString SomeNames(const std::vector<AnsiString>& names) {
+  QStringList shown;
+  for (std::size_t i = 0; i < names.size() && i < kUnsureNamed; ++i)
+    shown << AnsiToQString(names[i]);
+  if (names.size() > kUnsureNamed) shown << QStringLiteral("…");
+  return shown.join(QStringLiteral(", "));
 }
 
 void ShowError(void* owner, const QString& text, const char* caption) {
@@ -137,15 +196,10 @@ void TakeList(ExportList& into, ExportList& from) {
 }  // namespace
 
 void TForm1::FillListBox() {
-  ListBox1->clear();
-  const std::uint32_t count = Fonctions().Count;
-  QStringList lines;
-  lines.reserve(count);
-  for (std::uint32_t i = 0; i < count; ++i) lines << AnsiToQString(Fonctions().Item(i).Name);
-  // One call for all lines: the view lays them out once.
-  ListBox1->addItems(lines);
-  for (std::uint32_t i = 0; i < count; ++i)
-    if (Fonctions().Item(i).Unsure) MarkLine(static_cast<int>(i));
+  ListModel->Refill();
+  UndoStack->clear();
+  SetModified(false);
+  UpdateStatus();
 }
 
 void TForm1::Ouvrir1Click() {
@@ -160,22 +214,27 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
   FileKind kind = FileKind::Unknown;
   Outcome outcome = DetectFileKind(path, kind);
   QString suffix;
+  TSourceForm source = TSourceForm::None;
   if (outcome) {
     switch (kind) {
       case FileKind::CoffArchive:
         outcome = read.ReadCoffLibrary(path);
         suffix = kMicrosoftSuffix;
+        source = TSourceForm::Coff;
         break;
       case FileKind::OmfLibrary:
         outcome = read.ReadOmfLibrary(path);
         suffix = kBorlandSuffix;
+        source = TSourceForm::Omf;
         break;
       case FileKind::PeImage:
         outcome = read.ReadDllFile(path);
         suffix = kDllSuffix;
+        source = TSourceForm::Dll;
         break;
       case FileKind::DefinitionText:
         outcome = read.ReadDefFile(path);
+        source = TSourceForm::Def;
         break;
       case FileKind::OmfObject:
         // A library's modules one by one, as "Librairies" always read
@@ -183,12 +242,14 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
         if (filter == kOpenLibrary) outcome = read.ReadOmfLibrary(path);
         else outcome = Outcome::NotImportLibrary({});
         suffix = kBorlandSuffix;
+        source = TSourceForm::Omf;
         break;
       case FileKind::Text:
         // Names one per line, with no statement: what "Fichiers de
         // definition" always read.
         if (filter == kOpenDefinition) outcome = read.ReadDefFile(path);
         else outcome = Outcome::NotImportLibrary({});
+        source = TSourceForm::Def;
         break;
       default:
         outcome = Outcome::NotImportLibrary({});
@@ -208,8 +269,9 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
 
   TakeList(FichierLib, read);
   FileName = fileName;
-  SetCaption(FileName + suffix);
+  Source = source;
   Modified = false;
+  SetCaption(FileName + suffix);
   FillListBox();
   ListBox1Click();
   SayUnsure();
@@ -233,37 +295,128 @@ void TForm1::SayUnsure() {
   MessageBoxA(Handle(), text.toStdString(), "Conventions à vérifier", MB_ICONWARNING);
 }
 
+void TForm1::ProposeSaveName() {
+  // The current list's own folder and name, never the last file saved
+  // from another list; its form's choice, a DLL's list as a library.
+  const QFileInfo current(FileName);
+  const QString folder = UsableFolder(FileName.isEmpty() ? QString() : current.absolutePath());
+  if (const int filter = SaveFilterOf(Source)) SaveDialog1.FilterIndex = filter;
+  else if (Source == TSourceForm::Dll) SaveDialog1.FilterIndex = kSaveCoff;
+  const char* extension = SaveDialog1.FilterIndex == kSaveDefinition ? ".def" : ".lib";
+  SaveDialog1.FileName = FileName.isEmpty()
+                             ? folder + QLatin1Char('/')
+                             : folder + QLatin1Char('/') + current.completeBaseName() +
+                                   QLatin1String(extension);
+}
+
 void TForm1::EnregistrerSous1Click() {
+  ProposeSaveName();
   if (!dialogs_.Execute(SaveDialog1, this)) return;
-  QString fileName = SaveDialog1.FileName;
+  SaveAs(SaveDialog1.FileName, SaveDialog1.FilterIndex);
+}
+
+void TForm1::Enregistrer1Click() {
+  const int filter = SaveFilterOf(Source);
+  if (FileName.isEmpty() || filter == 0) EnregistrerSous1Click();
+  else SaveAs(FileName, filter);
+}
+
+bool TForm1::SaveAs(QString fileName, int filter) {
+  ListForm form = ListForm::Coff;
+  const char* extension = ".lib";
+  switch (filter) {
+    case kSaveCoff: break;
+    case kSaveBorland: form = ListForm::Omf; break;
+    case kSaveDefinition:
+      form = ListForm::Def;
+      extension = ".def";
+      break;
+    default: return false;
+  }
+  AddExtensionIfNoDot(fileName, extension);
+
+  // A function without a name cannot be imported: it is shown, and
+  // nothing is written.
+  std::uint32_t unnamed = 0;
+  int first = -1;
+  for (std::uint32_t i = 0; i < Fonctions().Count; ++i)
+    if (Fonctions().Item(i).Name.empty()) {
+      if (first < 0) first = static_cast<int>(i);
+      ++unnamed;
+    }
+  if (unnamed > 0) {
+    if (ListModel->RowOf(static_cast<std::uint32_t>(first)) < 0) Edit3->clear();
+    ListBox1->setCurrentRow(first);
+    ListBox1Click();
+    const QString text =
+        QStringLiteral("La fonction de la ligne %1 n'a pas de nom%2 : donnez-lui un nom ou "
+                       "supprimez-la avant d'enregistrer.")
+            .arg(first + 1)
+            .arg(unnamed > 1 ? QStringLiteral(" (%1 fonctions sans nom en tout)").arg(unnamed)
+                             : QString());
+    ShowError(Handle(), QStringLiteral("Impossible d'écrire le fichier ") + fileName +
+                            QLatin1Char('\n') + text,
+              "Fonction sans nom");
+    Edit1->setFocus();
+    return false;
+  }
+
+  // What this form cannot hold is said before anything is written.
+  if (form != ListForm::Coff) {
+    const std::vector<FormLoss> losses = LossesOf(Fonctions(), form);
+    std::size_t concerned = 0;
+    QStringList lines;
+    for (const FormLoss& loss : losses) {
+      if (loss.Names.empty()) continue;
+      concerned += loss.Names.size();
+      lines << QStringLiteral("– %1 : %2 (%3)")
+                   .arg(QString::number(loss.Names.size()) +
+                            (loss.Names.size() > 1 ? QStringLiteral(" fonctions")
+                                                   : QStringLiteral(" fonction")),
+                        LossInFrench(loss.Kind), SomeNames(loss.Names));
+    }
+    if (concerned > 0) {
+      const QString text =
+          QStringLiteral("Ce format ne peut pas garder tout ce que contient la liste ; "
+                         "%1 y perdraient :\n%2\nEnregistrer quand même ?")
+              .arg(concerned > 1 ? QStringLiteral("%1 fonctions").arg(concerned)
+                                 : QStringLiteral("1 fonction"),
+                   lines.join(QLatin1Char('\n')));
+      if (MessageBoxA(Handle(), text.toStdString(), "Informations perdues",
+                      kMbYesNo | kMbIconQuestion) != kIdYes)
+        return false;
+    }
+  }
+
   Outcome outcome;
   QString suffix;
-  switch (SaveDialog1.FilterIndex) {
-    case kSaveCoff:
-      AddExtensionIfNoDot(fileName, ".lib");
+  TSourceForm source = TSourceForm::Coff;
+  switch (form) {
+    case ListForm::Coff:
       outcome = FichierLib.WriteCoffLibrary(SystemPath(fileName));
       suffix = kMicrosoftSuffix;
       break;
-    case kSaveBorland:
-      AddExtensionIfNoDot(fileName, ".lib");
+    case ListForm::Omf:
       outcome = FichierLib.WriteBorlandLibrary(SystemPath(fileName));
       suffix = kBorlandSuffix;
+      source = TSourceForm::Omf;
       break;
-    case kSaveDefinition:
-      AddExtensionIfNoDot(fileName, ".def");
+    case ListForm::Def:
       outcome = FichierLib.WriteDefFile(SystemPath(fileName));
+      source = TSourceForm::Def;
       break;
-    default:
-      return;
   }
   if (!outcome) {
     ShowError(Handle(),
               QStringLiteral("Impossible d'écrire le fichier ") + fileName + QLatin1Char('\n') +
-                  WriteReason(outcome),
+                  WriteReason(outcome, fileName),
               "Erreur");
-    return;
+    return false;
   }
   FileName = fileName;
+  Source = source;
+  UndoStack->setClean();
+  SetModified(false);
   SetCaption(FileName + suffix);
-  Modified = false;
+  return true;
 }

@@ -1,20 +1,41 @@
 #include "app/list_box.h"
 
-#include <QItemSelectionModel>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
 
+#include "app/export_list_model.h"
+
 namespace {
 
-// Every line as high as the design says, whatever the font's leading.
-class FixedHeightDelegate : public QStyledItemDelegate {
+const QString kGuessedMark = QStringLiteral("? devinée");
+
+// Every line as high as the design says, whatever the font's leading; a
+// guessed line carries a written mark at its right end, drawn in the
+// line's text colour so that it stays readable when the line is selected.
+class LineDelegate : public QStyledItemDelegate {
  public:
-  FixedHeightDelegate(TListBox* owner) : QStyledItemDelegate(owner), owner_(owner) {}
+  LineDelegate(TListBox* owner) : QStyledItemDelegate(owner), owner_(owner) {}
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     size.setHeight(owner_->LineHeight());
     return size;
+  }
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    if (!index.data(kGuessedRole).toBool()) return;
+    painter->save();
+    QFont font = option.font;
+    font.setItalic(true);
+    painter->setFont(font);
+    const bool selected = option.state & QStyle::State_Selected;
+    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
+                             : QColor(0xB0, 0x30, 0x00));
+    painter->drawText(option.rect.adjusted(0, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter,
+                      kGuessedMark);
+    painter->restore();
   }
 
  private:
@@ -23,16 +44,22 @@ class FixedHeightDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-TListBox::TListBox(QWidget* parent) : QListWidget(parent) {
+TListBox::TListBox(QWidget* parent) : QListView(parent) {
   setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
   // Equal lines let the view lay out a long list without measuring each.
   setUniformItemSizes(true);
-  setItemDelegate(new FixedHeightDelegate(this));
+  setItemDelegate(new LineDelegate(this));
+}
+
+void TListBox::SetListModel(TExportListModel* model) {
+  model_ = model;
+  setModel(model);
   auto noteChange = [this] {
     if (inUserInput_) changedByUser_ = true;
   };
-  connect(this, &QListWidget::itemSelectionChanged, this, noteChange);
-  connect(this, &QListWidget::currentRowChanged, this, noteChange);
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, noteChange);
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this, noteChange);
 }
 
 void TListBox::SetLineHeight(int pixels) {
@@ -40,18 +67,63 @@ void TListBox::SetLineHeight(int pixels) {
   doItemsLayout();
 }
 
+int TListBox::count() const { return model_ ? model_->rowCount() : 0; }
+
+QString TListBox::LineText(int row) const {
+  return model_ ? model_->index(row).data().toString() : QString();
+}
+
+QModelIndex TListBox::IndexOf(int entry) const {
+  if (!model_ || entry < 0) return {};
+  const int row = model_->RowOf(static_cast<std::uint32_t>(entry));
+  return row < 0 ? QModelIndex() : model_->index(row);
+}
+
+int TListBox::currentRow() const {
+  const QModelIndex index = currentIndex();
+  return index.isValid() ? static_cast<int>(model_->EntryOf(index.row())) : -1;
+}
+
+void TListBox::setCurrentRow(int entry, QItemSelectionModel::SelectionFlags flags) {
+  const QModelIndex index = IndexOf(entry);
+  if (!index.isValid()) {
+    selectionModel()->clear();
+    return;
+  }
+  selectionModel()->setCurrentIndex(index, flags);
+  scrollTo(index);
+}
+
+void TListBox::SelectEntries(const std::vector<int>& entries, int current) {
+  QItemSelection selection;
+  for (int entry : entries)
+    if (const QModelIndex index = IndexOf(entry); index.isValid()) selection.select(index, index);
+  selectionModel()->clear();
+  const QModelIndex currentIndex = IndexOf(current);
+  if (currentIndex.isValid()) {
+    selectionModel()->setCurrentIndex(currentIndex, QItemSelectionModel::NoUpdate);
+    scrollTo(currentIndex);
+  }
+  selectionModel()->select(selection, QItemSelectionModel::Select);
+}
+
 std::vector<int> TListBox::SelectedRows() const {
   std::vector<int> rows;
+  if (!model_) return rows;
   for (const QItemSelectionRange& range : selectionModel()->selection())
-    for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
+    for (int row = range.top(); row <= range.bottom(); ++row)
+      rows.push_back(static_cast<int>(model_->EntryOf(row)));
   std::sort(rows.begin(), rows.end());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   return rows;
 }
 
-bool TListBox::IsSelected(int row) const {
-  return selectionModel()->isSelected(model()->index(row, 0));
+bool TListBox::IsSelected(int entry) const {
+  const QModelIndex index = IndexOf(entry);
+  return index.isValid() && selectionModel()->isSelected(index);
 }
+
+QRect TListBox::EntryRect(int entry) const { return visualRect(IndexOf(entry)); }
 
 template <typename Base>
 void TListBox::UserInput(Base base) {
@@ -67,21 +139,21 @@ void TListBox::UserInput(Base base) {
 }
 
 void TListBox::mousePressEvent(QMouseEvent* event) {
-  UserInput([&] { QListWidget::mousePressEvent(event); });
+  UserInput([&] { QListView::mousePressEvent(event); });
 }
 
 void TListBox::mouseMoveEvent(QMouseEvent* event) {
-  UserInput([&] { QListWidget::mouseMoveEvent(event); });
+  UserInput([&] { QListView::mouseMoveEvent(event); });
 }
 
 void TListBox::mouseReleaseEvent(QMouseEvent* event) {
-  UserInput([&] { QListWidget::mouseReleaseEvent(event); });
+  UserInput([&] { QListView::mouseReleaseEvent(event); });
 }
 
 void TListBox::mouseDoubleClickEvent(QMouseEvent* event) {
-  UserInput([&] { QListWidget::mouseDoubleClickEvent(event); });
+  UserInput([&] { QListView::mouseDoubleClickEvent(event); });
 }
 
 void TListBox::keyPressEvent(QKeyEvent* event) {
-  UserInput([&] { QListWidget::keyPressEvent(event); });
+  UserInput([&] { QListView::keyPressEvent(event); });
 }

@@ -96,7 +96,14 @@ std::unique_ptr<QFileDialog> MakeFileDialog(const TFileDialog& dialog, QWidget* 
   }
   result->setSizeGripEnabled(true);
   if (count > 0) result->SelectChoice(std::clamp(dialog.FilterIndex, 1, count) - 1);
-  if (!dialog.FileName.isEmpty()) result->selectFile(dialog.FileName);
+  // A folder alone (a path ending in "/") opens the dialog there with no
+  // name proposed.
+  if (dialog.FileName.endsWith(QLatin1Char('/'))) {
+    result->setDirectory(dialog.FileName);
+  } else if (!dialog.FileName.isEmpty()) {
+    result->setDirectory(QFileInfo(dialog.FileName).absolutePath());
+    result->selectFile(dialog.FileName);
+  }
   return result;
 }
 

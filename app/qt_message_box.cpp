@@ -58,6 +58,13 @@ void BuildQtMessageBox(QMessageBox& box, const std::string& text, const std::str
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("Annuler"));
+  } else if ((style & kButtonsMask) == kMbYesNo) {
+    // A question whose "Oui" costs something: Enter and Escape say "Non".
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }

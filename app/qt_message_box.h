@@ -11,6 +11,7 @@
 
 // Button sets and answers beyond the core's, for the window's questions.
 inline constexpr UINT kMbYesNoCancel = 0x3;
+inline constexpr UINT kMbYesNo = 0x4;
 inline constexpr UINT kMbIconQuestion = 0x20;
 inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,6 +16,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
+#include <QUndoStack>
 #include <QUrl>
 #include <QWindow>
 
@@ -22,6 +25,7 @@
 #include <limits>
 
 #include "app/application.h"
+#include "app/export_list_model.h"
 #include "app/fonts.h"
 #include "app/list_box.h"
 #include "app/qt_message_box.h"
@@ -32,6 +36,10 @@
 namespace {
 
 constexpr int kListLineHeight = 14;
+// The list box may shrink to this height when the screen is too small for
+// the designed window.
+constexpr int kListMinHeight = 56;
+constexpr int kListDesignedHeight = 178;
 // Room kept right of and below the lowest controls when the window has to
 // grow to hold them.
 constexpr int kContentMargin = 6;
@@ -79,33 +87,65 @@ AnsiString QStringToAnsi(const QString& text) { return Utf8ToAnsi(text.toStdStri
 
 TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
   setFont(WindowFont());
+  UndoStack = new QUndoStack(this);
+  ListModel = new TExportListModel(FichierLib.Fonctions, this);
   SetCaption(QString::fromUtf8(kFormCaption));
   CreateMenus();
   CreateControls();
   SetTabOrder();
   ConnectHandlers();
   CreateShortcuts();
+  Edit1->installEventFilter(this);
+  Edit2->installEventFilter(this);
+  UpdateStatus();
+  ShowGuess();
   setAcceptDrops(true);
   resize(kFormWidth, kFormHeight);
   PlaceOnScreen();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The stack and the model look at this window's members, which go
+  // before the toolkit deletes the children.
+  UndoStack->disconnect(this);
+  delete UndoStack;
+  ListBox1->setModel(nullptr);
+  delete ListModel;
+}
 
 void TForm1::CreateMenus() {
   MainMenu1 = menuBar();
   Fichiers1 = MainMenu1->addMenu(QStringLiteral("&Fichiers"));
   Nouveau1 = Fichiers1->addAction(QStringLiteral("&Nouveau"));
   Ouvrir1 = Fichiers1->addAction(QStringLiteral("&Ouvrir"));
+  Enregistrer1 = Fichiers1->addAction(QStringLiteral("En&registrer"));
   EnregistrerSous1 = Fichiers1->addAction(QStringLiteral("&Enregistrer sous ..."));
   N1 = Fichiers1->addSeparator();
   Quitter1 = Fichiers1->addAction(QStringLiteral("&Quitter"));
+  Edition1 = MainMenu1->addMenu(QStringLiteral("É&dition"));
+  Annuler1 = Edition1->addAction(QStringLiteral("&Annuler"));
+  Retablir1 = Edition1->addAction(QStringLiteral("&Rétablir"));
+  Edition1->addSeparator();
+  Rechercher1 = Edition1->addAction(QStringLiteral("Re&chercher"));
+  DevineeSuivante1 = Edition1->addAction(QStringLiteral("Convention devinée &suivante"));
+  ConfirmerConvention1 = Edition1->addAction(QStringLiteral("C&onfirmer la convention"));
+  Annuler1->setShortcut(QKeySequence::Undo);
+  Retablir1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  Rechercher1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  DevineeSuivante1->setShortcut(QKeySequence(Qt::Key_F3));
+  ConfirmerConvention1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+  Annuler1->setEnabled(false);
+  Retablir1->setEnabled(false);
+  ConfirmerConvention1->setEnabled(false);
+  Edition1->setFont(WindowFont());
   Aide = MainMenu1->addMenu(QStringLiteral("&Aide"));
   Aideenligne = Aide->addAction(QStringLiteral("Aide en &ligne"));
   Aproposde = Aide->addAction(QStringLiteral("A &propos de"));
   Nouveau1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
   Ouvrir1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-  EnregistrerSous1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  Enregistrer1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  EnregistrerSous1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   Quitter1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   Aideenligne->setShortcut(QKeySequence(Qt::Key_F1));
   // Menus are windows of their own and do not inherit the window's font.
@@ -122,10 +162,16 @@ void TForm1::CreateControls() {
   auto* client = new QWidget(this);
   setCentralWidget(client);
 
-  ListBox1 = Place(new TListBox(client), 6, 21, 499, 178);
+  ListBox1 = Place(new TListBox(client), 6, 21, 499, kListDesignedHeight);
+  ListBox1->SetListModel(ListModel);
   ListBox1->setFont(SymbolFont());
   ListBox1->SetLineHeight(kListLineHeight);
   Label1 = CaptionLabel(client, "Liste des fonctions :", 6, 3, 94, 13);
+  // The filter stands on the caption's line, right of it.
+  Edit3 = Place(new QLineEdit(client), 285, 0, 220, 20);
+  Edit3->setPlaceholderText(QStringLiteral("Rechercher (Ctrl+F)"));
+  Edit3->setClearButtonEnabled(true);
+  Edit3->setToolTip(QStringLiteral("N'affiche que les fonctions dont le nom contient ce texte"));
   Edit1 = Place(new QLineEdit(client), 6, 237, 499, 21);
   Edit1->setMaxLength(std::numeric_limits<int>::max());  // a name is never cut
   Label2 = CaptionLabel(client, "Nom:", 6, 219, 25, 13);
@@ -134,6 +180,14 @@ void TForm1::CreateControls() {
   RadioButton1 = Place(new QRadioButton(QStringLiteral("_pascal"), GroupBox1), 12, 21, 73, 17);
   RadioButton2 = Place(new QRadioButton(QStringLiteral("_stdcall"), GroupBox1), 12, 42, 73, 17);
   RadioButton1->setChecked(true);
+  // Said in words beside the buttons, for the current function only.
+  Label9 = Place(new QLabel(QStringLiteral("Convention devinée"), GroupBox1), 92, 21, 150, 17);
+  Label9->setStyleSheet(QStringLiteral("color: #B03000; font-weight: bold"));
+  Label9->setVisible(false);
+  Button3 = Place(new QPushButton(QStringLiteral("Confirmer"), GroupBox1), 92, 42, 75, 19);
+  Button3->setToolTip(QStringLiteral("Garde la convention cochée et la marque comme vérifiée"));
+  Button3->setAutoDefault(false);
+  Button3->setVisible(false);
 
   GroupBox2 = Place(new QGroupBox(QStringLiteral("Longueur arguments"), client), 258, 264, 247, 73);
   Edit2 = Place(new QLineEdit(QStringLiteral("0"), GroupBox2), 54, 27, 67, 21);
@@ -169,12 +223,18 @@ void TForm1::CreateControls() {
                           static_cast<QWidget*>(GroupBox2), static_cast<QWidget*>(GroupBox3),
                           static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label6),
                           static_cast<QWidget*>(Label8), static_cast<QWidget*>(Button1),
-                          static_cast<QWidget*>(Button2)})
+                          static_cast<QWidget*>(Button2), static_cast<QWidget*>(Edit3)})
     designed_.emplace_back(widget, widget->geometry());
   const QRect content = client->childrenRect();
   designedContent_ = QSize(content.right() + kContentMargin, content.bottom() + kContentMargin);
-  // Smaller, the lower controls would be cut off.
-  client->setMinimumSize(designedContent_);
+  // Smaller, the lower controls would be cut off; only the list box gives
+  // up height, for a screen too small for the design.
+  client->setMinimumSize(designedContent_ - QSize(0, kListDesignedHeight - kListMinHeight));
+
+  StatusBar1 = statusBar();
+  StatusBar1->setSizeGripEnabled(true);
+  StatusLabel = new QLabel(StatusBar1);
+  StatusBar1->addWidget(StatusLabel, 1);
 }
 
 void TForm1::CreateShortcuts() {
@@ -204,11 +264,14 @@ void TForm1::PlaceOnScreen() {
 void TForm1::LayOut() {
   const QSize room = centralWidget()->size();
   const int dw = std::max(0, room.width() - designedContent_.width());
-  const int dh = std::max(0, room.height() - designedContent_.height());
+  const int dh = std::max(kListMinHeight - kListDesignedHeight,
+                          room.height() - designedContent_.height());
   for (const auto& [widget, rect] : designed_) {
     QRect place = rect;
     if (widget == ListBox1) {
       place.adjust(0, 0, dw, dh);
+    } else if (widget == Edit3) {
+      place.translate(dw, 0);
     } else if (widget == Button1 || widget == Button2) {
       place.translate(dw, dh);
     } else if (widget->parentWidget() == GroupBox3 || widget == Edit1) {
@@ -223,12 +286,14 @@ void TForm1::LayOut() {
 }
 
 void TForm1::SetTabOrder() {
+  QWidget::setTabOrder(Edit3, ListBox1);
   QWidget::setTabOrder(ListBox1, Edit1);
   QWidget::setTabOrder(Edit1, RadioButton1);
   QWidget::setTabOrder(RadioButton1, RadioButton2);
   QWidget::setTabOrder(RadioButton2, Edit2);
   QWidget::setTabOrder(Edit2, Button1);
   QWidget::setTabOrder(Button1, Button2);
+  QWidget::setTabOrder(RadioButton2, Button3);
 }
 
 void TForm1::ConnectHandlers() {
@@ -238,6 +303,20 @@ void TForm1::ConnectHandlers() {
   connect(Nouveau1, &QAction::triggered, this, handler(&TForm1::Nouveau1Click));
   connect(Ouvrir1, &QAction::triggered, this, handler(&TForm1::Ouvrir1Click));
   connect(EnregistrerSous1, &QAction::triggered, this, handler(&TForm1::EnregistrerSous1Click));
+  connect(Enregistrer1, &QAction::triggered, this, handler(&TForm1::Enregistrer1Click));
+  connect(Annuler1, &QAction::triggered, this, handler(&TForm1::Annuler1Click));
+  connect(Retablir1, &QAction::triggered, this, handler(&TForm1::Retablir1Click));
+  connect(Rechercher1, &QAction::triggered, this, handler(&TForm1::Rechercher1Click));
+  connect(DevineeSuivante1, &QAction::triggered, this, handler(&TForm1::DevineeSuivante1Click));
+  connect(ConfirmerConvention1, &QAction::triggered, this,
+          handler(&TForm1::ConfirmerConvention1Click));
+  connect(Button3, &QPushButton::clicked, this, handler(&TForm1::Button3Click));
+  connect(Edit3, &QLineEdit::textChanged, this, handler(&TForm1::Edit3Change));
+  connect(UndoStack, &QUndoStack::canUndoChanged, Annuler1, &QAction::setEnabled);
+  connect(UndoStack, &QUndoStack::canRedoChanged, Retablir1, &QAction::setEnabled);
+  // Undoing back to the saved list leaves nothing unsaved.
+  connect(UndoStack, &QUndoStack::indexChanged, this,
+          [this] { SetModified(!UndoStack->isClean()); });
   connect(Quitter1, &QAction::triggered, this, handler(&TForm1::Quitter1Click));
   connect(Aideenligne, &QAction::triggered, this, handler(&TForm1::AideenligneClick));
   connect(Aproposde, &QAction::triggered, this, handler(&TForm1::AproposdeClick));
@@ -253,20 +332,32 @@ void TForm1::ConnectHandlers() {
 }
 
 void TForm1::SetCaption(const QString& caption) {
+  caption_ = caption;
+  UpdateCaption();
+}
+
+void TForm1::UpdateCaption() {
   // "[*]" would otherwise be taken for the toolkit's modified-mark.
-  QString shown = caption;
+  QString shown = caption_;
   shown.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
-  setWindowTitle(shown);
+  // The desktop's usual mark of unsaved changes: a "*" before the name.
+  setWindowTitle(Modified ? QLatin1Char('*') + shown : shown);
+}
+
+void TForm1::SetModified(bool modified) {
+  Modified = modified;
+  UpdateCaption();
 }
 
 void TForm1::Nouveau1Click() {
   if (!ConfirmDiscard()) return;
   Modified = false;
   FileName.clear();
+  Source = TSourceForm::None;
   SetCaption(QString::fromUtf8(kNewFileCaption));
-  ListBox1->clear();
   Fonctions().Reset(10);
   FichierLib.SourceMachine = 0;
+  FillListBox();
   Filling = true;
   Edit1->setText(QString());
   Edit2->setText(QString());
@@ -275,9 +366,24 @@ void TForm1::Nouveau1Click() {
   Label6->setText(QString());
   Label8->setText(QString());
   Filling = false;
+  ShowGuess();
+  UpdateStatus();
 }
 
 void TForm1::Quitter1Click() { close(); }
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+        key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Y)) {
+      // Left to the window's actions.
+      event->ignore();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
 
 void TForm1::AideenligneClick() { MessageBoxA(Handle(), kHelpText, "Libmorph", MB_ICONWARNING); }
 
@@ -310,7 +416,7 @@ bool TForm1::ConfirmDiscard() {
   switch (MessageBoxA(Handle(), "La liste des fonctions a été modifiée.\nEnregistrer les modifications ?",
                       "Modifications non enregistrées", kMbYesNoCancel | kMbIconQuestion)) {
     case kIdYes:
-      EnregistrerSous1Click();
+      Enregistrer1Click();
       return !Modified;  // a cancelled or failed save keeps the edits
     case kIdNo:
       return true;
@@ -360,6 +466,25 @@ void TForm1::FitOuterSize() {
   // A title bar taller than the design's must not cut off the lower controls.
   const QRect content = centralWidget()->childrenRect();
   const QSize needed(content.right() + kContentMargin,
-                     menuBar()->height() + content.bottom() + kContentMargin);
-  resize(inner.expandedTo(needed));
+                     menuBar()->height() + content.bottom() + kContentMargin +
+                         StatusBar1->sizeHint().height());
+  QSize size = inner.expandedTo(needed);
+  // Never past the screen's free area: the list box gives up height first.
+  const QScreen* screen = windowHandle()->screen();
+  if (!screen) {
+    resize(size);
+    return;
+  }
+  const QRect area = screen->availableGeometry();
+  size = size.boundedTo(QSize(area.width() - frame.left() - frame.right(),
+                              area.height() - frame.top() - frame.bottom()));
+  resize(size);
+  QRect outer(geometry().topLeft() - QPoint(frame.left(), frame.top()), size.grownBy(frame));
+  if (!area.contains(outer)) {
+    outer.moveRight(std::min(outer.right(), area.right()));
+    outer.moveBottom(std::min(outer.bottom(), area.bottom()));
+    outer.moveLeft(std::max(outer.left(), area.left()));
+    outer.moveTop(std::max(outer.top(), area.top()));
+    move(outer.topLeft());
+  }
 }

@@ -5,7 +5,8 @@
 // Handlers carry the names of their control and event. Their bodies live
 // by concern: unit1.cpp (layout, New, Quit, Help, About, unsaved edits,
 // dropped files),
-// editing_panel.cpp (the panel), file_commands.cpp (Open, Save as).
+// editing_panel.cpp (the panel, undo, find, guesses), file_commands.cpp
+// (Open, Save, Save as).
 #pragma once
 
 #include <QMainWindow>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "app/dialogs.h"
+#include "app/list_undo.h"
 #include "files/fichier_lib.h"
 
 class QAction;
@@ -28,6 +30,9 @@ class QMenu;
 class QMenuBar;
 class QPushButton;
 class QRadioButton;
+class QStatusBar;
+class QUndoStack;
+class TExportListModel;
 class TListBox;
 class TUpDown;
 
@@ -43,6 +48,9 @@ inline constexpr char kNewFileCaption[] = "Nouveau fichier";
 
 // The choices of the Open dialog's filter list, numbered from 1.
 enum TOpenFilter { kOpenLibrary = 1, kOpenDefinition = 2, kOpenAnything = 3, kOpenDll = 4 };
+
+// The form of the file a list came from, which "Enregistrer" writes back.
+enum class TSourceForm { None, Coff, Omf, Def, Dll };
 
 // Range of the argument length spinner.
 inline constexpr int kArgLengthMin = 0;
@@ -86,10 +94,28 @@ class TForm1 : public QMainWindow {
   QMenu* Aide;
   QAction* Aideenligne;
   QAction* Aproposde;
+  // Added beside the design: plain save, the "Édition" menu, the filter
+  // field, the guess display and the status line.
+  QAction* Enregistrer1;
+  QMenu* Edition1;
+  QAction* Annuler1;
+  QAction* Retablir1;
+  QAction* Rechercher1;
+  QAction* DevineeSuivante1;
+  QAction* ConfirmerConvention1;
+  QLineEdit* Edit3;
+  QLabel* Label9;
+  QPushButton* Button3;
+  QStatusBar* StatusBar1;
+  QLabel* StatusLabel;
+  TExportListModel* ListModel;
+  QUndoStack* UndoStack;
 
-  // The path of the last Open or Save as that succeeded; it only builds the
-  // caption.
+  // The path of the last Open or Save that succeeded: the caption, the
+  // folder and name the save dialog proposes, and where "Enregistrer"
+  // writes back in the form the list came from.
   QString FileName;
+  TSourceForm Source = TSourceForm::None;
   // The library object, with the export list inside.
   TFichierLib FichierLib;
   // True while the window itself writes into the editing panel, so that
@@ -104,7 +130,14 @@ class TForm1 : public QMainWindow {
   void Nouveau1Click();
   void Ouvrir1Click();
   void EnregistrerSous1Click();
+  void Enregistrer1Click();
   void Quitter1Click();
+  void Annuler1Click();
+  void Retablir1Click();
+  void Rechercher1Click();
+  void DevineeSuivante1Click();
+  void ConfirmerConvention1Click();
+  void Edit3Change();
   void AideenligneClick();
   void AproposdeClick();
 
@@ -127,17 +160,31 @@ class TForm1 : public QMainWindow {
   void Edit2Change();
   void RadioButton1Click();
   void RadioButton2Click();
+  void Button3Click();
   void RefreshLabels();
-  // Shows whether the entry of a line has a guessed convention.
-  void MarkLine(int row);
-  // Refills the list box from the list: line i shows entry i's name.
+  // Refills the list box from the list, after the list was replaced; the
+  // undo history goes with the old list.
   void FillListBox();
+  // Carries out one edit of the list (from the undo stack): the list and
+  // its lines change together, then the selection follows the edit unless
+  // the panel is the one editing.
+  void ApplyListEdit(TEditKind kind, const std::vector<std::uint32_t>& at,
+                     const std::vector<TFonctionLib>& entries);
+  // Marks the list as changed or not, in the caption too.
+  void SetModified(bool modified);
+  // The status line: how many functions, selected, guessed, shown.
+  void UpdateStatus();
 
   // The window as the owner of message boxes.
   void* Handle() { return static_cast<QWidget*>(this); }
 
-  // Sets the window caption, shown exactly as given.
+  // Sets the window caption, shown exactly as given, after a "*" while
+  // the list has unsaved changes.
   void SetCaption(const QString& caption);
+  // Writes the list to fileName in the form of a save filter choice: the
+  // checks, the question about what the form loses, the message when it
+  // fails. True when written.
+  bool SaveAs(QString fileName, int filter);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -146,6 +193,9 @@ class TForm1 : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // Ctrl+Z and Ctrl+Y in the panel's edits undo the list's edits, not the
+  // field's own typing, so that there is one history.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateMenus();
@@ -158,7 +208,14 @@ class TForm1 : public QMainWindow {
   // Grows the list box with the window; the controls below it move down.
   void LayOut();
   void SayUnsure();
-
+  void UpdateCaption();
+  // Fills the save dialog with the current list's folder, name and form.
+  void ProposeSaveName();
+  // Records an edit of the entries at `at` made by change (one of the
+  // shared editing rules), as one undo step, when it changed anything.
+  template <typename Edit>
+  void EditEntries(const std::vector<int>& at, const QString& text, int mergeKey, Edit change);
+  void ShowGuess();
   // The entry of a line, or null when the line has none.
   TFonctionLib* EntryAt(int row);
   // The entry of the current line, or null when there is no current line.
@@ -167,8 +224,15 @@ class TForm1 : public QMainWindow {
   void ShowConvention(bool isPascal);
   void UncheckConventions();
   void SetConventionOfSelection(bool isPascal);
+  // The entries of the lines the user points at change the panel: the
+  // next typed keys start a new undo step.
+  void NewEditSession() { ++editSession_; }
 
   TDialogs& dialogs_;
+  QString caption_;
+  // Set while a panel handler pushes its edit: the panel already shows it.
+  bool panelEdit_ = false;
+  std::uint64_t editSession_ = 0;
   bool outerSizeFitted_ = false;
   // Each control's designed place, and the room they all take.
   std::vector<std::pair<QWidget*, QRect>> designed_;

@@ -18,10 +18,14 @@ constexpr int kStages = 5;
 int failAt[kStages] = {};
 int calls[kStages] = {};
 
+// An injected failure reports an input-output error, as a failing disk
+// would, whatever an earlier call left in errno.
 bool Injected(platform::SaveStage stage) {
   int i = static_cast<int>(stage);
   if (failAt[i] == 0) return false;
-  return ++calls[i] == failAt[i];
+  if (++calls[i] != failAt[i]) return false;
+  errno = EIO;
+  return true;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -60,11 +64,15 @@ SafeSave::SafeSave(const std::string& fileName) : fileName_(fileName), targetPat
 
   struct stat st {};
   const bool existed = !targetPath_.empty() && ::stat(targetPath_.c_str(), &st) == 0;
-  if (!Injected(platform::SaveStage::Open)) {
+  if (Injected(platform::SaveStage::Open)) {
+    error_ = EIO;
+  } else {
     // Opening the target without emptying it: the lock refuses a file that
     // somebody holds, and write access is checked as a plain open would.
     int fd = fileName.empty() ? -1 : ::open(targetPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    error_ = fileName.empty() ? ENOENT : errno;
+    // errno means something only when the open failed: a stat of a target
+    // that did not exist yet leaves ENOENT there.
+    if (fd < 0) error_ = fileName.empty() ? ENOENT : errno;
     if (fd >= 0) {
       struct stat fst {};
       if (::fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode)) {
@@ -107,6 +115,7 @@ SafeSave::~SafeSave() {
 bool SafeSave::Write(const void* data, std::uint32_t size) {
   if (failed_ || !IsOpen()) return false;
   DWORD written = 0;
+  errno = 0;
   if (Injected(platform::SaveStage::Write) || !WriteFile(temp_, data, size, &written, nullptr) ||
       written != size) {
     failed_ = true;
@@ -117,6 +126,7 @@ bool SafeSave::Write(const void* data, std::uint32_t size) {
 
 bool SafeSave::Seek(std::uint32_t position) {
   if (failed_ || !IsOpen()) return false;
+  errno = 0;
   if (Injected(platform::SaveStage::Seek) || position > 0x7FFFFFFFu ||
       SetFilePointer(temp_, static_cast<LONG>(position), nullptr, FILE_BEGIN) != position) {
     failed_ = true;

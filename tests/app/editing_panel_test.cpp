@@ -146,14 +146,14 @@ TEST_F(EditingPanelTest, ConventionClickAppliesToEverySelectedEntry) {
   EXPECT_EQ(form.Label4->text(), "_B");
 }
 
-TEST_F(EditingPanelTest, SupprimerRemovesTheSelectedLinesAndLeavesThePanel) {
+TEST_F(EditingPanelTest, SupprimerRemovesTheSelectedLinesAndShowsTheLineInTheirPlace) {
   LoadNumbered(5);
   Select({1, 3});
-  const std::string before = Shown(form);
   Click(form.Button2);
   EXPECT_EQ(Lines(), (std::vector<QString>{"E0", "E2", "E4"}));
-  EXPECT_TRUE(SelectedLines().empty());
-  EXPECT_EQ(Shown(form), before);
+  // The line that took the first removed one's place is selected and shown.
+  EXPECT_EQ(SelectedLines(), (std::vector<int>{1}));
+  EXPECT_EQ(Shown(form), "E2|0|p|_E2@0|E2");
 
   // Runs of neighbours and single lines together.
   LoadNumbered(9);
@@ -172,7 +172,7 @@ TEST_F(EditingPanelTest, WithNoCurrentLineEditsChangeNothingAndLabelsStayEmpty) 
   ClickLine(0);
   Click(form.Button2);
   ASSERT_EQ(form.ListBox1->currentRow(), -1);
-  ASSERT_EQ(form.Label4->text(), "_A@4") << "Supprimer leaves the panel as it was";
+  ASSERT_EQ(Shown(form), "||-||") << "the panel of an emptied list is empty";
   Type(form.Edit1, "Z");
   Click(form.RadioButton2);
   Type(form.Edit2, "7");

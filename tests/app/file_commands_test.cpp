@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "app/export_list_model.h"
 #include "app/list_box.h"
 #include "tests/app/form_harness.h"
 #include "tests/support/omf_builder.h"
@@ -248,7 +249,7 @@ TEST_F(FileCommandsTest, ADllOpensByContentWhateverItsName) {
     EXPECT_EQ(form.ListBox1->count(), 2);
     int unsure = 0;
     for (int row = 0; row < form.ListBox1->count(); ++row) {
-      const bool marked = !form.ListBox1->item(row)->toolTip().isEmpty();
+      const bool marked = form.ListModel->index(row).data(kGuessedRole).toBool();
       EXPECT_EQ(marked, form.Fonctions().Item(static_cast<std::uint32_t>(row)).Unsure);
       unsure += marked;
     }

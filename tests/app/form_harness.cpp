@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "app/export_list_model.h"
 #include "app/list_box.h"
 
 void ScriptedDialogs::Confirm(const QString& path, int filterIndex) {
@@ -35,6 +36,9 @@ FormTest::~FormTest() = default;
 
 void FormTest::Load(const std::vector<TFonctionLib>& entries) {
   SetList(form.FichierLib, entries);
+  // A list of no file: saving it asks where.
+  form.FileName.clear();
+  form.Source = TSourceForm::None;
   form.FillListBox();
 }
 
@@ -45,11 +49,10 @@ void FormTest::LoadNumbered(int count) {
 }
 
 void FormTest::ClickLine(int row, Qt::KeyboardModifiers modifiers) {
-  QListWidgetItem* item = form.ListBox1->item(row);
-  ASSERT_NE(item, nullptr) << "no line " << row;
-  form.ListBox1->scrollToItem(item);
+  ASSERT_GE(form.ListModel->RowOf(static_cast<std::uint32_t>(row)), 0) << "no line " << row;
+  form.ListBox1->scrollTo(form.ListModel->index(form.ListModel->RowOf(row)));
   QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, modifiers,
-                    form.ListBox1->visualItemRect(item).center());
+                    form.ListBox1->EntryRect(row).center());
 }
 
 void FormTest::Click(QWidget* widget) {
@@ -74,7 +77,7 @@ void FormTest::Erase(QWidget* edit) {
 
 std::vector<QString> FormTest::Lines() const {
   std::vector<QString> lines;
-  for (int i = 0; i < form.ListBox1->count(); ++i) lines.push_back(form.ListBox1->item(i)->text());
+  for (int i = 0; i < form.ListBox1->count(); ++i) lines.push_back(form.ListBox1->LineText(i));
   return lines;
 }
 

@@ -41,17 +41,20 @@ class FormTest : public ::testing::Test {
   FormTest();
   ~FormTest() override;
 
-  // Puts entries into the list and its lines into the list box, as Open does.
+  // Puts entries into the list and its lines into the list box, as Open
+  // does, for a list of no file.
   void Load(const std::vector<TFonctionLib>& entries);
   // Entries named E0 .. E(n-1), _pascal, length 0.
   void LoadNumbered(int count);
 
+  // Clicks the line of entry row.
   void ClickLine(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
   void Click(QWidget* widget);
   void Type(QWidget* widget, const QString& text);
   // Selects the whole text of an edit and deletes it with the keyboard.
   void Erase(QWidget* edit);
 
+  // The lines shown, top to bottom.
   std::vector<QString> Lines() const;
   std::vector<int> SelectedLines() const;
   std::vector<TFonctionLib> List() { return ListOf(form.FichierLib); }

@@ -1,6 +1,7 @@
 // Renders the main window, with a library open and one entry selected, to
 // a PNG in the build folder, for a person to look at.
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 
 #include "app/list_box.h"
@@ -33,5 +34,22 @@ TEST_F(ScreenshotTest, MainWindowAfterOpeningALibrary) {
   const QPixmap shot = form.grab();
   EXPECT_EQ(shot.size(), form.size());
   ASSERT_TRUE(shot.save(file)) << file.toStdString();
+  std::printf("screenshot: %s\n", file.toStdString().c_str());
+}
+
+TEST_F(ScreenshotTest, FilterInUseWithAGuessedLineSelected) {
+  std::vector<TFonctionLib> entries;
+  for (const char* name : {"gsl_sf_airy_Ai", "gsl_sf_bessel_I0", "gsl_sf_bessel_J0",
+                           "gsl_sf_bessel_Jn", "gsl_sf_bessel_Y0", "gsl_sf_gamma", "gsl_sf_zeta"})
+    entries.push_back(Entry(name, 8, false));
+  entries[3].Unsure = entries[4].Unsure = true;
+  Load(entries);
+  form.Edit3->setText("bessel");
+  ClickLine(3);
+  ClickLine(4, Qt::ControlModifier);
+
+  ASSERT_TRUE(QDir().mkpath(kScreenshotFolder));
+  const QString file = QString(kScreenshotFolder) + "/filter_in_use.png";
+  ASSERT_TRUE(form.grab().save(file)) << file.toStdString();
   std::printf("screenshot: %s\n", file.toStdString().c_str());
 }

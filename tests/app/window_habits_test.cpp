@@ -13,6 +13,7 @@
 
 #include <deque>
 
+#include "app/export_list_model.h"
 #include "app/list_box.h"
 #include "app/qt_message_box.h"
 #include "tests/app/form_harness.h"
@@ -147,8 +148,9 @@ TEST_F(WindowHabitsTest, KeysOfTheMenusAndOfTheList) {
   EXPECT_TRUE(form.Edit1->hasFocus());
   const std::vector<std::pair<QAction*, QKeySequence>> keys = {
       {form.Nouveau1, QKeySequence("Ctrl+N")},        {form.Ouvrir1, QKeySequence("Ctrl+O")},
-      {form.EnregistrerSous1, QKeySequence("Ctrl+S")}, {form.Quitter1, QKeySequence("Ctrl+Q")},
-      {form.Aideenligne, QKeySequence("F1")}};
+      {form.Enregistrer1, QKeySequence("Ctrl+S")},   {form.EnregistrerSous1, QKeySequence("Ctrl+Shift+S")},
+      {form.Quitter1, QKeySequence("Ctrl+Q")},       {form.Aideenligne, QKeySequence("F1")},
+      {form.Annuler1, QKeySequence("Ctrl+Z")},       {form.Rechercher1, QKeySequence("Ctrl+F")}};
   for (const auto& [action, key] : keys) EXPECT_EQ(action->shortcut(), key) << action->text().toStdString();
   EXPECT_EQ(form.Fichiers1->title(), "&Fichiers");
 }
@@ -189,10 +191,10 @@ TEST_F(WindowHabitsTest, AConventionEditKeepsTheExportARenameDropsTheBinding) {
   entry.Import.Ordinal = 3;
   entry.Unsure = true;
   Load({entry});
-  QListWidgetItem* line = form.ListBox1->item(0);
-  EXPECT_EQ(line->text(), "f");
-  EXPECT_FALSE(line->toolTip().isEmpty()) << "a guessed convention is marked";
-  EXPECT_NE(line->foreground(), QListWidgetItem().foreground());
+  const QModelIndex line = form.ListModel->index(0);
+  EXPECT_EQ(line.data().toString(), "f");
+  EXPECT_TRUE(line.data(kGuessedRole).toBool()) << "a guessed convention is marked";
+  EXPECT_FALSE(line.data(Qt::ToolTipRole).toString().isEmpty());
 
   ClickLine(0);
   Click(form.RadioButton2);
@@ -202,8 +204,9 @@ TEST_F(WindowHabitsTest, AConventionEditKeepsTheExportARenameDropsTheBinding) {
   EXPECT_EQ(edited.Import.Dll, "x.dll");
   EXPECT_EQ(edited.Import.Ordinal, 3);
   EXPECT_FALSE(edited.Unsure);
-  EXPECT_TRUE(line->toolTip().isEmpty());
-  EXPECT_EQ(line->foreground(), QListWidgetItem().foreground());
+  EXPECT_FALSE(line.data(kGuessedRole).toBool());
+  EXPECT_TRUE(line.data(Qt::ToolTipRole).isNull());
+  EXPECT_TRUE(line.data(Qt::ForegroundRole).isNull());
   EXPECT_EQ(form.Label4->text(), "_f");
   EXPECT_EQ(form.Label8->text(), "f de x.dll");
   form.Fonctions().Item(0).Import.Symbol = "f";
