@@ -30,6 +30,10 @@ class TFichierLib {
   // The machine of the DLL the list was read from (0x14C: 32-bit Intel,
   // 0x8664: x64), set by ReadDllFile; 0 for a list read from anything else.
   std::uint16_t SourceMachine = 0;
+  // The list was read from a DLL whose code is packed (unpacked only when
+  // it is loaded): conventions not told by a name were guessed for that
+  // reason, and cannot be checked against the code.
+  bool CodePacked = false;
   // Why a library for 32-bit Intel code cannot be made of this list (it
   // was read from a DLL for another processor, whose clients could not
   // link it); empty when it can.

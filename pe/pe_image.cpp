@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <string_view>
 
 namespace pe {
 namespace {
@@ -30,6 +31,13 @@ std::uint16_t Le16(std::string_view s, std::size_t at) {
 // A little-endian field of a layout, by its place in the layout's struct.
 #define FIELD32(base, Layout, field) Le32((base) + offsetof(Layout, field))
 #define FIELD16(base, Layout, field) Le16((base) + offsetof(Layout, field))
+
+// What the most common packer leaves: its sections' names begin "UPX"
+// and its mark sits among the headers.
+constexpr std::string_view kPackerSectionPrefix = "UPX";
+constexpr std::string_view kPackerMark = "UPX!";
+// Where the headers are searched for the mark, at most.
+constexpr std::size_t kHeaderSearch = 0x1000;
 
 Outcome NotPe(const std::string& why) { return Outcome::NotImportLibrary("not a valid PE image: " + why); }
 
@@ -107,6 +115,17 @@ Outcome Image::Parse(std::vector<std::uint8_t> bytes) {
                    [](const SectionHeader& a, const SectionHeader& b) {
                      return a.VirtualAddress < b.VirtualAddress;
                    });
+
+  codePacked_ = false;
+  for (const SectionHeader& s : sections_) {
+    const std::string_view name(s.Name, strnlen(s.Name, sizeof s.Name));
+    const bool code = (s.Characteristics & (SectionHeader::kExecute | SectionHeader::kCode)) != 0;
+    if (name.starts_with(kPackerSectionPrefix) || (code && s.SizeOfRawData == 0 && s.VirtualSize != 0))
+      codePacked_ = true;
+  }
+  const std::string_view head(reinterpret_cast<const char*>(bytes_.data()),
+                              static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeaderSearch)));
+  if (head.find(kPackerMark) != std::string_view::npos) codePacked_ = true;
   return Outcome::Done();
 }
 

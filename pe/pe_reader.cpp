@@ -73,41 +73,19 @@ AnsiString OrdinalName(const AnsiString& dll, std::uint16_t ordinal) {
   return base + "_Ordinal" + std::to_string(ordinal);
 }
 
-bool ReadWholeFile(TFichierLib& lib, const std::string& fileName, std::vector<std::uint8_t>& bytes,
-                   int& error) {
-  HANDLE file = lib.OpenLibraryFile(fileName, true);
-  if (file == INVALID_HANDLE_VALUE) {
-    error = static_cast<int>(GetLastError());
-    return false;
-  }
-  FileCloser closer(file);
-  constexpr DWORD kChunk = 1 << 20;
-  for (;;) {
-    const std::size_t old = bytes.size();
-    bytes.resize(old + kChunk);
-    DWORD got = 0;
-    if (!ReadFile(file, bytes.data() + old, kChunk, &got, nullptr)) {
-      error = static_cast<int>(GetLastError());
-      return false;
-    }
-    bytes.resize(old + got);
-    if (got == 0) return true;
-  }
-}
-
 }  // namespace
 
 Outcome TFichierLib::ReadDllFile(const std::string& fileName) {
-  std::vector<std::uint8_t> bytes;
-  int error = 0;
-  if (!ReadWholeFile(*this, fileName, bytes, error)) return Outcome::CannotOpen(error);
   pe::Image image;
-  if (Outcome o = image.Parse(std::move(bytes)); !o) return o;
+  if (Outcome o = pe::LoadImage(fileName, image); !o) return o;
   std::vector<pe::RawExport> exports;
   if (Outcome o = image.ReadExports(exports); !o) return o;
 
   const AnsiString dll = BaseName(fileName);
   const bool i386 = image.Machine() == pe::kMachineI386;
+  // Packed code is only unpacked by the loader: what the file holds there
+  // would walk as nonsense.
+  const bool packed = image.CodePacked();
   pe::CodeWalker walker(image);
   std::vector<TFonctionLib> entries(exports.size());
   std::vector<bool> guessed(exports.size(), false);
@@ -134,7 +112,7 @@ Outcome TFichierLib::ReadDllFile(const std::string& fileName) {
       if (e.Import.Kind == ImportKind::Data || !i386) {
         // A variable has no convention; an x64 function has only one.
         known = true;
-      } else if (!forwarder) {
+      } else if (!forwarder && !packed) {
         const pe::WalkResult how = walker.Walk(x.Rva);
         if (how.Kind == pe::ReturnKind::PopsArguments) {
           e.IsPascal = true;
@@ -163,5 +141,6 @@ Outcome TFichierLib::ReadDllFile(const std::string& fileName) {
   Fonctions.Clear();
   for (std::size_t i = 0; i < entries.size(); ++i) Fonctions.Item(static_cast<std::uint32_t>(i)) = entries[i];
   SourceMachine = image.Machine();
+  CodePacked = packed;
   return Outcome::Done();
 }
