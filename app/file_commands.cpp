@@ -209,6 +209,7 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
   }
 
   TakeList(FichierLib.Fonctions, read.Fonctions);
+  FichierLib.CodePacked = read.CodePacked;
   FileName = fileName;
   SetCaption(FileName + suffix);
   Modified = false;
@@ -228,10 +229,13 @@ void TForm1::SayUnsure() {
   }
   if (unsure == 0) return;
   if (unsure > kUnsureNamed) named << QStringLiteral("…");
-  const QString text =
+  QString text =
       QStringLiteral("La convention de %1 a été devinée d'après les autres fonctions de la DLL ; "
                      "vérifiez-la (lignes en couleur) :\n%2")
           .arg(Count(unsure, "fonction", "fonctions"), named.join(QStringLiteral(", ")));
+  if (FichierLib.CodePacked)
+    text += QStringLiteral("\n\nLe code de la DLL est compressé : les conventions ne peuvent pas être "
+                           "vérifiées d'après son code.");
   MessageBoxA(Handle(), text.toStdString(), "Conventions à vérifier", MB_ICONWARNING);
 }
 
