@@ -98,6 +98,7 @@ void TForm1::CreateMenus() {
   Nouveau1 = Fichiers1->addAction(QStringLiteral("&Nouveau"));
   Ouvrir1 = Fichiers1->addAction(QStringLiteral("&Ouvrir"));
   EnregistrerSous1 = Fichiers1->addAction(QStringLiteral("&Enregistrer sous ..."));
+  VerifierAvecDll1 = Fichiers1->addAction(QStringLiteral("&Vérifier avec une DLL ..."));
   N1 = Fichiers1->addSeparator();
   Quitter1 = Fichiers1->addAction(QStringLiteral("&Quitter"));
   Aide = MainMenu1->addMenu(QStringLiteral("&Aide"));
@@ -237,6 +238,7 @@ void TForm1::ConnectHandlers() {
   };
   connect(Nouveau1, &QAction::triggered, this, handler(&TForm1::Nouveau1Click));
   connect(Ouvrir1, &QAction::triggered, this, handler(&TForm1::Ouvrir1Click));
+  connect(VerifierAvecDll1, &QAction::triggered, this, handler(&TForm1::VerifierAvecDll1Click));
   connect(EnregistrerSous1, &QAction::triggered, this, handler(&TForm1::EnregistrerSous1Click));
   connect(Quitter1, &QAction::triggered, this, handler(&TForm1::Quitter1Click));
   connect(Aideenligne, &QAction::triggered, this, handler(&TForm1::AideenligneClick));

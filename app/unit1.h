@@ -58,6 +58,7 @@ class TForm1 : public QMainWindow {
   QMenu* Fichiers1;
   QAction* Ouvrir1;
   QAction* EnregistrerSous1;
+  QAction* VerifierAvecDll1;
   QAction* N1;
   QAction* Quitter1;
   TFileDialog OpenDialog1;
@@ -104,6 +105,8 @@ class TForm1 : public QMainWindow {
   void Nouveau1Click();
   void Ouvrir1Click();
   void EnregistrerSous1Click();
+  // app/check_dialog.cpp
+  void VerifierAvecDll1Click();
   void Quitter1Click();
   void AideenligneClick();
   void AproposdeClick();
