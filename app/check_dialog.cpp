@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "app/list_box.h"
 #include "app/unit1.h"
 #include "check/library_check.h"
 
