@@ -84,7 +84,9 @@ TEST_F(CheckCorpusTest, PeersRoadOnFmodBindsNothingAndEachMissNamesItsExport) {
   EXPECT_EQ(report.Bound, 0u);
   EXPECT_EQ(report.Count(Problem::NotExported), 224u);
   for (const check::Finding& f : report.Findings) {
-    if (f.What == Problem::NotExported) EXPECT_FALSE(f.Other.empty()) << f.Asked;
+    if (f.What == Problem::NotExported) {
+      EXPECT_FALSE(f.Other.empty()) << f.Asked;
+    }
   }
 }
 
