@@ -41,6 +41,10 @@ QVariant TExportListModel::data(const QModelIndex& index, int role) const {
   const std::uint32_t entry = EntryOf(index.row());
   if (entry >= list_.Count) return {};
   const TFonctionLib& item = list_.Data[entry];
+  if (const auto problem = problems_.find(entry); problem != problems_.end()) {
+    if (role == Qt::ToolTipRole) return problem->second;
+    if (role == Qt::ForegroundRole) return QBrush(QColor(0xC0, 0x00, 0x00));
+  }
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: return AnsiToQString(item.Name);
@@ -63,7 +67,13 @@ bool TExportListModel::Matches(const TFonctionLib& entry) const {
   return filter_.isEmpty() || AnsiToQString(entry.Name).contains(filter_, Qt::CaseInsensitive);
 }
 
+void TExportListModel::SetProblems(std::unordered_map<std::uint32_t, QString> problems) {
+  problems_ = std::move(problems);
+  if (!shown_.empty()) emit dataChanged(index(0), index(rowCount() - 1));
+}
+
 void TExportListModel::Refill() {
+  problems_.clear();
   beginResetModel();
   shown_.clear();
   shown_.reserve(list_.Count);
@@ -75,12 +85,16 @@ void TExportListModel::Refill() {
 void TExportListModel::SetFilter(const QString& text) {
   if (text == filter_) return;
   filter_ = text;
+  // The same list through another filter: the marks still hold.
+  auto problems = std::move(problems_);
   Refill();
+  problems_ = std::move(problems);
 }
 
 void TExportListModel::Insert(const std::vector<std::uint32_t>& at,
                               const std::vector<TFonctionLib>& entries) {
   if (at.empty()) return;
+  problems_.clear();  // the entries move: the marks would fall on others
   // The list with the new entries merged in at their final places; every
   // old entry moves once.
   const std::uint32_t oldCount = list_.Count;
@@ -133,6 +147,7 @@ void TExportListModel::Insert(const std::vector<std::uint32_t>& at,
 
 void TExportListModel::Remove(const std::vector<std::uint32_t>& at) {
   if (at.empty()) return;
+  problems_.clear();  // the entries move: the marks would fall on others
   std::vector<int> rows;
   for (std::uint32_t entry : at)
     if (const int row = RowOf(entry); row >= 0) rows.push_back(row);

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "model/fonction_lib.h"
@@ -49,6 +50,11 @@ class TExportListModel : public QAbstractListModel {
   // An entry changed in place; its line stays where it is.
   void Changed(std::uint32_t entry);
 
+  // Marks entries a check found wrong, each with what is wrong; the marks
+  // go with the next change of the list's lines.
+  void SetProblems(std::unordered_map<std::uint32_t, QString> problems);
+  bool HasProblem(std::uint32_t entry) const { return problems_.count(entry) != 0; }
+
   std::uint32_t GuessedCount() const;
   // The first shown entry at or after entry, else the last shown one; -1
   // when nothing is shown.
@@ -61,4 +67,5 @@ class TExportListModel : public QAbstractListModel {
   QString filter_;
   // The entry of each row, ascending.
   std::vector<std::uint32_t> shown_;
+  std::unordered_map<std::uint32_t, QString> problems_;
 };

@@ -191,6 +191,7 @@ void TakeList(ExportList& into, ExportList& from) {
   std::swap(into.Fonctions.Data, from.Fonctions.Data);
   std::swap(into.Fonctions.Capacity, from.Fonctions.Capacity);
   std::swap(into.SourceMachine, from.SourceMachine);
+  std::swap(into.CodePacked, from.CodePacked);
 }
 
 }  // namespace
@@ -288,10 +289,13 @@ void TForm1::SayUnsure() {
   }
   if (unsure == 0) return;
   if (unsure > kUnsureNamed) named << QStringLiteral("…");
-  const QString text =
+  QString text =
       QStringLiteral("La convention de %1 a été devinée d'après les autres fonctions de la DLL ; "
                      "vérifiez-la (lignes en couleur) :\n%2")
           .arg(Count(unsure, "fonction", "fonctions"), named.join(QStringLiteral(", ")));
+  if (FichierLib.CodePacked)
+    text += QStringLiteral("\n\nLe code de la DLL est compressé : les conventions ne peuvent pas être "
+                           "vérifiées d'après son code.");
   MessageBoxA(Handle(), text.toStdString(), "Conventions à vérifier", MB_ICONWARNING);
 }
 

@@ -120,6 +120,7 @@ void TForm1::CreateMenus() {
   Ouvrir1 = Fichiers1->addAction(QStringLiteral("&Ouvrir"));
   Enregistrer1 = Fichiers1->addAction(QStringLiteral("En&registrer"));
   EnregistrerSous1 = Fichiers1->addAction(QStringLiteral("&Enregistrer sous ..."));
+  VerifierAvecDll1 = Fichiers1->addAction(QStringLiteral("&Vérifier avec une DLL ..."));
   N1 = Fichiers1->addSeparator();
   Quitter1 = Fichiers1->addAction(QStringLiteral("&Quitter"));
   Edition1 = MainMenu1->addMenu(QStringLiteral("É&dition"));
@@ -302,6 +303,7 @@ void TForm1::ConnectHandlers() {
   };
   connect(Nouveau1, &QAction::triggered, this, handler(&TForm1::Nouveau1Click));
   connect(Ouvrir1, &QAction::triggered, this, handler(&TForm1::Ouvrir1Click));
+  connect(VerifierAvecDll1, &QAction::triggered, this, handler(&TForm1::VerifierAvecDll1Click));
   connect(EnregistrerSous1, &QAction::triggered, this, handler(&TForm1::EnregistrerSous1Click));
   connect(Enregistrer1, &QAction::triggered, this, handler(&TForm1::Enregistrer1Click));
   connect(Annuler1, &QAction::triggered, this, handler(&TForm1::Annuler1Click));

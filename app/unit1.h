@@ -66,6 +66,7 @@ class TForm1 : public QMainWindow {
   QMenu* Fichiers1;
   QAction* Ouvrir1;
   QAction* EnregistrerSous1;
+  QAction* VerifierAvecDll1;
   QAction* N1;
   QAction* Quitter1;
   TFileDialog OpenDialog1;
@@ -131,6 +132,8 @@ class TForm1 : public QMainWindow {
   void Ouvrir1Click();
   void EnregistrerSous1Click();
   void Enregistrer1Click();
+  // app/check_dialog.cpp
+  void VerifierAvecDll1Click();
   void Quitter1Click();
   void Annuler1Click();
   void Retablir1Click();

@@ -25,6 +25,14 @@ struct ConvertArguments {
   bool strict = false;
 };
 
+struct CheckArguments {
+  std::string library;
+  std::vector<std::string> dlls;
+  bool asDef = false;
+  std::string format = "text";  // "text" or "tsv"
+  bool strict = false;
+};
+
 // One line of the listing, line feed included: Name, convention,
 // ArgLength, Microsoft symbol, Borland symbol, what the loader looks up
 // ("@N" and " NONAME" for an import by ordinal), the import's kind, the
@@ -37,5 +45,11 @@ int RunList(const ListArguments& arguments);
 
 // Raises UsageError for --pascal or --stdcall values that are wrong.
 int RunConvert(const ConvertArguments& arguments);
+
+// Prints one line per finding and a summary (or a table under --format
+// tsv); kExitOk when every import binds to the function it names and no
+// stack mismatch was found, 1 otherwise (under --strict, also for the
+// informative findings).
+int RunCheck(const CheckArguments& arguments);
 
 }  // namespace cli

@@ -66,6 +66,9 @@ int RunList(const ListArguments& arguments) {
     std::perror("libmorph-cli: standard output");
     return kExitFileError;
   }
+  if (lib.CodePacked && !GuessedNames(lib.Fonctions).empty())
+    std::fprintf(stderr, "libmorph-cli: warning: %s: the code is packed: conventions cannot be checked\n",
+                 arguments.file.c_str());
   for (std::uint32_t i = 0; i < lib.Fonctions.Count; ++i)
     if (lib.Fonctions.Item(i).Unsure) WarnGuessed(lib.Fonctions.Item(i).Name);
   return kExitOk;

@@ -49,6 +49,28 @@ constexpr char kConvertFooter[] =
     "Example (an OMF import library and the decorated names of the same DLL):\n"
     "  libmorph-cli convert borland/mylib.lib mylib.lib --conventions mylib-symbols.txt";
 
+constexpr char kCheckSummary[] =
+    "Check a library against its DLLs: what the loader will make of each import";
+constexpr char kCheckFooter[] =
+    "Reads LIBRARY as list does and tells, one line per finding, each import that will fail or "
+    "misbehave when the program runs:\n"
+    "  does not bind: the DLL does not export the name or ordinal the import asks for (the "
+    "export that differs only by decoration is named when there is one);\n"
+    "  binds to another function: imported by ordinal, and the DLL's name at that ordinal is "
+    "another one (a library for another version of the DLL);\n"
+    "  wrong DLL: the import names a DLL that none of the DLLs given is (letter case aside);\n"
+    "  code or data: a code import of a data export, or a data import of code;\n"
+    "  stack mismatch (32-bit Intel): the client's symbol (_Name@N, _Name, @Name@N) pops another "
+    "number of bytes than the function's code (its ret N);\n"
+    "and, for information: forwarded exports, DLLs whose code is packed (conventions cannot be "
+    "checked), and the exports no import asks for. A summary line with the counts follows.\n\n"
+    "Exit status: 0 when every import binds to the function it names and no stack mismatch was "
+    "found; 1 otherwise, or when a file cannot be read; 2 for a wrong command line. --strict "
+    "also fails on the informative findings.\n\n"
+    "Example (after a conversion, check the result against the DLL):\n"
+    "  libmorph-cli convert borland/fmod.lib fmod.lib\n"
+    "  libmorph-cli check fmod.lib fmod.dll";
+
 // The usage text of the command named, when one was (the parser's help
 // goes to the selected subcommand), otherwise of the program.
 void PrintUsageError(const std::string& message, const CLI::App& app) {
@@ -99,6 +121,19 @@ int main(int argc, char** argv) {
   convertCommand->add_flag("--strict", convert.strict,
                            "Refuse to write when a name matches nothing, on either side, or a convention was guessed");
 
+  cli::CheckArguments check;
+  CLI::App* checkCommand = app.add_subcommand("check", kCheckSummary);
+  checkCommand->footer(kCheckFooter);
+  checkCommand->add_flag("--def", check.asDef, "Read LIBRARY as a definition file whatever its content");
+  checkCommand->add_option("--format", check.format, "Output: text (the default) or tsv, a table for tools")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"text", "tsv"}));
+  checkCommand->add_flag("--strict", check.strict,
+                         "Also fail on forwarded exports, packed code and exports not imported");
+  checkCommand->add_option("LIBRARY", check.library, "Import library, DLL or definition file to check")
+      ->required();
+  checkCommand->add_option("DLL", check.dlls, "The DLLs it imports from")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -109,6 +144,7 @@ int main(int argc, char** argv) {
 
   try {
     if (listCommand->parsed()) return cli::RunList(list);
+    if (checkCommand->parsed()) return cli::RunCheck(check);
     return cli::RunConvert(convert);
   } catch (const cli::UsageError& error) {
     PrintUsageError(error.what(), app);

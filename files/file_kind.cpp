@@ -95,6 +95,7 @@ Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& k
   Outcome sniffed = DetectFileKind(fileName, kind);
   if (!sniffed) return sniffed;
   lib.SourceMachine = 0;
+  lib.CodePacked = false;
   switch (kind) {
     case FileKind::CoffArchive: return lib.ReadCoffLibrary(fileName);
     case FileKind::OmfLibrary: return lib.ReadOmfLibrary(fileName);

@@ -16,6 +16,10 @@ struct ExportList {
   // 0x8664: x64), set by the DLL reader; 0 for a list read from anything
   // else.
   std::uint16_t SourceMachine = 0;
+  // The list was read from a DLL whose code is packed (unpacked only when
+  // it is loaded): conventions not told by a name were guessed for that
+  // reason, and cannot be checked against the code.
+  bool CodePacked = false;
 };
 
 // Why the list cannot be written in this form: it was read from a DLL for

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <string_view>
 
 namespace pe {
 namespace {
@@ -21,6 +22,13 @@ std::uint32_t Le32(std::string_view s, std::size_t at) {
 std::uint16_t Le16(std::string_view s, std::size_t at) {
   return records::LoadLittle<std::uint16_t>(reinterpret_cast<const std::uint8_t*>(s.data()) + at);
 }
+
+// What the most common packer leaves: its sections' names begin "UPX"
+// and its mark sits among the headers.
+constexpr std::string_view kPackerSectionPrefix = "UPX";
+constexpr std::string_view kPackerMark = "UPX!";
+// Where the headers are searched for the mark, at most.
+constexpr std::size_t kHeaderSearch = 0x1000;
 
 Outcome NotPe(const std::string& why) { return Outcome::NotImportLibrary("not a valid PE image: " + why); }
 
@@ -97,6 +105,16 @@ Outcome Image::Parse(FileBytes bytes) {
                    [](const SectionHeader& a, const SectionHeader& b) {
                      return a.virtualAddress < b.virtualAddress;
                    });
+
+  codePacked_ = false;
+  for (const SectionHeader& s : sections_) {
+    const bool code = (s.characteristics & (coffhdr::kSectionExecute | coffhdr::kSectionCode)) != 0;
+    if (s.NameText().starts_with(kPackerSectionPrefix) || (code && s.sizeOfRawData == 0 && s.virtualSize != 0))
+      codePacked_ = true;
+  }
+  const std::string_view head(reinterpret_cast<const char*>(file.data()),
+                              static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kHeaderSearch)));
+  if (head.find(kPackerMark) != std::string_view::npos) codePacked_ = true;
   return Outcome::Done();
 }
 

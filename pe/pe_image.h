@@ -86,6 +86,12 @@ class Image {
 
   std::uint16_t Machine() const { return machine_; }
   bool IsPe32Plus() const { return pe32Plus_; }
+  // The code is packed: it is unpacked only when the DLL is loaded, so
+  // what the file holds of it says nothing of the functions. Told by the
+  // sections of the most common packer ("UPX0", "UPX1"), by its "UPX!"
+  // mark among the headers, or by a code section with no byte in the
+  // file.
+  bool CodePacked() const { return codePacked_; }
 
   // The file bytes from rva to the end of its section's data in the file;
   // empty when rva maps to no byte of the file.
@@ -106,9 +112,14 @@ class Image {
   std::vector<SectionHeader> sections_;
   std::uint16_t machine_ = 0;
   bool pe32Plus_ = false;
+  bool codePacked_ = false;
   std::uint32_t sizeOfHeaders_ = 0;
   std::uint32_t exportRva_ = 0;
   std::uint32_t exportSize_ = 0;
 };
+
+// Reads the file whole into image. CannotOpen (with errno) when it cannot
+// be read; otherwise what Parse answers.
+Outcome LoadImage(const std::string& fileName, Image& image);
 
 }  // namespace pe

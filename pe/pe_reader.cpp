@@ -79,15 +79,16 @@ AnsiString OrdinalName(const AnsiString& dll, std::uint16_t ordinal) {
 namespace pe {
 
 Outcome ReadDll(const std::string& fileName, ExportList& list) {
-  FileBytes bytes;
-  if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
   pe::Image image;
-  if (Outcome o = image.Parse(std::move(bytes)); !o) return o;
+  if (Outcome o = pe::LoadImage(fileName, image); !o) return o;
   std::vector<pe::RawExport> exports;
   if (Outcome o = image.ReadExports(exports); !o) return o;
 
   const AnsiString dll = BaseName(fileName);
   const bool i386 = image.Machine() == MachineNumber(Machine::I386);
+  // Packed code is only unpacked by the loader: what the file holds there
+  // would walk as nonsense.
+  const bool packed = image.CodePacked();
   pe::CodeWalker walker(image);
   std::vector<TFonctionLib> entries(exports.size());
   std::vector<bool> guessed(exports.size(), false);
@@ -114,7 +115,7 @@ Outcome ReadDll(const std::string& fileName, ExportList& list) {
       if (e.Import.Kind == ImportKind::Data || !i386) {
         // A variable has no convention; an x64 function has only one.
         known = true;
-      } else if (!forwarder) {
+      } else if (!forwarder && !packed) {
         const pe::WalkResult how = walker.Walk(x.Rva);
         if (how.Kind == pe::ReturnKind::PopsArguments) {
           e.IsPascal = true;
@@ -145,6 +146,7 @@ Outcome ReadDll(const std::string& fileName, ExportList& list) {
   for (std::size_t i = 0; i < entries.size(); ++i)
     list.Fonctions.Item(static_cast<std::uint32_t>(i)) = std::move(entries[i]);
   list.SourceMachine = image.Machine();
+  list.CodePacked = packed;
   return Outcome::Done();
 }
 

@@ -1,0 +1,339 @@
+#include "check/library_check.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+#include "model/decorated_names.h"
+#include "model/machine.h"
+
+namespace check {
+
+namespace {
+
+// Bytes that the two registers of a fastcall call carry at most.
+constexpr std::uint32_t kFastcallRegisterBytes = 8;
+
+// DLL file names are compared as Windows does: letter case aside.
+AnsiString Folded(std::string_view name) {
+  AnsiString folded(name);
+  for (char& c : folded)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return folded;
+}
+
+AnsiString BaseName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.size() <= 5 &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "@Name@N": the byte count; nullopt for any other symbol.
+std::optional<std::uint32_t> FastcallBytes(std::string_view symbol) {
+  if (symbol.size() < 4 || symbol.front() != '@') return std::nullopt;
+  const std::size_t at = symbol.rfind('@');
+  if (at == 0 || !AllDigits(symbol.substr(at + 1))) return std::nullopt;
+  return static_cast<std::uint32_t>(StrToIntDef(symbol.substr(at + 1), 0));
+}
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string Bytes(std::uint32_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+
+}  // namespace
+
+bool IsInformative(Problem problem) {
+  return problem == Problem::Forwarded || problem == Problem::PackedCode || problem == Problem::NotImported;
+}
+
+const char* ProblemKeyword(Problem problem) {
+  switch (problem) {
+    case Problem::NotExported: return "not-exported";
+    case Problem::OtherFunction: return "other-function";
+    case Problem::WrongDll: return "wrong-dll";
+    case Problem::CodeOrData: return "code-or-data";
+    case Problem::StackMismatch: return "stack-mismatch";
+    case Problem::Forwarded: return "forwarded";
+    case Problem::PackedCode: return "packed";
+    case Problem::NotImported: return "not-imported";
+  }
+  return "unknown";
+}
+
+std::string Describe(const Finding& f) {
+  const std::string asked = f.ByOrdinal ? "ordinal " + std::to_string(f.Ordinal) : Quoted(f.Asked);
+  switch (f.What) {
+    case Problem::NotExported: {
+      std::string text = "does not bind: asks " + f.Dll + " for " + asked + ", which it does not export";
+      if (!f.Other.empty()) text += "; it exports " + Quoted(f.Other);
+      return text;
+    }
+    case Problem::OtherFunction: {
+      std::string text = "binds to another function: " + f.Dll + " exports " + Quoted(f.Other) + " at ordinal " +
+                         std::to_string(f.Ordinal);
+      if (f.OwnOrdinal != 0) text += "; " + Quoted(f.Asked) + " is its ordinal " + std::to_string(f.OwnOrdinal);
+      return text + " (a library for another version of the DLL?)";
+    }
+    case Problem::WrongDll:
+      return "wrong DLL: imports from " + f.Dll + ", which none of the DLLs given is";
+    case Problem::CodeOrData:
+      return f.Imported == ImportKind::Code
+                 ? "imported as code, but " + asked + " is data in " + f.Dll
+                 : std::string("imported as ") + (f.Imported == ImportKind::Const ? "const" : "data") +
+                       ", but " + asked + " is code in " + f.Dll;
+    case Problem::StackMismatch: {
+      const std::string code =
+          f.CodeBytes == 0 ? "its code pops none (plain ret)" : "its code pops " + Bytes(f.CodeBytes) + " (ret " + std::to_string(f.CodeBytes) + ")";
+      switch (f.Client) {
+        case ClientStack::Cdecl: return "stack mismatch: a cdecl symbol (the caller pops), but " + code;
+        case ClientStack::PopsExactly:
+          return "stack mismatch: the symbol says the function pops " + Bytes(f.ClientBytes) + ", " + code;
+        case ClientStack::PopsSome:
+          return "stack mismatch: a _pascal entry (the function pops its arguments), but " + code;
+        case ClientStack::Fastcall:
+          return "stack mismatch: a fastcall symbol of " + Bytes(f.ClientBytes) + " of arguments, but " + code;
+      }
+      return "stack mismatch";
+    }
+    case Problem::Forwarded:
+      return "forwarded: " + f.Dll + " passes " + asked + " on to " + f.Other;
+    case Problem::PackedCode:
+      return f.Dll + ": the code is packed: conventions cannot be checked";
+    case Problem::NotImported: {
+      std::string text = std::to_string(f.Count) + (f.Count == 1 ? " export" : " exports") + " of " + f.Dll +
+                         " not imported: ";
+      for (std::size_t i = 0; i < f.Names.size(); ++i) text += (i ? ", " : "") + f.Names[i];
+      if (f.Names.size() < f.Count) text += ", …";
+      return text;
+    }
+  }
+  return {};
+}
+
+std::uint32_t Report::Count(Problem problem) const {
+  return static_cast<std::uint32_t>(
+      std::count_if(Findings.begin(), Findings.end(), [&](const Finding& f) { return f.What == problem; }));
+}
+
+bool Report::Passed(bool strict) const {
+  return std::none_of(Findings.begin(), Findings.end(),
+                      [&](const Finding& f) { return strict || !IsInformative(f.What); });
+}
+
+Dll::Dll() = default;
+Dll::~Dll() = default;
+Dll::Dll(Dll&&) noexcept = default;
+Dll& Dll::operator=(Dll&&) noexcept = default;
+
+Outcome Dll::Open(const std::string& path) {
+  fileName_ = BaseName(path);
+  image_ = std::make_unique<pe::Image>();
+  if (Outcome o = pe::LoadImage(path, *image_); !o) return o;
+  if (Outcome o = image_->ReadExports(exports_); !o) return o;
+  walker_ = std::make_unique<pe::CodeWalker>(*image_);
+  for (std::uint32_t i = 0; i < exports_.size(); ++i) {
+    const pe::RawExport& x = exports_[i];
+    byOrdinal_.try_emplace(x.Ordinal, i);
+    if (x.Name.empty()) continue;
+    byName_.try_emplace(x.Name, i);
+    byUndecorated_.try_emplace(UndecoratedName(x.Name), i);
+  }
+  return Outcome::Done();
+}
+
+// One run of the check: the state the entries share.
+class Checker {
+ public:
+  Checker(std::vector<Dll>& dlls, const Options& options, Report& report)
+      : dlls_(dlls), options_(options), report_(report), used_(dlls.size()) {
+    for (std::size_t i = 0; i < dlls.size(); ++i) {
+      used_[i].assign(dlls[i].exports_.size(), false);
+      byFileName_.try_emplace(Folded(dlls[i].FileName()), i);
+    }
+  }
+
+  void Entry(std::uint32_t index, const TFonctionLib& entry);
+  void Dlls();
+
+ private:
+  Finding Start(Problem what, std::uint32_t index, const TFonctionLib& entry, const AnsiString& dll) const;
+  void Stack(std::uint32_t index, const TFonctionLib& entry, Dll& dll, const pe::RawExport& x);
+
+  std::vector<Dll>& dlls_;
+  const Options& options_;
+  Report& report_;
+  std::vector<std::vector<bool>> used_;  // exports some import binds to
+  std::unordered_map<AnsiString, std::size_t> byFileName_;
+};
+
+Finding Checker::Start(Problem what, std::uint32_t index, const TFonctionLib& entry, const AnsiString& dll) const {
+  Finding f;
+  f.What = what;
+  f.Entry = index;
+  f.Symbol = MicrosoftName(entry);
+  f.Dll = dll;
+  f.ByOrdinal = entry.Import.ByOrdinal || entry.Import.NoName;
+  f.Ordinal = entry.Import.Ordinal;
+  f.Asked = f.ByOrdinal ? entry.Name : LookupName(entry);
+  return f;
+}
+
+void Checker::Entry(std::uint32_t index, const TFonctionLib& entry) {
+  const ImportBinding& import = entry.Import;
+  if (import.Private) return;  // never in an import library
+  ++report_.Imports;
+  std::size_t which = 0;
+  if (!import.Dll.empty()) {
+    auto it = byFileName_.find(Folded(import.Dll));
+    if (it == byFileName_.end()) {
+      report_.Findings.push_back(Start(Problem::WrongDll, index, entry, import.Dll));
+      return;
+    }
+    which = it->second;
+  }
+  Dll& dll = dlls_[which];
+  Finding f = Start(Problem::NotExported, index, entry, dll.FileName());
+
+  const std::unordered_map<std::string, std::uint32_t>& table = dll.byName_;
+  std::uint32_t at = 0;
+  if (f.ByOrdinal) {
+    auto it = dll.byOrdinal_.find(f.Ordinal);
+    if (it == dll.byOrdinal_.end()) {
+      report_.Findings.push_back(std::move(f));
+      return;
+    }
+    at = it->second;
+    // The DLL's name at that ordinal against the import's own: an export
+    // without a name, or an import that never had one, cannot disagree.
+    const std::string& there = dll.exports_[at].Name;
+    if (!there.empty() && !import.NoName && there != entry.Name && there != f.Symbol &&
+        UndecoratedName(there) != UndecoratedName(f.Symbol)) {
+      f.What = Problem::OtherFunction;
+      f.Other = there;
+      f.Asked = entry.Name;
+      auto own = table.find(entry.Name);
+      if (own == table.end()) own = table.find(f.Symbol);
+      if (own == table.end()) {
+        auto loose = dll.byUndecorated_.find(UndecoratedName(f.Symbol));
+        if (loose != dll.byUndecorated_.end()) f.OwnOrdinal = dll.exports_[loose->second].Ordinal;
+      } else {
+        f.OwnOrdinal = dll.exports_[own->second].Ordinal;
+      }
+      used_[which][at] = true;
+      report_.Findings.push_back(std::move(f));
+      return;
+    }
+  } else {
+    auto it = table.find(f.Asked);
+    if (it == table.end()) {
+      auto loose = dll.byUndecorated_.find(UndecoratedName(f.Asked));
+      if (loose != dll.byUndecorated_.end()) f.Other = dll.exports_[loose->second].Name;
+      report_.Findings.push_back(std::move(f));
+      return;
+    }
+    at = it->second;
+  }
+  used_[which][at] = true;
+  ++report_.Bound;
+
+  const pe::RawExport& x = dll.exports_[at];
+  if (!x.ForwardTo.empty()) {
+    f.What = Problem::Forwarded;
+    f.Other = x.ForwardTo;
+    report_.Findings.push_back(std::move(f));
+    return;  // what it is lies in another DLL
+  }
+  const bool code = dll.image_->IsExecutable(x.Rva);
+  if (code != (import.Kind == ImportKind::Code)) {
+    f.What = Problem::CodeOrData;
+    f.Imported = import.Kind;
+    report_.Findings.push_back(std::move(f));
+    return;
+  }
+  if (code) Stack(index, entry, dll, x);
+}
+
+void Checker::Stack(std::uint32_t index, const TFonctionLib& entry, Dll& dll, const pe::RawExport& x) {
+  if (dll.image_->Machine() != MachineNumber(Machine::I386) || dll.image_->CodePacked()) return;
+  ClientStack client = ClientStack::Cdecl;
+  std::uint32_t bytes = 0;
+  const AnsiString& symbol = entry.Import.Symbol;
+  if (!symbol.empty()) {
+    // C++ names and names with no underscore say nothing a walk can check.
+    const auto fast = FastcallBytes(symbol);
+    if (!fast) return;
+    client = ClientStack::Fastcall;
+    bytes = *fast;
+  } else if (entry.IsPascal) {
+    bytes = static_cast<std::uint32_t>(std::max(entry.ArgLength, 0));
+    client = bytes == 0 && !options_.ArgLengthsKnown ? ClientStack::PopsSome : ClientStack::PopsExactly;
+  }
+
+  const pe::WalkResult how = dll.walker_->Walk(x.Rva);
+  if (how.Kind == pe::ReturnKind::Unknown) {
+    ++report_.StackUnknown;
+    return;
+  }
+  ++report_.StackChecked;
+  const std::uint32_t pops = how.Kind == pe::ReturnKind::PopsArguments ? how.Popped : 0;
+  bool wrong = false;
+  switch (client) {
+    case ClientStack::Cdecl: wrong = pops != 0; break;
+    case ClientStack::PopsExactly: wrong = pops != bytes; break;
+    // A function without arguments returns plainly whatever its convention.
+    case ClientStack::PopsSome: wrong = how.Kind == pe::ReturnKind::PlainReadsArguments; break;
+    case ClientStack::Fastcall:
+      wrong = pops > bytes || pops + kFastcallRegisterBytes < bytes;
+      break;
+  }
+  if (!wrong) return;
+  Finding f = Start(Problem::StackMismatch, index, entry, dll.FileName());
+  f.Client = client;
+  f.ClientBytes = bytes;
+  f.CodeBytes = pops;
+  report_.Findings.push_back(std::move(f));
+}
+
+void Checker::Dlls() {
+  for (std::size_t i = 0; i < dlls_.size(); ++i) {
+    Dll& dll = dlls_[i];
+    if (dll.image_->CodePacked()) {
+      Finding f;
+      f.What = Problem::PackedCode;
+      f.Dll = dll.FileName();
+      report_.Findings.push_back(std::move(f));
+    }
+    Finding unused;
+    unused.What = Problem::NotImported;
+    unused.Dll = dll.FileName();
+    // An export with several names is used when any of them is.
+    std::unordered_map<std::uint16_t, bool> ordinalUsed;
+    for (std::size_t e = 0; e < dll.exports_.size(); ++e)
+      ordinalUsed[dll.exports_[e].Ordinal] |= used_[i][e];
+    for (std::size_t e = 0; e < dll.exports_.size(); ++e) {
+      const pe::RawExport& x = dll.exports_[e];
+      auto it = ordinalUsed.find(x.Ordinal);
+      if (it->second) continue;
+      it->second = true;  // counted once
+      ++unused.Count;
+      if (unused.Names.size() < options_.NamesKept)
+        unused.Names.push_back(x.Name.empty() ? "@" + std::to_string(x.Ordinal) : x.Name);
+    }
+    if (unused.Count != 0) report_.Findings.push_back(std::move(unused));
+  }
+}
+
+Report Check(TTableau<TFonctionLib>& list, std::vector<Dll>& dlls, const Options& options) {
+  Report report;
+  if (dlls.empty()) return report;
+  Checker checker(dlls, options, report);
+  for (std::uint32_t i = 0; i < list.Count; ++i) checker.Entry(i, list.Item(i));
+  checker.Dlls();
+  return report;
+}
+
+}  // namespace check

@@ -1,0 +1,93 @@
+// Every library of the shared corpus checked against its DLL, and the
+// peers' road on fmod.dll (gendef, then llvm-dlltool -k), whose library
+// binds none of its imports.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "check/library_check.h"
+#include "files/file_kind.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using check::Problem;
+
+class CheckCorpusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::is_directory(corpus_))
+      GTEST_SKIP() << "corpus folder " << corpus_ << " is absent; these checks need it";
+  }
+  check::Report Check(const std::string& lib, const std::string& dllFile) {
+    TFichierLib list;
+    FileKind kind;
+    EXPECT_TRUE(ReadByContent(list, lib, kind)) << lib;
+    std::vector<check::Dll> dlls(1);
+    EXPECT_TRUE(dlls[0].Open(dllFile)) << dllFile;
+    check::Options options;
+    options.ArgLengthsKnown = kind != FileKind::OmfLibrary;
+    return check::Check(list.Fonctions, dlls, options);
+  }
+  std::string corpus_ = LIBMORPH_CORPUS_DIR;
+};
+
+std::map<Problem, std::uint32_t> Failures(const check::Report& report) {
+  std::map<Problem, std::uint32_t> counts;
+  for (const check::Finding& f : report.Findings)
+    if (!check::IsInformative(f.What)) ++counts[f.What];
+  return counts;
+}
+
+TEST_F(CheckCorpusTest, EachLibraryAgainstItsDll) {
+  struct Pair {
+    const char* lib;
+    const char* dll;
+    std::map<Problem, std::uint32_t> failures;
+  };
+  // The three rundll32 entry points of libusb0.dll pop their 16 bytes, but
+  // every library makes them cdecl; Borland's library cannot mark data and
+  // imports the 5 variables as code, and gives a cdecl function a _pascal
+  // name. fmod.dll is packed: only its names are checked.
+  const std::vector<Pair> pairs = {
+      {"fmod-3.61/fmodbc.lib", "fmod-3.61/fmod.dll", {}},
+      {"fmod-3.61/fmodwc.lib", "fmod-3.61/fmod.dll", {}},
+      {"libusb-win32/msvc/libusb.lib", "libusb-win32/libusb0.dll", {{Problem::StackMismatch, 3}}},
+      {"libusb-win32/gcc/libusb.a", "libusb-win32/libusb0.dll", {{Problem::StackMismatch, 3}}},
+      {"libusb-win32/bcc/libusb.lib", "libusb-win32/libusb0.dll",
+       {{Problem::StackMismatch, 4}, {Problem::CodeOrData, 5}}},
+  };
+  for (const Pair& p : pairs) {
+    SCOPED_TRACE(p.lib);
+    const check::Report report = Check(corpus_ + "/" + p.lib, corpus_ + "/" + p.dll);
+    EXPECT_EQ(report.Bound, report.Imports);
+    EXPECT_EQ(Failures(report), p.failures);
+    EXPECT_EQ(report.Count(Problem::PackedCode), std::string(p.dll).starts_with("fmod") ? 1u : 0u);
+  }
+}
+
+TEST_F(CheckCorpusTest, PeersRoadOnFmodBindsNothingAndEachMissNamesItsExport) {
+  for (const char* tool : {"gendef", "llvm-dlltool"})
+    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed (scripts/install-deps provides it)";
+  TempDir dir;
+  std::string output;
+  ASSERT_EQ(RunCommand("cd " + dir.Path() + " && cp " + corpus_ + "/fmod-3.61/fmod.dll . && gendef fmod.dll" +
+                           " && llvm-dlltool -m i386 -k -d fmod.def -l fmod.lib",
+                       &output),
+            0)
+      << output;
+  const check::Report report = Check(dir.File("fmod.lib"), dir.File("fmod.dll"));
+  EXPECT_EQ(report.Imports, 224u);
+  EXPECT_EQ(report.Bound, 0u);
+  EXPECT_EQ(report.Count(Problem::NotExported), 224u);
+  for (const check::Finding& f : report.Findings) {
+    if (f.What == Problem::NotExported) {
+      EXPECT_FALSE(f.Other.empty()) << f.Asked;
+    }
+  }
+}
+
+}  // namespace
