@@ -34,6 +34,15 @@ OutputForm FormOf(const ConvertArguments& arguments) {
   return OutputForm::Coff;
 }
 
+ListForm ListFormOf(OutputForm form) {
+  switch (form) {
+    case OutputForm::Omf: return ListForm::Omf;
+    case OutputForm::Def: return ListForm::Def;
+    case OutputForm::Coff: break;
+  }
+  return ListForm::Coff;
+}
+
 constexpr std::uint16_t kMachineI386 = 0x014C;
 constexpr std::uint16_t kMachineAmd64 = 0x8664;
 constexpr std::uint16_t kMachineArm64 = 0xAA64;
@@ -82,6 +91,10 @@ int RunConvert(const ConvertArguments& arguments) {
     refused = ReportUnmatched(report, arguments.strict) && arguments.strict;
   }
   refused = (ReportGuessed(GuessedNames(lib.Fonctions), arguments.strict) && arguments.strict) ||
+            refused;
+  WarnLengthDisagreements(LengthDisagreements(lib.Fonctions));
+  refused = (ReportLosses(LossesOf(lib.Fonctions, ListFormOf(form)), arguments.strict) &&
+             arguments.strict) ||
             refused;
   if (refused) {
     std::fprintf(stderr, "libmorph-cli: %s not written (--strict)\n", arguments.output.c_str());

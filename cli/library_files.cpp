@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "model/file_kind.h"
+#include "cli/warnings.h"
 #include "model/symbol_list.h"
 
 namespace cli {
@@ -46,10 +47,12 @@ void ReportFileError(const std::string& fileName, const std::string& reason) {
 
 bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef) {
   if (asDef) return Guarded(fileName, [&] { return lib.ReadDefFile(fileName); });
-  return Guarded(fileName, [&] {
+  const bool read = Guarded(fileName, [&] {
     FileKind kind = FileKind::Unknown;
     return ReadByContent(lib, fileName, kind);
   });
+  if (read) WarnLeftOut(fileName, lib.LeftOutObjects);
+  return read;
 }
 
 bool ReadConventionsFile(TFichierLib& lib, const std::string& fileName) {

@@ -163,6 +163,10 @@ inline constexpr std::size_t kHintSize = 2;
 // Each import object's ".idata$7" refers to that head.
 inline constexpr std::string_view kHeadLinkSection = ".idata$7";
 inline constexpr std::string_view kDescriptorSection = ".idata$2";
+// An import object's address slot, and the hint/name and DLL name it and
+// its directory entry point at.
+inline constexpr std::string_view kAddressSection = ".idata$5";
+inline constexpr std::string_view kNamesSection = ".idata$6";
 inline constexpr std::uint32_t kDescriptorNameAt = 12;
 inline constexpr std::string_view kImportPrefix = "__imp_";
 
@@ -175,6 +179,7 @@ struct ImportHeader {
   static constexpr std::uint16_t kSig2 = 0xFFFF;
   std::uint16_t sig1 = 0;
   std::uint16_t sig2 = 0;
+  std::uint16_t machine = 0;
   std::uint32_t sizeOfData = 0;
   std::uint16_t ordinalOrHint = 0;
   std::uint16_t type = 0;
@@ -187,6 +192,7 @@ struct ImportHeader {
     ImportHeader h;
     h.sig1 = Le16(p);
     h.sig2 = Le16(p + 2);
+    h.machine = Le16(p + 6);
     h.sizeOfData = Le32(p + 12);
     h.ordinalOrHint = Le16(p + 16);
     h.type = Le16(p + 18);

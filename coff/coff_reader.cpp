@@ -9,6 +9,7 @@
 // The file is read whole into memory first: every offset and count in it
 // is then checked against its real size before use.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -77,10 +78,8 @@ bool IsImportMachinery(std::string_view name) {
          name.starts_with(kHead) || (name.starts_with('_') && name.ends_with(kDllName));
 }
 
-// What an archive without imports holds: object modules (a static
-// library), or nothing.
-Outcome WithoutImports(ByteView file, const std::vector<std::string_view>& names) {
-  if (std::any_of(names.begin(), names.end(), IsImportMachinery)) return Outcome::Done();
+// The archive's members that are neither its indexes nor short imports.
+std::uint64_t ObjectModules(ByteView file) {
   std::uint64_t objects = 0;
   std::uint64_t at = kSignature.size();
   while (const std::optional<Member> m = MemberAt(file, at)) {
@@ -90,7 +89,15 @@ Outcome WithoutImports(ByteView file, const std::vector<std::string_view>& names
     if (!m->header.sizeKnown) break;
     at = m->next;
   }
-  if (objects > 0) return Outcome::StaticLibrary(objects);
+  return objects;
+}
+
+// What an archive without imports holds: object modules (a static
+// library), or nothing.
+Outcome WithoutImports(ByteView file, const std::vector<std::string_view>& names) {
+  if (std::any_of(names.begin(), names.end(), IsImportMachinery)) return Outcome::Done();
+  if (const std::uint64_t objects = ObjectModules(file); objects > 0)
+    return Outcome::StaticLibrary(objects);
   return Outcome::NotImportLibrary("an empty archive");
 }
 
@@ -127,7 +134,56 @@ std::vector<std::size_t> ImportNames(const std::vector<std::string_view>& names)
   return imports;
 }
 
-Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
+// A member's file name: its header's, or from the long-name member for a
+// "/123" name; without the trailing "/" of the GNU form.
+std::string MemberName(ByteView file, std::uint64_t at) {
+  const std::optional<Member> m = MemberAt(file, at);
+  if (!m) return {};
+  std::string_view name = m->header.name;
+  if (name.size() > 1 && name.front() == '/' && name[1] >= '0' && name[1] <= '9') {
+    std::uint64_t offset = 0;
+    for (char c : name.substr(1)) {
+      if (c < '0' || c > '9') return std::string(name);
+      offset = offset * 10 + static_cast<std::uint64_t>(c - '0');
+      if (offset > file.size()) return std::string(name);
+    }
+    for (std::uint64_t scan = kSignature.size(); const std::optional<Member> s = MemberAt(file, scan);) {
+      if (s->header.name == "//") {
+        if (offset >= s->data.size()) break;
+        const std::string_view table(reinterpret_cast<const char*>(s->data.data()) + offset,
+                                     s->data.size() - offset);
+        return std::string(table.substr(0, table.find_first_of("/\n")));
+      }
+      if (!IsSpecialMemberName(s->header.name) || !s->header.sizeKnown) break;
+      scan = s->next;
+    }
+    return std::string(name);
+  }
+  if (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
+  return std::string(name);
+}
+
+constexpr std::uint16_t kUnknownMachine = 0;
+
+// The one machine of the imports, or the reason they have several.
+std::string MixedMachines(const std::vector<ImportRequest>& requests, std::uint16_t& machine) {
+  machine = kUnknownMachine;
+  for (const ImportRequest& r : requests) {
+    if (!r.isImport || r.machine == kUnknownMachine) continue;
+    if (machine == kUnknownMachine) machine = r.machine;
+    if (r.machine != machine) {
+      char text[96];
+      std::snprintf(text, sizeof text,
+                    "the library mixes imports for machine 0x%04X and machine 0x%04X", machine,
+                    r.machine);
+      return text;
+    }
+  }
+  return {};
+}
+
+Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& machine,
+                    std::vector<std::string>& leftOut) {
   if (file.empty()) return Outcome::NotImportLibrary("an empty file");
   const std::string_view head(reinterpret_cast<const char*>(file.data()),
                               std::min(file.size(), kSignature.size()));
@@ -192,6 +248,34 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
                                  (lost == 1 ? " import's member" : " imports' members") +
                                  " past the end of the file");
   if (requests.empty()) return WithoutImports(file, names);
+
+  // An object that defines an "__imp_" pointer of its own (mingw-w64's CRT
+  // libraries have them beside their imports) is no import: it is left
+  // out of the list, and named once.
+  std::vector<std::uint64_t> objects;
+  std::uint32_t kept = 0;
+  for (std::size_t k = 0; k < requests.size(); ++k) {
+    if (requests[k].isImport) {
+      if (kept != k) list.Item(kept) = std::move(list.Item(static_cast<std::uint32_t>(k)));
+      ++kept;
+    } else {
+      objects.push_back(requests[k].memberAt);
+    }
+  }
+  if (!objects.empty()) {
+    std::sort(objects.begin(), objects.end());
+    objects.erase(std::unique(objects.begin(), objects.end()), objects.end());
+    for (std::uint64_t at : objects) leftOut.push_back(MemberName(file, at));
+    list.Count = kept;
+    if (kept == 0) {
+      leftOut.clear();
+      return Outcome::StaticLibrary(ObjectModules(file));
+    }
+  }
+  if (std::string why = MixedMachines(requests, machine); !why.empty()) {
+    list.Clear();
+    return Outcome::Refused(std::move(why));
+  }
   return Outcome::Done();
 }
 
@@ -213,5 +297,10 @@ Outcome TFichierLib::ReadCoffLibrary(const std::string& fileName) {
   if (!ReadWhole(file, fileName, bytes))
     return Outcome::CannotOpen(static_cast<int>(GetLastError()));
   Fonctions.Clear();
-  return ReadArchive(bytes.View(), Fonctions);
+  LeftOutObjects.clear();
+  std::uint16_t machine = 0;
+  Outcome outcome = ReadArchive(bytes.View(), Fonctions, machine, LeftOutObjects);
+  // A list of 32-bit Intel imports says nothing of its machine, as before.
+  if (outcome && machine != kMachineI386) SourceMachine = machine;
+  return outcome;
 }

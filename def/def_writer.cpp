@@ -31,35 +31,39 @@ bool SaysNothingOfTheImport(const ImportBinding& import) {
 
 AnsiString Quoted(const AnsiString& text) { return "\"" + text + "\""; }
 
-// The line of an entry that binds, without its indent and line end; false
-// with the reason when no line binds as the entry does.
-bool BindingLine(const TFonctionLib& entry, AnsiString& line, std::string& why) {
+// The line of an entry, without its indent and line end; false with the
+// reason when no line gives its client symbol. The line says the symbol;
+// what the loader looks up follows from it, and where the entry looks up
+// another name (a DLL exporting "_Foo@8" itself) LossesOf has named it
+// before the save.
+bool EntryLine(const TFonctionLib& entry, AnsiString& line, std::string& why) {
   const ImportBinding& import = entry.Import;
   const AnsiString symbol = MicrosoftName(entry);
   const std::optional<AnsiString> name = def::NameOfSymbol(symbol);
   if (!name) {
+    // An entry made by hand whose name no line spells (an empty name)
+    // keeps the line old lists had.
+    if (SaysNothingOfTheImport(import)) {
+      line = entry.Name + "=" + entry.Name;
+      return true;
+    }
     why = "entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
           Quoted(symbol);
     return false;
   }
   AnsiString attributes;
-  if (import.ByOrdinal || import.NoName) {
+  if (import.ByOrdinal || import.NoName)
     attributes = kOrdinalMark + IntToStr(import.Ordinal) + kNoName;
-  } else {
-    const AnsiString exportName = import.ExportName.empty() ? LookupName(entry) : import.ExportName;
-    if (exportName != def::ExportNameOfSymbol(symbol)) {
-      why = "entry " + Quoted(entry.Name) + ": a .def file cannot import " + Quoted(symbol) +
-            " by the name " + Quoted(exportName);
-      return false;
-    }
-    if (import.Ordinal != 0) attributes = kOrdinalMark + IntToStr(import.Ordinal);
-  }
+  else if (import.Ordinal != 0)
+    attributes = kOrdinalMark + IntToStr(import.Ordinal);
   if (import.Kind == ImportKind::Data) attributes += kData;
   if (import.Kind == ImportKind::Const) attributes += kConstant;
   if (import.Private) attributes += kPrivate;
-  // A bare name would read back as a line that says nothing of the import:
-  // quotes keep it apart.
-  const std::optional<AnsiString> word = def::Word(*name, attributes.empty());
+  // A name alone that does not spell its symbol ("Foo") would read back
+  // as an old list's plain name: quotes keep it apart.
+  const bool quote =
+      attributes.empty() && (!import.ForwardTo.empty() || !def::SpellsItsSymbol(*name));
+  const std::optional<AnsiString> word = def::Word(*name, quote);
   std::optional<AnsiString> forward;
   if (!import.ForwardTo.empty()) forward = def::Word(import.ForwardTo, false);
   if (!word || (!import.ForwardTo.empty() && !forward)) {
@@ -73,12 +77,27 @@ bool BindingLine(const TFonctionLib& entry, AnsiString& line, std::string& why) 
   // how old lists wrote a bare name, and would read back as one; naming
   // the export as its own internal name says the same to a librarian and
   // cannot be taken for it.
-  if (def::ParseLine(line).kind == def::LineKind::Bare) line = *word + "=" + *word + attributes;
+  const def::ParsedLine back = def::ParseLine(line);
+  if (back.kind == def::LineKind::Bare && !back.line.internal.empty())
+    line = *word + "=" + *word + attributes;
   return true;
 }
 
+// The DLL named after the output file ("x/fmod.def": "fmod.dll"), as the
+// library writers name it for a list that names none; empty for a file
+// name without a stem.
+AnsiString OutputDll(const std::string& fileName) {
+  const std::size_t slash = fileName.find_last_of("/\\");
+  std::string base = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+  if (base.size() >= 2 && base[1] == ':') base.erase(0, 2);
+  const std::size_t dot = base.rfind('.');
+  if (dot != std::string::npos) base.erase(dot);
+  return base.empty() ? AnsiString() : AnsiString(base) + ".dll";
+}
+
 // The whole file, or false with the reason.
-bool BuildText(TTableau<TFonctionLib>& list, std::string& text, std::string& why) {
+bool BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, std::string& text,
+               std::string& why) {
   AnsiString dll;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const AnsiString& named = list.Item(i).Import.Dll;
@@ -90,6 +109,9 @@ bool BuildText(TTableau<TFonctionLib>& list, std::string& text, std::string& why
     }
     dll = named;
   }
+  // The librarians want the DLL named; a list that names none imports
+  // from the one named after the output, as the libraries we write do.
+  if (dll.empty()) dll = outputDll;
   if (!dll.empty()) {
     const std::optional<AnsiString> word = def::Word(dll, true);
     if (!word) {
@@ -102,11 +124,7 @@ bool BuildText(TTableau<TFonctionLib>& list, std::string& text, std::string& why
   AnsiString line;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const TFonctionLib& entry = list.Item(i);
-    if (SaysNothingOfTheImport(entry.Import)) {
-      line = entry.Name + "=" + entry.Name;
-    } else if (!BindingLine(entry, line, why)) {
-      return false;
-    }
+    if (!EntryLine(entry, line, why)) return false;
     text += kIndent;
     text += line;
     text += kLineEnd;
@@ -119,7 +137,8 @@ bool BuildText(TTableau<TFonctionLib>& list, std::string& text, std::string& why
 Outcome TFichierLib::WriteDefFile(const std::string& fileName) {
   std::string text;
   std::string why;
-  if (!BuildText(Fonctions, text, why)) return Outcome::Refused(why);
+  if (!BuildText(Fonctions, OutputDll(fileName), text, why))
+    return Outcome::Refused(why);
   SafeSave file(fileName);
   if (!file.IsOpen()) return Outcome::CannotOpen(file.Error());
   // A line at a time, as the file was always written.

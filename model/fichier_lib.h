@@ -27,12 +27,17 @@ class TFichierLib {
  public:
   // The export list.
   TTableau<TFonctionLib> Fonctions;
-  // The machine of the DLL the list was read from (0x14C: 32-bit Intel,
-  // 0x8664: x64), set by ReadDllFile; 0 for a list read from anything else.
+  // The machine of the DLL or library the list was read from (0x14C:
+  // 32-bit Intel, 0x8664: x64), set by ReadDllFile and, for another
+  // machine than 32-bit Intel, by ReadCoffLibrary; 0 otherwise.
   std::uint16_t SourceMachine = 0;
+  // The object modules of the last COFF library read that define an
+  // "__imp_" symbol but are no imports, by file name: they were left out
+  // of the list.
+  std::vector<std::string> LeftOutObjects;
   // Why a library for 32-bit Intel code cannot be made of this list (it
-  // was read from a DLL for another processor, whose clients could not
-  // link it); empty when it can.
+  // was read from a DLL or library for another processor, whose clients
+  // could not link it); empty when it can.
   std::string WrongMachine() const;
 
   // Input files (model/library_file.cpp).

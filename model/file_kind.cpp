@@ -95,7 +95,7 @@ const char* DescribeFileKind(FileKind kind) {
 std::string TFichierLib::WrongMachine() const {
   constexpr std::uint16_t kI386 = 0x14C;
   if (SourceMachine == 0 || SourceMachine == kI386) return {};
-  return "the list was read from a DLL for another processor (machine 0x" +
+  return "the list is for another processor (machine 0x" +
          [](std::uint16_t m) {
            constexpr char kDigits[] = "0123456789ABCDEF";
            std::string hex;
@@ -109,6 +109,7 @@ Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& k
   Outcome sniffed = DetectFileKind(fileName, kind);
   if (!sniffed) return sniffed;
   lib.SourceMachine = 0;
+  lib.LeftOutObjects.clear();
   switch (kind) {
     case FileKind::CoffArchive: return lib.ReadCoffLibrary(fileName);
     case FileKind::OmfLibrary: return lib.ReadOmfLibrary(fileName);
