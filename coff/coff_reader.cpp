@@ -255,7 +255,7 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& 
   std::vector<std::uint64_t> objects;
   std::uint32_t kept = 0;
   for (std::size_t k = 0; k < requests.size(); ++k) {
-    if (requests[k].isImport) {
+    if (!requests[k].notImport) {
       if (kept != k) list.Item(kept) = std::move(list.Item(static_cast<std::uint32_t>(k)));
       ++kept;
     } else {

@@ -139,6 +139,7 @@ class Reader {
     std::optional<std::optional<std::string_view>> dll;
     std::string slotName;
     for (ImportRequest* r : group) {
+      r->notImport = true;
       slotName.assign(kImportPrefix).append(r->symbol);
       const auto slot = defined.find(slotName);
       if (slot == defined.end()) continue;
@@ -147,6 +148,7 @@ class Reader {
       if (!dll) dll = DllOf(object);
       // An object without the directory entry of its DLL imports nothing.
       if (!*dll) continue;
+      r->notImport = false;
       // A code import has a thunk under the client symbol itself; a data
       // import only has the address slot.
       b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;

@@ -27,6 +27,10 @@ struct ImportRequest {
   // import directory entry that names its DLL, its own or its library
   // head's). Any other object that defines "__imp_" + symbol is none.
   bool isImport = false;
+  // The member is a whole object of this machine that imports nothing
+  // under the symbol. A member that cannot be read at all is neither: its
+  // entry stays, without a binding.
+  bool notImport = false;
   // The machine the member is for, when it is an import.
   std::uint16_t machine = 0;
 };
