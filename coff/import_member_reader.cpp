@@ -208,6 +208,8 @@ class Reader {
   // descriptor names the DLL, usually through a symbol of a third, "tail"
   // object; or it carries a directory entry of its own (as the objects of
   // our own writer do). None when the chain breaks anywhere.
+  // An empty name when the object refers to a head whose chain breaks
+  // further on: it is an import still, of no known DLL.
   std::optional<std::string_view> DllOf(const ObjectView& object) {
     const SectionEntry* link = object.SectionNamed(kHeadLinkSection);
     if (link == nullptr) return OwnDll(object);
@@ -216,10 +218,9 @@ class Reader {
     const SymbolEntry head = object.Symbol(*target);
     if (head.sectionNumber != 0) return std::nullopt;
     const std::optional<std::uint64_t> headAt = DefiningMember(object.SymbolName(head));
-    if (!headAt) return std::nullopt;
+    if (!headAt) return std::string_view();
     auto [it, fresh] = dllOfHead_.try_emplace(*headAt);
     if (fresh) it->second = DllOfHead(*headAt);
-    if (it->second.empty()) return std::nullopt;
     return it->second;
   }
 

@@ -40,16 +40,19 @@ bool EntryLine(const TFonctionLib& entry, AnsiString& line, std::string& why) {
   const ImportBinding& import = entry.Import;
   const AnsiString symbol = MicrosoftName(entry);
   const std::optional<AnsiString> name = def::NameOfSymbol(symbol);
-  if (!name) {
-    // An entry made by hand whose name no line spells (an empty name)
-    // keeps the line old lists had.
+  // An entry made by hand that says no more than an old list's name
+  // (_pascal, no length), or whose name no line spells (an empty name),
+  // keeps the line old lists had: a name alone reads back so.
+  if (!name || (entry.IsPascal && entry.ArgLength == 0 && import.Symbol.empty())) {
     if (SaysNothingOfTheImport(import)) {
       line = entry.Name + "=" + entry.Name;
       return true;
     }
-    why = "entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
-          Quoted(symbol);
-    return false;
+    if (!name) {
+      why = "entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
+            Quoted(symbol);
+      return false;
+    }
   }
   AnsiString attributes;
   if (import.ByOrdinal || import.NoName)

@@ -94,7 +94,8 @@ TEST(DefWriterTest, ExactBytes) {
   const Case cases[] = {
       // The DLL is named after the output, as the libraries name it.
       {{}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n"},
-      {{Entry("Foo", 0, true)}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    Foo@0\r\n"},
+      // A name alone, as old lists were written, reads back the same.
+      {{Entry("Foo", 0, true)}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    Foo=Foo\r\n"},
       // No line spells an empty name's symbol: the old line.
       {{Entry("", 0, true)}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    =\r\n"},
       // Convention and length are written; equal names are each written.
