@@ -36,10 +36,14 @@ AnsiString Quoted(const AnsiString& text) { return "\"" + text + "\""; }
 // what the loader looks up follows from it, and where the entry looks up
 // another name (a DLL exporting "_Foo@8" itself) LossesOf has named it
 // before the save.
-bool EntryLine(const TFonctionLib& entry, AnsiString& line, std::string& why) {
+// For a list of another machine than 32-bit Intel, whose symbols carry no
+// underscore, each line names its symbol as it is.
+bool EntryLine(const TFonctionLib& entry, bool plainSymbols, AnsiString& line, std::string& why) {
   const ImportBinding& import = entry.Import;
   const AnsiString symbol = MicrosoftName(entry);
-  const std::optional<AnsiString> name = def::NameOfSymbol(symbol);
+  const std::optional<AnsiString> name =
+      plainSymbols && !import.Symbol.empty() ? std::optional<AnsiString>(symbol)
+                                             : def::NameOfSymbol(symbol);
   // An entry made by hand that says no more than an old list's name
   // (_pascal, no length), or whose name no line spells (an empty name),
   // keeps the line old lists had: a name alone reads back so.
@@ -99,8 +103,8 @@ AnsiString OutputDll(const std::string& fileName) {
 }
 
 // The whole file, or false with the reason.
-bool BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, std::string& text,
-               std::string& why) {
+bool BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, bool plainSymbols,
+               std::string& text, std::string& why) {
   AnsiString dll;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const AnsiString& named = list.Item(i).Import.Dll;
@@ -127,7 +131,7 @@ bool BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, std::s
   AnsiString line;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const TFonctionLib& entry = list.Item(i);
-    if (!EntryLine(entry, line, why)) return false;
+    if (!EntryLine(entry, plainSymbols, line, why)) return false;
     text += kIndent;
     text += line;
     text += kLineEnd;
@@ -140,7 +144,9 @@ bool BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, std::s
 Outcome TFichierLib::WriteDefFile(const std::string& fileName) {
   std::string text;
   std::string why;
-  if (!BuildText(Fonctions, OutputDll(fileName), text, why))
+  constexpr std::uint16_t kMachineI386 = 0x14C;
+  const bool plainSymbols = SourceMachine != 0 && SourceMachine != kMachineI386;
+  if (!BuildText(Fonctions, OutputDll(fileName), plainSymbols, text, why))
     return Outcome::Refused(why);
   SafeSave file(fileName);
   if (!file.IsOpen()) return Outcome::CannotOpen(file.Error());
