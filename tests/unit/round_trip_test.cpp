@@ -12,6 +12,7 @@
 #include "model/decorated_names.h"
 #include "model/form_losses.h"
 #include "model/microsoft_symbol.h"
+#include "tests/support/archive_members.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -181,6 +182,41 @@ TEST(RoundTripTest, LengthsThatContradictTheExportName) {
   killed.Import.ExportName = "Killed@8";
   SetList(lib, {edited, kept, plain, killed});
   EXPECT_EQ(LengthDisagreements(lib.Fonctions), (std::vector<AnsiString>{"FMUSIC_FreeSong", "Killed"}));
+}
+
+// A library keeps the machine of its imports; one that mixes machines is
+// refused, with both named.
+TEST(RoundTripTest, TheMachineOfALibraryIsKeptAndMixedOnesAreRefused) {
+  TempDir dir;
+  TFichierLib lib;
+  SetList(lib, {BoundTo("_A", "A", ImportKind::Code, "x.dll"), BoundTo("_B", "B", ImportKind::Code, "x.dll")});
+  ASSERT_TRUE(lib.WriteCoffLibrary(dir.File("x.lib")));
+  const Bytes original = ReadFileBytes(dir.File("x.lib"));
+  std::vector<std::size_t> shortImports;  // where each short import's machine field lies
+  for (const ArchiveMember& m : SplitArchive(original))
+    if (m.data.size() > 20 && Le16(m.data, 0) == 0 && Le16(m.data, 2) == 0xFFFF)
+      shortImports.push_back(m.headerAt + 60 + 6);
+  ASSERT_EQ(shortImports.size(), 2u);
+  auto withMachine = [&](std::size_t count) {
+    Bytes b = original;
+    for (std::size_t k = 0; k < count; ++k) {
+      b[shortImports[k]] = 0x64;
+      b[shortImports[k] + 1] = 0x86;
+    }
+    WriteFileBytes(dir.File("m.lib"), b);
+    return dir.File("m.lib");
+  };
+  TFichierLib mixed;
+  const Outcome refused = mixed.ReadCoffLibrary(withMachine(1));
+  EXPECT_EQ(refused.Kind, OutcomeKind::Refused);
+  EXPECT_EQ(refused.Detail, "the library mixes imports for machine 0x8664 and machine 0x014C");
+  TFichierLib x64;
+  ASSERT_TRUE(x64.ReadCoffLibrary(withMachine(2)));
+  EXPECT_EQ(x64.SourceMachine, 0x8664);
+  EXPECT_EQ(x64.WriteCoffLibrary(dir.File("out.lib")).Kind, OutcomeKind::Refused);
+  TFichierLib i386;
+  ASSERT_TRUE(i386.ReadCoffLibrary(dir.File("x.lib")));
+  EXPECT_EQ(i386.SourceMachine, 0);
 }
 
 }  // namespace
