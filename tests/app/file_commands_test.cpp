@@ -16,9 +16,8 @@ namespace {
 // comes back whole from a COFF library.
 const std::vector<TFonctionLib> kThree = {Entry("Alpha", 4, true), Entry("Beta", 0, false),
                                            Entry("Gamma", 0, true)};
-// A definition file holds the names alone.
-const std::vector<TFonctionLib> kThreeFromDef = {Entry("Alpha", 0, true), Entry("Beta", 0, true),
-                                                  Entry("Gamma", 0, true)};
+// A definition file keeps conventions and lengths too.
+const std::vector<TFonctionLib> kThreeFromDef = kThree;
 const std::vector<QString> kThreeLines = {"Alpha", "Beta", "Gamma"};
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
