@@ -45,6 +45,23 @@ QString Count(std::uint64_t n, const char* singular, const char* plural) {
   return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(n == 1 ? singular : plural);
 }
 
+// The object modules of a library that were left out of the list, named
+// once after it opens: they define "__imp_" pointers but import nothing.
+void SayLeftOut(void* owner, const std::vector<std::string>& modules) {
+  if (modules.empty()) return;
+  QStringList named;
+  for (std::size_t i = 0; i < modules.size() && i < kUnsureNamed; ++i)
+    named << QString::fromStdString(modules[i]);
+  if (modules.size() > kUnsureNamed) named << QStringLiteral("…");
+  const QString text =
+      QStringLiteral("%1 qui ne %2 pas des imports %3 laissés de côté :\n%4")
+          .arg(Count(modules.size(), "module objet", "modules objets"),
+               QString::fromUtf8(modules.size() == 1 ? "est" : "sont"),
+               QString::fromUtf8(modules.size() == 1 ? "a été" : "ont été"),
+               named.join(QStringLiteral(", ")));
+  MessageBoxA(owner, text.toStdString(), "Modules laissés de côté", MB_ICONWARNING);
+}
+
 QString SystemReason(int error, bool writing) {
   switch (error) {
     case ENOENT:
@@ -276,6 +293,7 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
   FillListBox();
   ListBox1Click();
   SayUnsure();
+  SayLeftOut(Handle(), read.LeftOutObjects);
   return true;
 }
 

@@ -72,6 +72,10 @@ int RunConvert(const ConvertArguments& arguments) {
   }
   refused = (ReportGuessed(GuessedNames(lib.Fonctions), arguments.strict) && arguments.strict) ||
             refused;
+  WarnLengthDisagreements(LengthDisagreements(lib.Fonctions));
+  refused = (ReportLosses(LossesOf(lib.Fonctions, ListFormOf(form)), arguments.strict) &&
+             arguments.strict) ||
+            refused;
   if (refused) {
     std::fprintf(stderr, "libmorph-cli: %s not written (--strict)\n", arguments.output.c_str());
     return kExitFileError;

@@ -5,8 +5,9 @@
 #include <functional>
 #include <string_view>
 
-#include "files/file_kind.h"
+#include "cli/warnings.h"
 #include "def/def.h"
+#include "files/file_kind.h"
 
 namespace cli {
 
@@ -41,10 +42,12 @@ void ReportFileError(const std::string& fileName, const std::string& reason) {
 
 bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef) {
   if (asDef) return Guarded(fileName, [&] { return lib.ReadDefFile(fileName); });
-  return Guarded(fileName, [&] {
+  const bool read = Guarded(fileName, [&] {
     FileKind kind = FileKind::Unknown;
     return ReadByContent(lib, fileName, kind);
   });
+  if (read) WarnLeftOut(fileName, lib.LeftOutObjects);
+  return read;
 }
 
 bool ReadConventionsFile(TFichierLib& lib, const std::string& fileName) {

@@ -59,6 +59,59 @@ bool ReportGuessed(const std::vector<AnsiString>& names, bool asErrors) {
   return true;
 }
 
+bool ReportLosses(const std::vector<FormLoss>& losses, bool asErrors) {
+  for (const FormLoss& loss : losses) {
+    switch (loss.Kind) {
+      case LossKind::ArgumentLength:
+        PrintLine(asErrors, loss.Names.size(),
+                  "entry's argument length is not spelled by its export name and is lost",
+                  "entries' argument lengths are not spelled by their export names and are lost",
+                  loss.Names);
+        break;
+      case LossKind::DataImport:
+        PrintLine(asErrors, loss.Names.size(), "data import would become code",
+                  "data imports would become code", loss.Names);
+        break;
+      case LossKind::ExportName:
+        PrintLine(asErrors, loss.Names.size(),
+                  "entry's export name cannot be said in a .def file; its symbol is kept",
+                  "entries' export names cannot be said in a .def file; their symbols are kept",
+                  loss.Names);
+        break;
+      case LossKind::ConstImport:
+        PrintLine(asErrors, loss.Names.size(), "constant import would become data",
+                  "constant imports would become data", loss.Names);
+        break;
+      default:
+        PrintLine(asErrors, loss.Names.size(), "entry loses part of its import",
+                  "entries lose part of their imports", loss.Names);
+        break;
+    }
+  }
+  std::fflush(stderr);
+  return !losses.empty();
+}
+
+void WarnLengthDisagreements(const std::vector<AnsiString>& names) {
+  if (names.empty()) return;
+  PrintLine(false, names.size(),
+            "entry's argument length differs from the one its export name spells (kept)",
+            "entries' argument lengths differ from the ones their export names spell (kept)",
+            names);
+  std::fflush(stderr);
+}
+
+void WarnLeftOut(const std::string& fileName, const std::vector<std::string>& modules) {
+  if (modules.empty()) return;
+  const std::vector<AnsiString> names(modules.begin(), modules.end());
+  std::fprintf(stderr, "libmorph-cli: warning: %s: %zu %s: %s\n", fileName.c_str(),
+               modules.size(),
+               modules.size() == 1 ? "object module that is not an import was left out"
+                                   : "object modules that are not imports were left out",
+               NameListText(names).c_str());
+  std::fflush(stderr);
+}
+
 void WarnGuessed(const AnsiString& name) {
   std::fprintf(stderr, "libmorph-cli: warning: %s: convention guessed, check it\n", name.c_str());
   std::fflush(stderr);

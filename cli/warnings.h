@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/conventions.h"
+#include "model/form_losses.h"
 
 namespace cli {
 
@@ -27,6 +28,16 @@ std::vector<AnsiString> GuessedNames(TTableau<TFonctionLib>& list);
 // One line for all of them, as a warning or an error; nothing when there
 // is none. Answers whether anything was printed.
 bool ReportGuessed(const std::vector<AnsiString>& names, bool asErrors);
+
+// What the form cannot hold of the list, one line per kind, as warnings
+// or errors. Answers whether anything was printed.
+bool ReportLosses(const std::vector<FormLoss>& losses, bool asErrors);
+
+// One warning for the entries whose length contradicts their export name.
+void WarnLengthDisagreements(const std::vector<AnsiString>& names);
+
+// One warning for the object modules of a library that were left out.
+void WarnLeftOut(const std::string& fileName, const std::vector<std::string>& modules);
 
 // One warning line for one entry, as list prints them.
 void WarnGuessed(const AnsiString& name);

@@ -9,6 +9,7 @@
 // The file is read whole into memory first: every offset and count in it
 // is then checked against its real size before use.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -18,6 +19,7 @@
 #include "coff/coff.h"
 #include "coff/import_member_reader.h"
 #include "model/file_bytes.h"
+#include "model/machine.h"
 #include "model/microsoft_symbol.h"
 #include "platform/file_api.h"
 
@@ -37,10 +39,8 @@ bool IsImportMachinery(std::string_view name) {
          (name.starts_with('_') && name.ends_with(coff::kGnuDllNameSuffix));
 }
 
-// What an archive without imports holds: object modules (a static
-// library), or nothing.
-Outcome WithoutImports(ByteView file, const std::vector<std::string_view>& names) {
-  if (std::any_of(names.begin(), names.end(), IsImportMachinery)) return Outcome::Done();
+// The archive's members that are neither its indexes nor short imports.
+std::uint64_t ObjectModules(ByteView file) {
   std::uint64_t objects = 0;
   std::uint64_t at = kArchiveSignature.size();
   while (const std::optional<Member> m = MemberAt(file, at)) {
@@ -50,7 +50,15 @@ Outcome WithoutImports(ByteView file, const std::vector<std::string_view>& names
     if (!m->sizeKnown) break;
     at = m->next;
   }
-  if (objects > 0) return Outcome::StaticLibrary(objects);
+  return objects;
+}
+
+// What an archive without imports holds: object modules (a static
+// library), or nothing.
+Outcome WithoutImports(ByteView file, const std::vector<std::string_view>& names) {
+  if (std::any_of(names.begin(), names.end(), IsImportMachinery)) return Outcome::Done();
+  if (const std::uint64_t objects = ObjectModules(file); objects > 0)
+    return Outcome::StaticLibrary(objects);
   return Outcome::NotImportLibrary("an empty archive");
 }
 
@@ -87,7 +95,56 @@ std::vector<std::size_t> ImportNames(const std::vector<std::string_view>& names)
   return imports;
 }
 
-Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
+// A member's file name: its header's, or from the long-name member for a
+// "/123" name; without the trailing "/" of the GNU form.
+std::string MemberName(ByteView file, std::uint64_t at) {
+  const std::optional<Member> m = MemberAt(file, at);
+  if (!m) return {};
+  std::string_view name = m->header.Name();
+  if (name.size() > 1 && name.front() == '/' && name[1] >= '0' && name[1] <= '9') {
+    std::uint64_t offset = 0;
+    for (char c : name.substr(1)) {
+      if (c < '0' || c > '9') return std::string(name);
+      offset = offset * 10 + static_cast<std::uint64_t>(c - '0');
+      if (offset > file.size()) return std::string(name);
+    }
+    for (std::uint64_t scan = kArchiveSignature.size(); const std::optional<Member> s = MemberAt(file, scan);) {
+      if (s->header.Name() == kLongNamesMemberName) {
+        if (offset >= s->data.size()) break;
+        const std::string_view table(reinterpret_cast<const char*>(s->data.data()) + offset,
+                                     s->data.size() - offset);
+        return std::string(table.substr(0, table.find_first_of("/\n")));
+      }
+      if (!IsSpecialMemberName(s->header.Name()) || !s->sizeKnown) break;
+      scan = s->next;
+    }
+    return std::string(name);
+  }
+  if (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
+  return std::string(name);
+}
+
+constexpr std::uint16_t kUnknownMachine = 0;
+
+// The one machine of the imports, or the reason they have several.
+std::string MixedMachines(const std::vector<ImportRequest>& requests, std::uint16_t& machine) {
+  machine = kUnknownMachine;
+  for (const ImportRequest& r : requests) {
+    if (!r.isImport || r.machine == kUnknownMachine) continue;
+    if (machine == kUnknownMachine) machine = r.machine;
+    if (r.machine != machine) {
+      char text[96];
+      std::snprintf(text, sizeof text,
+                    "the library mixes imports for machine 0x%04X and machine 0x%04X", machine,
+                    r.machine);
+      return text;
+    }
+  }
+  return {};
+}
+
+Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& machine,
+                    std::vector<std::string>& leftOut) {
   if (file.empty()) return Outcome::NotImportLibrary("an empty file");
   const std::string_view head(reinterpret_cast<const char*>(file.data()),
                               std::min(file.size(), kArchiveSignature.size()));
@@ -152,6 +209,34 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
                                  (lost == 1 ? " import's member" : " imports' members") +
                                  " past the end of the file");
   if (requests.empty()) return WithoutImports(file, names);
+
+  // An object that defines an "__imp_" pointer of its own (mingw-w64's CRT
+  // libraries have them beside their imports) is no import: it is left
+  // out of the list, and named once.
+  std::vector<std::uint64_t> objects;
+  std::uint32_t kept = 0;
+  for (std::size_t k = 0; k < requests.size(); ++k) {
+    if (!requests[k].notImport) {
+      if (kept != k) list.Item(kept) = std::move(list.Item(static_cast<std::uint32_t>(k)));
+      ++kept;
+    } else {
+      objects.push_back(requests[k].memberAt);
+    }
+  }
+  if (!objects.empty()) {
+    std::sort(objects.begin(), objects.end());
+    objects.erase(std::unique(objects.begin(), objects.end()), objects.end());
+    for (std::uint64_t at : objects) leftOut.push_back(MemberName(file, at));
+    list.Count = kept;
+    if (kept == 0) {
+      leftOut.clear();
+      return Outcome::StaticLibrary(ObjectModules(file));
+    }
+  }
+  if (std::string why = MixedMachines(requests, machine); !why.empty()) {
+    list.Clear();
+    return Outcome::Refused(std::move(why));
+  }
   return Outcome::Done();
 }
 
@@ -163,7 +248,12 @@ Outcome ReadLibrary(const std::string& fileName, ExportList& list) {
   FileBytes bytes;
   if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
   list.Fonctions.Clear();
-  return ReadArchive(bytes.View(), list.Fonctions);
+  list.LeftOutObjects.clear();
+  std::uint16_t machine = 0;
+  Outcome outcome = ReadArchive(bytes.View(), list.Fonctions, machine, list.LeftOutObjects);
+  // A list of 32-bit Intel imports says nothing of its machine, as before.
+  if (outcome && machine != MachineNumber(Machine::I386)) list.SourceMachine = machine;
+  return outcome;
 }
 
 bool StartsAsArchive(const std::string& fileName) {

@@ -101,6 +101,8 @@ class Reader {
     b.Dll = AnsiString(*dll);
     for (std::size_t k = 0; k < group.size(); ++k) {
       if (group[k]->symbol != *symbol) continue;  // the member is another import's
+      group[k]->isImport = true;
+      group[k]->machine = header.machine;
       if (k + 1 == group.size())
         Store(std::move(b), *group[k]->binding);
       else
@@ -110,7 +112,17 @@ class Reader {
 
   void ReadImportObject(ByteView data, const std::vector<ImportRequest*>& group) {
     ObjectView object;
-    if (!object.Open(data, budget_) || object.Header().machine != MachineNumber(Machine::I386)) return;
+    if (!object.Open(data, budget_)) return;
+    // Another processor's import objects have slots of another width:
+    // only their machine is taken, which is enough to refuse the list.
+    if (object.Header().machine != MachineNumber(Machine::I386)) {
+      if (object.SectionNamed(kAddressSection) == nullptr) return;
+      for (ImportRequest* r : group) {
+        r->isImport = true;
+        r->machine = object.Header().machine;
+      }
+      return;
+    }
     const SymbolsByName defined = DefinedSymbols(object);
     // Several imports in one object are no producer's layout, but must not
     // cost a pass over its relocations each.
@@ -125,20 +137,26 @@ class Reader {
       return found->second;
     };
 
-    std::optional<std::string_view> dll;
+    std::optional<std::optional<std::string_view>> dll;
     std::string slotName;
     for (ImportRequest* r : group) {
+      r->notImport = true;
       slotName.assign(kImportPrefix).append(r->symbol);
       const auto slot = defined.find(slotName);
       if (slot == defined.end()) continue;
       ImportBinding b;
       if (!ReadAddressSlot(object, object.SymbolAt(slot->second), targetOf, b)) continue;
+      if (!dll) dll = DllOf(object);
+      // An object without the directory entry of its DLL imports nothing.
+      if (!*dll) continue;
+      r->notImport = false;
       // A code import has a thunk under the client symbol itself; a data
       // import only has the address slot.
       b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;
-      if (!dll) dll = DllOf(object);
-      b.Dll = AnsiString(*dll);
+      b.Dll = AnsiString(**dll);
       Store(std::move(b), *r->binding);
+      r->isImport = true;
+      r->machine = MachineNumber(Machine::I386);
     }
   }
 
@@ -165,15 +183,18 @@ class Reader {
   static bool ReadAddressSlot(const ObjectView& object, const Symbol& slot, TargetOf& targetOf,
                               ImportBinding& b) {
     const SectionHeader* section = object.SectionOf(slot);
-    if (section == nullptr) return false;
+    if (section == nullptr || section->NameText() != kAddressSection) return false;
     const ByteView bytes = object.Data(*section);
     if (slot.value > bytes.size() || bytes.size() - slot.value < sizeof(std::uint32_t))
       return false;
     const std::uint32_t value = records::LoadLittle<std::uint32_t>(bytes.data() + slot.value);
     if (const std::optional<std::uint32_t> target = targetOf(*section, slot.value)) {
       // The slot's own bytes are added to the target's address.
+      const Symbol hintName = object.SymbolAt(*target);
+      const SectionHeader* names = object.SectionOf(hintName);
+      if (names == nullptr || names->NameText() != kNamesSection) return false;
       const std::optional<std::string_view> name =
-          TextAt(object, object.SymbolAt(*target), std::uint64_t{value} + kHintSize);
+          TextAt(object, hintName, std::uint64_t{value} + kHintSize);
       if (!name) return false;
       b.ExportName = AnsiString(*name);
       return true;
@@ -186,19 +207,40 @@ class Reader {
 
   // The import object refers to the head object of its DLL, whose import
   // descriptor names the DLL, usually through a symbol of a third, "tail"
-  // object. Empty when the chain breaks anywhere.
-  std::string_view DllOf(const ObjectView& object) {
+  // object; or it carries a directory entry of its own (as the objects of
+  // our own writer do). None when the chain breaks anywhere.
+  // An empty name when the object refers to a head whose chain breaks
+  // further on: it is an import still, of no known DLL.
+  std::optional<std::string_view> DllOf(const ObjectView& object) {
     const SectionHeader* link = object.SectionNamed(kHeadLinkSection);
-    if (link == nullptr) return {};
+    if (link == nullptr) return OwnDll(object);
     const std::optional<std::uint32_t> target = object.RelocationTarget(*link, 0);
-    if (!target) return {};
+    if (!target) return std::nullopt;
     const Symbol head = object.SymbolAt(*target);
-    if (head.sectionNumber != 0) return {};
+    if (head.sectionNumber != 0) return std::nullopt;
     const std::optional<std::uint64_t> headAt = DefiningMember(object.SymbolName(*target));
-    if (!headAt) return {};
+    if (!headAt) return std::string_view();
     auto [it, fresh] = dllOfHead_.try_emplace(*headAt);
     if (fresh) it->second = DllOfHead(*headAt);
     return it->second;
+  }
+
+  // The DLL name that the object's own directory entry points at.
+  std::optional<std::string_view> OwnDll(const ObjectView& object) const {
+    const SectionHeader* descriptor = object.SectionNamed(kDirectorySection);
+    if (descriptor == nullptr) return std::nullopt;
+    const std::optional<std::uint32_t> target =
+        object.RelocationTarget(*descriptor, kDirectoryNameAt);
+    if (!target) return std::nullopt;
+    const ByteView field = object.Data(*descriptor);
+    if (field.size() < kDirectoryNameAt + sizeof(std::uint32_t)) return std::nullopt;
+    const Symbol name = object.SymbolAt(*target);
+    const SectionHeader* names = object.SectionOf(name);
+    if (names == nullptr || names->NameText() != kNamesSection) return std::nullopt;
+    std::optional<std::string_view> dll =
+        TextAt(object, name, records::LoadLittle<std::uint32_t>(field.data() + kDirectoryNameAt));
+    if (!dll || dll->empty()) return std::nullopt;
+    return dll;
   }
 
   std::string_view DllOfHead(std::uint64_t at) {

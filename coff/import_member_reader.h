@@ -21,6 +21,18 @@ struct ImportRequest {
   // When the member is understood, its Dll, ExportName, ByOrdinal,
   // Ordinal and Kind are set; its other fields are left alone.
   ImportBinding* binding = nullptr;
+  // The member is an import of the symbol: a short import member, or an
+  // object of the long import format (an address slot in ".idata$5" that
+  // holds an ordinal or points at a hint/name in ".idata$6", and the
+  // import directory entry that names its DLL, its own or its library
+  // head's). Any other object that defines "__imp_" + symbol is none.
+  bool isImport = false;
+  // The member is a whole object of this machine that imports nothing
+  // under the symbol. A member that cannot be read at all is neither: its
+  // entry stays, without a binding.
+  bool notImport = false;
+  // The machine the member is for, when it is an import.
+  std::uint16_t machine = 0;
 };
 
 // names and offsets: the first linker member's names and member offsets,

@@ -172,6 +172,7 @@ ParsedLine ParseLine(std::string_view line) {
     AnsiString left = Trim(line.substr(0, equals));
     if (left == Trim(line.substr(equals + 1))) {
       parsed.kind = LineKind::Bare;
+      parsed.line.internal = left;
       parsed.line.name = std::move(left);
       return parsed;
     }
@@ -191,6 +192,13 @@ ParsedLine ParseLine(std::string_view line) {
   return ParseExport(tokens);
 }
 
+bool SpellsItsSymbol(std::string_view name) {
+  if (name.starts_with('?') || name.starts_with('@')) return true;
+  const std::size_t at = name.rfind('@');
+  if (at == std::string_view::npos || at == 0 || at + 1 == name.size()) return false;
+  return name.substr(at + 1).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 AnsiString SymbolOfName(std::string_view name) {
   return IsDecorated(name) ? AnsiString(name) : "_" + AnsiString(name);
 }
@@ -205,12 +213,7 @@ std::optional<AnsiString> NameOfSymbol(std::string_view symbol) {
   return name;
 }
 
-AnsiString ExportNameOfSymbol(std::string_view symbol) {
-  if (symbol.starts_with('?')) return AnsiString(symbol);
-  if (symbol.find('@', 1) != std::string_view::npos) return UndecoratedName(symbol);
-  if (symbol.starts_with('_')) return AnsiString(symbol.substr(1));
-  return AnsiString(symbol);
-}
+AnsiString ExportNameOfSymbol(std::string_view symbol) { return KillAtExportName(symbol); }
 
 std::optional<AnsiString> Word(std::string_view text, bool quote) {
   if (text.find_first_of("\r\n") != std::string_view::npos) return std::nullopt;

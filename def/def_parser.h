@@ -37,7 +37,7 @@ enum class LineKind : std::uint8_t {
 
 struct ExportLine {
   AnsiString name;      // the export's name, without quotes
-  AnsiString internal;  // the name after '=', empty when none
+  AnsiString internal;  // the name after '=', empty when none (an old list's "N=N": N)
   bool hasOrdinal = false;
   std::uint16_t ordinal = 0;
   bool noName = false;
@@ -57,6 +57,12 @@ struct ParsedLine {
 // on both sides, as every writer of old lists wrote) is always Bare N,
 // whatever N holds; otherwise ';' starts a comment.
 ParsedLine ParseLine(std::string_view line);
+
+// A name alone on its line that reads as the librarians read it, not as
+// an old list's plain name: a C++ or fastcall name ('?' or '@' first), or
+// a stdcall name with its length ("Foo@8", as gendef and mingw-w64's own
+// files write them).
+bool SpellsItsSymbol(std::string_view name);
 
 // The client symbol the name on an export line stands for.
 AnsiString SymbolOfName(std::string_view name);

@@ -39,11 +39,12 @@ TFonctionLib ExportEntry(const def::ExportLine& line) {
 }
 
 // An entry of a line that names the export and nothing of its import:
-// Name, 0, _pascal, as such lists were always read. But a C++ or fastcall
-// name ('?' or '@' first) binds by its own decoration, which no convention
-// rebuilds: it is read as the librarians read it.
-TFonctionLib BareEntry(const AnsiString& name) {
-  if (name.starts_with('?') || name.starts_with('@')) {
+// Name, 0, _pascal, as such lists were always read. But a name alone that
+// spells its symbol (a C++ or fastcall name, or "Foo@8") binds by its own
+// decoration, which no convention rebuilds: it is read as the librarians
+// read it. A line with '=' ("N=N", "N=x") is always an old list's.
+TFonctionLib BareEntry(const AnsiString& name, bool alone) {
+  if (name.starts_with('?') || name.starts_with('@') || (alone && def::SpellsItsSymbol(name))) {
     def::ExportLine line;
     line.name = name;
     return ExportEntry(line);
@@ -98,7 +99,9 @@ Outcome ReadFile(const std::string& fileName, ExportList& list) {
       continue;
     }
     if (!modern) {
-      if (inSection && !line.empty()) Fonctions.Item(index++) = BareEntry(EntryName(line));
+      if (inSection && !line.empty())
+        Fonctions.Item(index++) =
+            BareEntry(EntryName(line), line.find('=') == AnsiString::npos);
       continue;
     }
     const def::ParsedLine parsed = def::ParseLine(line);
@@ -110,10 +113,10 @@ Outcome ReadFile(const std::string& fileName, ExportList& list) {
       case def::LineKind::Module:
         break;
       case def::LineKind::Bare:
-        Fonctions.Item(index++) = BareEntry(parsed.line.name);
+        Fonctions.Item(index++) = BareEntry(parsed.line.name, parsed.line.internal.empty());
         break;
       case def::LineKind::Unparsed:
-        Fonctions.Item(index++) = BareEntry(EntryName(line));
+        Fonctions.Item(index++) = BareEntry(EntryName(line), false);
         break;
       case def::LineKind::Export:
         Fonctions.Item(index++) = ExportEntry(parsed.line);

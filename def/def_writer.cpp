@@ -8,7 +8,9 @@
 #include "def/def.h"
 #include "def/def_parser.h"
 #include "model/decorated_names.h"
+#include "model/dll_names.h"
 #include "model/file_bytes.h"
+#include "model/machine.h"
 
 namespace {
 
@@ -32,31 +34,44 @@ bool SaysNothingOfTheImport(const ImportBinding& import) {
 
 AnsiString Quoted(const AnsiString& text) { return "\"" + text + "\""; }
 
-// The line of an entry that binds, without its indent and line end;
-// Refused with the reason when no line binds as the entry does.
-Outcome BindingLine(const TFonctionLib& entry, AnsiString& line) {
+// The line of an entry, without its indent and line end; Refused with the
+// reason when no line gives its client symbol. The line says the symbol;
+// what the loader looks up follows from it, and where the entry looks up
+// another name (a DLL exporting "_Foo@8" itself) LossesOf has named it
+// before the save.
+// For a list of another machine than 32-bit Intel, whose symbols carry no
+// underscore, each line names its symbol as it is.
+Outcome EntryLine(const TFonctionLib& entry, bool plainSymbols, AnsiString& line) {
   const ImportBinding& import = entry.Import;
   const AnsiString symbol = MicrosoftName(entry);
-  const std::optional<AnsiString> name = def::NameOfSymbol(symbol);
-  if (!name)
-    return Outcome::Refused("entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
-                            Quoted(symbol));
-  AnsiString attributes;
-  if (import.ByOrdinal || import.NoName) {
-    attributes = kOrdinalMark + IntToStr(import.Ordinal) + kNoName;
-  } else {
-    const AnsiString exportName = import.ExportName.empty() ? LookupName(entry) : import.ExportName;
-    if (exportName != def::ExportNameOfSymbol(symbol))
-      return Outcome::Refused("entry " + Quoted(entry.Name) + ": a .def file cannot import " +
-                              Quoted(symbol) + " by the name " + Quoted(exportName));
-    if (import.Ordinal != 0) attributes = kOrdinalMark + IntToStr(import.Ordinal);
+  const std::optional<AnsiString> name =
+      plainSymbols && !import.Symbol.empty() ? std::optional<AnsiString>(symbol)
+                                             : def::NameOfSymbol(symbol);
+  // An entry made by hand that says no more than an old list's name
+  // (_pascal, no length), or whose name no line spells (an empty name),
+  // keeps the line old lists had: a name alone reads back so.
+  if (!name || (entry.IsPascal && entry.ArgLength == 0 && import.Symbol.empty())) {
+    if (SaysNothingOfTheImport(import)) {
+      line = entry.Name + "=" + entry.Name;
+      return Outcome::Done();
+    }
+    if (!name)
+      return Outcome::Refused("entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
+                              Quoted(symbol));
   }
+  AnsiString attributes;
+  if (import.ByOrdinal || import.NoName)
+    attributes = kOrdinalMark + IntToStr(import.Ordinal) + kNoName;
+  else if (import.Ordinal != 0)
+    attributes = kOrdinalMark + IntToStr(import.Ordinal);
   if (import.Kind == ImportKind::Data) attributes += kData;
   if (import.Kind == ImportKind::Const) attributes += kConstant;
   if (import.Private) attributes += kPrivate;
-  // A bare name would read back as a line that says nothing of the import:
-  // quotes keep it apart.
-  const std::optional<AnsiString> word = def::Word(*name, attributes.empty());
+  // A name alone that does not spell its symbol ("Foo") would read back
+  // as an old list's plain name: quotes keep it apart.
+  const bool quote =
+      attributes.empty() && (!import.ForwardTo.empty() || !def::SpellsItsSymbol(*name));
+  const std::optional<AnsiString> word = def::Word(*name, quote);
   std::optional<AnsiString> forward;
   if (!import.ForwardTo.empty()) forward = def::Word(import.ForwardTo, false);
   if (!word || (!import.ForwardTo.empty() && !forward))
@@ -68,12 +83,15 @@ Outcome BindingLine(const TFonctionLib& entry, AnsiString& line) {
   // how old lists wrote a bare name, and would read back as one; naming
   // the export as its own internal name says the same to a librarian and
   // cannot be taken for it.
-  if (def::ParseLine(line).kind == def::LineKind::Bare) line = *word + "=" + *word + attributes;
+  const def::ParsedLine back = def::ParseLine(line);
+  if (back.kind == def::LineKind::Bare && !back.line.internal.empty())
+    line = *word + "=" + *word + attributes;
   return Outcome::Done();
 }
 
 // The whole file, or Refused with the reason.
-Outcome BuildText(TTableau<TFonctionLib>& list, std::string& text) {
+Outcome BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, bool plainSymbols,
+                  std::string& text) {
   AnsiString dll;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const AnsiString& named = list.Item(i).Import.Dll;
@@ -83,6 +101,9 @@ Outcome BuildText(TTableau<TFonctionLib>& list, std::string& text) {
                               "); a .def file names only one");
     dll = named;
   }
+  // The librarians want the DLL named; a list that names none imports
+  // from the one named after the output, as the libraries we write do.
+  if (dll.empty()) dll = outputDll;
   if (!dll.empty()) {
     const std::optional<AnsiString> word = def::Word(dll, true);
     if (!word) return Outcome::Refused("the DLL name " + Quoted(dll) + " cannot be written in a .def file");
@@ -92,11 +113,7 @@ Outcome BuildText(TTableau<TFonctionLib>& list, std::string& text) {
   AnsiString line;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const TFonctionLib& entry = list.Item(i);
-    if (SaysNothingOfTheImport(entry.Import)) {
-      line = entry.Name + "=" + entry.Name;
-    } else if (Outcome bound = BindingLine(entry, line); !bound) {
-      return bound;
-    }
+    if (Outcome written = EntryLine(entry, plainSymbols, line); !written) return written;
     text += kIndent;
     text += line;
     text += kLineEnd;
@@ -109,8 +126,14 @@ Outcome BuildText(TTableau<TFonctionLib>& list, std::string& text) {
 namespace def {
 
 Outcome WriteFile(const std::string& fileName, ExportList& list) {
+  // Symbols of other machines than 32-bit Intel carry no underscore.
+  const bool plainSymbols =
+      list.SourceMachine != 0 && list.SourceMachine != MachineNumber(Machine::I386);
+  // The DLL named after the output file ("x/fmod.def": "fmod.dll"), as the
+  // library writers name it for a list that names none.
+  const AnsiString outputDll = DllBaseNameOf(fileName).empty() ? AnsiString() : DefaultDllName(fileName);
   std::string text;
-  if (Outcome built = BuildText(list.Fonctions, text); !built) return built;
+  if (Outcome built = BuildText(list.Fonctions, outputDll, plainSymbols, text); !built) return built;
   FileSaver file(fileName);
   if (Outcome opened = file.Opened(); !opened) return opened;
   // A line at a time, as the file was always written.

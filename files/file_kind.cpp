@@ -96,6 +96,7 @@ Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& k
   if (!sniffed) return sniffed;
   lib.SourceMachine = 0;
   lib.CodePacked = false;
+  lib.LeftOutObjects.clear();
   switch (kind) {
     case FileKind::CoffArchive: return lib.ReadCoffLibrary(fileName);
     case FileKind::OmfLibrary: return lib.ReadOmfLibrary(fileName);

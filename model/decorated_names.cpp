@@ -30,3 +30,10 @@ AnsiString LookupName(const TFonctionLib& entry) {
   if (!entry.Import.ExportName.empty()) return entry.Import.ExportName;
   return UndecoratedName(MicrosoftName(entry));
 }
+
+AnsiString KillAtExportName(std::string_view symbol) {
+  if (symbol.starts_with('?')) return AnsiString(symbol);
+  if (symbol.find('@', 1) != std::string_view::npos) return UndecoratedName(symbol);
+  if (symbol.starts_with('_')) return AnsiString(symbol.substr(1));
+  return AnsiString(symbol);
+}

@@ -22,6 +22,12 @@ AnsiString UndecoratedName(std::string_view symbol);
 // The symbol less one leading '?', '@' or '_' (the "no prefix" rule).
 AnsiString WithoutPrefix(std::string_view symbol);
 
+// What the loader looks up for a named import of symbol made from a .def
+// line by the librarians that kill at signs (llvm-dlltool -m i386 -k): a
+// C++ symbol whole; the undecorated name when an at sign follows the
+// first byte; otherwise the symbol less its leading underscore.
+AnsiString KillAtExportName(std::string_view symbol);
+
 // What the loader looks up for the entry: the export name it is bound to,
 // or, for an entry without one, the undecorated Microsoft symbol (its
 // Name for the two conventions' forms).

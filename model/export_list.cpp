@@ -7,9 +7,9 @@
 std::string WrongMachine(const ExportList& list, ListForm form) {
   const std::uint16_t machine = list.SourceMachine;
   if (machine == 0 || machine == MachineNumber(Machine::I386) || form == ListForm::Def) return {};
-  const std::string image = Is64Bit(machine) ? "a 64-bit image" : "an image for " + MachineName(machine);
-  return image + (form == ListForm::Omf ? ", and OMF import libraries are for 32-bit Intel code only"
-                                        : ", and the COFF writer makes 32-bit Intel libraries only");
+  return "the list is for another processor (" + MachineName(machine) + ")" +
+         (form == ListForm::Omf ? ", and OMF import libraries are for 32-bit Intel code only"
+                                : ", and the COFF writer makes 32-bit Intel libraries only");
 }
 
 Outcome MakeRoom(TTableau<TFonctionLib>& list, std::uint64_t count) {

@@ -1,3 +1,95 @@
 #include "model/form_losses.h"
 
-std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& /*list*/, ListForm /*form*/) { return {}; }
+#include <string_view>
+
+#include "model/decorated_names.h"
+
+namespace {
+
+// The length an OMF reader finds again: the entry name spells it only as
+// "_" Name "@" digits, with no leading zero.
+bool SpellsLength(std::string_view exportName, const TFonctionLib& entry) {
+  const AnsiString spelled = "_" + entry.Name + "@" + IntToStr(entry.ArgLength);
+  return exportName == spelled;
+}
+
+bool OmfLosesLength(const TFonctionLib& e) {
+  // A _stdcall symbol carries no length, and a C++ or fastcall symbol is
+  // kept whole.
+  if (!e.IsPascal || !e.Import.Symbol.empty() || e.ArgLength == 0) return false;
+  if (e.Import.ByOrdinal) return true;
+  return !SpellsLength(LookupName(e), e);
+}
+
+// A .def line says the client symbol, and the librarians derive the name
+// the loader looks up from it.
+bool DefLosesExportName(const TFonctionLib& e) {
+  if (e.Import.ByOrdinal || e.Import.NoName) return false;
+  return LookupName(e) != KillAtExportName(MicrosoftName(e));
+}
+
+// An import that no short import's name type reaches from its symbol is
+// written as an object of its own, which knows code and data but not
+// constant data.
+bool CoffLosesConst(const TFonctionLib& e) {
+  if (e.Import.Kind != ImportKind::Const || e.Import.ByOrdinal || e.Import.NoName ||
+      e.Import.ExportName.empty())
+    return false;
+  const AnsiString symbol = MicrosoftName(e);
+  const AnsiString& name = e.Import.ExportName;
+  return name != symbol && name != WithoutPrefix(symbol) && name != UndecoratedName(symbol);
+}
+
+}  // namespace
+
+std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form) {
+  std::vector<FormLoss> losses;
+  auto note = [&](LossKind kind, const TFonctionLib& e) {
+    if (losses.empty() || losses.back().Kind != kind) {
+      // Kinds are gathered one pass each, so a kind seen before is the last.
+      losses.push_back({kind, {}});
+    }
+    losses.back().Names.push_back(e.Name);
+  };
+  auto pass = [&](LossKind kind, auto&& loses) {
+    for (std::uint32_t i = 0; i < list.Count; ++i) {
+      const TFonctionLib& e = list.Item(i);
+      // Left out of every library: nothing of it is lost there.
+      if (form != ListForm::Def && e.Import.Private) continue;
+      if (loses(e)) note(kind, e);
+    }
+  };
+  switch (form) {
+    case ListForm::Omf:
+      pass(LossKind::ArgumentLength, OmfLosesLength);
+      pass(LossKind::DataImport, [](const TFonctionLib& e) { return e.Import.Kind != ImportKind::Code; });
+      break;
+    case ListForm::Def:
+      pass(LossKind::ExportName, DefLosesExportName);
+      break;
+    case ListForm::Coff:
+      pass(LossKind::ConstImport, CoffLosesConst);
+      break;
+  }
+  return losses;
+}
+
+std::vector<AnsiString> LengthDisagreements(TTableau<TFonctionLib>& list) {
+  std::vector<AnsiString> names;
+  for (std::uint32_t i = 0; i < list.Count; ++i) {
+    const TFonctionLib& e = list.Item(i);
+    if (!e.IsPascal || !e.Import.Symbol.empty() || e.Import.ByOrdinal) continue;
+    std::string_view exported = e.Import.ExportName;
+    if (exported.starts_with('_')) exported.remove_prefix(1);
+    if (!exported.starts_with(e.Name) || exported.size() < e.Name.size() + 2 ||
+        exported[e.Name.size()] != '@')
+      continue;
+    std::int32_t spelled = 0;
+    const std::string_view digits = exported.substr(e.Name.size() + 1);
+    if (digits.find_first_not_of("0123456789") != std::string_view::npos ||
+        !TryStrToInt(digits, spelled))
+      continue;
+    if (spelled != e.ArgLength) names.push_back(e.Name);
+  }
+  return names;
+}

@@ -20,6 +20,8 @@ enum class ListForm : std::uint8_t { Coff, Omf, Def };
 enum class LossKind : std::uint8_t {
   ArgumentLength,  // a length that the export name does not spell
   DataImport,      // DATA or CONSTANT imports that would become code
+  ExportName,      // a name the loader looks up that the form cannot say
+  ConstImport,     // CONSTANT imports that would become DATA
 };
 
 struct FormLoss {
@@ -28,5 +30,13 @@ struct FormLoss {
   std::vector<AnsiString> Names;
 };
 
-// Nothing when the form keeps the whole list.
+// A list for another processor is no loss: the writers refuse it with the
+// reason.
+// Nothing when the form keeps the whole list. Kinds come in the order of
+// the enumeration, each at most once.
 std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form);
+
+// The entries whose length contradicts the one their export name spells
+// ("_Foo@4" or "Foo@4" exported, 12 set): a client pushes one size, the
+// DLL's function pops another. By Name, in list order.
+std::vector<AnsiString> LengthDisagreements(TTableau<TFonctionLib>& list);

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "model/file_bytes.h"
+#include "model/microsoft_symbol.h"
 #include "omf/omf.h"
 #include "omf/omf_records.h"
 
@@ -84,7 +85,11 @@ std::optional<std::int32_t> DecoratedLength(std::string_view entry, std::string_
 TFonctionLib EntryOf(ImportDefinition&& d) {
   TFonctionLib entry;
   const AnsiString& internal = d.internalName;
-  if (!internal.empty() && (internal[0] == '?' || internal[0] == '@')) {
+  if (!internal.empty() && internal[0] == '@') {
+    // A fastcall symbol tells its plain name and length, as it does read
+    // from a COFF library.
+    entry = FromClientSymbol(internal);
+  } else if (!internal.empty() && internal[0] == '?') {
     entry.Name = internal;
     entry.IsPascal = true;
     entry.Import.Symbol = internal;

@@ -17,9 +17,8 @@ namespace {
 // comes back whole from a COFF library.
 const std::vector<TFonctionLib> kThree = {Entry("Alpha", 4, true), Entry("Beta", 0, false),
                                            Entry("Gamma", 0, true)};
-// A definition file holds the names alone.
-const std::vector<TFonctionLib> kThreeFromDef = {Entry("Alpha", 0, true), Entry("Beta", 0, true),
-                                                  Entry("Gamma", 0, true)};
+// A definition file keeps conventions and lengths too.
+const std::vector<TFonctionLib> kThreeFromDef = kThree;
 const std::vector<QString> kThreeLines = {"Alpha", "Beta", "Gamma"};
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -183,8 +182,8 @@ TEST_F(FileCommandsTest, SaveAsWritesByFilterAndAddsTheExtensionOnlyWithoutADot)
   EXPECT_EQ(form.Edit1->text(), "Beta");
 }
 
-// A failed save says why and keeps the caption; a Borland save, once the
-// writer exists, names the form in the caption.
+// A failed save says why and keeps the caption; a Borland save that would
+// lose the lengths asks first, and "no" saves nothing.
 TEST_F(FileCommandsTest, AFailedSaveSaysWhyAndKeepsTheCaption) {
   Load(kThree);
   form.SetCaption("kept");
@@ -204,9 +203,11 @@ TEST_F(FileCommandsTest, AFailedSaveSaysWhyAndKeepsTheCaption) {
     boxes.Clear();
     dialogs.Confirm(c.path, c.filter);
     form.EnregistrerSous1->trigger();
-    if (c.filter == 2 && boxes.Calls().empty()) {  // the Borland writer is there
-      EXPECT_EQ(form.windowTitle(), Q(c.path) + " (Borland)");
-      form.SetCaption("kept");
+    if (c.filter == 2) {
+      ASSERT_EQ(boxes.Calls().size(), 1u);
+      EXPECT_EQ(boxes.Calls()[0].caption, "Informations perdues");
+      EXPECT_EQ(form.windowTitle(), "kept");
+      EXPECT_FALSE(FileExists(c.path));
       continue;
     }
     ASSERT_EQ(boxes.Calls().size(), 1u);

@@ -248,7 +248,7 @@ TEST_F(ConvertTest, ADllForAnotherProcessorGivesADefinitionFileOnly) {
                        &log),
             0)
       << log;
-  const std::string refusal = "libmorph-cli: " + dll + ": a 64-bit image, and ";
+  const std::string refusal = "libmorph-cli: " + dll + ": the list is for another processor (x64), and ";
   const std::string hint = " (--to def writes its exports as a definition file)\n";
   const CliResult coff = Convert({dll, output});
   EXPECT_EQ(coff.status, 1) << Context(coff);

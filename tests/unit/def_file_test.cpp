@@ -48,7 +48,7 @@ TEST(DefReaderTest, Syntax) {
       {"two = signs", "EXPORTS\nA=B=C\n", {"A"}},
       {"line starting with =", "EXPORTS\n=Foo\n", {""}},
       {"decorations kept", "EXPORTS\n_Foo@12=x\n", {"_Foo@12"}},
-      {"no = gives the first word", "EXPORTS\nFoo Bar\nBar@8\n", {"Foo", "Bar@8"}},
+      {"no = gives the first word", "EXPORTS\nFoo Bar\nBaz x@8\n", {"Foo", "Baz"}},
       {"comments and statements are exports", "EXPORTS\n; note\nSECTIONS\n", {";", "SECTIONS"}},
       {"a file that names its module has comments", "LIBRARY x\nEXPORTS\n; note\nA\n", {"A"}},
       {"old lines in such a file read as always",
@@ -92,12 +92,15 @@ TEST(DefWriterTest, ExactBytes) {
     std::string bytes;
   };
   const Case cases[] = {
-      {{}, "EXPORTS\r\n"},
-      {{Entry("Foo", 0, true)}, "EXPORTS\r\n    Foo=Foo\r\n"},
-      {{Entry("", 0, true)}, "EXPORTS\r\n    =\r\n"},
-      // Convention and length are not written; equal names are each written.
+      // The DLL is named after the output, as the libraries name it.
+      {{}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n"},
+      // A name alone, as old lists were written, reads back the same.
+      {{Entry("Foo", 0, true)}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    Foo=Foo\r\n"},
+      // No line spells an empty name's symbol: the old line.
+      {{Entry("", 0, true)}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    =\r\n"},
+      // Convention and length are written; equal names are each written.
       {{Entry("A", 8, true), Entry("A", 0, false), Entry("_B@4", -1, false)},
-       "EXPORTS\r\n    A=A\r\n    A=A\r\n    _B@4=_B@4\r\n"},
+       "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    A@8\r\n    \"A\"\r\n    _B@4\r\n"},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -126,7 +129,7 @@ TEST(DefWriterTest, OverwritesALongerFileAndReadsBack) {
   ASSERT_TRUE(back.ReadDefFile(path));
   ASSERT_EQ(back.Fonctions.Count, list.size());
   for (std::uint32_t i = 0; i < list.size(); ++i)
-    EXPECT_EQ(back.Fonctions.Item(i), Entry(list[i].Name, 0, true));
+    EXPECT_EQ(back.Fonctions.Item(i), Entry(list[i].Name, list[i].IsPascal ? i : 0, list[i].IsPascal));
 }
 
 TEST(DefWriterTest, KeepsFileModeOfTheFileItReplaces) {
@@ -199,7 +202,12 @@ const ReadCase kModernLines[] = {
     {InModule("Cst CONSTANT DATA"), {"Cst _stdcall 0 _Cst as Cst CONSTANT in fmod.dll"}},
     {InModule("Fwd=OTHER.Func @7"), {"Fwd _stdcall 0 _Fwd as Fwd @7 =OTHER.Func in fmod.dll"}},
     {InModule("Ren=\"Inter nal\" DATA"), {"Ren _stdcall 0 _Ren as Ren DATA in fmod.dll"}},
-    {InModule("Foo@8 ; note"), {"Foo@8 _pascal 0 _Foo@8@0 in fmod.dll"}},
+    // A stdcall name with its length, as gendef and mingw-w64 write it, in
+    // any file; "N=N" and "N=x" stay an old list's names.
+    {InModule("Foo@8 ; note"), {"Foo _pascal 8 _Foo@8 as Foo in fmod.dll"}},
+    {"EXPORTS\nFSOUND_Init@12\n_Under@4\nN@4=N@4\n",
+     {"FSOUND_Init _pascal 12 _FSOUND_Init@12 as FSOUND_Init", "_Under _pascal 4 __Under@4 as _Under",
+      "N@4 _pascal 0 _N@4@0"}},
     {InModule("; note"), {}},
     // A C++ or fastcall name alone binds by its decoration, in any file.
     {InModule("@Fast@8"), {"Fast _pascal 8 @Fast@8! as Fast in fmod.dll"}},
@@ -235,12 +243,14 @@ TEST(DefWriterTest, BindingLines) {
     std::string bytes;
   };
   const std::string head = "LIBRARY \"fmod.dll\"\r\nEXPORTS\r\n    ";
+  // A list that names no DLL imports from the one named after the file.
+  const std::string out = "LIBRARY \"out.dll\"\r\n";
   const Case cases[] = {
       {{Bound(Entry("Foo", 8, true), [](ImportBinding& b) { b.Dll = "fmod.dll"; }),
         Entry("Bar", 0, false)},
-       head + "Foo=Foo\r\n    Bar=Bar\r\n"},
+       head + "Foo@8\r\n    \"Bar\"\r\n"},
       {{Bound(Entry("Foo", 8, true), [](ImportBinding& b) { b.ExportName = "Foo"; })},
-       "EXPORTS\r\n    \"Foo@8\"\r\n"},
+       out + "EXPORTS\r\n    Foo@8\r\n"},
       {{Bound(Entry("Bar", 0, false), [](ImportBinding& b) {
           b.Dll = "fmod.dll";
           b.ByOrdinal = true;
@@ -252,24 +262,24 @@ TEST(DefWriterTest, BindingLines) {
           b.Kind = ImportKind::Data;
           b.Private = true;
         })},
-       "EXPORTS\r\n    Dat @3 DATA PRIVATE\r\n"},
+       out + "EXPORTS\r\n    Dat @3 DATA PRIVATE\r\n"},
       {{Bound(Entry("", 0, true), [](ImportBinding& b) {
           b.Symbol = "@f@8";
           b.Kind = ImportKind::Const;
         })},
-       "EXPORTS\r\n    @f@8 CONSTANT\r\n"},
+       out + "EXPORTS\r\n    @f@8 CONSTANT\r\n"},
       {{Bound(Entry("?cpp@@YAXXZ", 0, false), [](ImportBinding& b) {
           b.Symbol = "?cpp@@YAXXZ";
           b.ExportName = "?cpp@@YAXXZ";
         })},
-       "EXPORTS\r\n    \"?cpp@@YAXXZ\"\r\n"},
+       out + "EXPORTS\r\n    ?cpp@@YAXXZ\r\n"},
       {{Bound(Entry("a b", 4, true), [](ImportBinding& b) { b.ForwardTo = "OTHER.a b"; })},
-       "EXPORTS\r\n    \"a b@4\"=\"OTHER.a b\"\r\n"},
+       out + "EXPORTS\r\n    \"a b@4\"=\"OTHER.a b\"\r\n"},
       {{Bound(Entry("DATA", 0, false), [](ImportBinding& b) { b.Private = true; })},
-       "EXPORTS\r\n    \"DATA\" PRIVATE\r\n"},
+       out + "EXPORTS\r\n    \"DATA\" PRIVATE\r\n"},
       // '"="' alone would read back as an old list's bare name '"'.
       {{Bound(Entry("=", 0, false), [](ImportBinding& b) { b.ExportName = "="; })},
-       "EXPORTS\r\n    \"=\"=\"=\"\r\n"},
+       out + "EXPORTS\r\n    \"=\"=\"=\"\r\n"},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -293,8 +303,6 @@ TEST(DefWriterTest, RefusesWhatNoDefFileCanSayAndKeepsTheOldFile) {
        Entry("B", 0, false),
        Bound(Entry("C", 0, false), [](ImportBinding& b) { b.Dll = "c.dll"; })},
       {Bound(Entry("Foo", 0, false), [](ImportBinding& b) { b.Symbol = "Foo"; })},
-      {Bound(Entry("Foo", 8, true), [](ImportBinding& b) { b.ExportName = "_Foo@8"; })},
-      {Bound(Entry("Foo", 0, false), [](ImportBinding& b) { b.ExportName = "Bar"; })},
       {Bound(Entry("", 0, true), [](ImportBinding& b) { b.Symbol = "@12"; })},
       {Bound(Entry("a\" b", 0, false), [](ImportBinding& b) { b.Private = true; })},
       {Bound(Entry("A", 0, false), [](ImportBinding& b) { b.Dll = "a\".dll"; })},

@@ -201,7 +201,7 @@ TEST_F(OmfReaderTest, EachDefinitionKeepsWhatItBindsTo) {
       // The Borland name must stay the internal name: no argument length.
       {{"_F", "x.dll", "_F@4"}, Entry("F", 0, false), "_F@4", ""},
       {{"?f@@YAXXZ", "x.dll"}, Entry("?f@@YAXXZ", 0, true), "?f@@YAXXZ", "?f@@YAXXZ"},
-      {{"@f@8", "x.dll", "f"}, Entry("@f@8", 0, true), "f", "@f@8"},
+      {{"@f@8", "x.dll", "f"}, Entry("f", 8, true), "f", "@f@8"},
       {Import::ByOrdinal("usb_x", 64, "LIBUSB0.DLL"), Entry("usb_x", 0, true), "", ""},
   };
   for (const BindingCase& c : cases) {

@@ -68,6 +68,8 @@ TEST_F(OmfWriterTest, ListsAndBindingsComeBack) {
   ASSERT_TRUE(Write(list));
   std::vector<TFonctionLib> want(list.begin(), list.end() - 1);
   want[1].ArgLength = 4;  // the decorated export name tells it
+  want[5].Name = "g";  // and a fastcall symbol its plain name and length
+  want[5].ArgLength = 8;
   ExpectSameBindings(ReadBack(), want);
 }
 

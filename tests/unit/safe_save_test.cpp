@@ -31,7 +31,7 @@ TEST(SafeSaveTest, SavingThroughALinkReplacesTheFileItPointsTo) {
   ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
   TFichierLib lib;
   ASSERT_TRUE(lib.WriteDefFile(link));
-  EXPECT_EQ(ReadFileText(real), "EXPORTS\r\n");
+  EXPECT_EQ(ReadFileText(real), "LIBRARY \"link.dll\"\r\nEXPORTS\r\n");
   struct stat st {};
   ASSERT_EQ(lstat(link.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
