@@ -31,18 +31,7 @@ Native Open(const std::string& path, std::uint32_t access, std::uint32_t share,
   const std::wstring name = Wide(path);
   HANDLE file = ::CreateFileW(name.c_str(), access, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    const DWORD error = ::GetLastError();
-    // Windows refuses to open a folder as a file with "Access is denied",
-    // which sends the user looking for permissions.
-    const DWORD attributes = ::GetFileAttributesW(name.c_str());
-    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY))
-      ::SetLastError(336);  // ERROR_DIRECTORY_NOT_SUPPORTED, newer than these headers
-    else
-      ::SetLastError(error);
-    return nullptr;
-  }
+  if (file == INVALID_HANDLE_VALUE) return nullptr;  // a folder too: "access denied", as Windows says
   if (created) *created = ::GetLastError() != ERROR_ALREADY_EXISTS;
   return file;
 }

@@ -22,7 +22,7 @@ constexpr std::uint32_t kInvalidParameter = 87; // ERROR_INVALID_PARAMETER
 constexpr std::uint32_t kOpenAlways = 4;  // OPEN_ALWAYS, beside the core's dispositions
 
 // CreateFileW on the UTF-8 path. created tells, when not null, whether
-// the call made the file. A folder is refused with its own reason.
+// the call made the file.
 Native Open(const std::string& path, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,
             bool* created = nullptr);
 bool Read(Native file, void* buffer, std::uint32_t size, std::uint32_t* got);
