@@ -4,22 +4,23 @@
 set(LIBMORPH_WINDOWS_BUILD ${PROJECT_SOURCE_DIR}/build-windows CACHE PATH
     "Where scripts/build-windows put the .exe files")
 
+target_compile_definitions(libmorph_cli_tests PRIVATE
+  LIBMORPH_WINDOWS_BUILD="${LIBMORPH_WINDOWS_BUILD}")
+
+# A test sees one variable, LIBMORPH_CLI_WINE (32 or 64), and the runner
+# derives the rest: a test property holds no list.
 foreach(bits 32 64)
   if(bits EQUAL 32)
     set(loader wine)
-    set(arch i686)
   else()
     set(loader wine64)
-    set(arch x86_64)
   endif()
   set(prefix ${PROJECT_BINARY_DIR}/wine${bits})
-  set(wine_env
-    LIBMORPH_CLI_LOADER=${loader}
-    LIBMORPH_CLI_EXE=${LIBMORPH_WINDOWS_BUILD}/${arch}/libmorph/cli/libmorph-cli.exe
-    WINEPREFIX=${prefix} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=)
+  # The same as tests/cli/cli_runner.cpp sets for the .exe it runs.
+  set(wine_env WINEPREFIX=${prefix} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=)
   # Wine makes its prefix on first use; made once here, the tests that
   # run side by side do not all make it at the same time.
-  find_program(LIBMORPH_${loader} ${loader})
+  find_program(LIBMORPH_${loader} ${loader} PATHS /usr/lib/wine)  # Debian keeps wine64 there
   if(LIBMORPH_${loader})
     add_test(NAME wine${bits}_prefix COMMAND ${CMAKE_COMMAND} -E env ${wine_env}
              ${LIBMORPH_${loader}} cmd /c exit)
@@ -31,6 +32,6 @@ foreach(bits 32 64)
     DISCOVERY_MODE PRE_TEST
     TEST_PREFIX wine${bits}.
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS wine ENVIRONMENT "${wine_env}" FIXTURES_REQUIRED wine${bits}
+    PROPERTIES LABELS wine ENVIRONMENT LIBMORPH_CLI_WINE=${bits} FIXTURES_REQUIRED wine${bits}
                SKIP_REGULAR_EXPRESSION "${LIBMORPH_SKIP_REGEX}" TIMEOUT 900)
 endforeach()

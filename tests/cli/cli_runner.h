@@ -1,8 +1,8 @@
 // Runs libmorph-cli as a separate process and keeps what it printed on
 // each stream apart, for tests that check the exact output.
 //
-// With LIBMORPH_CLI_LOADER set (wine or wine64), the program run is the
-// Windows one, LIBMORPH_CLI_EXE, under that loader: the same tests then
+// With LIBMORPH_CLI_WINE set (32 or 64), the program run is that .exe of
+// scripts/build-windows under Wine (wine, or wine64): the same tests then
 // check the .exe. Its CRLF line ends read as "\n".
 #pragma once
 

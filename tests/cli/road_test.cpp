@@ -28,6 +28,8 @@ const Road kRoads[] = {
     {"libusb-win32/msvc/libusb.lib", "libusb-win32/libusb0.dll", "libusb-win32/msvc/libusb.lib"},
 };
 
+void PrintTo(const Road& r, std::ostream* os) { *os << r.input; }
+
 class CliRoadTest : public ::testing::TestWithParam<Road> {};
 
 TEST_P(CliRoadTest, ConvertedLibraryBindsEveryImport) {
