@@ -2,13 +2,16 @@
 // and build systems. Argument parsing only; the work is in commands.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/overrides.h"
+#include "platform/command_line.h"
 
 namespace {
 
@@ -86,6 +89,10 @@ int main(int argc, char** argv) {
                kProgram);
   app.set_version_flag("--version", std::string(kProgram) + " " + LIBMORPH_VERSION);
   app.require_subcommand(1);
+  // On Windows the parser would take "/name" for an option: a path from
+  // the root of the drive (or a Unix path under Wine) must stay a path.
+  // Subcommands inherit this.
+  app.allow_windows_style_options(false);
 
   cli::ListArguments list;
   CLI::App* listCommand = app.add_subcommand("list", kListSummary);
@@ -134,8 +141,15 @@ int main(int argc, char** argv) {
       ->required();
   checkCommand->add_option("DLL", check.dlls, "The DLLs it imports from")->required();
 
+  platform::UseUtf8Console();
+  // File names in UTF-8 on every system, accents included; the parser
+  // takes the arguments after the program's name, last first.
+  std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+  if (!arguments.empty()) arguments.erase(arguments.begin());
+  std::reverse(arguments.begin(), arguments.end());
+
   try {
-    app.parse(argc, argv);
+    app.parse(arguments);
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
     PrintUsageError(error.what(), app);

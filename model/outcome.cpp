@@ -1,13 +1,13 @@
 #include "model/outcome.h"
 
-#include <cstring>
+#include "platform/system_error.h"
 
 std::string Describe(const Outcome& outcome) {
   switch (outcome.Kind) {
     case OutcomeKind::Done:
       return "done";
     case OutcomeKind::CannotOpen:
-      return outcome.Error != 0 ? std::strerror(outcome.Error) : "cannot open";
+      return outcome.Error != 0 ? platform::SystemErrorText(outcome.Error) : "cannot open";
     case OutcomeKind::NotImportLibrary:
       return outcome.Detail.empty() ? "not an import library"
                                     : "not an import library (" + outcome.Detail + ")";
@@ -23,7 +23,7 @@ std::string Describe(const Outcome& outcome) {
       return outcome.Detail;
     case OutcomeKind::CannotWrite:
       if (outcome.Error != 0)
-        return std::string("cannot write: ") + std::strerror(outcome.Error) +
+        return std::string("cannot write: ") + platform::SystemErrorText(outcome.Error) +
                (outcome.Detail.empty() ? "" : " (" + outcome.Detail + ")");
       return "cannot write" + (outcome.Detail.empty() ? std::string() : ": " + outcome.Detail);
   }

@@ -8,12 +8,12 @@
 
 enum class OutcomeKind : std::uint8_t {
   Done,              // the whole file was read or written
-  CannotOpen,        // the system refused the file: Error holds errno
+  CannotOpen,        // the system refused the file: Error holds its code
   NotImportLibrary,  // the file holds no import: Detail says what it is instead
   StaticLibrary,     // a library of object modules and no import: Count modules
   CutShort,          // the file ends too early: Count entries were read before
   Refused,           // the list cannot be written in this form: Detail says why
-  CannotWrite,       // writing failed: Error holds errno when the system said one
+  CannotWrite,       // writing failed: Error holds the system's code when it said one
 };
 
 struct Outcome {

@@ -202,40 +202,6 @@ BOOL CloseHandle(HANDLE file) {
 
 DWORD GetLastError() { return lastError; }
 
-std::string ReadZString(HANDLE file) {
-  std::string text;
-  char c = 0;
-  DWORD got = 0;
-  while (ReadFile(file, &c, 1, &got, nullptr) && got == 1 && c != '\0') text.push_back(c);
-  return text;
-}
-
-bool NextLine(std::string_view& rest, std::string& line) {
-  line.clear();
-  if (rest.empty()) return false;
-  const std::size_t end = std::min(rest.find('\n'), rest.size());
-  for (char c : rest.substr(0, end))
-    if (c != '\r') line.push_back(c);
-  const bool ended = end < rest.size();
-  rest.remove_prefix(ended ? end + 1 : rest.size());
-  // At the end of the text, as at the end of a file, only characters make
-  // a line.
-  return ended || !line.empty();
-}
-
-bool ReadLine(HANDLE file, std::string& line) {
-  line.clear();
-  for (;;) {
-    char byte = 0;
-    DWORD read = 0;
-    ReadFile(file, &byte, 1, &read, nullptr);
-    if (read == 0) return !line.empty();
-    if (byte == '\n') return true;
-    if (byte == '\r') continue;
-    line.push_back(byte);
-  }
-}
-
 namespace platform {
 
 HANDLE HandleFromDescriptor(int fd) {

@@ -1,6 +1,7 @@
 // File calls with the Windows meanings the readers and writers rely on.
 //
-// Share mode 0 (no other opener) has no POSIX twin; every open takes an
+// On Windows these are the real calls underneath (platform/windows/). On
+// Linux, share mode 0 (no other opener) has no POSIX twin; every open takes an
 // exclusive advisory lock (flock LOCK_EX | LOCK_NB) and fails when another
 // opener, in this process or another, holds the file. An open for writing
 // takes the lock before it empties the file, so a file somebody else holds
@@ -31,7 +32,8 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytes
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD moveMethod);
 BOOL CloseHandle(HANDLE file);
 
-// errno of the last failing call on this thread.
+// The system's code for the last failing call on this thread: errno on
+// Linux, the code of Windows' GetLastError on Windows.
 DWORD GetLastError();
 
 // Closes a handle however the scope that opened it ends, a raised error

@@ -1,7 +1,8 @@
 // Saving a file so that a failed save never costs the file that was there.
 //
 // The bytes go to a temporary file in the target's folder; only when every
-// byte has reached it is it renamed over the target. The target itself is
+// byte has reached it is it renamed over the target (on Windows, moved
+// over it by MoveFileEx, written through). The target itself is
 // held with the exclusive lock for the whole save, so a file that another
 // opener holds is refused, as an open for writing would refuse it.
 //
@@ -33,7 +34,8 @@ class SafeSave {
   // false.
   bool Commit();
 
-  // The system's error code (errno) of the failure, 0 while none.
+  // The system's error code of the failure (errno, or GetLastError's on
+  // Windows), 0 while none.
   int Error() const { return error_; }
 
   const std::string& TemporaryName() const { return tempName_; }

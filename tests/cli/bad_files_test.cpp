@@ -62,12 +62,12 @@ TEST(BadFilesTest, EachIsOneLineOnStderrExitOneAndNothingWritten) {
   TempDir dir;
   std::vector<BadFile> rows = {
       {"missing", {}, [](const TempDir&, const std::string&) { return std::string(); },
-       "No such file or directory"},
+       ReasonText(SystemReason::NoSuchFile)},
       {"folder", {}, [](const TempDir&, const std::string& p) {
          ::mkdir(p.c_str(), 0700);
          return std::string();
        },
-       "Is a directory"},
+       ReasonText(SystemReason::IsAFolder)},
       {"empty", {}, [](const TempDir&, const std::string& p) {
          WriteFileText(p, "");
          return std::string();
@@ -121,7 +121,7 @@ TEST(BadFilesTest, EachIsOneLineOnStderrExitOneAndNothingWritten) {
                       ::chmod(p.c_str(), 0);
                       return std::string();
                     },
-                    "Permission denied"});
+                    ReasonText(SystemReason::AccessDenied)});
 
   std::string skipped;
   for (const BadFile& row : rows) {

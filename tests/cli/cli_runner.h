@@ -1,5 +1,9 @@
 // Runs libmorph-cli as a separate process and keeps what it printed on
 // each stream apart, for tests that check the exact output.
+//
+// With LIBMORPH_CLI_WINE set (32 or 64), the program run is that .exe of
+// scripts/build-windows under Wine (wine, or wine64): the same tests then
+// check the .exe. Its CRLF line ends read as "\n".
 #pragma once
 
 #include <string>
@@ -16,3 +20,9 @@ CliResult RunCli(const std::vector<std::string>& arguments);
 
 // For failure messages: the command line and both streams.
 std::string Describe(const std::vector<std::string>& arguments, const CliResult& result);
+
+// The system's reason for a refused file, in the words of the system the
+// program runs on: errno's texts on Linux, FormatMessage's (Wine's
+// wording) for the .exe.
+enum class SystemReason { NoSuchFile, NoSuchFolder, IsAFolder, AccessDenied };
+std::string ReasonText(SystemReason reason);

@@ -281,14 +281,14 @@ TEST_F(ConvertTest, AFileThatCannotBeOpenedOrWrittenStopsWithExitOne) {
     std::string message;
   };
   const std::vector<Case> cases = {
-      {{missing, output}, "libmorph-cli: " + missing + ": No such file or directory\n"},
+      {{missing, output}, "libmorph-cli: " + missing + ": " + ReasonText(SystemReason::NoSuchFile) + "\n"},
       {{borland, output, "--conventions", missing},
-       "libmorph-cli: " + missing + ": No such file or directory\n"},
+       "libmorph-cli: " + missing + ": " + ReasonText(SystemReason::NoSuchFile) + "\n"},
       {{borland, output, "--conventions", borland},
        "libmorph-cli: " + borland + ": an OMF library, not a COFF library nor a list of symbols\n"},
       {{borland, noFolder, "--conventions", dir.File("symbols.txt"), "--stdcall", "Bar",
         "--stdcall", "Baz"},
-       "libmorph-cli: " + noFolder + ": No such file or directory\n"},
+       "libmorph-cli: " + noFolder + ": " + ReasonText(SystemReason::NoSuchFolder) + "\n"},
   };
   for (const Case& c : cases) {
     const CliResult result = Convert(c.arguments);

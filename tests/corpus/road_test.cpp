@@ -50,22 +50,6 @@ void PrintTo(const Road& r, std::ostream* os) {
   *os << r.input << (*r.conventions ? " with conventions" : "");
 }
 
-// The DLL's export names and "@N" for each of its ordinals.
-std::set<std::string> ExportsOf(const std::string& dll) {
-  std::string listing;
-  EXPECT_EQ(RunCommand("llvm-readobj --coff-exports '" + dll + "'", &listing), 0) << listing;
-  std::set<std::string> exports;
-  std::istringstream in(listing);
-  for (std::string line; std::getline(in, line);) {
-    const std::size_t first = line.find_first_not_of(' ');
-    if (first == std::string::npos) continue;
-    const std::string text = line.substr(first);
-    if (text.rfind("Ordinal: ", 0) == 0) exports.insert("@" + text.substr(9));
-    if (text.rfind("Name: ", 0) == 0 && text.size() > 6) exports.insert(text.substr(6));
-  }
-  return exports;
-}
-
 // The GNU library marks five data imports as code in its recorded list,
 // though their objects have no thunk (the Microsoft library of the same
 // DLL says data): we read, and write, data.
@@ -127,7 +111,8 @@ TEST_P(RoadTest, EveryImportBindsToAnExportOfTheDll) {
   if (*road.bindings) {
     EXPECT_EQ(WithoutDlls(ours.bindings), Recorded(In(road.bindings) + ".bindings.tsv"));
   }
-  const std::set<std::string> exports = ExportsOf(In(road.dll));
+  const std::set<std::string> exports = DllExports(In(road.dll));
+  ASSERT_FALSE(exports.empty()) << "llvm-readobj lists no export of " << road.dll;
   std::vector<std::string> imports;
   for (const PeerBinding& b : ours.bindings) {
     EXPECT_TRUE(exports.count(b.lookup)) << b.symbol << " looks up " << b.lookup;

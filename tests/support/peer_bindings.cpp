@@ -233,3 +233,18 @@ std::vector<PeerBinding> WithoutDlls(std::vector<PeerBinding> bindings) {
   std::sort(bindings.begin(), bindings.end());
   return bindings;
 }
+
+std::set<std::string> DllExports(const std::string& dll) {
+  std::string listing;
+  if (RunCommand("llvm-readobj --coff-exports '" + dll + "'", &listing) != 0) return {};
+  std::set<std::string> exports;
+  std::istringstream in(listing);
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t first = line.find_first_not_of(' ');
+    if (first == std::string::npos) continue;
+    const std::string text = line.substr(first);
+    if (text.rfind("Ordinal: ", 0) == 0) exports.insert("@" + text.substr(9));
+    if (text.rfind("Name: ", 0) == 0 && text.size() > 6) exports.insert(text.substr(6));
+  }
+  return exports;
+}

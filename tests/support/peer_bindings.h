@@ -11,6 +11,7 @@
 #pragma once
 
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,3 +43,7 @@ std::vector<PeerBinding> LoadBindingsTsv(const std::string& path);
 
 // The bindings without their DLLs, sorted: for comparing sets of lines.
 std::vector<PeerBinding> WithoutDlls(std::vector<PeerBinding> bindings);
+
+// The DLL's export names and "@N" for each of its ordinals, as
+// llvm-readobj --coff-exports lists them; empty when it cannot.
+std::set<std::string> DllExports(const std::string& dll);
