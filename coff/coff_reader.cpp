@@ -18,6 +18,8 @@
 #include "coff/coff.h"
 #include "coff/import_member_reader.h"
 #include "model/file_bytes.h"
+#include "model/machine.h"
+#include "model/machine_change.h"
 #include "model/microsoft_symbol.h"
 #include "platform/file_api.h"
 
@@ -87,7 +89,30 @@ std::vector<std::size_t> ImportNames(const std::vector<std::string_view>& names)
   return imports;
 }
 
-Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
+// The machine of the imports: the one their members share, or ARM64X for
+// a hybrid library's ARM64 and ARM64EC imports. Members of any other two
+// machines make no library a linker could use for either.
+Outcome MachineOf(const std::vector<ImportRequest>& requests, std::uint16_t& machine) {
+  machine = 0;
+  for (const ImportRequest& r : requests) {
+    if (r.machine == 0 || r.machine == machine) continue;
+    if (machine == 0) {
+      machine = r.machine;
+      continue;
+    }
+    const auto hybrid = [](std::uint16_t m) {
+      return m == MachineNumber(Machine::Arm64) || m == MachineNumber(Machine::Arm64ec) ||
+             m == MachineNumber(Machine::Arm64x);
+    };
+    if (!hybrid(machine) || !hybrid(r.machine))
+      return Outcome::Refused("imports for " + MachineName(machine) + " and for " + MachineName(r.machine) +
+                              " in one library");
+    machine = MachineNumber(Machine::Arm64x);
+  }
+  return Outcome::Done();
+}
+
+Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& machine) {
   if (file.empty()) return Outcome::NotImportLibrary("an empty file");
   const std::string_view head(reinterpret_cast<const char*>(file.data()),
                               std::min(file.size(), kArchiveSignature.size()));
@@ -138,6 +163,20 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list) {
                    names[i].substr(kImportPrefix.size()), &entry.Import};
   }
   ReadImportBindings(file, names, offsets, requests);
+  if (Outcome mixed = MachineOf(requests, machine); !mixed) {
+    list.Clear();
+    return mixed;
+  }
+  // Off 32-bit Intel a symbol carries no convention: it is the entry's
+  // name whole ("Foo@8" stays "Foo@8", "_f" stays "_f").
+  if (!Decorates(machine))
+    for (std::size_t k = 0; k < requests.size(); ++k) {
+      TFonctionLib& entry = list.Item(static_cast<std::uint32_t>(k));
+      ImportBinding binding = std::move(entry.Import);
+      binding.Symbol.clear();
+      entry = FromUndecoratedSymbol(requests[k].symbol);
+      entry.Import = std::move(binding);
+    }
 
   // What was read before a missing name stays in the list.
   if (cutShort) return Outcome::CutShort(requests.size());
@@ -163,7 +202,8 @@ Outcome ReadLibrary(const std::string& fileName, ExportList& list) {
   FileBytes bytes;
   if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
   list.Fonctions.Clear();
-  return ReadArchive(bytes.View(), list.Fonctions);
+  list.SourceMachine = 0;
+  return ReadArchive(bytes.View(), list.Fonctions, list.SourceMachine);
 }
 
 bool StartsAsArchive(const std::string& fileName) {

@@ -101,6 +101,7 @@ class Reader {
     b.Dll = AnsiString(*dll);
     for (std::size_t k = 0; k < group.size(); ++k) {
       if (group[k]->symbol != *symbol) continue;  // the member is another import's
+      group[k]->machine = header.machine;
       if (k + 1 == group.size())
         Store(std::move(b), *group[k]->binding);
       else
@@ -110,7 +111,12 @@ class Reader {
 
   void ReadImportObject(ByteView data, const std::vector<ImportRequest*>& group) {
     ObjectView object;
-    if (!object.Open(data, budget_) || object.Header().machine != MachineNumber(Machine::I386)) return;
+    if (!object.Open(data, budget_)) return;
+    const std::uint16_t machine = object.Header().machine;
+    // GNU's long format, for the machines whose slots this reads.
+    if (machine != MachineNumber(Machine::I386) && machine != MachineNumber(Machine::Amd64) &&
+        machine != MachineNumber(Machine::Arm64))
+      return;
     const SymbolsByName defined = DefinedSymbols(object);
     // Several imports in one object are no producer's layout, but must not
     // cost a pass over its relocations each.
@@ -132,7 +138,9 @@ class Reader {
       const auto slot = defined.find(slotName);
       if (slot == defined.end()) continue;
       ImportBinding b;
-      if (!ReadAddressSlot(object, object.SymbolAt(slot->second), targetOf, b)) continue;
+      if (!ReadAddressSlot(object, object.SymbolAt(slot->second), Is64Bit(machine), targetOf, b))
+        continue;
+      r->machine = machine;
       // A code import has a thunk under the client symbol itself; a data
       // import only has the address slot.
       b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;
@@ -162,23 +170,25 @@ class Reader {
   // The address slot holds the ordinal with the ordinal flag, or is
   // relocated to the hint and name.
   template <typename TargetOf>
-  static bool ReadAddressSlot(const ObjectView& object, const Symbol& slot, TargetOf& targetOf,
-                              ImportBinding& b) {
+  static bool ReadAddressSlot(const ObjectView& object, const Symbol& slot, bool wide,
+                              TargetOf& targetOf, ImportBinding& b) {
     const SectionHeader* section = object.SectionOf(slot);
     if (section == nullptr) return false;
     const ByteView bytes = object.Data(*section);
-    if (slot.value > bytes.size() || bytes.size() - slot.value < sizeof(std::uint32_t))
-      return false;
-    const std::uint32_t value = records::LoadLittle<std::uint32_t>(bytes.data() + slot.value);
+    const std::size_t width = wide ? sizeof(std::uint64_t) : sizeof(std::uint32_t);
+    if (slot.value > bytes.size() || bytes.size() - slot.value < width) return false;
+    // A 64-bit slot relocated to the hint/name adds its low half.
+    const std::uint64_t value = wide ? records::LoadLittle<std::uint64_t>(bytes.data() + slot.value)
+                                     : records::LoadLittle<std::uint32_t>(bytes.data() + slot.value);
     if (const std::optional<std::uint32_t> target = targetOf(*section, slot.value)) {
       // The slot's own bytes are added to the target's address.
       const std::optional<std::string_view> name =
-          TextAt(object, object.SymbolAt(*target), std::uint64_t{value} + kHintSize);
+          TextAt(object, object.SymbolAt(*target), (value & 0xFFFFFFFFu) + kHintSize);
       if (!name) return false;
       b.ExportName = AnsiString(*name);
       return true;
     }
-    if ((value & kOrdinalFlag32) == 0) return false;
+    if ((value & (wide ? kOrdinalFlag64 : kOrdinalFlag32)) == 0) return false;
     b.ByOrdinal = true;
     b.Ordinal = static_cast<std::uint16_t>(value & kOrdinalMask);
     return true;

@@ -21,6 +21,8 @@ struct ImportRequest {
   // When the member is understood, its Dll, ExportName, ByOrdinal,
   // Ordinal and Kind are set; its other fields are left alone.
   ImportBinding* binding = nullptr;
+  // Set with the binding: the machine the member is for.
+  std::uint16_t machine = 0;
 };
 
 // names and offsets: the first linker member's names and member offsets,

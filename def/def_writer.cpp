@@ -9,6 +9,7 @@
 #include "def/def_parser.h"
 #include "model/decorated_names.h"
 #include "model/file_bytes.h"
+#include "model/machine.h"
 
 namespace {
 
@@ -34,10 +35,13 @@ AnsiString Quoted(const AnsiString& text) { return "\"" + text + "\""; }
 
 // The line of an entry that binds, without its indent and line end;
 // Refused with the reason when no line binds as the entry does.
-Outcome BindingLine(const TFonctionLib& entry, AnsiString& line) {
+// Off 32-bit Intel a .def name is the client symbol itself and the export
+// it names.
+Outcome BindingLine(const TFonctionLib& entry, std::uint16_t machine, AnsiString& line) {
   const ImportBinding& import = entry.Import;
-  const AnsiString symbol = MicrosoftName(entry);
-  const std::optional<AnsiString> name = def::NameOfSymbol(symbol);
+  const bool decorated = Decorates(machine);
+  const AnsiString symbol = MicrosoftName(entry, machine);
+  const std::optional<AnsiString> name = decorated ? def::NameOfSymbol(symbol) : symbol;
   if (!name)
     return Outcome::Refused("entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
                             Quoted(symbol));
@@ -45,8 +49,8 @@ Outcome BindingLine(const TFonctionLib& entry, AnsiString& line) {
   if (import.ByOrdinal || import.NoName) {
     attributes = kOrdinalMark + IntToStr(import.Ordinal) + kNoName;
   } else {
-    const AnsiString exportName = import.ExportName.empty() ? LookupName(entry) : import.ExportName;
-    if (exportName != def::ExportNameOfSymbol(symbol))
+    const AnsiString exportName = LookupName(entry, machine);
+    if (exportName != (decorated ? def::ExportNameOfSymbol(symbol) : symbol))
       return Outcome::Refused("entry " + Quoted(entry.Name) + ": a .def file cannot import " +
                               Quoted(symbol) + " by the name " + Quoted(exportName));
     if (import.Ordinal != 0) attributes = kOrdinalMark + IntToStr(import.Ordinal);
@@ -73,7 +77,7 @@ Outcome BindingLine(const TFonctionLib& entry, AnsiString& line) {
 }
 
 // The whole file, or Refused with the reason.
-Outcome BuildText(TTableau<TFonctionLib>& list, std::string& text) {
+Outcome BuildText(TTableau<TFonctionLib>& list, std::uint16_t machine, std::string& text) {
   AnsiString dll;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const AnsiString& named = list.Item(i).Import.Dll;
@@ -94,7 +98,7 @@ Outcome BuildText(TTableau<TFonctionLib>& list, std::string& text) {
     const TFonctionLib& entry = list.Item(i);
     if (SaysNothingOfTheImport(entry.Import)) {
       line = entry.Name + "=" + entry.Name;
-    } else if (Outcome bound = BindingLine(entry, line); !bound) {
+    } else if (Outcome bound = BindingLine(entry, machine, line); !bound) {
       return bound;
     }
     text += kIndent;
@@ -110,7 +114,7 @@ namespace def {
 
 Outcome WriteFile(const std::string& fileName, ExportList& list) {
   std::string text;
-  if (Outcome built = BuildText(list.Fonctions, text); !built) return built;
+  if (Outcome built = BuildText(list.Fonctions, list.SourceMachine, text); !built) return built;
   FileSaver file(fileName);
   if (Outcome opened = file.Opened(); !opened) return opened;
   // A line at a time, as the file was always written.

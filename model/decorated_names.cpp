@@ -1,5 +1,7 @@
 #include "model/decorated_names.h"
 
+#include "model/machine.h"
+
 AnsiString MicrosoftName(const TFonctionLib& entry) {
   if (!entry.Import.Symbol.empty()) return entry.Import.Symbol;
   AnsiString symbol = "_" + entry.Name;
@@ -29,4 +31,20 @@ AnsiString UndecoratedName(std::string_view symbol) {
 AnsiString LookupName(const TFonctionLib& entry) {
   if (!entry.Import.ExportName.empty()) return entry.Import.ExportName;
   return UndecoratedName(MicrosoftName(entry));
+}
+
+AnsiString MicrosoftName(const TFonctionLib& entry, std::uint16_t machine) {
+  if (Decorates(machine)) return MicrosoftName(entry);
+  return entry.Import.Symbol.empty() ? entry.Name : entry.Import.Symbol;
+}
+
+AnsiString BorlandName(const TFonctionLib& entry, std::uint16_t machine) {
+  if (Decorates(machine)) return BorlandName(entry);
+  return MicrosoftName(entry, machine);
+}
+
+AnsiString LookupName(const TFonctionLib& entry, std::uint16_t machine) {
+  if (Decorates(machine)) return LookupName(entry);
+  if (!entry.Import.ExportName.empty()) return entry.Import.ExportName;
+  return MicrosoftName(entry, machine);
 }

@@ -12,16 +12,17 @@
 
 struct ExportList {
   TTableau<TFonctionLib> Fonctions;
-  // The machine of the DLL the list was read from (0x14C: 32-bit Intel,
-  // 0x8664: x64), set by the DLL reader; 0 for a list read from anything
-  // else.
+  // The machine the list's imports are for (model/machine.h), as the file
+  // it was read from said: a COFF library's members, a DLL's header. 0
+  // for a list no file gave a machine (a .def, an OMF library, a list
+  // made by hand), which is taken as 32-bit Intel.
   std::uint16_t SourceMachine = 0;
 };
 
-// Why the list cannot be written in this form: it was read from a DLL for
-// another processor, and the form's libraries are for 32-bit Intel code
-// only ("a 64-bit image, and ..."). Empty when it can be written; a
-// definition file always can.
+// Why the list cannot be written in this form: the form's libraries are
+// not made for its machine (OMF: 32-bit Intel only; COFF: 32-bit Intel,
+// x64 and ARM64). Empty when it can be written; a definition file always
+// can.
 std::string WrongMachine(const ExportList& list, ListForm form);
 
 // Makes room for count entries before a reader fills them: Done, or
