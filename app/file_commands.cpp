@@ -12,9 +12,18 @@
 #include "app/qt_message_box.h"
 #include "app/unit1.h"
 #include "files/file_kind.h"
+#include "model/machine.h"
 #include "platform/message_box.h"
 
 namespace {
+
+// The caption names the machine of a list for anything but 32-bit Intel
+// code, whose captions stay as they always were.
+QString MachineSuffix(std::uint16_t machine) {
+  if (Decorates(machine)) return {};
+  return QStringLiteral(" (") + QString::fromStdString(MachineName(machine)) + QLatin1Char(')');
+}
+
 
 enum SaveFilter { kSaveCoff = 1, kSaveBorland = 2, kSaveDefinition = 3 };
 
@@ -208,7 +217,7 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
 
   TakeList(FichierLib, read);
   FileName = fileName;
-  SetCaption(FileName + suffix);
+  SetCaption(FileName + suffix + MachineSuffix(FichierLib.SourceMachine));
   Modified = false;
   FillListBox();
   ListBox1Click();
@@ -264,6 +273,6 @@ void TForm1::EnregistrerSous1Click() {
     return;
   }
   FileName = fileName;
-  SetCaption(FileName + suffix);
+  SetCaption(FileName + suffix + MachineSuffix(FichierLib.SourceMachine));
   Modified = false;
 }

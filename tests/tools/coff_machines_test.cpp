@@ -68,6 +68,47 @@ TEST_P(CoffMachinesTest, PeerLibraryReadsBackAndOursBindsAndLinksTheSame) {
     EXPECT_NE(log.find(shown), std::string::npos) << shown << "\n" << log;
 }
 
+// A DLL of the machine, with names, an ordinal, NONAME, DATA and a
+// forwarder: its library binds every export, and a client links to them.
+TEST_P(CoffMachinesTest, DllGivesALibraryOfItsMachineThatBindsEveryExport) {
+  const Target& t = GetParam();
+  for (const char* tool : {"llvm-readobj", "clang", "lld-link"})
+    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is missing: run scripts/install-deps";
+  TempDir dir;
+  WriteFileText(dir.File("d.c"), "int Foo(int a) { return a; }\nint Hidden(void) { return 1; }\n"
+                                 "int Seven(void) { return 7; }\nint Var = 3;\n");
+  WriteFileText(dir.File("d.def"), "LIBRARY d.dll\nEXPORTS\n  Foo\n  Hidden @9 NONAME\n  Seven @7\n"
+                                   "  Var DATA\n  Fwd = kernel32.Sleep\n");
+  std::string log;
+  ASSERT_EQ(RunCommand(std::string("clang --target=") + t.clangTarget + " -c " + dir.File("d.c") + " -o " +
+                           dir.File("d.obj") + " && lld-link /machine:" + t.name +
+                           " /dll /noentry /nodefaultlib /def:" + dir.File("d.def") + " /out:" +
+                           dir.File("d.dll") + " " + dir.File("d.obj"), &log), 0) << log;
+  TFichierLib lib;
+  ASSERT_TRUE(lib.ReadDllFile(dir.File("d.dll")));
+  EXPECT_EQ(lib.SourceMachine, t.machine);
+  ASSERT_TRUE(lib.WriteCoffLibrary(dir.File("d.lib")));
+  const PeerBindings ours = ReadLibraryBindings(dir.File("d.lib"));
+  ASSERT_TRUE(ours.ok) << ours.error;
+  std::vector<PeerBinding> expected = {{"Foo", "Foo", "code", ""}, {"Fwd", "Fwd", "code", ""},
+                                       {"Seven", "Seven", "code", ""}, {"Var", "Var", "data", ""},
+                                       {"d_Ordinal9", "@9", "code", ""}};
+  EXPECT_EQ(WithoutDlls(ours.bindings), WithoutDlls(expected));
+
+  WriteFileText(dir.File("c.c"),
+                "int Foo(int); int Seven(void); int Fwd(void); int d_Ordinal9(void);\n"
+                "__declspec(dllimport) extern int Var;\n"
+                "int start(void) { return Foo(1) + Seven() + Fwd() + d_Ordinal9() + Var; }\n");
+  ASSERT_EQ(RunCommand(std::string("clang --target=") + t.clangTarget + " -c " + dir.File("c.c") + " -o " +
+                           dir.File("c.obj") + " && lld-link /machine:" + t.name +
+                           " /subsystem:console /nodefaultlib /entry:start /out:" + dir.File("c.exe") + " " +
+                           dir.File("c.obj") + " " + dir.File("d.lib") + " && llvm-readobj --coff-imports " +
+                           dir.File("c.exe"), &log), 0) << log;
+  for (const char* shown : {"Name: d.dll", "Symbol: Foo (", "Symbol: Seven (", "Symbol: Fwd (",
+                            "Symbol: Var (", "Symbol:  (9)"})
+    EXPECT_NE(log.find(shown), std::string::npos) << shown << "\n" << log;
+}
+
 // A 32-bit Intel list becomes an x64 one by the names its DLL exports;
 // one read for x64 cannot become a 32-bit Intel one.
 TEST(CoffMachineChangeTest, DecorationsGiveWayToExportNames) {
