@@ -36,14 +36,14 @@ QString DecimalText(std::int32_t value) { return QString::fromStdString(IntToStr
 
 // How the entry is imported: by which name or ordinal, what it holds, from
 // which DLL.
-QString ImportText(const TFonctionLib& entry) {
+QString ImportText(const TFonctionLib& entry, std::uint16_t machine) {
   const ImportBinding& import = entry.Import;
   QString text;
   if (import.ByOrdinal) {
     text = QStringLiteral("ordinal %1").arg(import.Ordinal);
     if (import.NoName) text += QStringLiteral(" (sans nom)");
   } else {
-    text = AnsiToQString(LookupName(entry));
+    text = AnsiToQString(LookupName(entry, machine));
   }
   if (!import.Dll.empty()) text += QStringLiteral(" de ") + AnsiToQString(import.Dll);
   if (import.Kind == ImportKind::Data) text += QStringLiteral(", données");
@@ -317,9 +317,11 @@ void TForm1::UpdateStatus() {
 
 void TForm1::RefreshLabels() {
   const TFonctionLib* current = CurrentEntry();
-  Label4->setText(current ? AnsiToQString(MicrosoftName(*current)) : QString());
-  Label6->setText(current ? AnsiToQString(BorlandName(*current)) : QString());
-  const QString import = current ? ImportText(*current) : QString();
+  // Off 32-bit Intel both toolchains link against the plain symbol.
+  const std::uint16_t machine = FichierLib.SourceMachine;
+  Label4->setText(current ? AnsiToQString(MicrosoftName(*current, machine)) : QString());
+  Label6->setText(current ? AnsiToQString(BorlandName(*current, machine)) : QString());
+  const QString import = current ? ImportText(*current, machine) : QString();
   Label8->setText(import);
   Label8->setToolTip(import);  // the whole of a line too long for the box
 }

@@ -20,9 +20,18 @@
 #include "app/unit1.h"
 #include "files/file_kind.h"
 #include "model/form_losses.h"
+#include "model/machine.h"
 #include "platform/message_box.h"
 
 namespace {
+
+// The caption names the machine of a list for anything but 32-bit Intel
+// code, whose captions stay as they always were.
+QString MachineSuffix(std::uint16_t machine) {
+  if (Decorates(machine)) return {};
+  return QStringLiteral(" (") + QString::fromStdString(MachineName(machine)) + QLatin1Char(')');
+}
+
 
 enum SaveFilter { kSaveCoff = 1, kSaveBorland = 2, kSaveDefinition = 3 };
 
@@ -289,7 +298,7 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
   FileName = fileName;
   Source = source;
   Modified = false;
-  SetCaption(FileName + suffix);
+  SetCaption(FileName + suffix + MachineSuffix(FichierLib.SourceMachine));
   FillListBox();
   ListBox1Click();
   SayUnsure();
@@ -439,6 +448,6 @@ bool TForm1::SaveAs(QString fileName, int filter) {
   Source = source;
   UndoStack->setClean();
   SetModified(false);
-  SetCaption(FileName + suffix);
+  SetCaption(FileName + suffix + MachineSuffix(FichierLib.SourceMachine));
   return true;
 }

@@ -2,6 +2,7 @@
 // program's exit status (cli/exit_status.h).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct ConvertArguments {
   std::vector<std::string> pascal;   // NAME=BYTES
   std::vector<std::string> stdcall;  // NAME
   bool strict = false;
+  std::string machine;  // "i386", "x64", "arm64", "arm64ec"; empty: INPUT's own
 };
 
 struct CheckArguments {
@@ -37,7 +39,8 @@ struct CheckArguments {
 // ArgLength, Microsoft symbol, Borland symbol, what the loader looks up
 // ("@N" and " NONAME" for an import by ordinal), the import's kind, the
 // DLL (empty when the entry names none), separated by tabs.
-std::string ListLine(const TFonctionLib& entry);
+// The symbols are those of the list's machine (0: 32-bit Intel).
+std::string ListLine(const TFonctionLib& entry, std::uint16_t machine = 0);
 
 // Prints the listing, then one warning per entry whose convention was
 // guessed.

@@ -7,6 +7,8 @@
 #include "cli/library_files.h"
 #include "cli/overrides.h"
 #include "cli/warnings.h"
+#include "model/machine.h"
+#include "model/machine_change.h"
 
 namespace cli {
 
@@ -34,6 +36,15 @@ OutputForm FormOf(const ConvertArguments& arguments) {
   return OutputForm::Coff;
 }
 
+// --machine's machine; 0 when not given.
+std::uint16_t MachineOf(const std::string& option) {
+  if (option == "i386") return MachineNumber(Machine::I386);
+  if (option == "x64") return MachineNumber(Machine::Amd64);
+  if (option == "arm64") return MachineNumber(Machine::Arm64);
+  if (option == "arm64ec") return MachineNumber(Machine::Arm64ec);
+  return 0;
+}
+
 ListForm ListFormOf(OutputForm form) {
   switch (form) {
     case OutputForm::Omf: return ListForm::Omf;
@@ -52,6 +63,19 @@ int RunConvert(const ConvertArguments& arguments) {
   TFichierLib lib;
   if (!ReadListFile(lib, arguments.input, arguments.asDef)) return kExitFileError;
   const OutputForm form = FormOf(arguments);
+  if (const std::uint16_t machine = MachineOf(arguments.machine); machine != 0) {
+    if (const std::string why = WhyNotMachine(lib, machine); !why.empty()) {
+      ReportFileError(arguments.input, why);
+      return kExitFileError;
+    }
+    const std::vector<AnsiString> changed = ChangeMachine(lib, machine);
+    if (!changed.empty())
+      std::fprintf(stderr,
+                   "libmorph-cli: warning: %s: %zu symbols lose their 32-bit Intel decorations for %s "
+                   "and are the names the DLL exports: %s\n",
+                   arguments.input.c_str(), changed.size(), MachineName(machine).c_str(),
+                   NameListText(changed).c_str());
+  }
   // Said before any conventions are applied, with what can still be done.
   if (const std::string why = lib.WrongMachine(ListFormOf(form)); !why.empty()) {
     ReportFileError(arguments.input, why + " (--to def writes its exports as a definition file)");

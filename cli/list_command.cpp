@@ -4,6 +4,7 @@
 #include "cli/exit_status.h"
 #include "cli/library_files.h"
 #include "cli/warnings.h"
+#include "model/machine.h"
 
 namespace cli {
 
@@ -14,11 +15,11 @@ constexpr char kStdcall[] = "_stdcall";
 
 // What the loader will look up in the DLL. An entry without an export of
 // its own gets the name the COFF writer makes for it.
-std::string ImportColumn(const TFonctionLib& entry) {
+std::string ImportColumn(const TFonctionLib& entry, std::uint16_t machine) {
   const ImportBinding& import = entry.Import;
   // An export without a name can only be reached by its ordinal.
   const bool byOrdinal = import.ByOrdinal || import.NoName;
-  std::string text = byOrdinal ? "@" + std::to_string(import.Ordinal) : LookupName(entry);
+  std::string text = byOrdinal ? "@" + std::to_string(import.Ordinal) : LookupName(entry, machine);
   if (import.NoName) text += " NONAME";
   return text;
 }
@@ -34,18 +35,18 @@ const char* KindColumn(ImportKind kind) {
 
 }  // namespace
 
-std::string ListLine(const TFonctionLib& entry) {
+std::string ListLine(const TFonctionLib& entry, std::uint16_t machine) {
   std::string line = entry.Name;
   line += '\t';
   line += entry.IsPascal ? kPascal : kStdcall;
   line += '\t';
   line += IntToStr(entry.ArgLength);
   line += '\t';
-  line += MicrosoftName(entry);
+  line += MicrosoftName(entry, machine);
   line += '\t';
-  line += BorlandName(entry);
+  line += BorlandName(entry, machine);
   line += '\t';
-  line += ImportColumn(entry);
+  line += ImportColumn(entry, machine);
   line += '\t';
   line += KindColumn(entry.Import.Kind);
   line += '\t';
@@ -57,9 +58,16 @@ std::string ListLine(const TFonctionLib& entry) {
 int RunList(const ListArguments& arguments) {
   TFichierLib lib;
   if (!ReadListFile(lib, arguments.file, arguments.asDef)) return kExitFileError;
+  // The columns stay those of every list; a machine other than 32-bit
+  // Intel is said beside them, before the list.
+  if (!Decorates(lib.SourceMachine)) {
+    std::fprintf(stderr, "libmorph-cli: %s: imports for %s\n", arguments.file.c_str(),
+                 MachineName(lib.SourceMachine).c_str());
+    std::fflush(stderr);
+  }
   for (std::uint32_t i = 0; i < lib.Fonctions.Count; ++i) {
     // Names are bytes and may hold any of them: written, not formatted.
-    const std::string line = ListLine(lib.Fonctions.Item(i));
+    const std::string line = ListLine(lib.Fonctions.Item(i), lib.SourceMachine);
     std::fwrite(line.data(), 1, line.size(), stdout);
   }
   if (std::fflush(stdout) != 0) {

@@ -26,21 +26,29 @@ constexpr char kListFooter[] =
     "the entry names one.\n\n"
     "FILE is read by its content, whatever its name: a COFF or OMF import library, a DLL (its "
     "exports) or a definition file; with --def, as a definition file. Entries whose convention "
-    "was guessed from the DLL's other functions follow the list as warnings on stderr.";
+    "was guessed from the DLL's other functions follow the list as warnings on stderr. A list "
+    "for a machine other than 32-bit Intel (x64, ARM64) says so on stderr first; its symbols "
+    "carry no decorations.";
 
 constexpr char kConvertSummary[] =
     "Convert a library, DLL or .def file, applying conventions from elsewhere";
 constexpr char kConvertDescription[] =
     "Reads INPUT as list does, gives its entries the conventions and argument lengths named by "
     "--conventions, --pascal and --stdcall, and writes OUTPUT in the form --to names: coff (the "
-    "default), a COFF import library for 32-bit Intel code; omf, an OMF import library; def, a "
+    "default), a COFF import library for the list's machine (32-bit Intel, x64 or ARM64); omf, an OMF import library; def, a "
     "definition file. Without --to, an OUTPUT whose name ends in .def is a definition file. "
     "OUTPUT is used as given; no extension is added.\n\n"
     "Each import keeps the DLL that INPUT names for it: converting from a DLL, the DLL named in "
     "OUTPUT is the DLL's own file name, not OUTPUT's; from a library, the DLL it imports from. "
     "Only entries that name no DLL (a .def file without LIBRARY) take it from OUTPUT's file "
-    "name. Libraries are for 32-bit Intel code: a DLL for another processor (x64, ARM64) "
-    "converts only --to def.";
+    "name.\n\n"
+    "The machine is INPUT's: a COFF library's, a DLL's; 32-bit Intel for a .def file or an OMF "
+    "library. --machine sets it for a .def file, and turns a 32-bit Intel list into an x64 or "
+    "ARM64 one (its decorations dropped, as a warning says); a list read for x64 or ARM64 keeps "
+    "its machine. OMF libraries are for 32-bit Intel only; ARM64EC libraries are not written "
+    "yet.\n\n"
+    "Example (an x64 import library from a 64-bit DLL):\n"
+    "  libmorph-cli convert mylib.dll mylib.lib";
 
 constexpr char kConvertFooter[] =
     "A symbol file holds one symbol per line; blank lines, lines starting with ';' and an "
@@ -125,6 +133,11 @@ int main(int argc, char** argv) {
       ->add_option("--stdcall", convert.stdcall, "Entry NAME is _stdcall; repeatable")
       ->type_name("NAME")
       ->allow_extra_args(false);
+  convertCommand
+      ->add_option("--machine", convert.machine,
+                   "Machine of OUTPUT's imports: i386, x64, arm64 or arm64ec (default: INPUT's)")
+      ->type_name("MACHINE")
+      ->check(CLI::IsMember({"i386", "x64", "arm64", "arm64ec"}));
   convertCommand->add_flag("--strict", convert.strict,
                            "Refuse to write when a name matches nothing, on either side, or a convention was guessed");
 

@@ -12,7 +12,8 @@ namespace coff {
 // binds. CannotOpen (the list untouched) when the file cannot be read.
 Outcome ReadLibrary(const std::string& fileName, ExportList& list);
 
-// Writes the list as a COFF import library for 32-bit Intel code.
+// Writes the list as a COFF import library for its machine: 32-bit
+// Intel (also for a list without one), x64 or ARM64.
 Outcome WriteLibrary(const std::string& fileName, ExportList& list);
 
 // True when the file starts with the archive signature.

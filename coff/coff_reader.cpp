@@ -20,6 +20,7 @@
 #include "coff/import_member_reader.h"
 #include "model/file_bytes.h"
 #include "model/machine.h"
+#include "model/machine_change.h"
 #include "model/microsoft_symbol.h"
 #include "platform/file_api.h"
 
@@ -124,23 +125,27 @@ std::string MemberName(ByteView file, std::uint64_t at) {
   return std::string(name);
 }
 
-constexpr std::uint16_t kUnknownMachine = 0;
-
-// The one machine of the imports, or the reason they have several.
-std::string MixedMachines(const std::vector<ImportRequest>& requests, std::uint16_t& machine) {
-  machine = kUnknownMachine;
+// The machine of the imports: the one their members share, or ARM64X for
+// a hybrid library's ARM64 and ARM64EC imports. Members of any other two
+// machines make no library a linker could use for either.
+Outcome MachineOf(const std::vector<ImportRequest>& requests, std::uint16_t& machine) {
+  machine = 0;
   for (const ImportRequest& r : requests) {
-    if (!r.isImport || r.machine == kUnknownMachine) continue;
-    if (machine == kUnknownMachine) machine = r.machine;
-    if (r.machine != machine) {
-      char text[96];
-      std::snprintf(text, sizeof text,
-                    "the library mixes imports for machine 0x%04X and machine 0x%04X", machine,
-                    r.machine);
-      return text;
+    if (!r.isImport || r.machine == 0 || r.machine == machine) continue;
+    if (machine == 0) {
+      machine = r.machine;
+      continue;
     }
+    const auto hybrid = [](std::uint16_t m) {
+      return m == MachineNumber(Machine::Arm64) || m == MachineNumber(Machine::Arm64ec) ||
+             m == MachineNumber(Machine::Arm64x);
+    };
+    if (!hybrid(machine) || !hybrid(r.machine))
+      return Outcome::Refused("imports for " + MachineName(machine) + " and for " + MachineName(r.machine) +
+                              " in one library");
+    machine = MachineNumber(Machine::Arm64x);
   }
-  return {};
+  return Outcome::Done();
 }
 
 Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& machine,
@@ -195,6 +200,20 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& 
                    names[i].substr(kImportPrefix.size()), &entry.Import};
   }
   ReadImportBindings(file, names, offsets, requests);
+  if (Outcome mixed = MachineOf(requests, machine); !mixed) {
+    list.Clear();
+    return mixed;
+  }
+  // Off 32-bit Intel a symbol carries no convention: it is the entry's
+  // name whole ("Foo@8" stays "Foo@8", "_f" stays "_f").
+  if (!Decorates(machine))
+    for (std::size_t k = 0; k < requests.size(); ++k) {
+      TFonctionLib& entry = list.Item(static_cast<std::uint32_t>(k));
+      ImportBinding binding = std::move(entry.Import);
+      binding.Symbol.clear();
+      entry = FromUndecoratedSymbol(requests[k].symbol);
+      entry.Import = std::move(binding);
+    }
 
   // What was read before a missing name stays in the list.
   if (cutShort) return Outcome::CutShort(requests.size());
@@ -233,10 +252,6 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& 
       return Outcome::StaticLibrary(ObjectModules(file));
     }
   }
-  if (std::string why = MixedMachines(requests, machine); !why.empty()) {
-    list.Clear();
-    return Outcome::Refused(std::move(why));
-  }
   return Outcome::Done();
 }
 
@@ -251,8 +266,7 @@ Outcome ReadLibrary(const std::string& fileName, ExportList& list) {
   list.LeftOutObjects.clear();
   std::uint16_t machine = 0;
   Outcome outcome = ReadArchive(bytes.View(), list.Fonctions, machine, list.LeftOutObjects);
-  // A list of 32-bit Intel imports says nothing of its machine, as before.
-  if (outcome && machine != MachineNumber(Machine::I386)) list.SourceMachine = machine;
+  list.SourceMachine = outcome ? machine : 0;
   return outcome;
 }
 

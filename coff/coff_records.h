@@ -141,6 +141,11 @@ static_assert(records::SizeOf<Relocation>() == Relocation::kSize);
 
 inline constexpr std::uint16_t kRelocI386Dir32 = 6;  // absolute address
 inline constexpr std::uint16_t kRelocI386Rva32 = 7;  // address relative to the image base
+inline constexpr std::uint16_t kRelocAmd64Rva32 = 3;  // ADDR32NB
+inline constexpr std::uint16_t kRelocAmd64Rel32 = 4;  // relative to the end of the field
+inline constexpr std::uint16_t kRelocArm64Rva32 = 2;  // ADDR32NB
+inline constexpr std::uint16_t kRelocArm64PageBase21 = 4;  // adrp's page of the target
+inline constexpr std::uint16_t kRelocArm64PageOffset12L = 7;  // ldr's scaled offset in that page
 
 // A string table begins with its own 32-bit size; the first name is at 4.
 inline constexpr std::uint32_t kStringTableSizeField = 4;
@@ -184,6 +189,9 @@ inline constexpr std::uint32_t kDirectoryAddressTableAt =
 inline constexpr std::uint32_t kOrdinalFlag32 = 0x80000000u;
 inline constexpr std::uint32_t kOrdinalMask = 0xFFFFu;
 inline constexpr std::uint32_t kThunkSize32 = 4;
+// The same for a 64-bit image: the flag is the top bit of 64.
+inline constexpr std::uint64_t kOrdinalFlag64 = 0x8000000000000000u;
+inline constexpr std::uint32_t kThunkSize64 = 8;
 inline constexpr std::size_t kHintSize = 2;
 
 // ---- Short import member ---------------------------------------------------

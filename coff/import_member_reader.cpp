@@ -113,16 +113,11 @@ class Reader {
   void ReadImportObject(ByteView data, const std::vector<ImportRequest*>& group) {
     ObjectView object;
     if (!object.Open(data, budget_)) return;
-    // Another processor's import objects have slots of another width:
-    // only their machine is taken, which is enough to refuse the list.
-    if (object.Header().machine != MachineNumber(Machine::I386)) {
-      if (object.SectionNamed(kAddressSection) == nullptr) return;
-      for (ImportRequest* r : group) {
-        r->isImport = true;
-        r->machine = object.Header().machine;
-      }
+    const std::uint16_t machine = object.Header().machine;
+    // GNU's long format, for the machines whose slots this reads.
+    if (machine != MachineNumber(Machine::I386) && machine != MachineNumber(Machine::Amd64) &&
+        machine != MachineNumber(Machine::Arm64))
       return;
-    }
     const SymbolsByName defined = DefinedSymbols(object);
     // Several imports in one object are no producer's layout, but must not
     // cost a pass over its relocations each.
@@ -145,18 +140,19 @@ class Reader {
       const auto slot = defined.find(slotName);
       if (slot == defined.end()) continue;
       ImportBinding b;
-      if (!ReadAddressSlot(object, object.SymbolAt(slot->second), targetOf, b)) continue;
+      if (!ReadAddressSlot(object, object.SymbolAt(slot->second), Is64Bit(machine), targetOf, b))
+        continue;
       if (!dll) dll = DllOf(object);
       // An object without the directory entry of its DLL imports nothing.
       if (!*dll) continue;
       r->notImport = false;
+      r->isImport = true;
+      r->machine = machine;
       // A code import has a thunk under the client symbol itself; a data
       // import only has the address slot.
       b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;
       b.Dll = AnsiString(**dll);
       Store(std::move(b), *r->binding);
-      r->isImport = true;
-      r->machine = MachineNumber(Machine::I386);
     }
   }
 
@@ -180,26 +176,28 @@ class Reader {
   // The address slot holds the ordinal with the ordinal flag, or is
   // relocated to the hint and name.
   template <typename TargetOf>
-  static bool ReadAddressSlot(const ObjectView& object, const Symbol& slot, TargetOf& targetOf,
-                              ImportBinding& b) {
+  static bool ReadAddressSlot(const ObjectView& object, const Symbol& slot, bool wide,
+                              TargetOf& targetOf, ImportBinding& b) {
     const SectionHeader* section = object.SectionOf(slot);
     if (section == nullptr || section->NameText() != kAddressSection) return false;
     const ByteView bytes = object.Data(*section);
-    if (slot.value > bytes.size() || bytes.size() - slot.value < sizeof(std::uint32_t))
-      return false;
-    const std::uint32_t value = records::LoadLittle<std::uint32_t>(bytes.data() + slot.value);
+    const std::size_t width = wide ? sizeof(std::uint64_t) : sizeof(std::uint32_t);
+    if (slot.value > bytes.size() || bytes.size() - slot.value < width) return false;
+    // A 64-bit slot relocated to the hint/name adds its low half.
+    const std::uint64_t value = wide ? records::LoadLittle<std::uint64_t>(bytes.data() + slot.value)
+                                     : records::LoadLittle<std::uint32_t>(bytes.data() + slot.value);
     if (const std::optional<std::uint32_t> target = targetOf(*section, slot.value)) {
       // The slot's own bytes are added to the target's address.
       const Symbol hintName = object.SymbolAt(*target);
       const SectionHeader* names = object.SectionOf(hintName);
       if (names == nullptr || names->NameText() != kNamesSection) return false;
       const std::optional<std::string_view> name =
-          TextAt(object, hintName, std::uint64_t{value} + kHintSize);
+          TextAt(object, hintName, (value & 0xFFFFFFFFu) + kHintSize);
       if (!name) return false;
       b.ExportName = AnsiString(*name);
       return true;
     }
-    if ((value & kOrdinalFlag32) == 0) return false;
+    if ((value & (wide ? kOrdinalFlag64 : kOrdinalFlag32)) == 0) return false;
     b.ByOrdinal = true;
     b.Ordinal = static_cast<std::uint16_t>(value & kOrdinalMask);
     return true;

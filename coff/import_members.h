@@ -16,6 +16,7 @@
 #include "coff/archive_writer.h"
 #include "coff/coff_records.h"
 #include "model/fonction_lib.h"
+#include "model/machine.h"
 
 namespace coff {
 
@@ -40,14 +41,16 @@ std::string ImportSymbol(std::string_view symbol);
 // The three small objects of a DLL's import directory entry. The null
 // import descriptor is one per library; it names the first DLL in its
 // debug block.
-Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp);
-Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp);
-Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp);
+// machine: 32-bit Intel, x64 or ARM64.
+Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine = MachineNumber(Machine::I386));
+Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine = MachineNumber(Machine::I386));
+Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine = MachineNumber(Machine::I386));
 
 // One import of the library.
 struct ImportMember {
   std::string symbol;  // S: what the client links against
   const DllNames* dll = nullptr;
+  std::uint16_t machine = MachineNumber(Machine::I386);  // or x64, ARM64
   ImportKind kind = ImportKind::Code;
   // Short form: the name type and the hint field (the ordinal for
   // NameType::Ordinal).

@@ -19,6 +19,7 @@ constexpr std::uint32_t kDescriptorRelocations = 3;
 
 constexpr std::uint32_t kSectionDebugCharacteristics = 0x42100040;  // discardable, read
 constexpr std::uint32_t kSectionIdataCharacteristics = 0xC0300040;  // read/write, align 4
+constexpr std::uint32_t kSectionIdata8Characteristics = 0xC0400040;  // read/write, align 8
 constexpr std::uint32_t kSectionIdata6Characteristics = 0xC0200040;  // read/write, align 2
 constexpr std::uint32_t kSectionTextCharacteristics = 0x60300020;  // code, exec, read, align 4
 // The value of a section symbol: the section's characteristics.
@@ -30,6 +31,33 @@ constexpr Symbol kCompIdSymbol = Symbol::Short("@comp.id", 0x00041FE8, kSectionA
 // The import thunk: jmp dword ptr [__imp_S], padded to 8 bytes.
 constexpr std::array<std::uint8_t, 8> kJumpThunk = {0xFF, 0x25, 0, 0, 0, 0, 0x90, 0x90};
 constexpr std::uint32_t kJumpThunkTarget = 2;  // where the slot's address goes
+// ARM64's: adrp x16, __imp_S; ldr x16, [x16, :lo12:__imp_S]; br x16.
+constexpr std::array<std::uint8_t, 12> kArm64Thunk = {0x10, 0, 0, 0x90, 0x10, 0x02, 0x40, 0xF9,
+                                                      0x00, 0x02, 0x1F, 0xD6};
+constexpr std::uint32_t kArm64ThunkLoad = 4;  // the ldr, whose offset is relocated
+
+// What the machine changes in the objects: the relocation type of an
+// address relative to the image base, the width of the lookup and address
+// slots, and the machine as the debug records number it.
+struct Target {
+  std::uint16_t machine = MachineNumber(Machine::I386);
+  std::uint16_t rva32 = kRelocI386Rva32;
+  std::uint32_t slotSize = kThunkSize32;
+  std::uint16_t debugMachine = 3;
+
+  bool Intel32() const { return machine == MachineNumber(Machine::I386); }
+  std::uint32_t SlotCharacteristics() const {
+    return Intel32() ? kSectionIdataCharacteristics : kSectionIdata8Characteristics;
+  }
+};
+
+Target TargetOf(std::uint16_t machine) {
+  switch (static_cast<Machine>(machine)) {
+    case Machine::Amd64: return {machine, kRelocAmd64Rva32, kThunkSize64, 0xD0};
+    case Machine::Arm64: return {machine, kRelocArm64Rva32, kThunkSize64, 0xF6};
+    default: return {};
+  }
+}
 
 // The PE32 optional header the import descriptor object carries; only the
 // fields below are set, everything else (the data directories included)
@@ -81,7 +109,7 @@ struct CompileRecord {
   std::uint16_t recordLength = 0;
   std::uint16_t kind = 0x1013;
   std::uint32_t flags = 7;  // language byte 7
-  std::uint16_t machine = 3;  // Intel 386, in the debug records' own numbering
+  std::uint16_t machine = 3;  // the debug records' own numbering: Intel 386
   std::uint16_t frontEndMajor = 0, frontEndMinor = 0, frontEndBuild = 0;
   std::uint16_t backEndMajor = 6, backEndMinor = 0, backEndBuild = 0x1FE8;
   std::uint8_t toolNameLength = static_cast<std::uint8_t>(kToolName.size());
@@ -108,7 +136,7 @@ std::uint32_t DebugBlockSize(const DllNames& dll) {
 }
 
 // The ".debug$S" data: the object's name (D) and the producing tool.
-void AppendDebugBlock(Bytes& out, const DllNames& dll) {
+void AppendDebugBlock(Bytes& out, const DllNames& dll, const Target& target) {
   const std::size_t nameLength = DebugNameLength(dll);
   DebugHead head;
   head.recordLength = static_cast<std::uint16_t>(kObjectNameRecordFixed + nameLength);
@@ -117,6 +145,7 @@ void AppendDebugBlock(Bytes& out, const DllNames& dll) {
   AppendText(out, std::string_view(dll.file).substr(0, nameLength));
   CompileRecord compile;
   compile.recordLength = static_cast<std::uint16_t>(kDebugTailSize - sizeof compile.recordLength);
+  compile.machine = target.debugMachine;
   AppendRecord(out, compile);
   AppendName(out, kToolName);
 }
@@ -159,15 +188,15 @@ void AppendStringTableSize(Bytes& out, std::uint32_t size) {
   records::StoreLittle(out.data() + at, size);
 }
 
-FileHeader ObjectHeader(std::uint16_t sections, std::int32_t stamp, std::uint32_t symbolsAt,
-                        std::uint32_t symbols) {
+FileHeader ObjectHeader(const Target& target, std::uint16_t sections, std::int32_t stamp,
+                        std::uint32_t symbolsAt, std::uint32_t symbols) {
   FileHeader file;
-  file.machine = MachineNumber(Machine::I386);
+  file.machine = target.machine;
   file.numberOfSections = sections;
   file.timeDateStamp = stamp;
   file.pointerToSymbolTable = symbolsAt;
   file.numberOfSymbols = symbols;
-  file.characteristics = coffhdr::k32BitMachine;
+  file.characteristics = target.Intel32() ? coffhdr::k32BitMachine : 0;
   return file;
 }
 
@@ -175,12 +204,15 @@ FileHeader ObjectHeader(std::uint16_t sections, std::int32_t stamp, std::uint32_
 
 namespace coff {
 
-Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
+Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine) {
+  const Target target = TargetOf(machine);
+  // Only the 32-bit Intel object carries an optional header.
+  const std::uint32_t optionalSize = target.Intel32() ? kDescriptorOptionalHeaderSize : 0;
   const std::string descriptor = ImportDescriptorSymbol(dll);
   const std::string nullThunk = NullThunkSymbol(dll);
   // D and its zero, padded to an even size.
   const std::uint32_t idata6Size = Size32((dll.file.size() + 2) & ~std::size_t{1});
-  const std::uint32_t debugAt = SectionsEnd(3, kDescriptorOptionalHeaderSize);
+  const std::uint32_t debugAt = SectionsEnd(3, optionalSize);
   const std::uint32_t idata2At = debugAt + DebugBlockSize(dll);
   const std::uint32_t relocAt = idata2At + ImportDirectoryEntry::kSize;
   const std::uint32_t idata6At = relocAt + kDescriptorRelocations * Relocation::kSize;
@@ -191,12 +223,14 @@ Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
   const std::uint32_t stringTableSize = Size32(nullThunkName + nullThunk.size() + 1);
 
   Bytes out;
-  FileHeader file = ObjectHeader(3, stamp, symbolsAt, 8);
-  file.sizeOfOptionalHeader = kDescriptorOptionalHeaderSize;
+  FileHeader file = ObjectHeader(target, 3, stamp, symbolsAt, 8);
+  file.sizeOfOptionalHeader = static_cast<std::uint16_t>(optionalSize);
   AppendRecord(out, file);
-  AppendRecord(out, DescriptorOptionalHeader());
-  for (std::size_t d = 0; d < coffhdr::DataDirectory::kCount; ++d)
-    AppendRecord(out, coffhdr::DataDirectory{});
+  if (optionalSize != 0) {
+    AppendRecord(out, DescriptorOptionalHeader());
+    for (std::size_t d = 0; d < coffhdr::DataDirectory::kCount; ++d)
+      AppendRecord(out, coffhdr::DataDirectory{});
+  }
 
   AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt));
   SectionHeader idata2 = DataSection(kDirectorySection, ImportDirectoryEntry::kSize, idata2At);
@@ -209,12 +243,12 @@ Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
   idata6.pointerToRelocations = relocAt;
   AppendRecord(out, idata6);
 
-  AppendDebugBlock(out, dll);
+  AppendDebugBlock(out, dll, target);
   AppendZeros(out, ImportDirectoryEntry::kSize);
   // The directory entry's name, lookup table and address table fields.
-  AppendRecord(out, Relocation{kDirectoryNameAt, 3, kRelocI386Rva32});
-  AppendRecord(out, Relocation{kDirectoryLookupTableAt, 4, kRelocI386Rva32});
-  AppendRecord(out, Relocation{kDirectoryAddressTableAt, 5, kRelocI386Rva32});
+  AppendRecord(out, Relocation{kDirectoryNameAt, 3, target.rva32});
+  AppendRecord(out, Relocation{kDirectoryLookupTableAt, 4, target.rva32});
+  AppendRecord(out, Relocation{kDirectoryAddressTableAt, 5, target.rva32});
   AppendName(out, dll.file);
   AppendZeros(out, idata6Size - (dll.file.size() + 1));
 
@@ -240,13 +274,14 @@ namespace {
 struct ZeroSection {
   std::string_view name;
   std::uint32_t size;
+  std::uint32_t characteristics = kSectionIdataCharacteristics;
 };
 
 // The null import descriptor and the null thunk have one shape: the debug
 // block, then zero-filled data sections, and one external symbol defined
 // at the start of the first of them.
-Bytes OneSymbolObject(const DllNames& dll, std::int32_t stamp,
-                            std::initializer_list<ZeroSection> sections, std::string_view symbol) {
+Bytes OneSymbolObject(const DllNames& dll, std::int32_t stamp, const Target& target,
+                      std::initializer_list<ZeroSection> sections, std::string_view symbol) {
   const auto count = static_cast<std::uint32_t>(sections.size());
   const std::uint32_t debugAt = SectionsEnd(1 + count);
   std::uint32_t dataAt = debugAt + DebugBlockSize(dll);
@@ -254,13 +289,13 @@ Bytes OneSymbolObject(const DllNames& dll, std::int32_t stamp,
   for (const ZeroSection& z : sections) dataSize += z.size;
 
   Bytes out;
-  AppendRecord(out, ObjectHeader(static_cast<std::uint16_t>(1 + count), stamp, dataAt + dataSize, 2));
+  AppendRecord(out, ObjectHeader(target, static_cast<std::uint16_t>(1 + count), stamp, dataAt + dataSize, 2));
   AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt));
   for (const ZeroSection& z : sections) {
-    AppendRecord(out, DataSection(z.name, z.size, dataAt));
+    AppendRecord(out, DataSection(z.name, z.size, dataAt, z.characteristics));
     dataAt += z.size;
   }
-  AppendDebugBlock(out, dll);
+  AppendDebugBlock(out, dll, target);
   AppendZeros(out, dataSize);
   AppendRecord(out, kCompIdSymbol);
   AppendRecord(out, ExternalSymbol(kStringTableSizeField, 2));
@@ -271,12 +306,16 @@ Bytes OneSymbolObject(const DllNames& dll, std::int32_t stamp,
 
 }  // namespace
 
-Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp) {
-  return OneSymbolObject(dll, stamp, {{kNullDirectorySection, kIdata3Size}}, kNullImportDescriptor);
+Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine) {
+  return OneSymbolObject(dll, stamp, TargetOf(machine), {{kNullDirectorySection, kIdata3Size}},
+                         kNullImportDescriptor);
 }
 
-Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp) {
-  return OneSymbolObject(dll, stamp, {{kAddressSection, kThunkSize32}, {kLookupSection, kThunkSize32}},
+Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine) {
+  const Target target = TargetOf(machine);
+  const std::uint32_t c = target.SlotCharacteristics();
+  return OneSymbolObject(dll, stamp, target,
+                         {{kAddressSection, target.slotSize, c}, {kLookupSection, target.slotSize, c}},
                          NullThunkSymbol(dll));
 }
 
@@ -284,6 +323,11 @@ Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp) {
 // per section, then [S,] __imp_S and the undefined null import descriptor,
 // which brings the directory's terminator into the program.
 Bytes LongImportObject(const ImportMember& import, std::int32_t stamp) {
+  const Target target = TargetOf(import.machine);
+  const bool arm64 = import.machine == MachineNumber(Machine::Arm64);
+  const std::uint32_t slotSize = target.slotSize;
+  const std::uint32_t thunkSize = Size32(arm64 ? kArm64Thunk.size() : kJumpThunk.size());
+  const std::uint16_t thunkRelocations = arm64 ? 2 : 1;
   const bool code = import.kind == ImportKind::Code;
   const bool byOrdinal = import.nameType == NameType::Ordinal;
   const std::uint16_t sections = code ? 5 : 4;
@@ -299,24 +343,27 @@ Bytes LongImportObject(const ImportMember& import, std::int32_t stamp) {
   const std::uint32_t hintNameSize = byOrdinal ? 0 : Size32((2 + name.size() + 2) & ~std::size_t{1});
   const std::uint32_t dllNameAt = hintNameSize;
   const std::uint32_t idata6Size = dllNameAt + Size32((import.dll->file.size() + 2) & ~std::size_t{1});
-  const std::uint32_t slot = byOrdinal ? kOrdinalFlag32 | import.hint : 0;  // by name: the hint/name's place
+  // By name: the hint/name's place, relocated.
+  const std::uint64_t slot =
+      !byOrdinal ? 0 : (target.Intel32() ? kOrdinalFlag32 : kOrdinalFlag64) | import.hint;
   const std::uint16_t slotRelocations = byOrdinal ? 0 : 1;
 
   std::uint32_t at = SectionsEnd(sections);
   auto place = [&at](std::uint32_t size) { const std::uint32_t here = at; at += size; return here; };
-  SectionHeader text = DataSection(kTextSection, Size32(kJumpThunk.size()), 0, kSectionTextCharacteristics);
+  SectionHeader text = DataSection(kTextSection, thunkSize, 0, kSectionTextCharacteristics);
   if (code) {
     text.pointerToRawData = place(text.sizeOfRawData);
-    text.pointerToRelocations = place(Relocation::kSize);
-    text.numberOfRelocations = 1;
+    text.pointerToRelocations = place(thunkRelocations * Relocation::kSize);
+    text.numberOfRelocations = thunkRelocations;
   }
   SectionHeader dir = DataSection(kDirectorySection, ImportDirectoryEntry::kSize, place(ImportDirectoryEntry::kSize));
   dir.pointerToRelocations = place(3 * Relocation::kSize);
   dir.numberOfRelocations = 3;
-  SectionHeader lookup = DataSection(kLookupSection, 2 * kThunkSize32, place(2 * kThunkSize32));
+  const std::uint32_t slotsC = target.SlotCharacteristics();
+  SectionHeader lookup = DataSection(kLookupSection, 2 * slotSize, place(2 * slotSize), slotsC);
   if (!byOrdinal) lookup.pointerToRelocations = place(Relocation::kSize);
   lookup.numberOfRelocations = slotRelocations;
-  SectionHeader address = DataSection(kAddressSection, 2 * kThunkSize32, place(2 * kThunkSize32));
+  SectionHeader address = DataSection(kAddressSection, 2 * slotSize, place(2 * slotSize), slotsC);
   if (!byOrdinal) address.pointerToRelocations = place(Relocation::kSize);
   address.numberOfRelocations = slotRelocations;
   SectionHeader names = DataSection(kNamesSection, idata6Size, place(idata6Size), kSectionIdata6Characteristics);
@@ -334,26 +381,33 @@ Bytes LongImportObject(const ImportMember& import, std::int32_t stamp) {
   };
 
   Bytes out;
-  AppendRecord(out, ObjectHeader(sections, stamp, symbolsAt, importSymbol + 2));
+  AppendRecord(out, ObjectHeader(target, sections, stamp, symbolsAt, importSymbol + 2));
   if (code) AppendRecord(out, text);
   for (const SectionHeader& s : {dir, lookup, address, names}) AppendRecord(out, s);
 
-  if (code) {
+  if (code && arm64) {
+    AppendBytes(out, kArm64Thunk.data(), kArm64Thunk.size());
+    AppendRecord(out, Relocation{0, importSymbol, kRelocArm64PageBase21});
+    AppendRecord(out, Relocation{kArm64ThunkLoad, importSymbol, kRelocArm64PageOffset12L});
+  } else if (code) {
     AppendBytes(out, kJumpThunk.data(), kJumpThunk.size());
-    AppendRecord(out, Relocation{kJumpThunkTarget, importSymbol, kRelocI386Dir32});
+    // x64's jmp is relative to the next instruction; 32-bit Intel's names the slot's address.
+    AppendRecord(out, Relocation{kJumpThunkTarget, importSymbol,
+                                 target.Intel32() ? kRelocI386Dir32 : kRelocAmd64Rel32});
   }
   // The directory entry; the DLL name's place is its offset in .idata$6.
   ImportDirectoryEntry entry;
   entry.nameRva = dllNameAt;
   AppendRecord(out, entry);
-  AppendRecord(out, Relocation{kDirectoryLookupTableAt, idata4Symbol, kRelocI386Rva32});
-  AppendRecord(out, Relocation{kDirectoryNameAt, idata6Symbol, kRelocI386Rva32});
-  AppendRecord(out, Relocation{kDirectoryAddressTableAt, idata5Symbol, kRelocI386Rva32});
+  AppendRecord(out, Relocation{kDirectoryLookupTableAt, idata4Symbol, target.rva32});
+  AppendRecord(out, Relocation{kDirectoryNameAt, idata6Symbol, target.rva32});
+  AppendRecord(out, Relocation{kDirectoryAddressTableAt, idata5Symbol, target.rva32});
   for (int table = 0; table < 2; ++table) {
-    std::array<std::uint8_t, 2 * kThunkSize32> slots{};
-    records::StoreLittle(slots.data(), slot);
-    AppendBytes(out, slots.data(), slots.size());
-    if (!byOrdinal) AppendRecord(out, Relocation{0, idata6Symbol, kRelocI386Rva32});
+    std::array<std::uint8_t, 2 * kThunkSize64> slots{};
+    if (target.Intel32()) records::StoreLittle(slots.data(), static_cast<std::uint32_t>(slot));
+    else records::StoreLittle(slots.data(), slot);
+    AppendBytes(out, slots.data(), 2 * slotSize);
+    if (!byOrdinal) AppendRecord(out, Relocation{0, idata6Symbol, target.rva32});
   }
   const std::size_t namesStart = out.size();
   if (!byOrdinal) {

@@ -12,6 +12,7 @@
 #include "coff/import_members.h"
 #include "model/decorated_names.h"
 #include "model/dll_names.h"
+#include "model/machine.h"
 #include "platform/clock.h"
 
 namespace coff {
@@ -21,7 +22,7 @@ namespace {
 // How the loader finds the export the entry is bound to, from the client's
 // symbol S: by ordinal, by a name type that turns S into the export name,
 // or, when none does, through a long-format object that names it.
-void ChooseLookup(const TFonctionLib& entry, ImportMember& import) {
+void ChooseLookup(const TFonctionLib& entry, std::uint16_t machine, ImportMember& import) {
   const ImportBinding& b = entry.Import;
   if (b.ByOrdinal || (b.NoName && b.Ordinal != 0)) {
     import.nameType = NameType::Ordinal;
@@ -29,7 +30,8 @@ void ChooseLookup(const TFonctionLib& entry, ImportMember& import) {
     import.exportName.clear();
     return;
   }
-  const std::string exportName(AsCString(b.ExportName));
+  // Off 32-bit Intel a hand-made entry is looked up by its symbol.
+  const std::string exportName(AsCString(Decorates(machine) ? b.ExportName : LookupName(entry, machine)));
   if (exportName.empty()) return;  // a hand-made entry: undecorated, as always
   if (exportName == import.symbol) import.nameType = NameType::Name;
   else if (exportName == WithoutPrefix(import.symbol)) import.nameType = NameType::NoPrefix;
@@ -48,7 +50,7 @@ struct Plan {
   std::vector<std::size_t> importDll;  // each import's index in dlls
 };
 
-Plan PlanImports(TTableau<TFonctionLib>& list, const std::string& defaultDll) {
+Plan PlanImports(TTableau<TFonctionLib>& list, std::uint16_t machine, const std::string& defaultDll) {
   Plan plan;
   std::map<std::string, std::size_t> dllIndex;
   // Two DLL names with one base ("a.dll", "a.exe") would define the same
@@ -71,11 +73,12 @@ Plan PlanImports(TTableau<TFonctionLib>& list, const std::string& defaultDll) {
     const TFonctionLib& entry = list.Item(i);
     if (entry.Import.Private) continue;
     ImportMember import;
-    import.symbol = std::string(AsCString(MicrosoftName(entry)));
+    import.symbol = std::string(AsCString(MicrosoftName(entry, machine)));
+    import.machine = machine;
     import.kind = entry.Import.Kind;
     const std::string dll(AsCString(entry.Import.Dll));
     plan.importDll.push_back(dllOf(dll.empty() ? defaultDll : dll));
-    ChooseLookup(entry, import);
+    ChooseLookup(entry, machine, import);
     plan.imports.push_back(std::move(import));
   }
   if (plan.dlls.empty()) dllOf(defaultDll);
@@ -90,7 +93,7 @@ Plan PlanImports(TTableau<TFonctionLib>& list, const std::string& defaultDll) {
 // imports in the byte order of their symbols. The member table holds the
 // fixed objects, then each import in list order, and each import gives its
 // symbol (code only) and its "__imp_" symbol.
-Archive Members(Plan& plan, std::int32_t stamp) {
+Archive Members(Plan& plan, std::uint16_t machine, std::int32_t stamp) {
   Archive a;
   a.stamp = stamp;
   auto add = [&](std::size_t dll, Bytes data) {
@@ -100,10 +103,11 @@ Archive Members(Plan& plan, std::int32_t stamp) {
   };
   for (std::size_t d = 0; d < plan.dlls.size(); ++d) {
     const DllNames& dll = plan.dlls[d];
-    a.symbols.push_back({ImportDescriptorSymbol(dll), add(d, ImportDescriptorObject(dll, stamp))});
+    a.symbols.push_back({ImportDescriptorSymbol(dll), add(d, ImportDescriptorObject(dll, stamp, machine))});
     if (d == 0)
-      a.symbols.push_back({std::string(kNullImportDescriptor), add(0, NullImportDescriptorObject(dll, stamp))});
-    a.symbols.push_back({NullThunkSymbol(dll), add(d, NullThunkObject(dll, stamp))});
+      a.symbols.push_back(
+          {std::string(kNullImportDescriptor), add(0, NullImportDescriptorObject(dll, stamp, machine))});
+    a.symbols.push_back({NullThunkSymbol(dll), add(d, NullThunkObject(dll, stamp, machine))});
   }
 
   std::vector<std::string_view> symbols;
@@ -135,8 +139,10 @@ Outcome WriteLibrary(const std::string& fileName, ExportList& list) {
   if (const std::string why = WrongMachine(list, ListForm::Coff); !why.empty())
     return Outcome::Refused(why);
   try {
-    Plan plan = PlanImports(list.Fonctions, DefaultDllName(fileName));
-    Archive archive = Members(plan, platform::TimeStampNow());
+    const std::uint16_t machine =
+        Decorates(list.SourceMachine) ? MachineNumber(Machine::I386) : list.SourceMachine;
+    Plan plan = PlanImports(list.Fonctions, machine, DefaultDllName(fileName));
+    Archive archive = Members(plan, machine, platform::TimeStampNow());
     return WriteArchive(fileName, archive);
   } catch (const std::bad_alloc&) {
     // A list too large for memory: nothing was written.

@@ -6,7 +6,7 @@ namespace coff {
 
 Bytes ShortImportObject(const ImportMember& import, std::int32_t stamp) {
   ImportHeader header;
-  header.machine = MachineNumber(Machine::I386);
+  header.machine = import.machine;
   header.timeDateStamp = stamp;
   header.sizeOfData = Size32(import.symbol.size() + 1 + import.dll->file.size() + 1);
   header.ordinalOrHint = import.hint;

@@ -43,10 +43,10 @@ AnsiString Quoted(const AnsiString& text) { return "\"" + text + "\""; }
 // underscore, each line names its symbol as it is.
 Outcome EntryLine(const TFonctionLib& entry, bool plainSymbols, AnsiString& line) {
   const ImportBinding& import = entry.Import;
-  const AnsiString symbol = MicrosoftName(entry);
+  const AnsiString symbol =
+      plainSymbols ? (import.Symbol.empty() ? entry.Name : import.Symbol) : MicrosoftName(entry);
   const std::optional<AnsiString> name =
-      plainSymbols && !import.Symbol.empty() ? std::optional<AnsiString>(symbol)
-                                             : def::NameOfSymbol(symbol);
+      plainSymbols ? std::optional<AnsiString>(symbol) : def::NameOfSymbol(symbol);
   // An entry made by hand that says no more than an old list's name
   // (_pascal, no length), or whose name no line spells (an empty name),
   // keeps the line old lists had: a name alone reads back so.

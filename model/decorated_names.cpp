@@ -1,5 +1,7 @@
 #include "model/decorated_names.h"
 
+#include "model/machine.h"
+
 AnsiString MicrosoftName(const TFonctionLib& entry) {
   if (!entry.Import.Symbol.empty()) return entry.Import.Symbol;
   AnsiString symbol = "_" + entry.Name;
@@ -36,4 +38,20 @@ AnsiString KillAtExportName(std::string_view symbol) {
   if (symbol.find('@', 1) != std::string_view::npos) return UndecoratedName(symbol);
   if (symbol.starts_with('_')) return AnsiString(symbol.substr(1));
   return AnsiString(symbol);
+}
+
+AnsiString MicrosoftName(const TFonctionLib& entry, std::uint16_t machine) {
+  if (Decorates(machine)) return MicrosoftName(entry);
+  return entry.Import.Symbol.empty() ? entry.Name : entry.Import.Symbol;
+}
+
+AnsiString BorlandName(const TFonctionLib& entry, std::uint16_t machine) {
+  if (Decorates(machine)) return BorlandName(entry);
+  return MicrosoftName(entry, machine);
+}
+
+AnsiString LookupName(const TFonctionLib& entry, std::uint16_t machine) {
+  if (Decorates(machine)) return LookupName(entry);
+  if (!entry.Import.ExportName.empty()) return entry.Import.ExportName;
+  return MicrosoftName(entry, machine);
 }

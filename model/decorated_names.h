@@ -9,12 +9,19 @@
 // both toolchains.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "model/fonction_lib.h"
 
 AnsiString MicrosoftName(const TFonctionLib& entry);
 AnsiString BorlandName(const TFonctionLib& entry);
+
+// The same for a list of the given machine (model/machine.h): off 32-bit
+// Intel there are no decorations, and both toolchains know an entry by
+// its exact symbol, or else by its Name.
+AnsiString MicrosoftName(const TFonctionLib& entry, std::uint16_t machine);
+AnsiString BorlandName(const TFonctionLib& entry, std::uint16_t machine);
 
 // The name a loader looks up for a symbol imported with the "undecorate"
 // rule: no leading '?', '@' or '_', nothing from the first '@' on.
@@ -32,3 +39,6 @@ AnsiString KillAtExportName(std::string_view symbol);
 // or, for an entry without one, the undecorated Microsoft symbol (its
 // Name for the two conventions' forms).
 AnsiString LookupName(const TFonctionLib& entry);
+// Off 32-bit Intel, an entry without an export name is looked up by its
+// symbol as it is.
+AnsiString LookupName(const TFonctionLib& entry, std::uint16_t machine);

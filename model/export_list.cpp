@@ -6,10 +6,12 @@
 
 std::string WrongMachine(const ExportList& list, ListForm form) {
   const std::uint16_t machine = list.SourceMachine;
-  if (machine == 0 || machine == MachineNumber(Machine::I386) || form == ListForm::Def) return {};
-  return "the list is for another processor (" + MachineName(machine) + ")" +
-         (form == ListForm::Omf ? ", and OMF import libraries are for 32-bit Intel code only"
-                                : ", and the COFF writer makes 32-bit Intel libraries only");
+  if (Decorates(machine) || form == ListForm::Def) return {};
+  const std::string image = "a list for " + MachineName(machine);
+  if (form == ListForm::Omf) return image + ", and OMF import libraries are for 32-bit Intel code only";
+  if (machine == MachineNumber(Machine::Amd64) || machine == MachineNumber(Machine::Arm64)) return {};
+  return image + ", and the COFF writer does not write " + MachineName(machine) +
+         " libraries yet (it writes 32-bit Intel, x64 and ARM64)";
 }
 
 Outcome MakeRoom(TTableau<TFonctionLib>& list, std::uint64_t count) {

@@ -13,9 +13,10 @@
 
 struct ExportList {
   TTableau<TFonctionLib> Fonctions;
-  // The machine of the DLL or library the list was read from (0x14C:
-  // 32-bit Intel, 0x8664: x64), set by the DLL reader and, for another
-  // machine than 32-bit Intel, by the COFF reader; 0 otherwise.
+  // The machine the list's imports are for (model/machine.h), as the file
+  // it was read from said: a COFF library's members, a DLL's header. 0
+  // for a list no file gave a machine (a .def, an OMF library, a list
+  // made by hand), which is taken as 32-bit Intel.
   std::uint16_t SourceMachine = 0;
   // The object modules of the last COFF library read that define an
   // "__imp_" symbol but are no imports, by file name: they were left out
@@ -27,10 +28,10 @@ struct ExportList {
   bool CodePacked = false;
 };
 
-// Why the list cannot be written in this form: it was read from a DLL for
-// another processor, and the form's libraries are for 32-bit Intel code
-// only ("the list is for another processor (x64), and ..."). Empty when it
-// can be written; a definition file always can.
+// Why the list cannot be written in this form: the form's libraries are
+// not made for its machine (OMF: 32-bit Intel only; COFF: 32-bit Intel,
+// x64 and ARM64). Empty when it can be written; a definition file always
+// can.
 std::string WrongMachine(const ExportList& list, ListForm form);
 
 // Makes room for count entries before a reader fills them: Done, or

@@ -24,3 +24,7 @@ bool Is64Bit(std::uint16_t number) {
     default: return false;
   }
 }
+
+bool Decorates(std::uint16_t number) {
+  return number == 0 || number == MachineNumber(Machine::I386);
+}

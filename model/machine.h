@@ -22,3 +22,9 @@ std::string MachineName(std::uint16_t number);
 
 // True for the machines whose pointers are 64 bits wide.
 bool Is64Bit(std::uint16_t number);
+
+// True where symbols carry a calling convention's decoration ("_f",
+// "_f@8"): 32-bit Intel, and 0, the machine of a list no file named one
+// for, which is taken as 32-bit Intel. Elsewhere a client links against
+// the export's own name.
+bool Decorates(std::uint16_t number);

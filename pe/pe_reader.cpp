@@ -109,7 +109,8 @@ Outcome ReadDll(const std::string& fileName, ExportList& list) {
     const bool forwarder = !x.ForwardTo.empty();
     if (!forwarder && !image.IsExecutable(x.Rva)) e.Import.Kind = ImportKind::Data;
 
-    bool known = !x.Name.empty() && FromExportName(x.Name, e);
+    // Off 32-bit Intel a client links against the export's name as it is.
+    bool known = !x.Name.empty() && i386 && FromExportName(x.Name, e);
     if (!known) {
       if (!x.Name.empty()) e.Name = x.Name;
       if (e.Import.Kind == ImportKind::Data || !i386) {

@@ -271,3 +271,19 @@ TEST_F(FileCommandsTest, ACancelledDialogChangesNothing) {
   EXPECT_EQ(form.FileName, "");
   EXPECT_TRUE(dir.Entries().empty());
 }
+
+// An x64 library says its machine in the caption, and its symbols are the
+// plain names on both toolchains' lines.
+TEST_F(FileCommandsTest, AnX64LibraryShowsItsMachineAndPlainSymbols) {
+  TFichierLib lib;
+  SetList(lib, {BoundTo("Foo", "Foo", ImportKind::Code, "w.dll")});
+  lib.SourceMachine = 0x8664;
+  const std::string path = dir.File("w64.lib");
+  ASSERT_TRUE(lib.WriteCoffLibrary(path));
+  dialogs.Confirm(path, 1);
+  form.Ouvrir1->trigger();
+  EXPECT_EQ(form.windowTitle(), Q(path) + " (Microsoft) (x64)");
+  ClickLine(0);
+  EXPECT_EQ(form.Label4->text(), "Foo");
+  EXPECT_EQ(form.Label6->text(), "Foo");
+}

@@ -235,7 +235,7 @@ TEST_F(ConvertTest, FromADllTheLibraryImportsFromThatDllAndGuessesAreFlagged) {
   EXPECT_EQ(settled.err, "");
 }
 
-TEST_F(ConvertTest, ADllForAnotherProcessorGivesADefinitionFileOnly) {
+TEST_F(ConvertTest, AnX64DllGivesAnX64LibraryButNoOmfOne) {
   for (const char* tool : {"clang", "lld-link"})
     if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is missing: run scripts/install-deps";
   WriteFileText(dir.File("wide.c"), "int Answer(void) { return 42; }\n");
@@ -248,15 +248,21 @@ TEST_F(ConvertTest, ADllForAnotherProcessorGivesADefinitionFileOnly) {
                        &log),
             0)
       << log;
-  const std::string refusal = "libmorph-cli: " + dll + ": the list is for another processor (x64), and ";
   const std::string hint = " (--to def writes its exports as a definition file)\n";
   const CliResult coff = Convert({dll, output});
-  EXPECT_EQ(coff.status, 1) << Context(coff);
-  EXPECT_EQ(coff.err, refusal + "the COFF writer makes 32-bit Intel libraries only" + hint);
-  const CliResult omf = Convert({dll, output, "--to", "omf"});
+  EXPECT_EQ(coff.status, 0) << Context(coff);
+  const CliResult listed = RunCli({"list", output});
+  EXPECT_EQ(listed.err, "libmorph-cli: " + output + ": imports for x64\n");
+  EXPECT_EQ(listed.out, "Answer\t_stdcall\t0\tAnswer\tAnswer\tAnswer\tcode\twide.dll\n");
+  const CliResult omf = Convert({dll, dir.File("omf.lib"), "--to", "omf"});
   EXPECT_EQ(omf.status, 1) << Context(omf);
-  EXPECT_EQ(omf.err, refusal + "OMF import libraries are for 32-bit Intel code only" + hint);
-  EXPECT_FALSE(FileExists(output));
+  EXPECT_EQ(omf.err, "libmorph-cli: " + dll +
+                         ": a list for x64, and OMF import libraries are for 32-bit Intel code only" + hint);
+  EXPECT_FALSE(FileExists(dir.File("omf.lib")));
+  // Its exports are for x64: no 32-bit Intel library can import them.
+  const CliResult i386 = Convert({dll, dir.File("i386.lib"), "--machine", "i386"});
+  EXPECT_EQ(i386.status, 1) << Context(i386);
+  EXPECT_NE(i386.err.find("a list for x64 cannot become one for 32-bit Intel"), std::string::npos) << i386.err;
   const CliResult def = Convert({dll, dir.File("wide.def")});
   EXPECT_EQ(def.status, 0) << Context(def);
 }

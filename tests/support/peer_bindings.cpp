@@ -116,7 +116,10 @@ std::string TextAt(const Bytes& d, const Object& o, int section, std::uint32_t o
 // A long-format import object: nothing when it holds no "__imp_" symbol.
 std::vector<PeerBinding> LongImports(const Bytes& d, std::string* gnuDll) {
   std::vector<PeerBinding> found;
-  if (d.size() < 20 || Le16(d, 0) != 0x014C) return found;
+  if (d.size() < 20) return found;
+  const std::uint16_t machine = Le16(d, 0);
+  if (machine != 0x014C && machine != 0x8664 && machine != 0xAA64) return found;
+  const bool wide = machine != 0x014C;
   const Object o = ParseObject(d);
   for (const Object::Section& s : o.sections)
     if (s.name == ".idata$7")
@@ -129,7 +132,10 @@ std::vector<PeerBinding> LongImports(const Bytes& d, std::string* gnuDll) {
     b.symbol = imp.name.substr(kImp.size());
     const Object::Section& slots = o.sections.at(static_cast<std::size_t>(imp.section - 1));
     const std::uint32_t slot = Le32(d, slots.raw + imp.value);
-    if (slot & 0x80000000u) {
+    // A 64-bit slot's ordinal flag is the top bit of its high half.
+    const bool byOrdinal = wide ? (Le32(d, slots.raw + imp.value + 4) & 0x80000000u) != 0
+                                : (slot & 0x80000000u) != 0;
+    if (byOrdinal) {
       b.lookup = "@" + std::to_string(slot & 0xFFFF);
     } else {
       const auto [section, at] = Target(d, o, imp.section, imp.value);

@@ -162,11 +162,11 @@ TEST(PeDll64Test, Pe32PlusExportsAreReadAndTellTheirMachine) {
     EXPECT_FALSE(e.Unsure) << e.Name;
     EXPECT_EQ(e.Import.Kind, e.Name == "var1" ? ImportKind::Data : ImportKind::Code) << e.Name;
   }
-  // Its clients cannot link a library for 32-bit Intel code: none is made,
-  // in either form; its exports still go to a .def file.
-  EXPECT_EQ(lib.WriteCoffLibrary(dir.File("ours.lib")).Kind, OutcomeKind::Refused);
+  // OMF libraries are for 32-bit Intel code: none is made. An x64 COFF
+  // library and a .def file are.
   EXPECT_EQ(lib.WriteBorlandLibrary(dir.File("ours.lib")).Kind, OutcomeKind::Refused);
   EXPECT_FALSE(FileExists(dir.File("ours.lib")));
+  EXPECT_TRUE(lib.WriteCoffLibrary(dir.File("ours.lib")));
   EXPECT_TRUE(lib.WriteDefFile(dir.File("t.def")));
 }
 

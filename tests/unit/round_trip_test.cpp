@@ -209,14 +209,14 @@ TEST(RoundTripTest, TheMachineOfALibraryIsKeptAndMixedOnesAreRefused) {
   TFichierLib mixed;
   const Outcome refused = mixed.ReadCoffLibrary(withMachine(1));
   EXPECT_EQ(refused.Kind, OutcomeKind::Refused);
-  EXPECT_EQ(refused.Detail, "the library mixes imports for machine 0x8664 and machine 0x014C");
+  EXPECT_EQ(refused.Detail, "imports for x64 and for 32-bit Intel in one library");
   TFichierLib x64;
   ASSERT_TRUE(x64.ReadCoffLibrary(withMachine(2)));
   EXPECT_EQ(x64.SourceMachine, 0x8664);
-  EXPECT_EQ(x64.WriteCoffLibrary(dir.File("out.lib")).Kind, OutcomeKind::Refused);
+  EXPECT_EQ(x64.WriteBorlandLibrary(dir.File("out.lib")).Kind, OutcomeKind::Refused);
   TFichierLib i386;
   ASSERT_TRUE(i386.ReadCoffLibrary(dir.File("x.lib")));
-  EXPECT_EQ(i386.SourceMachine, 0);
+  EXPECT_EQ(i386.SourceMachine, 0x014C);
 }
 
 }  // namespace

@@ -1,0 +1,66 @@
+// The machine of a COFF library comes from its import members: one
+// machine, or ARM64X for ARM64 beside ARM64EC; any other mix is refused.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "files/fichier_lib.h"
+#include "tests/support/archive_members.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+constexpr std::size_t kMachineAt = 6;  // in a short import's header
+
+struct Mix {
+  std::uint16_t written;  // the library's machine
+  std::uint16_t second;   // the second import's member, patched to this
+  bool read;
+  std::uint16_t machine;  // when read
+};
+
+class CoffMachineMixTest : public ::testing::TestWithParam<Mix> {};
+
+TEST_P(CoffMachineMixTest, MembersDecideTheMachine) {
+  const Mix& mix = GetParam();
+  TempDir dir;
+  TFichierLib lib;
+  SetList(lib, {BoundTo("First", "First", ImportKind::Code, "m.dll"),
+                BoundTo("Second", "Second", ImportKind::Code, "m.dll")});
+  lib.SourceMachine = mix.written;
+  ASSERT_TRUE(lib.WriteCoffLibrary(dir.File("m.lib")));
+  Bytes file = ReadFileBytes(dir.File("m.lib"));
+  bool patched = false;
+  for (const ArchiveMember& m : SplitArchive(file)) {
+    const std::string text(m.data.begin(), m.data.end());
+    if (m.data.size() > 20 && Le16(m.data, 0) == 0 && text.find("Second") != std::string::npos) {
+      const std::size_t at = m.headerAt + 60 + kMachineAt;
+      file[at] = static_cast<std::uint8_t>(mix.second);
+      file[at + 1] = static_cast<std::uint8_t>(mix.second >> 8);
+      patched = true;
+    }
+  }
+  ASSERT_TRUE(patched);
+  WriteFileBytes(dir.File("m.lib"), file);
+
+  TFichierLib back;
+  const Outcome read = back.ReadCoffLibrary(dir.File("m.lib"));
+  ASSERT_EQ(static_cast<bool>(read), mix.read) << Describe(read);
+  if (mix.read) {
+    EXPECT_EQ(back.SourceMachine, mix.machine);
+    ASSERT_EQ(back.Fonctions.Count, 2u);
+    EXPECT_EQ(MicrosoftName(back.Fonctions.Item(1), back.SourceMachine), "Second");
+  } else {
+    EXPECT_EQ(read.Kind, OutcomeKind::Refused);
+    EXPECT_NE(read.Detail.find("in one library"), std::string::npos) << read.Detail;
+    EXPECT_EQ(back.Fonctions.Count, 0u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Mixes, CoffMachineMixTest,
+                         ::testing::Values(Mix{0x8664, 0x8664, true, 0x8664}, Mix{0xAA64, 0xAA64, true, 0xAA64},
+                                           Mix{0x14C, 0x14C, true, 0x14C}, Mix{0xAA64, 0xA641, true, 0xA64E},
+                                           Mix{0x8664, 0x14C, false, 0}, Mix{0x8664, 0xAA64, false, 0},
+                                           Mix{0x14C, 0xA641, false, 0}));
+
+}  // namespace
