@@ -41,6 +41,8 @@ struct CheckArguments {
 // DLL (empty when the entry names none), separated by tabs.
 // The symbols are those of the list's machine (0: 32-bit Intel).
 std::string ListLine(const TFonctionLib& entry, std::uint16_t machine = 0);
+// The same line, appended to line.
+void AppendListLine(const TFonctionLib& entry, std::uint16_t machine, std::string& line);
 
 // Prints the listing, then one warning per entry whose convention was
 // guessed.

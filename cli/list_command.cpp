@@ -36,7 +36,13 @@ const char* KindColumn(ImportKind kind) {
 }  // namespace
 
 std::string ListLine(const TFonctionLib& entry, std::uint16_t machine) {
-  std::string line = entry.Name;
+  std::string line;
+  AppendListLine(entry, machine, line);
+  return line;
+}
+
+void AppendListLine(const TFonctionLib& entry, std::uint16_t machine, std::string& line) {
+  line += entry.Name;
   line += '\t';
   line += entry.IsPascal ? kPascal : kStdcall;
   line += '\t';
@@ -52,7 +58,6 @@ std::string ListLine(const TFonctionLib& entry, std::uint16_t machine) {
   line += '\t';
   line += entry.Import.Dll;
   line += '\n';
-  return line;
 }
 
 int RunList(const ListArguments& arguments) {
@@ -65,10 +70,17 @@ int RunList(const ListArguments& arguments) {
                  MachineName(lib.SourceMachine).c_str());
     std::fflush(stderr);
   }
+  // Names are bytes and may hold any of them: written, not formatted, a
+  // batch of lines at a time.
+  constexpr std::size_t kBatch = 1 << 16;
+  std::string lines;
+  lines.reserve(2 * kBatch);
   for (std::uint32_t i = 0; i < lib.Fonctions.Count; ++i) {
-    // Names are bytes and may hold any of them: written, not formatted.
-    const std::string line = ListLine(lib.Fonctions.Item(i), lib.SourceMachine);
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    AppendListLine(lib.Fonctions.Item(i), lib.SourceMachine, lines);
+    if (lines.size() >= kBatch || i + 1 == lib.Fonctions.Count) {
+      std::fwrite(lines.data(), 1, lines.size(), stdout);
+      lines.clear();
+    }
   }
   if (std::fflush(stdout) != 0) {
     std::perror("libmorph-cli: standard output");

@@ -40,15 +40,19 @@ struct ImportDefinition {
   std::uint16_t ordinal = 0;
 };
 
+// A comment record that holds an import definition.
+bool IsImportDefinition(const std::uint8_t* contents, std::size_t length) {
+  return length - omf::kChecksumSize > omf::kImportNameLengthOffset &&
+         contents[omf::kCommentClassOffset] == omf::kClassOmfExtension &&
+         contents[omf::kExtensionSubtypeOffset] == omf::kImportDefinition;
+}
+
 // The import definition a comment record holds, or nothing when it holds
 // none. Only the bytes of this record are looked at, never the checksum;
 // names longer than what the record holds are cut there.
 std::optional<ImportDefinition> ParseImport(const std::uint8_t* contents, std::size_t length) {
+  if (!IsImportDefinition(contents, length)) return std::nullopt;
   const std::size_t end = length - omf::kChecksumSize;
-  if (end <= omf::kImportNameLengthOffset) return std::nullopt;
-  if (contents[omf::kCommentClassOffset] != omf::kClassOmfExtension ||
-      contents[omf::kExtensionSubtypeOffset] != omf::kImportDefinition)
-    return std::nullopt;
   ImportDefinition d;
   d.byOrdinal = contents[omf::kImportOrdinalFlagOffset] != 0;
   std::size_t at = omf::kImportNameLengthOffset;
@@ -181,7 +185,7 @@ std::optional<Outcome> ReadModules(std::span<const std::uint8_t> file, TTableau<
   // more than walking the bytes twice.
   std::uint32_t counted = 0;
   WalkModules(file, pageSize, counted, [&counted](const std::uint8_t* contents, std::size_t length) {
-    if (ParseImport(contents, length)) ++counted;
+    if (IsImportDefinition(contents, length)) ++counted;
   });
   if (Outcome room = MakeRoom(list, counted); !room) return room;
 
