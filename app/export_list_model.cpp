@@ -1,5 +1,9 @@
 #include "app/export_list_model.h"
 
+#include <QStringList>
+
+#include "model/form_losses.h"
+
 #include <QBrush>
 #include <QColor>
 
@@ -45,6 +49,21 @@ QVariant TExportListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::ToolTipRole) return problem->second;
     if (role == Qt::ForegroundRole) return QBrush(QColor(0xC0, 0x00, 0x00));
   }
+  // A length the user set against the one the DLL's export name spells:
+  // the client and the function would not agree on the stack.
+  std::int32_t spelled = 0;
+  const bool disagrees = LengthDisagrees(item, spelled);
+  if (role == kMarkRole) {
+    QStringList marks;
+    if (item.Unsure) marks << QStringLiteral("? devinée");
+    if (disagrees) marks << QStringLiteral("! longueur");
+    return marks.join(QStringLiteral("  "));
+  }
+  if (disagrees && role == Qt::ToolTipRole)
+    return QStringLiteral("Longueur %1 : le nom exporté %2 dit %3 octets")
+        .arg(item.ArgLength)
+        .arg(AnsiToQString(item.Import.ExportName))
+        .arg(spelled);
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: return AnsiToQString(item.Name);

@@ -19,6 +19,9 @@
 
 // True for a line whose convention was guessed.
 inline constexpr int kGuessedRole = Qt::UserRole + 1;
+// The written marks at the right end of a line: a guessed convention, a
+// length that contradicts the one the export name spells. Empty for none.
+inline constexpr int kMarkRole = Qt::UserRole + 2;
 
 class TExportListModel : public QAbstractListModel {
  public:

@@ -9,11 +9,10 @@
 
 namespace {
 
-const QString kGuessedMark = QStringLiteral("? devinée");
-
 // Every line as high as the design says, whatever the font's leading; a
-// guessed line carries a written mark at its right end, drawn in the
-// line's text colour so that it stays readable when the line is selected.
+// guessed line, or one whose length contradicts its export name, carries a
+// written mark at its right end, drawn so that it stays readable when the
+// line is selected.
 class LineDelegate : public QStyledItemDelegate {
  public:
   LineDelegate(TListBox* owner) : QStyledItemDelegate(owner), owner_(owner) {}
@@ -25,7 +24,8 @@ class LineDelegate : public QStyledItemDelegate {
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     QStyledItemDelegate::paint(painter, option, index);
-    if (!index.data(kGuessedRole).toBool()) return;
+    const QString marks = index.data(kMarkRole).toString();
+    if (marks.isEmpty()) return;
     painter->save();
     QFont font = option.font;
     font.setItalic(true);
@@ -34,7 +34,7 @@ class LineDelegate : public QStyledItemDelegate {
     painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
                              : QColor(0xB0, 0x30, 0x00));
     painter->drawText(option.rect.adjusted(0, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter,
-                      kGuessedMark);
+                      marks);
     painter->restore();
   }
 

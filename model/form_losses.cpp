@@ -74,22 +74,23 @@ std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form) {
   return losses;
 }
 
+bool LengthDisagrees(const TFonctionLib& e, std::int32_t& spelled) {
+  if (!e.IsPascal || !e.Import.Symbol.empty() || e.Import.ByOrdinal) return false;
+  std::string_view exported = e.Import.ExportName;
+  if (exported.starts_with('_')) exported.remove_prefix(1);
+  if (!exported.starts_with(e.Name) || exported.size() < e.Name.size() + 2 ||
+      exported[e.Name.size()] != '@')
+    return false;
+  const std::string_view digits = exported.substr(e.Name.size() + 1);
+  if (digits.find_first_not_of("0123456789") != std::string_view::npos || !TryStrToInt(digits, spelled))
+    return false;
+  return spelled != e.ArgLength;
+}
+
 std::vector<AnsiString> LengthDisagreements(TTableau<TFonctionLib>& list) {
   std::vector<AnsiString> names;
-  for (std::uint32_t i = 0; i < list.Count; ++i) {
-    const TFonctionLib& e = list.Item(i);
-    if (!e.IsPascal || !e.Import.Symbol.empty() || e.Import.ByOrdinal) continue;
-    std::string_view exported = e.Import.ExportName;
-    if (exported.starts_with('_')) exported.remove_prefix(1);
-    if (!exported.starts_with(e.Name) || exported.size() < e.Name.size() + 2 ||
-        exported[e.Name.size()] != '@')
-      continue;
-    std::int32_t spelled = 0;
-    const std::string_view digits = exported.substr(e.Name.size() + 1);
-    if (digits.find_first_not_of("0123456789") != std::string_view::npos ||
-        !TryStrToInt(digits, spelled))
-      continue;
-    if (spelled != e.ArgLength) names.push_back(e.Name);
-  }
+  std::int32_t spelled = 0;
+  for (std::uint32_t i = 0; i < list.Count; ++i)
+    if (LengthDisagrees(list.Item(i), spelled)) names.push_back(list.Item(i).Name);
   return names;
 }

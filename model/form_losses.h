@@ -40,3 +40,6 @@ std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form);
 // ("_Foo@4" or "Foo@4" exported, 12 set): a client pushes one size, the
 // DLL's function pops another. By Name, in list order.
 std::vector<AnsiString> LengthDisagreements(TTableau<TFonctionLib>& list);
+// The same for one entry: true, with the length the export name spells,
+// when the entry's length contradicts it.
+bool LengthDisagrees(const TFonctionLib& entry, std::int32_t& spelled);

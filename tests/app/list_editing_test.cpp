@@ -179,6 +179,22 @@ TEST_F(ListEditingTest, TheFilterNarrowsTheLinesAndEditsReachOnlyWhatItShows) {
   EXPECT_EQ(Lines()[17], "gsl_sf_bessel_J0");
 }
 
+// A length set against the one the export name spells is marked, and the
+// mark goes once the lengths agree again.
+TEST_F(ListEditingTest, ALengthThatContradictsTheExportNameIsMarked) {
+  TFonctionLib bound = Entry("FMUSIC_FreeSong", 12, true);
+  bound.Import.ExportName = "_FMUSIC_FreeSong@4";
+  bound.Import.Dll = "fmod.dll";
+  Load({bound, Guessed("B", 4, true)});
+  EXPECT_EQ(form.ListModel->index(0).data(kMarkRole).toString(), "! longueur");
+  EXPECT_TRUE(form.ListModel->index(0).data(Qt::ToolTipRole).toString().contains("dit 4 octets"));
+  EXPECT_EQ(form.ListModel->index(1).data(kMarkRole).toString(), "? devinée");
+  ClickLine(0);
+  form.Edit2->selectAll();
+  Type(form.Edit2, "4");
+  EXPECT_EQ(form.ListModel->index(0).data(kMarkRole).toString(), "");
+}
+
 TEST_F(ListEditingTest, GuessesAreMarkedSaidAndWorkedThroughOneByOne) {
   Load({Guessed("A", 4, false), Entry("B", 4, true), Guessed("C", 8, true)});
   EXPECT_TRUE(form.ListModel->index(0).data(kGuessedRole).toBool());
