@@ -249,7 +249,11 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& 
     list.Count = kept;
     if (kept == 0) {
       leftOut.clear();
-      return Outcome::StaticLibrary(ObjectModules(file));
+      // Members that define "__imp_" names but are no sound object either
+      // make no static library: nothing of the archive is usable.
+      const std::uint64_t modules = ObjectModules(file);
+      if (modules == 0) return Outcome::NotImportLibrary("an archive with no import and no sound object");
+      return Outcome::StaticLibrary(modules);
     }
   }
   return Outcome::Done();

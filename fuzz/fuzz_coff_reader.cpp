@@ -8,8 +8,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // opened, never more entries than bytes, and a cut-short count is the
   // number of entries kept.
   const Outcome outcome = lib.ReadCoffLibrary(ScratchFile(data, size));
-  if (outcome.Kind == OutcomeKind::CannotOpen || outcome.Kind == OutcomeKind::CannotWrite ||
-      outcome.Kind == OutcomeKind::Refused)
+  if (outcome.Kind == OutcomeKind::CannotOpen || outcome.Kind == OutcomeKind::CannotWrite)
+    std::abort();
+  // A library that mixes machines is refused, with the reason.
+  if (outcome.Kind == OutcomeKind::Refused && (outcome.Detail.empty() || lib.Fonctions.Count != 0))
     std::abort();
   if (lib.Fonctions.Count > size) std::abort();
   if (outcome.Kind == OutcomeKind::CutShort && outcome.Count != lib.Fonctions.Count) std::abort();
