@@ -14,6 +14,7 @@
 #include <string>
 
 #include "check/library_check.h"
+#include "bench/bench_support.h"
 #include "files/file_kind.h"
 
 namespace {
@@ -21,18 +22,10 @@ namespace {
 constexpr int kImports = 3664;
 constexpr int kRuns = 5;
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+using bench::Clock;
+using bench::Seconds;
 
-double TimeCommand(const std::string& command) {
-  double best = 1e9;
-  for (int run = 0; run < kRuns; ++run) {
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0) return -1;
-    best = std::min(best, Seconds(Clock::now() - start));
-  }
-  return best;
-}
+double TimeCommand(const std::string& command) { return bench::TimeCommand(command, kRuns); }
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "files/fichier_lib.h"
 
 namespace {
@@ -21,20 +22,11 @@ constexpr int kExports = 65000;
 constexpr int kRuns = 5;
 constexpr const char* kFunctions[] = {"s1", "s2", "c1", "c2"};
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+using bench::Seconds;
 
-// Best time of a shell command run a few times; negative when it fails.
-double TimeCommand(const std::string& command, int runs) {
-  double best = 1e9;
-  for (int run = 0; run < runs; ++run) {
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0) return -1;
-    best = std::min(best, Seconds(Clock::now() - start));
-  }
-  return best;
-}
+using bench::TimeCommand;
 
 }  // namespace
 
