@@ -43,10 +43,11 @@ constexpr char kConvertDescription[] =
     "Only entries that name no DLL (a .def file without LIBRARY) take it from OUTPUT's file "
     "name.\n\n"
     "The machine is INPUT's: a COFF library's, a DLL's; 32-bit Intel for a .def file or an OMF "
-    "library. --machine sets it for a .def file, and turns a 32-bit Intel list into an x64 or "
-    "ARM64 one (its decorations dropped, as a warning says); a list read for x64 or ARM64 keeps "
-    "its machine. OMF libraries are for 32-bit Intel only; ARM64EC libraries are not written "
-    "yet.\n\n"
+    "library. --machine sets it for a .def file, and turns a 32-bit Intel list into an x64, "
+    "ARM64 or ARM64EC one (its decorations dropped, as a warning says); an x64 list may become "
+    "an ARM64EC one and back, and a hybrid ARM64X library's list an ARM64 or ARM64EC one; "
+    "any other list keeps its machine. OMF libraries are for 32-bit Intel only; ARM64X "
+    "libraries are not written yet.\n\n"
     "Example (an x64 import library from a 64-bit DLL):\n"
     "  libmorph-cli convert mylib.dll mylib.lib";
 

@@ -56,23 +56,34 @@ Bytes FirstLinkerMember(const Archive& a, const std::vector<std::uint32_t>& slot
   return out;
 }
 
-Bytes SecondLinkerMember(const Archive& a, const std::vector<std::uint32_t>& slotOffsets) {
+// The symbol count, each symbol's 1-based member index, and the names,
+// all sorted by the names' bytes: the tail of the second linker member,
+// and the whole of the EC symbol table.
+void AppendSortedIndex(Bytes& out, const std::vector<ArchiveSymbol>& symbols) {
   std::vector<std::string_view> names;
-  names.reserve(a.symbols.size());
-  for (const ArchiveSymbol& s : a.symbols) names.push_back(s.name);
+  names.reserve(symbols.size());
+  for (const ArchiveSymbol& s : symbols) names.push_back(s.name);
   const std::vector<std::uint32_t> order = ByteOrder(names);
+  AppendNumber(out, static_cast<std::uint32_t>(symbols.size()), false);
+  for (std::uint32_t i : order) {
+    const std::size_t at = out.size();
+    out.resize(at + kLinkerIndexSize);
+    records::StoreLittle(out.data() + at, static_cast<std::uint16_t>(symbols[i].slot + 1));
+  }
+  for (std::uint32_t i : order) AppendName(out, names[i]);
+}
+
+Bytes SecondLinkerMember(const Archive& a, const std::vector<std::uint32_t>& slotOffsets) {
   Bytes out;
   out.reserve(SecondLinkerSize(a));
   AppendNumber(out, static_cast<std::uint32_t>(slotOffsets.size()), false);
   for (std::uint32_t offset : slotOffsets) AppendNumber(out, offset, false);
-  AppendNumber(out, static_cast<std::uint32_t>(a.symbols.size()), false);
-  for (std::uint32_t i : order) {
-    const std::size_t at = out.size();
-    out.resize(at + kLinkerIndexSize);
-    records::StoreLittle(out.data() + at, static_cast<std::uint16_t>(a.symbols[i].slot + 1));
-  }
-  for (std::uint32_t i : order) AppendName(out, names[i]);
+  AppendSortedIndex(out, a.symbols);
   return out;
+}
+
+std::size_t EcSymbolsSize(const Archive& a) {
+  return kLinkerNumberSize + kLinkerIndexSize * a.ecSymbols.size() + NamesSize(a.ecSymbols);
 }
 
 // The header name of each member, and the long-names member's data when
@@ -117,10 +128,15 @@ Outcome WriteArchive(const std::string& fileName, Archive& a) {
   // name them; the archive then has the first linker member alone, which
   // linkers read in its place.
   const bool secondLinker = a.table.size() <= kMaxIndexedMembers;
+  // The EC symbol table has no such fallback: its indices are 16-bit only.
+  if (!a.ecSymbols.empty() && !secondLinker)
+    return Outcome::Refused("an ARM64EC library indexes at most " + std::to_string(kMaxIndexedMembers) +
+                            " members, and this one would have " + std::to_string(a.table.size()));
 
   std::uint64_t at = kArchiveSignature.size() + PaddedSize(FirstLinkerSize(a));
   if (secondLinker) at += PaddedSize(SecondLinkerSize(a));
   if (!longNames.empty()) at += PaddedSize(longNames.size());
+  if (!a.ecSymbols.empty()) at += PaddedSize(EcSymbolsSize(a));
   std::vector<std::uint32_t> memberAt(a.members.size());
   for (std::size_t m = 0; m < a.members.size(); ++m) {
     memberAt[m] = static_cast<std::uint32_t>(at);
@@ -137,6 +153,12 @@ Outcome WriteArchive(const std::string& fileName, Archive& a) {
   AppendMember(out, kLinkerMemberName, a.stamp, FirstLinkerMember(a, slotOffsets));
   if (secondLinker) AppendMember(out, kLinkerMemberName, a.stamp, SecondLinkerMember(a, slotOffsets));
   if (!longNames.empty()) AppendMember(out, kLongNamesMemberName, a.stamp, longNames);
+  if (!a.ecSymbols.empty()) {
+    Bytes ec;
+    ec.reserve(EcSymbolsSize(a));
+    AppendSortedIndex(ec, a.ecSymbols);
+    AppendMember(out, kEcSymbolsMemberName, a.stamp, ec);
+  }
   for (std::size_t m = 0; m < a.members.size(); ++m) {
     AppendMember(out, headerNames[m], a.stamp, a.members[m].data);
     Bytes().swap(a.members[m].data);

@@ -2,7 +2,7 @@
 // with the file offset of the member that defines it, in the order given),
 // the second linker member (the member table, then the symbols sorted by
 // their bytes with 1-based member indices), the long-names member when
-// asked for, and the members. The import library writer hands it whole
+// asked for, the EC symbol table when there is one, and the members. The import library writer hands it whole
 // members, as LLVM's import-library writer hands its members to its
 // archive writer.
 #pragma once
@@ -36,6 +36,9 @@ struct Archive {
   // The member table of the indexes: the member at each slot.
   std::vector<std::uint32_t> table;
   std::vector<ArchiveSymbol> symbols;  // in the first linker member's order
+  // An ARM64EC library's EC symbol table: its members' symbols, indexed
+  // apart from the native ones, after the long-names member.
+  std::vector<ArchiveSymbol> ecSymbols;
   // Names longer than 15 bytes go to the long-names member ("/" and their
   // offset there) rather than being cut to the 16 bytes of the field.
   bool longNames = false;

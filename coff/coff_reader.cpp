@@ -1,5 +1,6 @@
 // Reads the export list of a COFF import library from its first linker
-// member: the symbol count, the member offsets, then the symbol names.
+// member: the symbol count, the member offsets, then the symbol names; and,
+// in an ARM64EC or ARM64X library, from its EC symbol table too.
 // Every import, code or data, has an "__imp_" name there, whatever the
 // producer and whatever order it puts the names in, so those names alone
 // make the list, in the member's order. How each import binds (which DLL,
@@ -11,12 +12,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "coff/archive_reader.h"
 #include "coff/coff.h"
+#include "coff/ec_names.h"
 #include "coff/import_member_reader.h"
 #include "model/file_bytes.h"
 #include "model/machine.h"
@@ -148,6 +153,79 @@ Outcome MachineOf(const std::vector<ImportRequest>& requests, std::uint16_t& mac
   return Outcome::Done();
 }
 
+// The symbols of an ARM64EC or ARM64X library's EC symbol table that the
+// first linker member does not hold, each with its member's offset (the
+// table names members by their place in the second linker member's member
+// table). An ARM64EC code import is named four times there; its "__imp_aux_"
+// pointer, at the same member as its "__imp_" one, is left out so that
+// each import has one import name. `hybrid`: some import name is in both
+// tables, for different members: a native ARM64 import beside its
+// ARM64EC twin, which the list holds once.
+struct EcSymbols {
+  std::vector<std::string_view> names;
+  std::vector<std::uint32_t> offsets;
+  bool cutShort = false;
+  bool hybrid = false;
+};
+
+EcSymbols ReadEcSymbols(ByteView file, std::uint64_t at, const std::vector<std::string_view>& names,
+                        ByteView offsets) {
+  EcSymbols ec;
+  ByteView memberTable;
+  std::optional<ByteView> table;
+  while (const std::optional<Member> m = MemberAt(file, at)) {
+    const std::string_view name = m->header.Name();
+    if (!IsSpecialMemberName(name)) break;
+    if (name == kLinkerMemberName) memberTable = m->data;
+    if (name == kEcSymbolsMemberName) table = m->data;
+    if (!m->sizeKnown) break;
+    at = m->next;
+  }
+  if (!table) return ec;
+  const auto damaged = [&ec]() {
+    ec.cutShort = true;
+    return ec;
+  };
+  if (memberTable.size() < kLinkerNumberSize || table->size() < kLinkerNumberSize) return damaged();
+  const std::uint64_t members = records::LoadLittle<std::uint32_t>(memberTable.data());
+  if (kLinkerNumberSize * (members + 1) > memberTable.size()) return damaged();
+  const std::uint64_t count = records::LoadLittle<std::uint32_t>(table->data());
+  std::uint64_t nameAt = kLinkerNumberSize + kLinkerIndexSize * count;
+  if (nameAt > table->size()) return damaged();
+
+  std::unordered_map<std::string_view, std::uint32_t> native;
+  native.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i)
+    native.emplace(names[i], records::LoadBig32(offsets.data() + i * kLinkerNumberSize));
+  std::unordered_map<std::string_view, std::uint32_t> own;
+  std::vector<std::pair<std::string_view, std::uint32_t>> read;
+  read.reserve(std::min<std::uint64_t>(count, (table->size() - nameAt) / 2));
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const std::optional<std::string_view> name = ZStringAt(*table, nameAt);
+    const std::uint16_t index =
+        records::LoadLittle<std::uint16_t>(table->data() + kLinkerNumberSize + kLinkerIndexSize * i);
+    if (!name || name->empty() || index == 0 || index > members) return damaged();
+    nameAt += name->size() + 1;
+    const std::uint32_t memberAt =
+        records::LoadLittle<std::uint32_t>(memberTable.data() + kLinkerNumberSize * index);
+    own.emplace(*name, memberAt);
+    read.emplace_back(*name, memberAt);
+  }
+  for (const auto& [name, memberAt] : read) {
+    if (const auto twin = native.find(name); twin != native.end()) {
+      if (twin->second != memberAt && name.starts_with(kImportPrefix)) ec.hybrid = true;
+      continue;
+    }
+    if (name.starts_with(kImportAuxPrefix)) {
+      const std::string plain = std::string(kImportPrefix) + std::string(name.substr(kImportAuxPrefix.size()));
+      if (const auto it = own.find(plain); it != own.end() && it->second == memberAt) continue;
+    }
+    ec.names.push_back(name);
+    ec.offsets.push_back(memberAt);
+  }
+  return ec;
+}
+
 Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& machine,
                     std::vector<std::string>& leftOut) {
   if (file.empty()) return Outcome::NotImportLibrary("an empty file");
@@ -167,8 +245,7 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& 
   const std::uint32_t count = records::LoadBig32(data.data());
   const std::uint64_t namesAt = kLinkerNumberSize + std::uint64_t{count} * kLinkerNumberSize;
   if (namesAt > data.size()) return Outcome::CutShort(0);
-  const ByteView offsets =
-      data.subspan(kLinkerNumberSize, static_cast<std::size_t>(namesAt) - kLinkerNumberSize);
+  ByteView offsets = data.subspan(kLinkerNumberSize, static_cast<std::size_t>(namesAt) - kLinkerNumberSize);
 
   // The names, read whole first: whether a name is an import name can
   // depend on a name further on. Each takes two bytes at least, so the
@@ -186,6 +263,21 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& 
     names.push_back(*name);
     at += name->size() + 1;
   }
+  // The EC symbols join the first linker member's, with their offsets in
+  // its form, so that everything below reads one index.
+  const EcSymbols ec =
+      linker->sizeKnown ? ReadEcSymbols(file, linker->next, names, offsets.first(names.size() * kLinkerNumberSize))
+                        : EcSymbols{};
+  std::vector<std::uint8_t> joinedOffsets;
+  if (!ec.names.empty()) {
+    joinedOffsets.assign(offsets.begin(), offsets.begin() + names.size() * kLinkerNumberSize);
+    joinedOffsets.resize(joinedOffsets.size() + ec.offsets.size() * kLinkerNumberSize);
+    for (std::size_t i = 0; i < ec.offsets.size(); ++i)
+      records::StoreBig32(joinedOffsets.data() + (names.size() + i) * kLinkerNumberSize, ec.offsets[i]);
+    names.insert(names.end(), ec.names.begin(), ec.names.end());
+    offsets = ByteView(joinedOffsets);
+  }
+  cutShort = cutShort || ec.cutShort;
 
   // The entries first, whole (slots past the count keep an older list's
   // fields), then how each binds, straight into its binding.
@@ -204,6 +296,7 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& 
     list.Clear();
     return mixed;
   }
+  if (ec.hybrid && machine == MachineNumber(Machine::Arm64)) machine = MachineNumber(Machine::Arm64x);
   // Off 32-bit Intel a symbol carries no convention: it is the entry's
   // name whole ("Foo@8" stays "Foo@8", "_f" stays "_f").
   if (!Decorates(machine))

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "coff/ec_names.h"
 #include "model/decorated_names.h"
 #include "model/machine.h"
 
@@ -99,8 +100,16 @@ class Reader {
       default: return;
     }
     b.Dll = AnsiString(*dll);
+    // An ARM64EC code import names its function's body; its "__imp_"
+    // pointer is named after the function's x64 name.
+    std::string callName;
+    std::string_view client = *symbol;
+    if (header.machine == MachineNumber(Machine::Arm64ec) && b.Kind == ImportKind::Code) {
+      callName = EcCallName(*symbol);
+      client = callName;
+    }
     for (std::size_t k = 0; k < group.size(); ++k) {
-      if (group[k]->symbol != *symbol) continue;  // the member is another import's
+      if (group[k]->symbol != client) continue;  // the member is another import's
       group[k]->isImport = true;
       group[k]->machine = header.machine;
       if (k + 1 == group.size())

@@ -49,15 +49,19 @@ Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, std::uint16_t mac
 // One import of the library.
 struct ImportMember {
   std::string symbol;  // S: what the client links against
+  // What the short import names, when not S: an ARM64EC function's body
+  // name ("#S").
+  std::string memberSymbol;
   const DllNames* dll = nullptr;
-  std::uint16_t machine = MachineNumber(Machine::I386);  // or x64, ARM64
+  std::uint16_t machine = MachineNumber(Machine::I386);  // or x64, ARM64, ARM64EC
   ImportKind kind = ImportKind::Code;
   // Short form: the name type and the hint field (the ordinal for
   // NameType::Ordinal).
   NameType nameType = NameType::Undecorate;
   std::uint16_t hint = 0;
   // Long form: the export the loader looks up, when no name type reaches
-  // it from S; the hint above goes into its hint/name.
+  // it from S; the hint above goes into its hint/name. Also the name that
+  // NameType::ExportAs names after the DLL's.
   bool longForm = false;
   std::string exportName;
 };

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "coff/coff.h"
+#include "coff/ec_names.h"
 #include "coff/import_members.h"
 #include "model/decorated_names.h"
 #include "model/dll_names.h"
@@ -22,6 +23,8 @@ namespace {
 // How the loader finds the export the entry is bound to, from the client's
 // symbol S: by ordinal, by a name type that turns S into the export name,
 // or, when none does, through a long-format object that names it.
+bool IsEc(std::uint16_t machine) { return machine == MachineNumber(Machine::Arm64ec); }
+
 void ChooseLookup(const TFonctionLib& entry, std::uint16_t machine, ImportMember& import) {
   const ImportBinding& b = entry.Import;
   if (b.ByOrdinal || (b.NoName && b.Ordinal != 0)) {
@@ -31,7 +34,17 @@ void ChooseLookup(const TFonctionLib& entry, std::uint16_t machine, ImportMember
     return;
   }
   // Off 32-bit Intel a hand-made entry is looked up by its symbol.
-  const std::string exportName(AsCString(Decorates(machine) ? b.ExportName : LookupName(entry, machine)));
+  std::string exportName(AsCString(Decorates(machine) ? b.ExportName : LookupName(entry, machine)));
+  if (IsEc(machine)) {
+    // ARM64EC imports name their export outright (a code import's member
+    // names the function's body, never the export); a short import then
+    // reaches any export, and no long-format object is needed.
+    if (import.kind == ImportKind::Code && b.ExportName.empty()) exportName = import.symbol;
+    import.nameType = exportName == import.symbol && import.kind != ImportKind::Code ? NameType::Name
+                                                                                      : NameType::ExportAs;
+    import.exportName = exportName;
+    return;
+  }
   if (exportName.empty()) return;  // a hand-made entry: undecorated, as always
   if (exportName == import.symbol) import.nameType = NameType::Name;
   else if (exportName == WithoutPrefix(import.symbol)) import.nameType = NameType::NoPrefix;
@@ -76,6 +89,12 @@ Plan PlanImports(TTableau<TFonctionLib>& list, std::uint16_t machine, const std:
     import.symbol = std::string(AsCString(MicrosoftName(entry, machine)));
     import.machine = machine;
     import.kind = entry.Import.Kind;
+    if (IsEc(machine) && import.kind == ImportKind::Code) {
+      // Whichever of a function's two names the list holds, the client
+      // calls it by the x64 one, and the member names its body.
+      import.symbol = EcCallName(import.symbol);
+      import.memberSymbol = EcBodyName(import.symbol);
+    }
     const std::string dll(AsCString(entry.Import.Dll));
     plan.importDll.push_back(dllOf(dll.empty() ? defaultDll : dll));
     ChooseLookup(entry, machine, import);
@@ -93,9 +112,16 @@ Plan PlanImports(TTableau<TFonctionLib>& list, std::uint16_t machine, const std:
 // imports in the byte order of their symbols. The member table holds the
 // fixed objects, then each import in list order, and each import gives its
 // symbol (code only) and its "__imp_" symbol.
+//
+// ARM64EC: the fixed objects are ARM64 code, as in a native library, and
+// their symbols are in both tables; the imports' symbols are in the EC
+// table only. A code import gives its body's name, its x64 name, its
+// "__imp_" pointer and the "__imp_aux_" pointer x64 code calls through.
 Archive Members(Plan& plan, std::uint16_t machine, std::int32_t stamp) {
   Archive a;
   a.stamp = stamp;
+  const bool ec = IsEc(machine);
+  const std::uint16_t fixedMachine = ec ? MachineNumber(Machine::Arm64) : machine;
   auto add = [&](std::size_t dll, Bytes data) {
     a.members.push_back({plan.dlls[dll].file + "/", std::move(data)});
     a.table.push_back(static_cast<std::uint32_t>(a.members.size() - 1));
@@ -103,12 +129,15 @@ Archive Members(Plan& plan, std::uint16_t machine, std::int32_t stamp) {
   };
   for (std::size_t d = 0; d < plan.dlls.size(); ++d) {
     const DllNames& dll = plan.dlls[d];
-    a.symbols.push_back({ImportDescriptorSymbol(dll), add(d, ImportDescriptorObject(dll, stamp, machine))});
+    a.symbols.push_back(
+        {ImportDescriptorSymbol(dll), add(d, ImportDescriptorObject(dll, stamp, fixedMachine))});
     if (d == 0)
-      a.symbols.push_back(
-          {std::string(kNullImportDescriptor), add(0, NullImportDescriptorObject(dll, stamp, machine))});
-    a.symbols.push_back({NullThunkSymbol(dll), add(d, NullThunkObject(dll, stamp, machine))});
+      a.symbols.push_back({std::string(kNullImportDescriptor),
+                           add(0, NullImportDescriptorObject(dll, stamp, fixedMachine))});
+    a.symbols.push_back({NullThunkSymbol(dll), add(d, NullThunkObject(dll, stamp, fixedMachine))});
   }
+  if (ec) a.ecSymbols = a.symbols;
+  std::vector<ArchiveSymbol>& importSymbols = ec ? a.ecSymbols : a.symbols;
 
   std::vector<std::string_view> symbols;
   symbols.reserve(plan.imports.size());
@@ -125,10 +154,14 @@ Archive Members(Plan& plan, std::uint16_t machine, std::int32_t stamp) {
     memberOf[order[k]] = static_cast<std::uint32_t>(a.members.size() - 1);
   }
   for (std::size_t i = 0; i < plan.imports.size(); ++i) {
+    const ImportMember& import = plan.imports[i];
     const auto slot = static_cast<std::uint32_t>(a.table.size());
     a.table.push_back(memberOf[i]);
-    if (plan.imports[i].kind == ImportKind::Code) a.symbols.push_back({plan.imports[i].symbol, slot});
-    a.symbols.push_back({ImportSymbol(plan.imports[i].symbol), slot});
+    if (!import.memberSymbol.empty()) importSymbols.push_back({import.memberSymbol, slot});
+    if (import.kind == ImportKind::Code) importSymbols.push_back({import.symbol, slot});
+    importSymbols.push_back({ImportSymbol(import.symbol), slot});
+    if (ec && import.kind == ImportKind::Code)
+      importSymbols.push_back({std::string(kImportAuxPrefix) + import.symbol, slot});
   }
   return a;
 }

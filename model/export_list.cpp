@@ -9,9 +9,13 @@ std::string WrongMachine(const ExportList& list, ListForm form) {
   if (Decorates(machine) || form == ListForm::Def) return {};
   const std::string image = "a list for " + MachineName(machine);
   if (form == ListForm::Omf) return image + ", and OMF import libraries are for 32-bit Intel code only";
-  if (machine == MachineNumber(Machine::Amd64) || machine == MachineNumber(Machine::Arm64)) return {};
+  if (machine == MachineNumber(Machine::Amd64) || machine == MachineNumber(Machine::Arm64) ||
+      machine == MachineNumber(Machine::Arm64ec))
+    return {};
+  if (machine == MachineNumber(Machine::Arm64x))
+    return image + ": ARM64X libraries are not written yet; write it for ARM64 or for ARM64EC";
   return image + ", and the COFF writer does not write " + MachineName(machine) +
-         " libraries yet (it writes 32-bit Intel, x64 and ARM64)";
+         " libraries (it writes 32-bit Intel, x64, ARM64 and ARM64EC)";
 }
 
 Outcome MakeRoom(TTableau<TFonctionLib>& list, std::uint64_t count) {

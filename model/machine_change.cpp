@@ -13,6 +13,14 @@ std::string WhyNotMachine(const ExportList& list, std::uint16_t to) {
   const std::uint16_t from = list.SourceMachine;
   if (from == 0 || from == to) return {};
   if (from == MachineNumber(Machine::I386) && !Decorates(to)) return {};
+  // ARM64EC code calls x64 DLLs as they are (an ARM64EC DLL's own header
+  // says x64), and an ARM64X library holds both its ARM64 and ARM64EC
+  // lists.
+  const auto is = [](std::uint16_t m, Machine which) { return m == MachineNumber(which); };
+  if ((is(from, Machine::Amd64) && is(to, Machine::Arm64ec)) ||
+      (is(from, Machine::Arm64ec) && is(to, Machine::Amd64)) ||
+      (is(from, Machine::Arm64x) && (is(to, Machine::Arm64) || is(to, Machine::Arm64ec))))
+    return {};
   return "a list for " + MachineName(from) + " cannot become one for " + MachineName(to) +
          ": the DLL it imports from is built for " + MachineName(from);
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "coff/ec_names.h"
 #include "files/fichier_lib.h"
 #include "tests/support/archive_members.h"
 #include "tests/support/test_files.h"
@@ -64,3 +65,22 @@ INSTANTIATE_TEST_SUITE_P(Mixes, CoffMachineMixTest,
                                            Mix{0x14C, 0xA641, false, 0}));
 
 }  // namespace
+
+// An ARM64EC function's two names, each way; names already in the wanted
+// form come back as they are.
+TEST(EcNamesTest, BodyAndCallNamesTurnIntoEachOther) {
+  const struct {
+    const char* call;
+    const char* body;
+  } cases[] = {{"Foo", "#Foo"},
+               {"?Foo@@YAHH@Z", "?Foo@@$$hYAHH@Z"},
+               {"??0A@@QEAA@XZ", "??0A@@$$hQEAA@XZ"},
+               {"?f@N@@YAXXZ", "?f@N@@$$hYAXXZ"},
+               {"?g@@@Z", "?g@$$h@@Z"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(coff::EcBodyName(c.call), c.body) << c.call;
+    EXPECT_EQ(coff::EcBodyName(c.body), c.body) << c.body;
+    EXPECT_EQ(coff::EcCallName(c.body), c.call) << c.body;
+    EXPECT_EQ(coff::EcCallName(c.call), c.call) << c.call;
+  }
+}

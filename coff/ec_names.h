@@ -1,0 +1,26 @@
+// The names of ARM64EC code. An ARM64EC function is known to the linker by
+// two names: the one x64 code calls it by ("Foo", "?Foo@@YAHH@Z") and the
+// one of its ARM64EC body ("#Foo", "?Foo@@$$hYAHH@Z"). An ARM64EC import
+// library's short import carries the body's name, and the export name
+// after the DLL's; the archive's EC symbol table indexes both, and the
+// "__imp_aux_" pointer the x64 side calls through.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace coff {
+
+inline constexpr std::string_view kEcFunctionLead = "#";
+inline constexpr std::string_view kEcCppMarker = "$$h";
+inline constexpr std::string_view kImportAuxPrefix = "__imp_aux_";
+
+// "Foo" gives "#Foo"; a C++ name gets "$$h" after its qualified name
+// ("?Foo@@YAHH@Z" gives "?Foo@@$$hYAHH@Z"). A name that already is one
+// comes back as it is.
+std::string EcBodyName(std::string_view name);
+// The reverse: "#Foo" gives "Foo", "?Foo@@$$hYAHH@Z" gives
+// "?Foo@@YAHH@Z"; any other name comes back as it is.
+std::string EcCallName(std::string_view name);
+
+}  // namespace coff
