@@ -33,6 +33,9 @@ std::vector<AnsiString> ChangeMachine(ExportList& list, std::uint16_t to) {
   for (std::uint32_t i = 0; i < list.Fonctions.Count; ++i) {
     TFonctionLib& entry = list.Fonctions.Item(i);
     const AnsiString before = MicrosoftName(entry, from);
+    // A list no file gave a machine (a .def file) names its exports, not
+    // 32-bit symbols: only a name that changes from what it said is told.
+    const AnsiString said = from == 0 ? LookupName(entry) : before;
     ImportBinding& b = entry.Import;
     // The client now links against what the DLL exports; an entry that
     // names no export keeps its Name (or its C++ symbol).
@@ -42,7 +45,7 @@ std::vector<AnsiString> ChangeMachine(ExportList& list, std::uint16_t to) {
     b.Symbol.clear();
     entry.IsPascal = false;
     entry.ArgLength = 0;
-    if (symbol != before) changed.push_back(entry.Name);
+    if (symbol != said) changed.push_back(entry.Name);
   }
   return changed;
 }

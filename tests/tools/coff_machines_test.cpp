@@ -126,6 +126,13 @@ TEST(CoffMachineChangeTest, DecorationsGiveWayToExportNames) {
   EXPECT_EQ(symbols, (std::vector<std::string>{"Foo", "?f@@YAXXZ", "Hand"}));
   EXPECT_NE(WhyNotMachine(lib, 0x14C), "");
   EXPECT_NE(WhyNotMachine(lib, 0xAA64), "");
+  EXPECT_EQ(WhyNotMachine(lib, 0xA641), "");  // ARM64EC code calls x64 DLLs
+
+  // A .def file's names are its exports: none of them is said to change.
+  TFichierLib def;
+  SetList(def, {Entry("Plain", 0, false), BoundTo("_Foo@8", "Foo")});
+  def.SourceMachine = 0;
+  EXPECT_EQ(ChangeMachine(def, 0x8664), (std::vector<AnsiString>{}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, CoffMachinesTest,
