@@ -94,6 +94,7 @@ void TForm1::VerifierAvecDll1Click() {
   // whose argument length nobody gave.
   check::Options options;
   options.ArgLengthsKnown = false;
+  options.Machine = FichierLib.SourceMachine;
   const check::Report report = check::Check(Fonctions(), dlls, options);
 
   QStringList lines;

@@ -174,11 +174,11 @@ Finding Checker::Start(Problem what, std::uint32_t index, const TFonctionLib& en
   Finding f;
   f.What = what;
   f.Entry = index;
-  f.Symbol = MicrosoftName(entry);
+  f.Symbol = MicrosoftName(entry, options_.Machine);
   f.Dll = dll;
   f.ByOrdinal = entry.Import.ByOrdinal || entry.Import.NoName;
   f.Ordinal = entry.Import.Ordinal;
-  f.Asked = f.ByOrdinal ? entry.Name : LookupName(entry);
+  f.Asked = f.ByOrdinal ? entry.Name : LookupName(entry, options_.Machine);
   return f;
 }
 
@@ -254,7 +254,7 @@ void Checker::Entry(std::uint32_t index, const TFonctionLib& entry) {
     report_.Findings.push_back(std::move(f));
     return;
   }
-  if (code) Stack(index, entry, dll, x);
+  if (code && Decorates(options_.Machine)) Stack(index, entry, dll, x);
 }
 
 void Checker::Stack(std::uint32_t index, const TFonctionLib& entry, Dll& dll, const pe::RawExport& x) {

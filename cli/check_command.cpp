@@ -67,6 +67,7 @@ int RunCheck(const CheckArguments& arguments) {
   // An OMF library or an old list of names gives a _pascal function
   // without its argument length.
   options.ArgLengthsKnown = kind != FileKind::OmfLibrary && kind != FileKind::DefinitionText;
+  options.Machine = lib.SourceMachine;
   const check::Report report = check::Check(lib.Fonctions, dlls, options);
 
   if (arguments.format == "tsv") {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "check/library_check.h"
 #include "files/fichier_lib.h"
 #include "model/machine_change.h"
 #include "tests/support/peer_bindings.h"
@@ -98,6 +99,16 @@ TEST_P(CoffMachinesTest, DllGivesALibraryOfItsMachineThatBindsEveryExport) {
                                        {"Seven", "Seven", "code", ""}, {"Var", "Var", "data", ""},
                                        {"d_Ordinal9", "@9", "code", ""}};
   EXPECT_EQ(WithoutDlls(ours.bindings), WithoutDlls(expected));
+  // Checked against its DLL, it binds whole, named as its clients name it.
+  std::vector<check::Dll> dlls(1);
+  ASSERT_TRUE(dlls[0].Open(dir.File("d.dll")));
+  check::Options options;
+  options.Machine = lib.SourceMachine;
+  const check::Report report = check::Check(lib.Fonctions, dlls, options);
+  EXPECT_EQ(report.Bound, report.Imports);
+  EXPECT_TRUE(report.Passed(false));
+  for (const check::Finding& f : report.Findings)
+    if (f.What == check::Problem::Forwarded) EXPECT_EQ(std::string(f.Symbol), "Fwd");
 
   WriteFileText(dir.File("c.c"),
                 "int Foo(int); int Seven(void); int Fwd(void); int d_Ordinal9(void);\n"
