@@ -10,7 +10,10 @@ TFonctionLib FromUndecoratedSymbol(std::string_view symbol) {
 }
 
 std::string WhyNotMachine(const ExportList& list, std::uint16_t to) {
-  const std::uint16_t from = list.SourceMachine;
+  return WhyNotMachine(list.SourceMachine, to);
+}
+
+std::string WhyNotMachine(std::uint16_t from, std::uint16_t to) {
   if (from == 0 || from == to) return {};
   if (from == MachineNumber(Machine::I386) && !Decorates(to)) return {};
   return "a list for " + MachineName(from) + " cannot become one for " + MachineName(to) +
@@ -34,6 +37,8 @@ std::vector<AnsiString> ChangeMachine(ExportList& list, std::uint16_t to) {
     b.Symbol.clear();
     entry.IsPascal = false;
     entry.ArgLength = 0;
+    // A machine with one convention leaves nothing to guess or to check.
+    entry.Unsure = false;
     if (symbol != before) changed.push_back(entry.Name);
   }
   return changed;
