@@ -115,16 +115,18 @@ void TForm1::ChooseMachine(std::uint16_t machine) {
                                    std::move(after)));
   if (!changed.empty())
     StatusBar1->showMessage(
-        QStringLiteral("%1 : %2 sans leur décoration Intel 32 bits (Ctrl+Z pour annuler).")
+        QStringLiteral("%1 : %2 Intel 32 bits (Ctrl+Z pour annuler).")
             .arg(QString::fromStdString(MachineName(machine)),
-                 changed.size() == 1 ? QStringLiteral("1 fonction")
-                                     : QStringLiteral("%1 fonctions").arg(changed.size())),
+                 changed.size() == 1
+                     ? QStringLiteral("1 fonction a perdu sa décoration")
+                     : QStringLiteral("%1 fonctions ont perdu leur décoration").arg(changed.size())),
         10000);
 }
 
 void TForm1::ApplyMachine(std::uint16_t machine, const std::vector<std::uint32_t>& at,
                           const std::vector<TFonctionLib>& entries) {
   FichierLib.SourceMachine = machine;
+  StatusBar1->clearMessage();  // what the last change said is past
   for (std::size_t k = 0; k < at.size(); ++k) {
     Fonctions().Item(at[k]) = entries[k];
     ListModel->Changed(at[k]);

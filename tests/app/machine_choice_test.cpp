@@ -46,13 +46,14 @@ TEST_F(MachineChoiceTest, ChoosingAMachineSetsCaptionPanelAndWhatASaveWrites) {
     EXPECT_EQ(form.GroupBox1->isEnabled(), decorates);
     EXPECT_EQ(form.GroupBox2->isEnabled(), decorates);
     EXPECT_EQ(form.Label10->isVisible(), !decorates);
-    EXPECT_EQ(form.StatusBar1->currentMessage().contains("1 fonction sans leur décoration"),
+    EXPECT_EQ(form.StatusBar1->currentMessage().contains("1 fonction a perdu sa décoration"),
               !decorates);
 
     if (!decorates) {
       // One undo step gives the 32-bit list back whole; redo takes it again.
       form.Annuler1->trigger();
       EXPECT_EQ(List(), list);
+      EXPECT_EQ(form.StatusBar1->currentMessage(), "");
       EXPECT_EQ(form.windowTitle(), "Nouveau fichier");
       EXPECT_TRUE(form.MachineX86->isChecked());
       EXPECT_TRUE(form.GroupBox1->isEnabled());
