@@ -25,7 +25,6 @@
 
 namespace {
 
-
 enum SaveFilter { kSaveCoff = 1, kSaveBorland = 2, kSaveDefinition = 3 };
 
 const QString kMicrosoftSuffix = QStringLiteral(" (Microsoft)");
