@@ -16,6 +16,7 @@
 #include "app/list_box.h"
 #include "app/unit1.h"
 #include "model/entry_edits.h"
+#include "model/machine.h"
 
 namespace {
 
@@ -265,7 +266,10 @@ void TForm1::ShowGuess() {
   bool guessed = false;
   for (int row : ListBox1->SelectedRows())
     if (const TFonctionLib* entry = EntryAt(row); entry && entry->Unsure) guessed = true;
-  Label9->setVisible(current && current->Unsure);
+  // Off 32-bit Intel there is no convention to guess.
+  const bool decorates = Decorates(FichierLib.SourceMachine);
+  guessed = guessed && decorates;
+  Label9->setVisible(decorates && current && current->Unsure);
   Button3->setVisible(guessed);
   ConfirmerConvention1->setEnabled(guessed);
 }

@@ -25,14 +25,6 @@
 
 namespace {
 
-// The caption names the machine of a list for anything but 32-bit Intel
-// code, whose captions stay as they always were.
-QString MachineSuffix(std::uint16_t machine) {
-  if (Decorates(machine)) return {};
-  return QStringLiteral(" (") + QString::fromStdString(MachineName(machine)) + QLatin1Char(')');
-}
-
-
 enum SaveFilter { kSaveCoff = 1, kSaveBorland = 2, kSaveDefinition = 3 };
 
 const QString kMicrosoftSuffix = QStringLiteral(" (Microsoft)");
@@ -186,6 +178,16 @@ int SaveFilterOf(TSourceForm form) {
   return 0;
 }
 
+// Why a form cannot hold a list for its machine, as the core found it.
+QString MachineRefusal(ListForm form, std::uint16_t machine) {
+  const QString name = QString::fromStdString(MachineName(machine));
+  if (form == ListForm::Omf)
+    return QStringLiteral("La liste est pour %1, et les librairies Borland ne servent qu'au code "
+                          "Intel 32 bits (menu Machine).")
+        .arg(name);
+  return QStringLiteral("Ce programme n'écrit pas encore de librairie Microsoft pour %1.").arg(name);
+}
+
 QString LossInFrench(LossKind kind) {
   switch (kind) {
     case LossKind::ArgumentLength:
@@ -224,6 +226,7 @@ void TakeList(ExportList& into, ExportList& from) {
 
 void TForm1::FillListBox() {
   ListModel->Refill();
+  ShowMachine();
   UndoStack->clear();
   SetModified(false);
   UpdateStatus();
@@ -295,10 +298,11 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
   }
 
   TakeList(FichierLib, read);
+  ReadMachine = FichierLib.SourceMachine;
   FileName = fileName;
   Source = source;
   Modified = false;
-  SetCaption(FileName + suffix + MachineSuffix(FichierLib.SourceMachine));
+  SetListCaption(FileName + suffix);
   FillListBox();
   ListBox1Click();
   SayUnsure();
@@ -392,6 +396,14 @@ bool TForm1::SaveAs(QString fileName, int filter) {
     return false;
   }
 
+  if (!FichierLib.WrongMachine(form).empty()) {
+    ShowError(Handle(),
+              QStringLiteral("Impossible d'écrire le fichier ") + fileName + QLatin1Char('\n') +
+                  MachineRefusal(form, FichierLib.SourceMachine),
+              "Erreur");
+    return false;
+  }
+
   // What this form cannot hold is said before anything is written.
   if (form != ListForm::Coff) {
     const std::vector<FormLoss> losses = LossesOf(Fonctions(), form);
@@ -448,6 +460,6 @@ bool TForm1::SaveAs(QString fileName, int filter) {
   Source = source;
   UndoStack->setClean();
   SetModified(false);
-  SetCaption(FileName + suffix + MachineSuffix(FichierLib.SourceMachine));
+  SetListCaption(FileName + suffix);
   return true;
 }

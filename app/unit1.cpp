@@ -89,7 +89,7 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialog
   setFont(WindowFont());
   UndoStack = new QUndoStack(this);
   ListModel = new TExportListModel(FichierLib.Fonctions, this);
-  SetCaption(QString::fromUtf8(kFormCaption));
+  SetListCaption(QString::fromUtf8(kFormCaption));
   CreateMenus();
   CreateControls();
   SetTabOrder();
@@ -140,6 +140,7 @@ void TForm1::CreateMenus() {
   Retablir1->setEnabled(false);
   ConfirmerConvention1->setEnabled(false);
   Edition1->setFont(WindowFont());
+  CreateMachineMenu();
   Aide = MainMenu1->addMenu(QStringLiteral("&Aide"));
   Aideenligne = Aide->addAction(QStringLiteral("Aide en &ligne"));
   Aproposde = Aide->addAction(QStringLiteral("A &propos de"));
@@ -190,6 +191,16 @@ void TForm1::CreateControls() {
   Button3->setAutoDefault(false);
   Button3->setVisible(false);
 
+  // Stands over the conventions, which it tells are greyed for the list's
+  // machine; not a child of their box, so that it is not greyed with them.
+  Label10 = Place(new QLabel(QString::fromUtf8(
+                                 "Les décorations ne s'appliquent qu'aux bibliothèques Intel 32 bits."),
+                             client),
+                  98, 282, 150, 50);
+  Label10->setWordWrap(true);
+  Label10->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Label10->setVisible(false);
+
   GroupBox2 = Place(new QGroupBox(QStringLiteral("Longueur arguments"), client), 258, 264, 247, 73);
   Edit2 = Place(new QLineEdit(QStringLiteral("0"), GroupBox2), 54, 27, 67, 21);
   UpDown1 = Place(new TUpDown(GroupBox2), 121, 27, 15, 21);
@@ -224,7 +235,8 @@ void TForm1::CreateControls() {
                           static_cast<QWidget*>(GroupBox2), static_cast<QWidget*>(GroupBox3),
                           static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label6),
                           static_cast<QWidget*>(Label8), static_cast<QWidget*>(Button1),
-                          static_cast<QWidget*>(Button2), static_cast<QWidget*>(Edit3)})
+                          static_cast<QWidget*>(Button2), static_cast<QWidget*>(Edit3),
+                          static_cast<QWidget*>(Label10)})
     designed_.emplace_back(widget, widget->geometry());
   const QRect content = client->childrenRect();
   designedContent_ = QSize(content.right() + kContentMargin, content.bottom() + kContentMargin);
@@ -356,9 +368,10 @@ void TForm1::Nouveau1Click() {
   Modified = false;
   FileName.clear();
   Source = TSourceForm::None;
-  SetCaption(QString::fromUtf8(kNewFileCaption));
   Fonctions().Reset(10);
   FichierLib.SourceMachine = 0;
+  ReadMachine = 0;
+  SetListCaption(QString::fromUtf8(kNewFileCaption));
   FillListBox();
   Filling = true;
   Edit1->setText(QString());

@@ -6,7 +6,7 @@
 // by concern: unit1.cpp (layout, New, Quit, Help, About, unsaved edits,
 // dropped files),
 // editing_panel.cpp (the panel, undo, find, guesses), file_commands.cpp
-// (Open, Save, Save as).
+// (Open, Save, Save as), machine_choice.cpp (the "Machine" menu).
 #pragma once
 
 #include <QMainWindow>
@@ -111,6 +111,14 @@ class TForm1 : public QMainWindow {
   QLabel* StatusLabel;
   TExportListModel* ListModel;
   QUndoStack* UndoStack;
+  // The "Machine" menu (app/machine_choice.cpp): the processor the list is
+  // for, and the line the panel shows when decorations do not apply.
+  QMenu* Machine1;
+  QAction* MachineX86;
+  QAction* MachineX64;
+  QAction* MachineArm64;
+  QAction* MachineArm64ec;
+  QLabel* Label10;
 
   // The path of the last Open or Save that succeeded: the caption, the
   // folder and name the save dialog proposes, and where "Enregistrer"
@@ -124,6 +132,9 @@ class TForm1 : public QMainWindow {
   bool Filling = false;
   // The list was changed since it was last opened, saved or made new.
   bool Modified = false;
+  // The machine the list's file gave it; 0 for a list no file gave one (a
+  // new list, a .def file). It decides which machines the list may take.
+  std::uint16_t ReadMachine = 0;
 
   TTableau<TFonctionLib>& Fonctions() { return FichierLib.Fonctions; }
 
@@ -165,6 +176,16 @@ class TForm1 : public QMainWindow {
   void RadioButton2Click();
   void Button3Click();
   void RefreshLabels();
+  // Gives the list another machine, as one undo step; a choice the list
+  // cannot take changes nothing.
+  void ChooseMachine(std::uint16_t machine);
+  // Carries out a change of machine (from the undo stack): the machine,
+  // the entries it rewrote, and all that shows them.
+  void ApplyMachine(std::uint16_t machine, const std::vector<std::uint32_t>& at,
+                    const std::vector<TFonctionLib>& entries);
+  // The menu's checked and offered machines, and the panel's controls that
+  // only decorations use.
+  void ShowMachine();
   // Refills the list box from the list, after the list was replaced; the
   // undo history goes with the old list.
   void FillListBox();
@@ -184,6 +205,9 @@ class TForm1 : public QMainWindow {
   // Sets the window caption, shown exactly as given, after a "*" while
   // the list has unsaved changes.
   void SetCaption(const QString& caption);
+  // Sets the caption of the list's file (or of a list of none), with its
+  // machine when it is not 32-bit Intel.
+  void SetListCaption(const QString& caption);
   // Writes the list to fileName in the form of a save filter choice: the
   // checks, the question about what the form loses, the message when it
   // fails. True when written.
@@ -202,6 +226,7 @@ class TForm1 : public QMainWindow {
 
  private:
   void CreateMenus();
+  void CreateMachineMenu();
   void CreateControls();
   void SetTabOrder();
   void ConnectHandlers();
@@ -233,6 +258,7 @@ class TForm1 : public QMainWindow {
 
   TDialogs& dialogs_;
   QString caption_;
+  QString listCaption_;
   // Set while a panel handler pushes its edit: the panel already shows it.
   bool panelEdit_ = false;
   std::uint64_t editSession_ = 0;

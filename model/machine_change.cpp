@@ -10,7 +10,10 @@ TFonctionLib FromUndecoratedSymbol(std::string_view symbol) {
 }
 
 std::string WhyNotMachine(const ExportList& list, std::uint16_t to) {
-  const std::uint16_t from = list.SourceMachine;
+  return WhyNotMachine(list.SourceMachine, to);
+}
+
+std::string WhyNotMachine(std::uint16_t from, std::uint16_t to) {
   if (from == 0 || from == to) return {};
   if (from == MachineNumber(Machine::I386) && !Decorates(to)) return {};
   // ARM64EC code calls x64 DLLs as they are (an ARM64EC DLL's own header
@@ -34,8 +37,10 @@ std::vector<AnsiString> ChangeMachine(ExportList& list, std::uint16_t to) {
     TFonctionLib& entry = list.Fonctions.Item(i);
     const AnsiString before = MicrosoftName(entry, from);
     // A list no file gave a machine (a .def file) names its exports, not
-    // 32-bit symbols: only a name that changes from what it said is told.
+    // 32-bit symbols: what is told is a name that changes from what it
+    // said, or a convention or length that goes.
     const AnsiString said = from == 0 ? LookupName(entry) : before;
+    const bool hadConvention = entry.IsPascal || entry.ArgLength != 0;
     ImportBinding& b = entry.Import;
     // The client now links against what the DLL exports; an entry that
     // names no export keeps its Name (or its C++ symbol).
@@ -45,7 +50,9 @@ std::vector<AnsiString> ChangeMachine(ExportList& list, std::uint16_t to) {
     b.Symbol.clear();
     entry.IsPascal = false;
     entry.ArgLength = 0;
-    if (symbol != said) changed.push_back(entry.Name);
+    // A machine with one convention leaves nothing to guess or to check.
+    entry.Unsure = false;
+    if (symbol != said || hadConvention) changed.push_back(entry.Name);
   }
   return changed;
 }

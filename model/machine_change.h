@@ -21,6 +21,8 @@ TFonctionLib FromUndecoratedSymbol(std::string_view symbol);
 // list read from a 64-bit library or DLL stays with its machine, which
 // the DLL it imports from was built for.
 std::string WhyNotMachine(const ExportList& list, std::uint16_t to);
+// The same for a list whose file gave it the machine `from` (0: none).
+std::string WhyNotMachine(std::uint16_t from, std::uint16_t to);
 
 // Gives the list the machine `to` (WhyNotMachine must be empty). From
 // 32-bit Intel to a machine without decorations, each entry's symbol
