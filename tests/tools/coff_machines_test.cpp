@@ -27,6 +27,21 @@ struct Target {
 
 class CoffMachinesTest : public ::testing::TestWithParam<Target> {};
 
+// Compiles the client source with clang for the target, links it against
+// the library with lld-link and checks that llvm-readobj --coff-imports
+// shows each of the texts.
+void ExpectClientImports(const Target& t, const TempDir& dir, const std::string& source,
+                         const std::string& library, const std::vector<std::string>& shown) {
+  WriteFileText(dir.File("c.c"), source);
+  std::string log;
+  ASSERT_EQ(RunCommand(std::string("clang --target=") + t.clangTarget + " -c " + dir.File("c.c") + " -o " +
+                           dir.File("c.obj") + " && lld-link /machine:" + t.name +
+                           " /subsystem:console /nodefaultlib /entry:start /out:" + dir.File("c.exe") + " " +
+                           dir.File("c.obj") + " " + library + " && llvm-readobj --coff-imports " +
+                           dir.File("c.exe"), &log), 0) << log;
+  for (const std::string& text : shown) EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
+}
+
 // Names, a name with an at sign and one with a leading underscore (no
 // decorations here: both are the symbols), by ordinal, NONAME and DATA.
 constexpr char kDef[] =
@@ -59,18 +74,12 @@ TEST_P(CoffMachinesTest, PeerLibraryReadsBackAndOursBindsAndLinksTheSame) {
   EXPECT_EQ(back.SourceMachine, t.machine);
   EXPECT_EQ(ListOf(back).size(), symbols.size());
 
-  WriteFileText(dir.File("c.c"),
-                "void Foo(void); void _under(void); void Ord(void); void Num(void);\n"
-                "__declspec(dllimport) extern int Var;\n"
-                "int start(void) { Foo(); _under(); Ord(); Num(); return Var; }\n");
-  ASSERT_EQ(RunCommand(std::string("clang --target=") + t.clangTarget + " -c " + dir.File("c.c") + " -o " +
-                           dir.File("c.obj") + " && lld-link /machine:" + t.name +
-                           " /subsystem:console /nodefaultlib /entry:start /out:" + dir.File("c.exe") + " " +
-                           dir.File("c.obj") + " " + dir.File("ours.lib") + " && llvm-readobj --coff-imports " +
-                           dir.File("c.exe"), &log), 0) << log;
-  for (const char* shown : {"Name: t.dll", "Symbol: Foo (", "Symbol: _under (", "Symbol: Var (",
-                            "Symbol:  (5)", "Symbol: Num ("})
-    EXPECT_NE(log.find(shown), std::string::npos) << shown << "\n" << log;
+  ExpectClientImports(t, dir,
+                      "void Foo(void); void _under(void); void Ord(void); void Num(void);\n"
+                      "__declspec(dllimport) extern int Var;\n"
+                      "int start(void) { Foo(); _under(); Ord(); Num(); return Var; }\n",
+                      dir.File("ours.lib"), {"Name: t.dll", "Symbol: Foo (", "Symbol: _under (", "Symbol: Var (",
+                      "Symbol:  (5)", "Symbol: Num ("});
 }
 
 // A DLL of the machine, with names, an ordinal, NONAME, DATA and a
@@ -110,18 +119,12 @@ TEST_P(CoffMachinesTest, DllGivesALibraryOfItsMachineThatBindsEveryExport) {
   for (const check::Finding& f : report.Findings)
     if (f.What == check::Problem::Forwarded) EXPECT_EQ(std::string(f.Symbol), "Fwd");
 
-  WriteFileText(dir.File("c.c"),
-                "int Foo(int); int Seven(void); int Fwd(void); int d_Ordinal9(void);\n"
-                "__declspec(dllimport) extern int Var;\n"
-                "int start(void) { return Foo(1) + Seven() + Fwd() + d_Ordinal9() + Var; }\n");
-  ASSERT_EQ(RunCommand(std::string("clang --target=") + t.clangTarget + " -c " + dir.File("c.c") + " -o " +
-                           dir.File("c.obj") + " && lld-link /machine:" + t.name +
-                           " /subsystem:console /nodefaultlib /entry:start /out:" + dir.File("c.exe") + " " +
-                           dir.File("c.obj") + " " + dir.File("d.lib") + " && llvm-readobj --coff-imports " +
-                           dir.File("c.exe"), &log), 0) << log;
-  for (const char* shown : {"Name: d.dll", "Symbol: Foo (", "Symbol: Seven (", "Symbol: Fwd (",
-                            "Symbol: Var (", "Symbol:  (9)"})
-    EXPECT_NE(log.find(shown), std::string::npos) << shown << "\n" << log;
+  ExpectClientImports(t, dir,
+                      "int Foo(int); int Seven(void); int Fwd(void); int d_Ordinal9(void);\n"
+                      "__declspec(dllimport) extern int Var;\n"
+                      "int start(void) { return Foo(1) + Seven() + Fwd() + d_Ordinal9() + Var; }\n",
+                      dir.File("d.lib"), {"Name: d.dll", "Symbol: Foo (", "Symbol: Seven (", "Symbol: Fwd (",
+                      "Symbol: Var (", "Symbol:  (9)"});
 }
 
 // A 32-bit Intel list becomes an x64 one by the names its DLL exports;
