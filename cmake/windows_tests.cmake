@@ -4,8 +4,10 @@
 set(LIBMORPH_WINDOWS_BUILD ${PROJECT_SOURCE_DIR}/build-windows CACHE PATH
     "Where scripts/build-windows put the .exe files")
 
-target_compile_definitions(libmorph_cli_tests PRIVATE
-  LIBMORPH_WINDOWS_BUILD="${LIBMORPH_WINDOWS_BUILD}")
+foreach(target libmorph_cli_tests libmorph_load_tests)
+  target_compile_definitions(${target} PRIVATE
+    LIBMORPH_WINDOWS_BUILD="${LIBMORPH_WINDOWS_BUILD}")
+endforeach()
 
 # A test sees one variable, LIBMORPH_CLI_WINE (32 or 64), and the runner
 # derives the rest: a test property holds no list.
@@ -34,4 +36,10 @@ foreach(bits 32 64)
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS wine ENVIRONMENT LIBMORPH_CLI_WINE=${bits} FIXTURES_REQUIRED wine${bits}
                SKIP_REGULAR_EXPRESSION "${LIBMORPH_SKIP_REGEX}" TIMEOUT 900)
+  gtest_discover_tests(libmorph_load_tests
+    DISCOVERY_MODE PRE_TEST
+    TEST_PREFIX wine${bits}.
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "wine;load" ENVIRONMENT LIBMORPH_CLI_WINE=${bits} FIXTURES_REQUIRED wine${bits}
+               RUN_SERIAL TRUE SKIP_REGULAR_EXPRESSION "${LIBMORPH_SKIP_REGEX}" TIMEOUT 1800)
 endforeach()

@@ -1,6 +1,8 @@
 // COFF import libraries: the door to this folder for the layers above.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "model/export_list.h"
@@ -11,6 +13,8 @@ namespace coff {
 // Replaces the list with every import the library names, each with how it
 // binds. CannotOpen (the list untouched) when the file cannot be read.
 Outcome ReadLibrary(const std::string& fileName, ExportList& list);
+// The same for a library already read into memory.
+Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list);
 
 // Writes the list as a COFF import library for its machine: 32-bit
 // Intel (also for a list without one), x64 or ARM64.

@@ -359,10 +359,14 @@ namespace coff {
 Outcome ReadLibrary(const std::string& fileName, ExportList& list) {
   FileBytes bytes;
   if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
+  return ReadLibrary(bytes.View(), list);
+}
+
+Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list) {
   list.Fonctions.Clear();
   list.LeftOutObjects.clear();
   std::uint16_t machine = 0;
-  Outcome outcome = ReadArchive(bytes.View(), list.Fonctions, machine, list.LeftOutObjects);
+  Outcome outcome = ReadArchive(bytes, list.Fonctions, machine, list.LeftOutObjects);
   list.SourceMachine = outcome ? machine : 0;
   return outcome;
 }

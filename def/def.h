@@ -2,6 +2,8 @@
 // layers above.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "model/export_list.h"
@@ -12,6 +14,8 @@ namespace def {
 // Replaces the list with the file's exports. CannotOpen (the list
 // untouched) when the file cannot be read.
 Outcome ReadFile(const std::string& fileName, ExportList& list);
+// The same for a file already read into memory.
+Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list);
 
 // Writes the list as a definition file; Refused, with nothing written,
 // when no .def file can say it.

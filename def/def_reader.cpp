@@ -79,10 +79,14 @@ bool IsModernFile(const std::vector<AnsiString>& lines) {
 namespace def {
 
 Outcome ReadFile(const std::string& fileName, ExportList& list) {
-  TTableau<TFonctionLib>& Fonctions = list.Fonctions;
   FileBytes bytes;
   if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
-  std::string_view text(reinterpret_cast<const char*>(bytes.data.get()), bytes.size);
+  return ReadBytes(bytes.View(), list);
+}
+
+Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list) {
+  TTableau<TFonctionLib>& Fonctions = list.Fonctions;
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::vector<AnsiString> lines;
   for (AnsiString raw; NextLine(text, raw);) lines.push_back(Trim(raw));
   // Every line that is not the keyword makes at most one entry.

@@ -5,9 +5,13 @@
 #include <cstring>
 #include <string_view>
 
+#include "coff/coff.h"
 #include "coff/coff_records.h"
+#include "def/def.h"
 #include "model/file_bytes.h"
+#include "omf/omf.h"
 #include "omf/omf_records.h"
+#include "pe/pe.h"
 #include "pe/pe_image.h"
 
 namespace {
@@ -43,37 +47,33 @@ bool HasDefinitionStatement(std::string_view head) {
 
 }  // namespace
 
-Outcome DetectFileKind(const std::string& fileName, FileKind& kind) {
-  HANDLE file = OpenLibraryFile(fileName, true);
-  if (file == INVALID_HANDLE_VALUE) return Outcome::CannotOpen(static_cast<int>(GetLastError()));
-  std::uint8_t head[kSniffSize] = {};
-  DWORD read = 0;
-  ReadFile(file, head, sizeof head, &read, nullptr);
-  std::uint8_t pe[4] = {};
-  DWORD peRead = 0;
+FileKind KindOf(std::span<const std::uint8_t> bytes) {
+  const std::size_t read = std::min(bytes.size(), kSniffSize);
+  const std::uint8_t* head = bytes.data();
+  const std::string_view text(reinterpret_cast<const char*>(head), read);
+  // A PE image: "MZ", and the "PE\0\0" signature where e_lfanew points.
+  bool pe = false;
   if (read >= pe::kNewHeaderOffsetAt + 4 && head[0] == 'M' && head[1] == 'Z') {
     const std::uint32_t at = records::LoadLittle<std::uint32_t>(head + pe::kNewHeaderOffsetAt);
-    if (SetFilePointer(file, static_cast<LONG>(at), nullptr, FILE_BEGIN) == at)
-      ReadFile(file, pe, sizeof pe, &peRead, nullptr);
+    pe = at <= bytes.size() && bytes.size() - at >= pe::kPeSignature.size() &&
+         std::string_view(reinterpret_cast<const char*>(head) + at, pe::kPeSignature.size()) ==
+             pe::kPeSignature;
   }
-  CloseHandle(file);
+  if (read == 0) return FileKind::Empty;
+  if (text.starts_with(coff::kArchiveSignature)) return FileKind::CoffArchive;
+  if (pe) return FileKind::PeImage;
+  if (head[0] == omf::kLibraryHeader) return FileKind::OmfLibrary;
+  if ((head[0] == omf::kModuleHeader || head[0] == omf::kLibModuleHeader) &&
+      read >= omf::RecordHeader::kSize)
+    return FileKind::OmfObject;
+  if (LooksLikeText(text)) return HasDefinitionStatement(text) ? FileKind::DefinitionText : FileKind::Text;
+  return FileKind::Unknown;
+}
 
-  const std::string_view text(reinterpret_cast<const char*>(head), read);
-  if (read == 0)
-    kind = FileKind::Empty;
-  else if (text.starts_with(coff::kArchiveSignature))
-    kind = FileKind::CoffArchive;
-  else if (std::string_view(reinterpret_cast<const char*>(pe), peRead) == pe::kPeSignature)
-    kind = FileKind::PeImage;
-  else if (head[0] == omf::kLibraryHeader)
-    kind = FileKind::OmfLibrary;
-  else if ((head[0] == omf::kModuleHeader || head[0] == omf::kLibModuleHeader) &&
-           read >= omf::RecordHeader::kSize)
-    kind = FileKind::OmfObject;
-  else if (LooksLikeText(text))
-    kind = HasDefinitionStatement(text) ? FileKind::DefinitionText : FileKind::Text;
-  else
-    kind = FileKind::Unknown;
+Outcome DetectFileKind(const std::string& fileName, FileKind& kind) {
+  FileBytes bytes;
+  if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
+  kind = KindOf(bytes.View());
   return Outcome::Done();
 }
 
@@ -92,19 +92,30 @@ const char* DescribeFileKind(FileKind kind) {
 }
 
 Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind) {
-  Outcome sniffed = DetectFileKind(fileName, kind);
-  if (!sniffed) return sniffed;
-  lib.SourceMachine = 0;
-  lib.CodePacked = false;
-  lib.LeftOutObjects.clear();
+  // One read of the file: its kind is told from the very bytes the reader
+  // then reads, so a save that replaces the file in between cannot give
+  // the reader another file than the one that was recognised.
+  FileBytes bytes;
+  if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
+  kind = KindOf(bytes.View());
+  // Read aside: a refused file leaves the list, its machine and its flags
+  // as they were.
+  ExportList fresh;
+  Outcome outcome;
   switch (kind) {
-    case FileKind::CoffArchive: return lib.ReadCoffLibrary(fileName);
-    case FileKind::OmfLibrary: return lib.ReadOmfLibrary(fileName);
-    case FileKind::PeImage: return lib.ReadDllFile(fileName);
-    case FileKind::DefinitionText: return lib.ReadDefFile(fileName);
+    case FileKind::CoffArchive: outcome = coff::ReadLibrary(bytes.View(), fresh); break;
+    case FileKind::OmfLibrary:
+      outcome = omf::ReadLibrary(bytes.View(), fresh);
+      if (outcome.Kind == OutcomeKind::NotImportLibrary && outcome.Detail.empty())
+        outcome.Detail = DescribeFileKind(kind);
+      break;
+    case FileKind::PeImage: outcome = pe::ReadDll(std::move(bytes), fileName, fresh); break;
+    case FileKind::DefinitionText: outcome = def::ReadBytes(bytes.View(), fresh); break;
     case FileKind::OmfObject:
       return Outcome::NotImportLibrary("an OMF object module, not a library");
     default:
       return Outcome::NotImportLibrary(DescribeFileKind(kind));
   }
+  if (outcome) Swap(lib, fresh);
+  return outcome;
 }

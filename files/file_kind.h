@@ -3,6 +3,8 @@
 // of ours at all.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "files/fichier_lib.h"
@@ -18,8 +20,11 @@ enum class FileKind {
   Unknown,        // anything else
 };
 
-// Reads the start of the file. CannotOpen (with errno) when it cannot be
-// read; otherwise Done and kind set.
+// What the bytes of a file are.
+FileKind KindOf(std::span<const std::uint8_t> bytes);
+
+// Reads the file. CannotOpen (with errno) when it cannot be read;
+// otherwise Done and kind set.
 Outcome DetectFileKind(const std::string& fileName, FileKind& kind);
 
 // A short English phrase for what the file is, for "not an import library
@@ -27,7 +32,9 @@ Outcome DetectFileKind(const std::string& fileName, FileKind& kind);
 const char* DescribeFileKind(FileKind kind);
 
 // Reads fileName into lib by its content, whatever its name: COFF archive,
-// OMF library, PE image (its export table), definition text. Anything else
-// answers NotImportLibrary and leaves the list untouched. kind tells what
+// OMF library, PE image (its export table), definition text. The file is
+// read once, and its kind told from those bytes. Anything else, and any
+// failure, leaves the list, its machine and its flags untouched (and
+// answers NotImportLibrary for a file of another kind). kind tells what
 // the file was taken for.
 Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind);

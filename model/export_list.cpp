@@ -23,3 +23,10 @@ Outcome MakeRoom(TTableau<TFonctionLib>& list, std::uint64_t count) {
     return Outcome::CannotOpen(ENOMEM);
   return Outcome::Done();
 }
+
+void Swap(ExportList& a, ExportList& b) noexcept {
+  a.Fonctions.Swap(b.Fonctions);
+  std::swap(a.SourceMachine, b.SourceMachine);
+  a.LeftOutObjects.swap(b.LeftOutObjects);
+  std::swap(a.CodePacked, b.CodePacked);
+}

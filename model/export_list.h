@@ -28,6 +28,9 @@ struct ExportList {
   bool CodePacked = false;
 };
 
+// Exchanges two lists whole, with what their files said of them.
+void Swap(ExportList& a, ExportList& b) noexcept;
+
 // Why the list cannot be written in this form: the form's libraries are
 // not made for its machine (OMF: 32-bit Intel only; COFF: 32-bit Intel,
 // x64, ARM64 and ARM64EC, not yet the hybrid ARM64X). Empty when it can be written; a definition file always

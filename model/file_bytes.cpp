@@ -9,7 +9,11 @@
 HANDLE OpenLibraryFile(const std::string& fileName, bool forReading) {
   const DWORD access = forReading ? GENERIC_READ : (GENERIC_READ | GENERIC_WRITE);
   const DWORD disposition = forReading ? OPEN_EXISTING : CREATE_ALWAYS;
-  return CreateFileA(fileName, access, 0, nullptr, disposition, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+  // Readers share with readers, and with a save that renames a new file
+  // over this one: they keep reading the old file, whole. A parallel build
+  // reads one library from many processes at once.
+  const DWORD share = forReading ? (FILE_SHARE_READ | FILE_SHARE_DELETE) : 0;
+  return CreateFileA(fileName, access, share, nullptr, disposition, FILE_ATTRIBUTE_ARCHIVE, nullptr);
 }
 
 namespace {

@@ -13,8 +13,9 @@
 #include "platform/safe_save.h"
 #include "platform/windows_types.h"
 
-// Opens for reading (existing file, read access) or for writing (created
-// or emptied, read and write access), without sharing. On failure answers
+// Opens for reading (existing file, read access, shared with other readers
+// and with a save that replaces the file) or for writing (created or
+// emptied, read and write access, without sharing). On failure answers
 // INVALID_HANDLE_VALUE, with the system's reason in GetLastError().
 HANDLE OpenLibraryFile(const std::string& fileName, bool forReading);
 
@@ -24,7 +25,7 @@ struct FileBytes {
   std::span<const std::uint8_t> View() const { return {data.get(), size}; }
 };
 
-// The whole file, opened without sharing. CannotOpen with the system's
+// The whole file, read through one shared open. CannotOpen with the system's
 // reason when it cannot be opened or read.
 Outcome ReadFileBytes(const std::string& fileName, FileBytes& bytes);
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -85,6 +86,17 @@ class TTableau : public TTabBase<T> {
     if (OnInit)
       for (std::uint32_t i = Count; i < Capacity; ++i) OnInit(&Data[i]);
     return 0;
+  }
+
+  // Exchanges the two lists whole (entries, storage, growth step and
+  // hooks) without copying an entry.
+  void Swap(TTableau& other) noexcept {
+    std::swap(Data, other.Data);
+    std::swap(Count, other.Count);
+    std::swap(Capacity, other.Capacity);
+    std::swap(Delta, other.Delta);
+    std::swap(OnRelease, other.OnRelease);
+    std::swap(OnInit, other.OnInit);
   }
 
   void FreeStorage() {

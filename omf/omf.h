@@ -1,6 +1,8 @@
 // OMF import libraries: the door to this folder for the layers above.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "model/export_list.h"
@@ -13,6 +15,8 @@ namespace omf {
 // NotImportLibrary with no detail (the list untouched) when it is no OMF
 // library, for the caller to say what it is.
 Outcome ReadLibrary(const std::string& fileName, ExportList& list);
+// The same for a library already read into memory.
+Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list);
 
 // Writes the list as an OMF import library, one module per import.
 Outcome WriteLibrary(const std::string& fileName, ExportList& list);

@@ -202,7 +202,11 @@ namespace omf {
 Outcome ReadLibrary(const std::string& fileName, ExportList& list) {
   FileBytes bytes;
   if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
-  if (auto outcome = ReadModules(bytes.View(), list.Fonctions)) return *outcome;
+  return ReadLibrary(bytes.View(), list);
+}
+
+Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list) {
+  if (auto outcome = ReadModules(bytes, list.Fonctions)) return *outcome;
   // Not ours: the list stays as it was, and the caller says what it is.
   return Outcome::NotImportLibrary({});
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/export_list.h"
+#include "model/file_bytes.h"
 #include "model/outcome.h"
 
 namespace pe {
@@ -14,5 +15,8 @@ namespace pe {
 // SourceMachine is the image's machine. CannotOpen (the list untouched)
 // when the file cannot be read.
 Outcome ReadDll(const std::string& fileName, ExportList& list);
+// The same for an image already read into memory; fileName names the DLL
+// its imports come from.
+Outcome ReadDll(FileBytes bytes, const std::string& fileName, ExportList& list);
 
 }  // namespace pe

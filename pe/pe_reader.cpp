@@ -79,8 +79,14 @@ AnsiString OrdinalName(const AnsiString& dll, std::uint16_t ordinal) {
 namespace pe {
 
 Outcome ReadDll(const std::string& fileName, ExportList& list) {
+  FileBytes bytes;
+  if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
+  return ReadDll(std::move(bytes), fileName, list);
+}
+
+Outcome ReadDll(FileBytes bytes, const std::string& fileName, ExportList& list) {
   pe::Image image;
-  if (Outcome o = pe::LoadImage(fileName, image); !o) return o;
+  if (Outcome o = image.Parse(std::move(bytes)); !o) return o;
   std::vector<pe::RawExport> exports;
   if (Outcome o = image.ReadExports(exports); !o) return o;
 

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 struct FileObject {
@@ -71,9 +73,30 @@ bool DropReadAhead(FileObject* f) {
 
 bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE && h->fd >= 0; }
 
+// How long a shared lock waits for an exclusive holder: a save or a
+// conversion of the same file in a parallel build lets go in moments, a
+// program that keeps the file open for writing does not.
+std::chrono::milliseconds sharedLockPatience = std::chrono::seconds(10);
+
+// flock, waiting up to sharedLockPatience for a shared lock; an exclusive
+// one is had at once or not at all. 0, or the errno of the refusal.
+int Lock(int fd, bool shared) {
+  if (!shared) return ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+  const auto giveUp = std::chrono::steady_clock::now() + sharedLockPatience;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0) return 0;
+    const int err = errno;
+    if (err != EWOULDBLOCK && err != EINTR) return err;
+    if (std::chrono::steady_clock::now() >= giveUp) return err;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
+}
+
 }  // namespace
 
-HANDLE CreateFileA(const std::string& fileName, DWORD desiredAccess, DWORD /*shareMode*/,
+HANDLE CreateFileA(const std::string& fileName, DWORD desiredAccess, DWORD shareMode,
                    void* /*securityAttributes*/, DWORD creationDisposition,
                    DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
   const bool write = (desiredAccess & GENERIC_WRITE) != 0;
@@ -92,8 +115,8 @@ HANDLE CreateFileA(const std::string& fileName, DWORD desiredAccess, DWORD /*sha
     Fail(err);
     return INVALID_HANDLE_VALUE;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    int err = errno;
+  const bool shared = !write && (shareMode & FILE_SHARE_READ) != 0;
+  if (const int err = Lock(fd, shared); err != 0) {
     ::close(fd);
     Fail(err);
     return INVALID_HANDLE_VALUE;
@@ -203,6 +226,10 @@ BOOL CloseHandle(HANDLE file) {
 DWORD GetLastError() { return lastError; }
 
 namespace platform {
+
+int LockShared(int fd) { return Lock(fd, true); }
+
+void SetLockPatienceForTesting(std::chrono::milliseconds patience) { sharedLockPatience = patience; }
 
 HANDLE HandleFromDescriptor(int fd) {
   auto* f = new FileObject;

@@ -1,17 +1,21 @@
 // File calls with the Windows meanings the readers and writers rely on.
 //
 // On Windows these are the real calls underneath (platform/windows/). On
-// Linux, share mode 0 (no other opener) has no POSIX twin; every open takes an
-// exclusive advisory lock (flock LOCK_EX | LOCK_NB) and fails when another
-// opener, in this process or another, holds the file. An open for writing
-// takes the lock before it empties the file, so a file somebody else holds
-// is never truncated.
+// Linux the share mode becomes an advisory lock (flock), held until the
+// handle is closed: a read-only open that shares reading takes a shared
+// lock, so that any number of readers, in this process or others, read
+// one file at once; any other open takes an exclusive lock and fails when
+// another opener holds the file. An open for writing takes its lock before
+// it empties the file, so a file somebody else holds is never truncated.
+// A reader waits a little for an exclusive holder to let go (a parallel
+// build's writer is done in moments) before it gives up.
 //
 // Reads and writes are buffered underneath: the readers' one-byte reads
 // cost no system call each. A write error may therefore surface at a later
 // WriteFile, SetFilePointer or at CloseHandle, which then answers FALSE.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -66,6 +70,14 @@ namespace platform {
 // Opens an already created descriptor as a handle (used by the safe save
 // for its temporary file). Takes ownership of fd.
 HANDLE HandleFromDescriptor(int fd);
+
+// How long a shared open waits for an exclusive holder (10 seconds unless
+// a test asks for less).
+void SetLockPatienceForTesting(std::chrono::milliseconds patience);
+
+// Takes a shared advisory lock on fd, waiting a little for an exclusive
+// holder as a shared open does: 0, or the errno of the refusal.
+int LockShared(int fd);
 
 // Flushes pending writes and forces them to disk.
 BOOL FlushToDisk(HANDLE file);

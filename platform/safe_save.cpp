@@ -66,28 +66,30 @@ SafeSave::SafeSave(const std::string& fileName) : fileName_(fileName), targetPat
   const bool existed = !targetPath_.empty() && ::stat(targetPath_.c_str(), &st) == 0;
   if (Injected(platform::SaveStage::Open)) {
     error_ = EIO;
+  } else if (fileName.empty()) {
+    error_ = ENOENT;
   } else {
-    // Opening the target without emptying it: the lock refuses a file that
-    // somebody holds, and write access is checked as a plain open would.
-    int fd = fileName.empty() ? -1 : ::open(targetPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    // errno means something only when the open failed: a stat of a target
-    // that did not exist yet leaves ENOENT there.
-    if (fd < 0) error_ = fileName.empty() ? ENOENT : errno;
-    if (fd >= 0) {
-      struct stat fst {};
-      if (::fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode)) {
+    // The target is opened, not created: write access is checked as a
+    // plain open would check it, and its shared lock keeps out a program
+    // that writes the file in place, while readers and other saves go on.
+    // A target that does not exist yet is made by the rename alone, so a
+    // failed save leaves nothing, and never removes what another save of
+    // the same file put there.
+    int fd = -1;
+    if (existed) {
+      fd = ::open(targetPath_.c_str(), O_RDWR | O_CLOEXEC);
+      if (fd < 0) {
+        error_ = errno;
+      } else if (struct stat fst {}; ::fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode)) {
         error_ = EISDIR;
-        ::close(fd);
-        fd = -1;
-      } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error_ = EBUSY;  // another opener holds it
-        ::close(fd);
-        fd = -1;
+      } else if (const int held = platform::LockShared(fd); held != 0) {
+        error_ = EBUSY;  // another program writes it
+      } else {
+        target_ = platform::HandleFromDescriptor(fd);
       }
+      if (target_ == INVALID_HANDLE_VALUE && fd >= 0) ::close(fd);
     }
-    if (fd >= 0) {
-      target_ = platform::HandleFromDescriptor(fd);
-      createdTarget_ = !existed;
+    if (error_ == 0) {
       // A short name of its own, so that a target whose name is near the
       // system's limit still gets a temporary beside it.
       std::string pattern = FolderOf(targetPath_) + "/.libmorph-save-XXXXXX";
@@ -96,7 +98,6 @@ SafeSave::SafeSave(const std::string& fileName) : fileName_(fileName), targetPat
       if (tfd >= 0) {
         ::fcntl(tfd, F_SETFD, FD_CLOEXEC);
         ::fchmod(tfd, existed ? (st.st_mode & 07777) : DefaultMode());
-        ::flock(tfd, LOCK_EX | LOCK_NB);
         tempName_ = pattern;
         temp_ = platform::HandleFromDescriptor(tfd);
       }
@@ -155,8 +156,7 @@ bool SafeSave::Commit() {
     ::close(dfd);
   }
   tempName_.clear();
-  createdTarget_ = false;
-  CloseHandle(target_);
+  if (target_ != INVALID_HANDLE_VALUE) CloseHandle(target_);
   target_ = INVALID_HANDLE_VALUE;
   done_ = true;
   return true;
@@ -184,8 +184,6 @@ void SafeSave::Abandon() {
     tempName_.clear();
   }
   if (target_ != INVALID_HANDLE_VALUE) {
-    // A target this save created itself holds nothing of the user's.
-    if (createdTarget_) ::unlink(targetPath_.c_str());
     CloseHandle(target_);
     target_ = INVALID_HANDLE_VALUE;
   }

@@ -2,9 +2,10 @@
 //
 // The bytes go to a temporary file in the target's folder; only when every
 // byte has reached it is it renamed over the target (on Windows, moved
-// over it by MoveFileEx, written through). The target itself is
-// held with the exclusive lock for the whole save, so a file that another
-// opener holds is refused, as an open for writing would refuse it.
+// over it by MoveFileEx, written through). Readers of the old file, in
+// this process or in other runs of a parallel build, read it whole to its
+// end; two saves of one file each put a whole file in place, the later one
+// last. A target that does not exist is made by that rename alone.
 //
 // Nothing is shown to the user here: a failure leaves its system error
 // code in Error() for the caller to report.
@@ -48,9 +49,10 @@ class SafeSave {
   std::string fileName_;
   std::string targetPath_;  // fileName_ with a symbolic link resolved
   std::string tempName_;
-  HANDLE target_ = INVALID_HANDLE_VALUE;  // holds the lock on the old file
+  // On Linux, the old file under a shared lock, which keeps out a program
+  // that writes it in place; unused on Windows.
+  HANDLE target_ = INVALID_HANDLE_VALUE;
   HANDLE temp_ = INVALID_HANDLE_VALUE;
-  bool createdTarget_ = false;
   bool failed_ = false;
   bool done_ = false;
   int error_ = 0;

@@ -1,6 +1,8 @@
-// The safe save on Windows: the target held without sharing for the whole
-// save, the bytes in a new file beside it, and MoveFileExW replacing the
-// target with it, written through, once every byte has reached the disk.
+// The safe save on Windows: the bytes in a new file beside the target, and
+// MoveFileExW replacing the target with it, written through, once every
+// byte has reached the disk. The target is never held open: readers (of
+// this process, or other runs of a parallel build) go on reading the old
+// file meanwhile, and two saves of one file each replace it whole.
 #include "platform/safe_save.h"
 
 #include "platform/file_api.h"
@@ -36,17 +38,12 @@ SafeSave::SafeSave(const std::string& fileName) : fileName_(fileName), targetPat
   if (fileName.empty()) {
     error_ = static_cast<int>(win::kFileNotFound);
   } else if (!Injected(platform::SaveStage::Open)) {
-    // Opening the target without emptying it: no sharing refuses a file
-    // that another program holds, and write access is checked as a plain
-    // open would.
-    bool created = false;
-    win::Native target = win::Open(targetPath_, GENERIC_READ | GENERIC_WRITE, 0, win::kOpenAlways,
-                                   &created);
-    if (target == nullptr) {
+    // A folder or a read-only file is refused before anything is written,
+    // as a plain open for writing would refuse it.
+    bool exists = false;
+    if (!win::WritableFile(targetPath_, &exists)) {
       error_ = static_cast<int>(win::LastError());
     } else {
-      target_ = win::Adopt(target, true);
-      createdTarget_ = created;
       tempName_ = win::NewFileBeside(targetPath_);
       win::Native temp = nullptr;
       if (!tempName_.empty())
@@ -93,17 +90,11 @@ bool SafeSave::Commit() {
   HANDLE temp = temp_;
   temp_ = INVALID_HANDLE_VALUE;
   if (!CloseHandle(temp)) return Failed();
-  // Windows replaces no file that is open without sharing, ours included:
-  // the target is let go just before the move.
-  CloseHandle(target_);
-  target_ = INVALID_HANDLE_VALUE;
   if (Injected(platform::SaveStage::Rename) || !win::ReplaceWith(tempName_, targetPath_)) {
     error_ = static_cast<int>(win::LastError());
-    if (createdTarget_) win::Remove(targetPath_);
     return Failed();
   }
   tempName_.clear();
-  createdTarget_ = false;
   done_ = true;
   return true;
 }
@@ -128,11 +119,5 @@ void SafeSave::Abandon() {
   if (!tempName_.empty()) {
     win::Remove(tempName_);
     tempName_.clear();
-  }
-  if (target_ != INVALID_HANDLE_VALUE) {
-    CloseHandle(target_);
-    target_ = INVALID_HANDLE_VALUE;
-    // A target this save created itself holds nothing of the user's.
-    if (createdTarget_) win::Remove(targetPath_);
   }
 }

@@ -2,8 +2,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/command_line.h"
 #include "platform/system_error.h"
@@ -24,16 +26,63 @@ std::string FromWide(const wchar_t* text) {
   return Utf8(utf16);
 }
 
+// How long a reader or a save waits for another program that holds the
+// file in its way: in a parallel build another run of ours lets go in
+// moments.
+constexpr auto kPatience = std::chrono::seconds(10);
+
+// Calls attempt until it succeeds, fails for another reason than one of
+// the two "somebody holds it" codes, or kPatience has passed.
+template <typename Attempt>
+bool Patiently(Attempt&& attempt) {
+  const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    if (attempt()) return true;
+    const DWORD error = ::GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+         error != ERROR_LOCK_VIOLATION) ||
+        std::chrono::steady_clock::now() >= giveUp)
+      return false;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    ::SetLastError(error);
+  }
+}
+
 }  // namespace
 
 Native Open(const std::string& path, std::uint32_t access, std::uint32_t share,
             std::uint32_t disposition, bool* created) {
   const std::wstring name = Wide(path);
-  HANDLE file = ::CreateFileW(name.c_str(), access, share, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;  // a folder too: "access denied", as Windows says
+  HANDLE file = INVALID_HANDLE_VALUE;
+  auto open = [&] {
+    file = ::CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+    return file != INVALID_HANDLE_VALUE;
+  };
+  // A reader that shares waits for a writer that does not; anything else
+  // is refused at once, as the caller asked for the file to itself.
+  const bool sharedRead = (access & GENERIC_WRITE) == 0 && (share & FILE_SHARE_READ) != 0;
+  if (!(sharedRead ? Patiently(open) : open()))
+    return nullptr;  // a folder too: "access denied", as Windows says
   if (created) *created = ::GetLastError() != ERROR_ALREADY_EXISTS;
   return file;
+}
+
+bool WritableFile(const std::string& path, bool* exists) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  *exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (!*exists) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return true;
+    return false;
+  }
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return true;
 }
 
 bool Read(Native file, void* buffer, std::uint32_t size, std::uint32_t* got) {
@@ -91,8 +140,13 @@ std::string NewFileBeside(const std::string& target) {
 }
 
 bool ReplaceWith(const std::string& from, const std::string& to) {
-  return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  const std::wstring source = Wide(from), target = Wide(to);
+  // A reader that has the old file open (sharing deletion, as ours do)
+  // keeps it from being replaced until it closes it, moments later.
+  return Patiently([&] {
+    return ::MoveFileExW(source.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  });
 }
 
 bool Remove(const std::string& path) { return ::DeleteFileW(Wide(path).c_str()) != FALSE; }

@@ -22,7 +22,8 @@ constexpr std::uint32_t kInvalidParameter = 87; // ERROR_INVALID_PARAMETER
 constexpr std::uint32_t kOpenAlways = 4;  // OPEN_ALWAYS, beside the core's dispositions
 
 // CreateFileW on the UTF-8 path. created tells, when not null, whether
-// the call made the file.
+// the call made the file. A read-only open that shares reading waits a
+// little for a program that holds the file without sharing.
 Native Open(const std::string& path, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,
             bool* created = nullptr);
 bool Read(Native file, void* buffer, std::uint32_t size, std::uint32_t* got);
@@ -34,7 +35,11 @@ bool FlushToDisk(Native file);
 // A new empty file of a unique name in the folder of target; its name, or
 // empty (with the reason in LastError) when none could be made.
 std::string NewFileBeside(const std::string& target);
-// Moves from over to, replacing it, the move written through to disk.
+// False, with the reason in LastError, when path is a folder or a
+// read-only file; exists tells whether there is anything at path.
+bool WritableFile(const std::string& path, bool* exists);
+// Moves from over to, replacing it, the move written through to disk;
+// waits a little for readers that have the old file open.
 bool ReplaceWith(const std::string& from, const std::string& to);
 bool Remove(const std::string& path);
 

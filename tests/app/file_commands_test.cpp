@@ -121,7 +121,12 @@ TEST_F(FileCommandsTest, AFileThatIsNoWholeImportLibraryLeavesTheWindowAsItWas) 
     const std::string path = dir.File(c.name);
     if (c.name.find("missing") == std::string::npos) WriteFileText(path, c.bytes);
     TFichierLib holder;
-    const HANDLE held = c.name == "held.lib" ? holder.OpenLibraryFile(path, true) : nullptr;
+    // Readers share a file; a program that writes it in place does not,
+    // and is waited for only a moment here.
+    platform::SetLockPatienceForTesting(std::chrono::milliseconds(50));
+    const HANDLE held = c.name == "held.lib" ? CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                           OPEN_EXISTING, 0, nullptr)
+                                             : nullptr;
     boxes.Clear();
     dialogs.Confirm(path, c.filter);
     form.Ouvrir1->trigger();
@@ -134,6 +139,7 @@ TEST_F(FileCommandsTest, AFileThatIsNoWholeImportLibraryLeavesTheWindowAsItWas) 
     }
     EXPECT_EQ(state(), before);
     if (held && held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    platform::SetLockPatienceForTesting(std::chrono::seconds(10));
   }
   // A save after them writes the first library.
   const std::string saved = dir.File("saved.lib");

@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "files/file_kind.h"
+#include "model/machine.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -63,6 +65,39 @@ TEST(OpenLibraryFileTest, AReaderThatCannotOpenItsFileLeavesTheList) {
   }
 }
 
+// A refused file, of whatever kind and for whatever reason, leaves the
+// list with what its own file said of it: its machine and flags too.
+TEST(ReadByContentTest, ARefusedFileLeavesTheListItsMachineAndItsFlags) {
+  TempDir dir;
+  TFichierLib good;
+  SetList(good, {Entry("One", 4, true), Entry("Two", 8, true)});
+  ASSERT_TRUE(good.WriteCoffLibrary(dir.File("good.lib")));
+  std::string archive = ReadFileText(dir.File("good.lib"));
+  WriteFileText(dir.File("cut.lib"), archive.substr(0, archive.size() - 40));
+  WriteFileText(dir.File("empty.lib"), "");
+  WriteFileText(dir.File("text.lib"), "hello\n");
+  WriteFileText(dir.File("archive.lib"), "!<arch>\n");
+  for (const char* name : {"cut.lib", "empty.lib", "text.lib", "archive.lib", "missing.lib"}) {
+    TFichierLib lib;
+    SetList(lib, {Entry("Kept", 12, true)});
+    lib.SourceMachine = MachineNumber(Machine::Amd64);
+    lib.CodePacked = true;
+    lib.LeftOutObjects = {"helper.o"};
+    FileKind kind;
+    EXPECT_FALSE(ReadByContent(lib, dir.File(name), kind)) << name;
+    EXPECT_EQ(ListOf(lib), std::vector<TFonctionLib>{Entry("Kept", 12, true)}) << name;
+    EXPECT_EQ(lib.SourceMachine, MachineNumber(Machine::Amd64)) << name;
+    EXPECT_TRUE(lib.CodePacked) << name;
+    EXPECT_EQ(lib.LeftOutObjects, std::vector<std::string>{"helper.o"}) << name;
+  }
+  TFichierLib lib;
+  lib.CodePacked = true;
+  FileKind kind;
+  ASSERT_TRUE(ReadByContent(lib, dir.File("good.lib"), kind));
+  EXPECT_EQ(ListOf(lib).size(), 2u);
+  EXPECT_FALSE(lib.CodePacked);
+}
+
 TEST(OpenLibraryFileTest, ForWritingCreatesOrEmpties_ForReadingChangesNothing) {
   TempDir dir;
   std::string path = dir.File("f.bin");
@@ -92,25 +127,32 @@ TEST(OpenLibraryFileTest, ADirectoryIsNotAFile) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(EISDIR));
 }
 
-TEST(OpenLibraryFileTest, AHeldFileIsRefusedInEitherModeAndNeverEmptied) {
+TEST(OpenLibraryFileTest, ReadersShareAFileThatNoWriterEmptiesWhileTheyHoldIt) {
   TempDir dir;
   std::string path = dir.File("held.lib");
   WriteFileText(path, "keep me");
   TFichierLib lib;
   MessageBoxRecorder boxes;
-  HANDLE holder = lib.OpenLibraryFile(path, true);
-  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  HANDLE reader = lib.OpenLibraryFile(path, true);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
 
-  EXPECT_EQ(lib.OpenLibraryFile(path, true), INVALID_HANDLE_VALUE);
+  // Another reader, and a save that puts a new file in place, go on.
+  HANDLE second = lib.OpenLibraryFile(path, true);
+  EXPECT_NE(second, INVALID_HANDLE_VALUE);
+  CloseHandle(second);
+  // An open that would empty the file in place is refused.
   EXPECT_EQ(lib.OpenLibraryFile(path, false), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(lib.WriteDefFile(path).Kind, OutcomeKind::CannotOpen);
-  EXPECT_TRUE(boxes.Calls().empty());
   EXPECT_EQ(ReadFileText(path), "keep me");
-
-  CloseHandle(holder);
-  HANDLE again = lib.OpenLibraryFile(path, true);
-  EXPECT_NE(again, INVALID_HANDLE_VALUE);
-  CloseHandle(again);
+  SetList(lib, {Entry("Saved", 4, true)});
+  EXPECT_TRUE(lib.WriteDefFile(path));
+  // The reader still reads the old file, whole.
+  char text[16] = {};
+  DWORD n = 0;
+  EXPECT_TRUE(ReadFile(reader, text, sizeof text, &n, nullptr));
+  EXPECT_EQ(std::string(text, n), "keep me");
+  CloseHandle(reader);
+  EXPECT_NE(ReadFileText(path).find("Saved"), std::string::npos);
+  EXPECT_TRUE(boxes.Calls().empty());
 }
 
 TEST(OpenLibraryFileTest, TheLockHoldsBetweenProcesses) {
