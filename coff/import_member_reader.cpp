@@ -112,7 +112,7 @@ class Reader {
     const auto machine = static_cast<Machine>(header.machine);
     if (!KnownMachine(machine)) return "is for unknown " + MachineName(header.machine);
 
-    const std::string kCutNames = "ends before its names do";
+    constexpr const char* kCutNames = "ends before its names do";
     const ByteView strings =
         data.subspan(ImportHeader::kSize)
             .first(std::min<std::size_t>(header.sizeOfData, data.size() - ImportHeader::kSize));
