@@ -130,6 +130,31 @@ std::string MemberName(ByteView file, std::uint64_t at) {
   return std::string(name);
 }
 
+// A member's place among the archive's members, from 1, the indexes not
+// counted (as librarians list them); 0 when no walk from the start lands
+// on it.
+std::uint64_t MemberNumber(ByteView file, std::uint64_t memberAt) {
+  std::uint64_t number = 0;
+  std::uint64_t at = kArchiveSignature.size();
+  while (const std::optional<Member> m = MemberAt(file, at)) {
+    if (!IsSpecialMemberName(m->header.Name())) ++number;
+    if (at == memberAt) return number;
+    if (!m->sizeKnown || m->next <= at) break;
+    at = m->next;
+  }
+  return 0;
+}
+
+// The refusal of a library for one member no linker could act on.
+Outcome Damaged(ByteView file, const DamagedMember& damaged, std::uint64_t entries) {
+  const std::uint64_t number = MemberNumber(file, damaged.memberAt);
+  std::string what = (number != 0 ? "member " + std::to_string(number)
+                                  : "the member at offset " + std::to_string(damaged.memberAt)) +
+                     ", the short import of " + std::string(damaged.symbol) + ", " + damaged.what;
+  if (damaged.cutShort) return Outcome::CutShort(entries, std::move(what));
+  return Outcome::Refused(std::move(what));
+}
+
 // The machine of the imports: the one their members share, or ARM64X for
 // a hybrid library's ARM64 and ARM64EC imports. Members of any other two
 // machines make no library a linker could use for either.
@@ -291,7 +316,10 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& 
     requests[k] = {records::LoadBig32(offsets.data() + i * kLinkerNumberSize),
                    names[i].substr(kImportPrefix.size()), &entry.Import};
   }
-  ReadImportBindings(file, names, offsets, requests);
+  if (const std::optional<DamagedMember> damaged = ReadImportBindings(file, names, offsets, requests)) {
+    list.Clear();
+    return Damaged(file, *damaged, requests.size());
+  }
   if (Outcome mixed = MachineOf(requests, machine); !mixed) {
     list.Clear();
     return mixed;

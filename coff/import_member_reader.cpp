@@ -18,12 +18,19 @@ using SymbolsByName = std::unordered_map<std::string_view, std::uint32_t>;
 using RelocationsByOffset = std::unordered_map<std::uint32_t, std::uint32_t>;
 
 // The symbols an object defines for others to use, by name; the first of
-// two with one name wins, as with a linker.
-SymbolsByName DefinedSymbols(const ObjectView& object) {
+// two with one name wins, as with a linker. In the same pass, the first
+// import descriptor the object needs from elsewhere: an older Microsoft
+// import object pulls its DLL's descriptor object in that way.
+SymbolsByName DefinedSymbols(const ObjectView& object, std::string_view* descriptor = nullptr) {
   SymbolsByName symbols;
   object.ForEachSymbol([&](std::uint32_t i, const Symbol& s) {
-    if (s.storageClass == kClassExternal && s.sectionNumber > 0)
+    if (s.storageClass != kClassExternal) return;
+    if (s.sectionNumber > 0) {
       symbols.emplace(object.SymbolName(i), i);
+    } else if (s.sectionNumber == kSectionUndefined && descriptor != nullptr && descriptor->empty()) {
+      const std::string_view name = object.SymbolName(i);
+      if (name.starts_with(kImportDescriptorPrefix)) *descriptor = name;
+    }
   });
   return symbols;
 }
@@ -46,13 +53,21 @@ class Reader {
 
   // Requests that all point at the member at `at`.
   void ReadMember(std::uint64_t at, const std::vector<ImportRequest*>& group) {
-    const std::optional<ByteView> data = MemberData(at);
-    if (!data) return;
-    if (data->size() >= ImportHeader::kSize && records::Decode<ImportHeader>(data->data()).Signed())
-      ReadShortImport(*data, group);
-    else
-      ReadImportObject(*data, group);
+    const std::optional<Member> m = MemberAt(file_, at);
+    if (!m || !m->sizeKnown || !m->header.EndMarked()) return;
+    const ByteView data = m->data;
+    if (data.size() < ImportHeader::kSize || !records::Decode<ImportHeader>(data.data()).Signed()) {
+      ReadImportObject(data, group);
+      return;
+    }
+    if (std::optional<std::string> what = ReadShortImport(data, group)) {
+      std::uint64_t announced = 0;
+      m->header.Size(announced);
+      damaged_ = DamagedMember{at, group.front()->symbol, std::move(*what), data.size() < announced};
+    }
   }
+
+  const std::optional<DamagedMember>& Damaged() const { return damaged_; }
 
  private:
   // An ordinary member's data, when its header is whole and sound.
@@ -62,28 +77,51 @@ class Reader {
     return m->data;
   }
 
+  // The machines whose short imports linkers take; an ARM64X library's
+  // members are ARM64 and ARM64EC ones.
+  static bool KnownMachine(Machine machine) {
+    switch (machine) {
+      case Machine::I386:
+      case Machine::Amd64:
+      case Machine::Arm64:
+      case Machine::Arm64ec:
+      case Machine::Arm64x: return true;
+      case Machine::Unknown: break;
+    }
+    return false;
+  }
+
+  // Why the member cannot be read, when it cannot: a field no linker
+  // knows, or names that run past its end.
   // Not paid from the budget: a short import's texts end at the first zero
   // byte, and every other short import starts with zero bytes, so their
   // searches cannot pile up on the same bytes.
-  static void ReadShortImport(ByteView data, const std::vector<ImportRequest*>& group) {
+  static std::optional<std::string> ReadShortImport(ByteView data,
+                                                    const std::vector<ImportRequest*>& group) {
     const ImportHeader header = records::Decode<ImportHeader>(data.data());
-    const ByteView strings =
-        data.subspan(ImportHeader::kSize)
-            .first(std::min<std::size_t>(header.sizeOfData, data.size() - ImportHeader::kSize));
-    const std::optional<std::string_view> symbol = ZStringAt(strings, 0);
-    if (!symbol) return;
-    const std::uint64_t dllAt = symbol->size() + 1;
-    const std::optional<std::string_view> dll = ZStringAt(strings, dllAt);
-    if (!dll) return;
-
     ImportBinding b;
     switch (static_cast<ImportType>(header.ImportTypeBits())) {
       case ImportType::Code: b.Kind = ImportKind::Code; break;
       case ImportType::Data: b.Kind = ImportKind::Data; break;
       case ImportType::Const: b.Kind = ImportKind::Const; break;
-      default: return;
+      default: return "has unknown import type " + std::to_string(header.ImportTypeBits());
     }
-    switch (static_cast<NameType>(header.NameTypeBits())) {
+    const auto nameType = static_cast<NameType>(header.NameTypeBits());
+    if (header.NameTypeBits() > static_cast<unsigned>(NameType::ExportAs))
+      return "has unknown name type " + std::to_string(header.NameTypeBits());
+    const auto machine = static_cast<Machine>(header.machine);
+    if (!KnownMachine(machine)) return "is for unknown " + MachineName(header.machine);
+
+    constexpr const char* kCutNames = "ends before its names do";
+    const ByteView strings =
+        data.subspan(ImportHeader::kSize)
+            .first(std::min<std::size_t>(header.sizeOfData, data.size() - ImportHeader::kSize));
+    const std::optional<std::string_view> symbol = ZStringAt(strings, 0);
+    if (!symbol) return kCutNames;
+    const std::uint64_t dllAt = symbol->size() + 1;
+    const std::optional<std::string_view> dll = ZStringAt(strings, dllAt);
+    if (!dll) return kCutNames;
+    switch (nameType) {
       case NameType::Ordinal:
         b.ByOrdinal = true;
         b.Ordinal = header.ordinalOrHint;
@@ -93,18 +131,17 @@ class Reader {
       case NameType::Undecorate: b.ExportName = UndecoratedName(*symbol); break;
       case NameType::ExportAs: {
         const std::optional<std::string_view> name = ZStringAt(strings, dllAt + dll->size() + 1);
-        if (!name) return;
+        if (!name) return kCutNames;
         b.ExportName = AnsiString(*name);
         break;
       }
-      default: return;
     }
     b.Dll = AnsiString(*dll);
     // An ARM64EC code import names its function's body; its "__imp_"
     // pointer is named after the function's x64 name.
     std::string callName;
     std::string_view client = *symbol;
-    if (header.machine == MachineNumber(Machine::Arm64ec) && b.Kind == ImportKind::Code) {
+    if (machine == Machine::Arm64ec && b.Kind == ImportKind::Code) {
       callName = EcCallName(*symbol);
       client = callName;
     }
@@ -117,6 +154,7 @@ class Reader {
       else
         Store(b, *group[k]->binding);
     }
+    return std::nullopt;
   }
 
   void ReadImportObject(ByteView data, const std::vector<ImportRequest*>& group) {
@@ -127,7 +165,8 @@ class Reader {
     if (machine != MachineNumber(Machine::I386) && machine != MachineNumber(Machine::Amd64) &&
         machine != MachineNumber(Machine::Arm64))
       return;
-    const SymbolsByName defined = DefinedSymbols(object);
+    std::string_view descriptor;
+    const SymbolsByName defined = DefinedSymbols(object, &descriptor);
     // Several imports in one object are no producer's layout, but must not
     // cost a pass over its relocations each.
     std::unordered_map<const SectionHeader*, RelocationsByOffset> relocations;
@@ -151,7 +190,7 @@ class Reader {
       ImportBinding b;
       if (!ReadAddressSlot(object, object.SymbolAt(slot->second), Is64Bit(machine), targetOf, b))
         continue;
-      if (!dll) dll = DllOf(object);
+      if (!dll) dll = DllOf(object, descriptor);
       // An object without the directory entry of its DLL imports nothing.
       if (!*dll) continue;
       r->notImport = false;
@@ -212,20 +251,27 @@ class Reader {
     return true;
   }
 
-  // The import object refers to the head object of its DLL, whose import
-  // descriptor names the DLL, usually through a symbol of a third, "tail"
-  // object; or it carries a directory entry of its own (as the objects of
-  // our own writer do). None when the chain breaks anywhere.
-  // An empty name when the object refers to a head whose chain breaks
-  // further on: it is an import still, of no known DLL.
-  std::optional<std::string_view> DllOf(const ObjectView& object) {
-    const SectionHeader* link = object.SectionNamed(kHeadLinkSection);
-    if (link == nullptr) return OwnDll(object);
-    const std::optional<std::uint32_t> target = object.RelocationTarget(*link, 0);
-    if (!target) return std::nullopt;
-    const Symbol head = object.SymbolAt(*target);
-    if (head.sectionNumber != 0) return std::nullopt;
-    const std::optional<std::uint64_t> headAt = DefiningMember(object.SymbolName(*target));
+  // The directory entry that names the object's DLL: in GNU's layout the
+  // object refers to its library's head object, whose entry names the DLL,
+  // usually through a symbol of a third, "tail" object; our own writer's
+  // objects carry an entry of their own; Microsoft's older import objects
+  // need their DLL's "__IMPORT_DESCRIPTOR_" object, whose entry names the
+  // DLL as a head's does. None when the object has none of these, or its
+  // head link is broken. An empty name when the object refers to a member
+  // that is missing or whose chain breaks further on: it is an import
+  // still, of no known DLL.
+  std::optional<std::string_view> DllOf(const ObjectView& object, std::string_view descriptor) {
+    std::string_view head = descriptor;
+    if (const SectionHeader* link = object.SectionNamed(kHeadLinkSection)) {
+      const std::optional<std::uint32_t> target = object.RelocationTarget(*link, 0);
+      if (!target || object.SymbolAt(*target).sectionNumber != 0) return std::nullopt;
+      head = object.SymbolName(*target);
+    } else if (std::optional<std::string_view> own = OwnDll(object)) {
+      return own;
+    } else if (descriptor.empty()) {
+      return std::nullopt;
+    }
+    const std::optional<std::uint64_t> headAt = DefiningMember(head);
     if (!headAt) return std::string_view();
     auto [it, fresh] = dllOfHead_.try_emplace(*headAt);
     if (fresh) it->second = DllOfHead(*headAt);
@@ -250,6 +296,8 @@ class Reader {
     return dll;
   }
 
+  // The DLL that a head's or descriptor's directory entry names, in its
+  // own ".idata$6" or through a tail's symbol.
   std::string_view DllOfHead(std::uint64_t at) {
     const std::optional<ByteView> data = MemberData(at);
     ObjectView head;
@@ -312,12 +360,13 @@ class Reader {
   std::unordered_map<std::string_view, std::uint64_t> index_;
   std::unordered_map<std::uint64_t, std::string_view> dllOfHead_;
   std::unordered_map<std::uint64_t, Tail> tails_;
+  std::optional<DamagedMember> damaged_;
 };
 
 }  // namespace
 
-void ReadImportBindings(ByteView file, const std::vector<std::string_view>& names, ByteView offsets,
-                        std::vector<ImportRequest>& requests) {
+std::optional<DamagedMember> ReadImportBindings(ByteView file, const std::vector<std::string_view>& names,
+                                                ByteView offsets, std::vector<ImportRequest>& requests) {
   // Each member is read once for all the imports that point at it. In a
   // sound library no two imports share a member, and the list's own order
   // reads the names front to back; only when some do are the imports
@@ -349,7 +398,9 @@ void ReadImportBindings(ByteView file, const std::vector<std::string_view>& name
     for (; i < order.size() && order[i].first == at; ++i)
       group.push_back(&requests[order[i].second]);
     reader.ReadMember(at, group);
+    if (reader.Damaged()) return reader.Damaged();
   }
+  return std::nullopt;
 }
 
 }  // namespace coff::parse

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,8 +26,10 @@ struct ImportRequest {
   // The member is an import of the symbol: a short import member, or an
   // object of the long import format (an address slot in ".idata$5" that
   // holds an ordinal or points at a hint/name in ".idata$6", and the
-  // import directory entry that names its DLL, its own or its library
-  // head's). Any other object that defines "__imp_" + symbol is none.
+  // import directory entry that names its DLL: its own, its GNU library
+  // head's, or that of the "__IMPORT_DESCRIPTOR_" object an older
+  // Microsoft import object refers to). Any other object that defines
+  // "__imp_" + symbol is none.
   bool isImport = false;
   // The member is a whole object of this machine that imports nothing
   // under the symbol. A member that cannot be read at all is neither: its
@@ -35,11 +39,23 @@ struct ImportRequest {
   std::uint16_t machine = 0;
 };
 
+// A short import member that says what no linker could act on: an import
+// type, name type or machine that none knows, or names that run past the
+// member. The whole library is then refused: its other imports would make
+// a library that silently lacks this one.
+struct DamagedMember {
+  std::uint64_t memberAt = 0;
+  std::string_view symbol;  // the request's
+  std::string what;         // "has unknown name type 5"
+  bool cutShort = false;    // the file ends inside the member
+};
+
 // names and offsets: the first linker member's names and member offsets,
 // one offset for each name, for finding the objects an import refers to.
 // Work and memory stay linear in the file's size however many requests
-// share a member.
-void ReadImportBindings(ByteView file, const std::vector<std::string_view>& names, ByteView offsets,
+// share a member. Answers the first damaged member met, if any; the
+// requests are then only partly read.
+std::optional<DamagedMember> ReadImportBindings(ByteView file, const std::vector<std::string_view>& names, ByteView offsets,
                         std::vector<ImportRequest>& requests);
 
 }  // namespace coff::parse

@@ -10,17 +10,30 @@ constexpr const char* kImportPrefix = "__imp_";
 
 std::string Quoted(const std::string& symbol) { return "\"" + symbol + "\""; }
 
-std::string ClientSource(const std::vector<std::string>& symbols) {
-  std::string s = "  .text\n  .globl _start\n_start:\n";
+// The tools and the client's machine.
+struct Toolchain {
+  const char* clang;
+  const char* lldLink;
+  const char* readobj;
+  bool x64;
+};
+
+constexpr Toolchain kDefaultTools = {"clang", "lld-link", "llvm-readobj", false};
+
+std::string ClientSource(const std::vector<std::string>& symbols, bool x64) {
+  // An x64 client reaches its slots relative to the instruction; the
+  // entry point is named without the 32-bit underscore there.
+  const std::string slot = x64 ? "(%rip)" : "";
+  std::string s = x64 ? "  .text\n  .globl start\nstart:\n" : "  .text\n  .globl _start\n_start:\n";
   for (const std::string& symbol : symbols) {
     if (symbol.rfind(kImportPrefix, 0) == 0) {
-      s += "  movl " + Quoted(symbol) + ", %eax\n";
+      s += "  mov " + Quoted(symbol) + slot + (x64 ? ", %rax\n" : ", %eax\n");
       continue;
     }
-    s += "  calll " + Quoted(symbol) + "\n";
-    s += "  calll *" + Quoted(kImportPrefix + symbol) + "\n";
+    s += "  call " + Quoted(symbol) + "\n";
+    s += "  call *" + Quoted(kImportPrefix + symbol) + slot + "\n";
   }
-  s += "  retl\n";
+  s += "  ret\n";
   return s;
 }
 
@@ -60,11 +73,12 @@ void PrintTo(const ImportedName& import, std::ostream* os) {
   *os << import.dll << "!" << import.name;
 }
 
-LinkResult LinkClientAgainst(const std::string& library,
-                             const std::vector<std::string>& decoratedSymbols,
-                             const std::string& workDir) {
+namespace {
+
+LinkResult Link(const Toolchain& tools, const std::string& library,
+                const std::vector<std::string>& symbols, const std::string& workDir) {
   LinkResult result;
-  for (const char* tool : {"clang", "lld-link", "llvm-readobj"}) {
+  for (const char* tool : {tools.clang, tools.lldLink, tools.readobj}) {
     if (!HaveProgram(tool)) {
       result.error = std::string(tool) + " is not installed (scripts/install-deps provides it)";
       return result;
@@ -73,25 +87,41 @@ LinkResult LinkClientAgainst(const std::string& library,
   const std::string source = workDir + "/client.s";
   const std::string object = workDir + "/client.obj";
   const std::string program = workDir + "/client.exe";
-  WriteFileText(source, ClientSource(decoratedSymbols));
+  WriteFileText(source, ClientSource(symbols, tools.x64));
 
   std::string output;
-  if (RunCommand("clang --target=i686-pc-windows-msvc -c -o '" + object + "' '" + source + "'",
+  const std::string target = tools.x64 ? "x86_64-pc-windows-msvc" : "i686-pc-windows-msvc";
+  if (RunCommand(std::string(tools.clang) + " --target=" + target + " -c -o '" + object + "' '" + source + "'",
                  &output) != 0) {
     result.error = "clang could not assemble the client:\n" + output;
     return result;
   }
-  if (RunCommand("lld-link /nologo /entry:start /subsystem:console /nodefaultlib /safeseh:no /out:'" +
+  if (RunCommand(std::string(tools.lldLink) + " /nologo /entry:start /subsystem:console /nodefaultlib /safeseh:no /out:'" +
                      program + "' '" + object + "' '" + library + "'",
                  &output) != 0) {
     result.error = "lld-link could not link the client against " + library + ":\n" + output;
     return result;
   }
-  if (RunCommand("llvm-readobj --coff-imports '" + program + "'", &output) != 0) {
+  if (RunCommand(std::string(tools.readobj) + " --coff-imports '" + program + "'", &output) != 0) {
     result.error = "llvm-readobj could not list the imports:\n" + output;
     return result;
   }
   result.imports = ParseImports(output);
   result.ok = true;
   return result;
+}
+
+}  // namespace
+
+LinkResult LinkClientAgainst(const std::string& library,
+                             const std::vector<std::string>& decoratedSymbols,
+                             const std::string& workDir) {
+  return Link(kDefaultTools, library, decoratedSymbols, workDir);
+}
+
+LinkResult LinkClientWithLlvm22(const std::string& library, const std::vector<std::string>& symbols,
+                                const std::string& workDir, bool x64) {
+  const Toolchain tools = {"/usr/lib/llvm-22/bin/clang", "/usr/lib/llvm-22/bin/lld-link",
+                           "/usr/lib/llvm-22/bin/llvm-readobj", x64};
+  return Link(tools, library, symbols, workDir);
 }

@@ -35,3 +35,9 @@ struct LinkResult {
 LinkResult LinkClientAgainst(const std::string& library,
                              const std::vector<std::string>& decoratedSymbols,
                              const std::string& workDir);
+
+// The same with LLVM 22's clang, lld-link and llvm-readobj, for a 32-bit
+// Intel client or (x64) an x64 one, whose symbols are x64 clients' and
+// which reaches the slots relative to its instructions.
+LinkResult LinkClientWithLlvm22(const std::string& library, const std::vector<std::string>& symbols,
+                                const std::string& workDir, bool x64 = false);

@@ -79,9 +79,9 @@ Bytes Archive(const std::vector<Member>& members) {
 // A short import member: import type in bits 0-1, name type in bits 2-4.
 std::string ShortImport(const std::string& symbol, unsigned importType, unsigned nameType,
                         std::uint16_t hint = 0, const std::string& dll = "x.dll",
-                        const std::string& tail = "") {
+                        const std::string& tail = "", std::uint16_t machine = 0x14C) {
   const std::string strings = symbol + '\0' + dll + '\0' + tail;
-  return Little(0, 2) + Little(0xFFFF, 2) + Little(0, 2) + Little(0x14C, 2) + Little(0, 4) +
+  return Little(0, 2) + Little(0xFFFF, 2) + Little(0, 2) + Little(machine, 2) + Little(0, 4) +
          Little(static_cast<std::uint32_t>(strings.size()), 4) + Little(hint, 2) +
          Little(importType | nameType << 2, 2) + strings;
 }
@@ -260,12 +260,7 @@ TEST(CoffReaderTest, AShortImportMemberGivesTheBinding) {
        "x.dll '_Foo@08' code symbol _Foo@08"},
       {"no leading underscore", ShortImport("Foo@8", 0, 2), "Foo@8", Entry("Foo", 8, true),
        "x.dll 'Foo@8' code symbol Foo@8"},
-      {"unknown name type", ShortImport("_Foo@8", 0, 5), "_Foo@8", foo, ""},
-      {"unknown import type", ShortImport("_Foo@8", 3, 1), "_Foo@8", foo, ""},
       {"another symbol's member", ShortImport("_Bar@8", 0, 1), "_Foo@8", foo, ""},
-      {"export name missing", ShortImport("_Foo@8", 0, 4), "_Foo@8", foo, ""},
-      {"DLL name without its zero", ShortImport("_Foo@8", 0, 1).substr(0, 32), "_Foo@8", foo, ""},
-      {"header only", ShortImport("_Foo@8", 0, 1).substr(0, 20), "_Foo@8", foo, ""},
   };
   // Slots past a cleared list keep the older entries' fields: none may show.
   TFonctionLib stale = Entry("Old", 4, true);
@@ -285,6 +280,43 @@ TEST(CoffReaderTest, AShortImportMemberGivesTheBinding) {
       EXPECT_TRUE(e.Import.Empty()) << BindingText(e.Import);
     else
       EXPECT_EQ(BindingText(e.Import), c.binding);
+  }
+}
+
+// One short import no linker could act on refuses the library, whose other
+// imports would make one that silently lacks it; a file that ends inside
+// it is cut short.
+TEST(CoffReaderTest, AShortImportThatCannotBindRefusesTheLibrary) {
+  struct Case {
+    const char* what;
+    std::string member;
+    OutcomeKind kind;
+    std::string reason;  // after "member 2, the short import of _Foo@8, "
+    std::size_t cutBytes = 0;  // taken off the file's end
+  };
+  const std::vector<Case> cases = {
+      {"import type 3", ShortImport("_Foo@8", 3, 1), OutcomeKind::Refused, "has unknown import type 3"},
+      {"name type 5", ShortImport("_Foo@8", 0, 5), OutcomeKind::Refused, "has unknown name type 5"},
+      {"unknown machine", ShortImport("_Foo@8", 0, 1, 0, "x.dll", "", 0x1C0), OutcomeKind::Refused,
+       "is for unknown machine 0x01C0"},
+      {"export-as name missing", ShortImport("_Foo@8", 0, 4), OutcomeKind::Refused,
+       "ends before its names do"},
+      {"DLL name without its zero", ShortImport("_Foo@8", 0, 1).substr(0, 32), OutcomeKind::Refused,
+       "ends before its names do"},
+      {"header only", ShortImport("_Foo@8", 0, 1).substr(0, 20), OutcomeKind::Refused,
+       "ends before its names do"},
+      {"the file ends in its DLL name", ShortImport("_Foo@8", 0, 1), OutcomeKind::CutShort,
+       "ends before its names do", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes file = Archive({{ShortImport("_A", 0, 1), {"__imp__A"}}, {c.member, {"__imp__Foo@8"}}});
+    file.resize(file.size() - c.cutBytes);
+    const Read r = ReadBytes(file);
+    EXPECT_EQ(r.outcome.Kind, c.kind);
+    EXPECT_NE(Describe(r.outcome).find("member 2, the short import of _Foo@8, " + c.reason),
+              std::string::npos)
+        << Describe(r.outcome);
   }
 }
 
