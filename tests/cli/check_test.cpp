@@ -2,9 +2,13 @@
 // status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/cli/cli_runner.h"
+#include "tests/support/pe_builder.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -69,6 +73,60 @@ TEST_F(CheckCliTest, BadUsageAndUnreadableDll) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err.rfind("libmorph-cli: " + dir_.File("none.dll") + ": ", 0), 0u) << missing.err;
   EXPECT_EQ(missing.out, "");
+}
+
+// A library made for another DLL: one finding per import. The text sums
+// them up in one line; tsv and json keep each, json as valid UTF-8 even
+// for a name in a legacy code page.
+TEST(CheckCliFormatsTest, ManyFindingsOfAKindAndTheirJson) {
+  TempDir dir;
+  std::vector<PeExport> exports;
+  std::string def = "LIBRARY other.dll\nEXPORTS\ncaf\xE9\n";
+  for (int i = 1; i <= 24; ++i) {
+    exports.push_back({"s" + std::to_string(i), {0xC3}});
+    def += "s" + std::to_string(i) + "\n";
+  }
+  WriteFileBytes(dir.File("x.dll"), BuildPe(exports));
+  WriteFileText(dir.File("other.def"), def);
+  const std::string lib = dir.File("other.def"), dll = dir.File("x.dll");
+
+  const std::vector<std::string> args = {"check", "--def", lib, dll};
+  const CliResult text = RunCli(args);
+  EXPECT_EQ(text.status, 1) << Describe(args, text);
+  const std::string prefix = "libmorph-cli: " + lib + ": ";
+  EXPECT_EQ(text.out.substr(0, text.out.find('\n') + 1),
+            prefix + "other.dll: 25 imports name this DLL, which none of the DLLs given is (wrong DLL): _caf\xE9@0, "
+                     "_s1@0, _s2@0, _s3@0, _s4@0, _s5@0, _s6@0, _s7@0, _s8@0, _s9@0, … (--format tsv or json lists each)\n");
+  EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 3) << text.out;  // not imported, summary
+
+  const CliResult tsv = RunCli({"check", "--def", "--format", "tsv", lib, dll});
+  EXPECT_EQ(std::count(tsv.out.begin(), tsv.out.end(), '\n'), 1 + 25 + 1) << tsv.out;
+
+  const CliResult json = RunCli({"check", "--def", "--format", "json", lib, dll});
+  EXPECT_EQ(json.status, 1);
+  nlohmann::json doc;
+  ASSERT_NO_THROW(doc = nlohmann::json::parse(json.out)) << json.out;
+  EXPECT_EQ(doc["library"], lib);
+  EXPECT_EQ(doc["dlls"], nlohmann::json::array({dll}));
+  EXPECT_EQ(doc["summary"]["passed"], false);
+  EXPECT_EQ(doc["summary"]["imports"], 25);
+  EXPECT_EQ(doc["summary"]["bound"], 0);
+  EXPECT_EQ(doc["summary"]["counts"]["wrong-dll"], 25);
+  EXPECT_EQ(doc["summary"]["counts"]["not-imported"], 1);
+  const nlohmann::json& findings = doc["findings"];
+  ASSERT_EQ(findings.size(), 26u);
+  EXPECT_EQ(findings[0]["finding"], "wrong-dll");
+  EXPECT_EQ(findings[0]["failing"], true);
+  EXPECT_EQ(findings[0]["symbol"], "_caf\xEF\xBF\xBD@0");  // U+FFFD for the byte 0xE9
+  EXPECT_EQ(findings[1]["symbol"], "_s1@0");
+  EXPECT_EQ(findings[1]["dll"], "other.dll");
+  EXPECT_EQ(findings[1]["lookup"], "s1");
+  const nlohmann::json& unused = findings.back();
+  EXPECT_EQ(unused["finding"], "not-imported");
+  EXPECT_EQ(unused["failing"], false);
+  EXPECT_TRUE(unused["symbol"].is_null() && unused["lookup"].is_null());
+  EXPECT_EQ(unused["count"], 24);
+  EXPECT_EQ(unused["names"].size(), 10u);
 }
 
 }  // namespace
