@@ -24,6 +24,10 @@ QString Q(const std::string& text) { return QString::fromLocal8Bit(text.data(), 
 
 QString Octets(std::uint32_t n) { return QStringLiteral("%1 octet%2").arg(n).arg(n > 1 ? "s" : ""); }
 
+QString NomMachine(Machine m) {
+  return m == Machine::I386 ? QStringLiteral("Intel 32 bits") : Q(MachineName(MachineNumber(m)));
+}
+
 QString Demande(const check::Finding& f) {
   return f.ByOrdinal ? QStringLiteral("l'ordinal %1").arg(f.Ordinal) : QStringLiteral("« %1 »").arg(Q(f.Asked));
 }
@@ -50,8 +54,11 @@ QString EnFrancais(const check::Finding& f) {
                  ? QStringLiteral("importée comme du code, mais %1 est une donnée de %2").arg(Demande(f), dll)
                  : QStringLiteral("importée comme une donnée, mais %1 est du code de %2").arg(Demande(f), dll);
     case check::Problem::StackMismatch: {
-      const QString code = f.CodeBytes == 0 ? QStringLiteral("son code n'en dépile aucun (ret simple)")
-                                            : QStringLiteral("son code dépile %1 (ret %2)").arg(Octets(f.CodeBytes)).arg(f.CodeBytes);
+      const QString code =
+          f.Source == check::StackSource::ExportName
+              ? QStringLiteral("son nom exporté « %1 » dit %2").arg(Q(f.Other), Octets(f.CodeBytes))
+          : f.CodeBytes == 0 ? QStringLiteral("son code n'en dépile aucun (ret simple)")
+                             : QStringLiteral("son code dépile %1 (ret %2)").arg(Octets(f.CodeBytes)).arg(f.CodeBytes);
       switch (f.Client) {
         case check::ClientStack::Cdecl:
           return QStringLiteral("pile faussée : symbole _stdcall (l'appelant dépile), mais ") + code;
@@ -64,10 +71,13 @@ QString EnFrancais(const check::Finding& f) {
       }
       return QStringLiteral("pile faussée");
     }
+    case check::Problem::WrongMachine:
+      return QStringLiteral("mauvaise machine : la liste est pour %1, %2 pour %3 ; ses clients ne pourront pas la charger")
+          .arg(NomMachine(f.LibraryMachine), dll, NomMachine(f.DllMachine));
     case check::Problem::Forwarded:
       return QStringLiteral("renvoyée : %1 passe %2 à %3").arg(dll, Demande(f), Q(f.Other));
     case check::Problem::PackedCode:
-      return QStringLiteral("%1 : le code est compressé, les conventions ne peuvent pas être vérifiées").arg(dll);
+      return QStringLiteral("%1 : le code est compressé, seules les conventions que disent les noms exportés peuvent être vérifiées").arg(dll);
     case check::Problem::NotImported: {
       QStringList names;
       for (const AnsiString& n : f.Names) names << Q(n);

@@ -40,11 +40,76 @@ std::optional<std::uint32_t> FastcallBytes(std::string_view symbol) {
   return static_cast<std::uint32_t>(StrToIntDef(symbol.substr(at + 1), 0));
 }
 
+// "_Name@N", or "Name@N" as GNU linkers export a stdcall function: the
+// byte count; nullopt for any other name.
+std::optional<std::uint32_t> StdcallBytes(std::string_view name) {
+  const std::size_t at = name.rfind('@');
+  if (at == std::string_view::npos || at == 0 || name.front() == '@' || name.front() == '?' ||
+      !AllDigits(name.substr(at + 1)))
+    return std::nullopt;
+  std::string_view plain = name.substr(0, at);
+  if (plain.front() == '_') plain.remove_prefix(1);
+  if (plain.empty() || plain.find('@') != std::string_view::npos) return std::nullopt;
+  return static_cast<std::uint32_t>(StrToIntDef(name.substr(at + 1), 0));
+}
+
+// What a function pops, as far as one source tells it.
+struct Callee {
+  std::uint32_t Low = 0, High = 0;  // bytes popped, at least and at most
+  bool ReadsArguments = false;      // it has stack arguments
+  // "@Name@N": the N, which a fastcall client's own must equal.
+  std::optional<std::uint32_t> FastcallBytes;
+};
+
+std::optional<Callee> FromCode(const pe::WalkResult& how) {
+  switch (how.Kind) {
+    case pe::ReturnKind::PopsArguments: return Callee{how.Popped, how.Popped, how.Popped != 0, std::nullopt};
+    case pe::ReturnKind::PlainReadsArguments: return Callee{0, 0, true, std::nullopt};
+    case pe::ReturnKind::PlainNoArguments: return Callee{};
+    case pe::ReturnKind::Unknown: break;
+  }
+  return std::nullopt;
+}
+
+// A decorated export name says what its function pops: "_Name@N" all N
+// bytes, "@Name@N" what did not go in registers. Other names say nothing.
+std::optional<Callee> FromExportName(std::string_view name) {
+  if (const auto n = StdcallBytes(name)) return Callee{*n, *n, *n != 0, std::nullopt};
+  if (const auto n = FastcallBytes(name))
+    return Callee{*n > kFastcallRegisterBytes ? *n - kFastcallRegisterBytes : 0, *n, *n != 0, *n};
+  return std::nullopt;
+}
+
+bool Disagree(ClientStack client, std::uint32_t bytes, const Callee& callee) {
+  switch (client) {
+    case ClientStack::Cdecl: return callee.Low != 0;
+    case ClientStack::PopsExactly: return bytes < callee.Low || bytes > callee.High;
+    // A function without arguments returns plainly whatever its convention.
+    case ClientStack::PopsSome: return callee.High == 0 && callee.ReadsArguments;
+    case ClientStack::Fastcall:
+      if (callee.FastcallBytes) return *callee.FastcallBytes != bytes;
+      return callee.Low > bytes || callee.High + kFastcallRegisterBytes < bytes;
+  }
+  return false;
+}
+
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::string Bytes(std::uint32_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
 
 }  // namespace
+
+bool MachineFits(Machine library, Machine dll) {
+  switch (library) {
+    case Machine::Unknown:
+    case Machine::I386: return dll == Machine::I386;
+    case Machine::Amd64: return dll == Machine::Amd64;
+    case Machine::Arm64: return dll == Machine::Arm64 || dll == Machine::Arm64x;
+    case Machine::Arm64ec: return dll == Machine::Amd64 || dll == Machine::Arm64x;
+    case Machine::Arm64x: return dll == Machine::Arm64x;
+  }
+  return library == dll;  // a machine this program has no rule for
+}
 
 bool IsInformative(Problem problem) {
   return problem == Problem::Forwarded || problem == Problem::PackedCode || problem == Problem::NotImported;
@@ -57,6 +122,7 @@ const char* ProblemKeyword(Problem problem) {
     case Problem::WrongDll: return "wrong-dll";
     case Problem::CodeOrData: return "code-or-data";
     case Problem::StackMismatch: return "stack-mismatch";
+    case Problem::WrongMachine: return "wrong-machine";
     case Problem::Forwarded: return "forwarded";
     case Problem::PackedCode: return "packed";
     case Problem::NotImported: return "not-imported";
@@ -86,8 +152,15 @@ std::string Describe(const Finding& f) {
                  : std::string("imported as ") + (f.Imported == ImportKind::Const ? "const" : "data") +
                        ", but " + asked + " is code in " + f.Dll;
     case Problem::StackMismatch: {
-      const std::string code =
-          f.CodeBytes == 0 ? "its code pops none (plain ret)" : "its code pops " + Bytes(f.CodeBytes) + " (ret " + std::to_string(f.CodeBytes) + ")";
+      std::string code;
+      if (f.Source == StackSource::ExportName)
+        code = "its export name " + Quoted(f.Other) +
+               (f.Other.starts_with("@") ? " says a fastcall function of " + Bytes(f.CodeBytes) + " of arguments"
+                                         : " says it pops " + Bytes(f.CodeBytes));
+      else if (f.CodeBytes == 0)
+        code = "its code pops none (plain ret)";
+      else
+        code = "its code pops " + Bytes(f.CodeBytes) + " (ret " + std::to_string(f.CodeBytes) + ")";
       switch (f.Client) {
         case ClientStack::Cdecl: return "stack mismatch: a cdecl symbol (the caller pops), but " + code;
         case ClientStack::PopsExactly:
@@ -99,10 +172,13 @@ std::string Describe(const Finding& f) {
       }
       return "stack mismatch";
     }
+    case Problem::WrongMachine:
+      return "wrong machine: the library is for " + MachineName(MachineNumber(f.LibraryMachine)) + ", " + f.Dll +
+             " for " + MachineName(MachineNumber(f.DllMachine)) + ": its clients cannot load it";
     case Problem::Forwarded:
       return "forwarded: " + f.Dll + " passes " + asked + " on to " + f.Other;
     case Problem::PackedCode:
-      return f.Dll + ": the code is packed: conventions cannot be checked";
+      return f.Dll + ": the code is packed: only conventions that export names spell can be checked";
     case Problem::NotImported: {
       std::string text = std::to_string(f.Count) + (f.Count == 1 ? " export" : " exports") + " of " + f.Dll +
                          " not imported: ";
@@ -128,6 +204,11 @@ Dll::Dll() = default;
 Dll::~Dll() = default;
 Dll::Dll(Dll&&) noexcept = default;
 Dll& Dll::operator=(Dll&&) noexcept = default;
+
+Machine Dll::LoadsAs() const {
+  const auto header = static_cast<Machine>(image_->Machine());
+  return header == Machine::Arm64 && image_->HasHybridMetadata() ? Machine::Arm64x : header;
+}
 
 Outcome Dll::Open(const std::string& path) {
   fileName_ = BaseName(path);
@@ -258,49 +339,64 @@ void Checker::Entry(std::uint32_t index, const TFonctionLib& entry) {
 }
 
 void Checker::Stack(std::uint32_t index, const TFonctionLib& entry, Dll& dll, const pe::RawExport& x) {
-  if (dll.image_->Machine() != MachineNumber(Machine::I386) || dll.image_->CodePacked()) return;
+  if (dll.image_->Machine() != MachineNumber(Machine::I386)) return;
+  // What the client expects is what its symbol says, whichever way the
+  // list holds it: a name "F@4" without a convention is linked as "_F@4"
+  // all the same. C++ names say nothing that can be compared.
   ClientStack client = ClientStack::Cdecl;
   std::uint32_t bytes = 0;
-  const AnsiString& symbol = entry.Import.Symbol;
-  if (!symbol.empty()) {
-    // C++ names and names with no underscore say nothing a walk can check.
-    const auto fast = FastcallBytes(symbol);
-    if (!fast) return;
+  const AnsiString symbol = MicrosoftName(entry, options_.Machine);
+  if (const auto fast = FastcallBytes(symbol)) {
     client = ClientStack::Fastcall;
     bytes = *fast;
-  } else if (entry.IsPascal) {
-    bytes = static_cast<std::uint32_t>(std::max(entry.ArgLength, 0));
-    client = bytes == 0 && !options_.ArgLengthsKnown ? ClientStack::PopsSome : ClientStack::PopsExactly;
+  } else if (!entry.Import.Symbol.empty() || !symbol.starts_with("_")) {
+    return;
+  } else if (const auto pops = StdcallBytes(symbol)) {
+    bytes = *pops;
+    // An OMF library or an old list gives _pascal entries no length.
+    client = bytes == 0 && entry.IsPascal && !options_.ArgLengthsKnown ? ClientStack::PopsSome
+                                                                      : ClientStack::PopsExactly;
+  } else if (symbol.find('@') != std::string::npos) {
+    return;
   }
 
-  const pe::WalkResult how = dll.walker_->Walk(x.Rva);
-  if (how.Kind == pe::ReturnKind::Unknown) {
-    ++report_.StackUnknown;
+  // The code is what runs, so it wins; the export's decoration tells
+  // where the code cannot (packed, or a walk that finds no clear return).
+  StackSource source = StackSource::Code;
+  std::optional<Callee> callee;
+  if (!dll.image_->CodePacked()) callee = FromCode(dll.walker_->Walk(x.Rva));
+  if (!callee && (callee = FromExportName(x.Name))) source = StackSource::ExportName;
+  if (!callee) {
+    if (!dll.image_->CodePacked()) ++report_.StackUnknown;
     return;
   }
   ++report_.StackChecked;
-  const std::uint32_t pops = how.Kind == pe::ReturnKind::PopsArguments ? how.Popped : 0;
-  bool wrong = false;
-  switch (client) {
-    case ClientStack::Cdecl: wrong = pops != 0; break;
-    case ClientStack::PopsExactly: wrong = pops != bytes; break;
-    // A function without arguments returns plainly whatever its convention.
-    case ClientStack::PopsSome: wrong = how.Kind == pe::ReturnKind::PlainReadsArguments; break;
-    case ClientStack::Fastcall:
-      wrong = pops > bytes || pops + kFastcallRegisterBytes < bytes;
-      break;
-  }
-  if (!wrong) return;
+  if (!Disagree(client, bytes, *callee)) return;
   Finding f = Start(Problem::StackMismatch, index, entry, dll.FileName());
   f.Client = client;
   f.ClientBytes = bytes;
-  f.CodeBytes = pops;
+  f.Source = source;
+  if (source == StackSource::ExportName) {
+    f.Other = x.Name;
+    f.CodeBytes = callee->High;
+  } else {
+    f.CodeBytes = callee->Low;
+  }
   report_.Findings.push_back(std::move(f));
 }
 
 void Checker::Dlls() {
   for (std::size_t i = 0; i < dlls_.size(); ++i) {
     Dll& dll = dlls_[i];
+    const auto library = static_cast<Machine>(options_.Machine);
+    if (!MachineFits(library, dll.LoadsAs())) {
+      Finding f;
+      f.What = Problem::WrongMachine;
+      f.Dll = dll.FileName();
+      f.LibraryMachine = library == Machine::Unknown ? Machine::I386 : library;
+      f.DllMachine = dll.LoadsAs();
+      report_.Findings.push_back(std::move(f));
+    }
     if (dll.image_->CodePacked()) {
       Finding f;
       f.What = Problem::PackedCode;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/fonction_lib.h"
+#include "model/machine.h"
 #include "model/outcome.h"
 #include "model/tableau.h"
 #include "pe/code_walk.h"
@@ -25,10 +26,11 @@ enum class Problem : std::uint8_t {
   OtherFunction,  // by ordinal, and the DLL's name there is another one
   WrongDll,       // names a DLL that none of the files given is
   CodeOrData,     // a code import of data, or a data import of code
-  StackMismatch,  // the client pops another number of bytes than the code
+  StackMismatch,  // the client pops another number of bytes than the function
+  WrongMachine,   // the library's clients cannot load a DLL of this machine
   // Informative.
   Forwarded,    // the export is passed on to another DLL
-  PackedCode,   // the DLL's code is packed: conventions cannot be checked
+  PackedCode,   // the DLL's code is packed: only decorated exports' stacks can be checked
   NotImported,  // exports of the DLL that no import asks for
 };
 
@@ -45,6 +47,19 @@ enum class ClientStack : std::uint8_t {
   PopsSome,     // a _pascal entry whose length the source did not give
   Fastcall,     // "@Name@N": the function pops N less what went in registers
 };
+
+// What told how many bytes the function pops.
+enum class StackSource : std::uint8_t {
+  Code,        // its return instructions
+  ExportName,  // the decoration of the name the DLL exports it by
+};
+
+// True when clients linked against a library for the machine `library`
+// can load a DLL of the machine `dll`, as Dll::LoadsAs tells it. A list
+// with no machine is for 32-bit Intel; ARM64EC code calls x64 DLLs; an
+// ARM64X DLL serves ARM64 and ARM64EC clients, and only it serves both
+// halves of an ARM64X library.
+bool MachineFits(Machine library, Machine dll);
 
 inline constexpr std::uint32_t kNoEntry = UINT32_MAX;
 
@@ -68,10 +83,16 @@ struct Finding {
   // CodeOrData: how the client imports it; the export is the other.
   ImportKind Imported = ImportKind::Code;
   // StackMismatch: what the client expects, its byte count, and what the
-  // code pops (0: plain ret).
+  // function pops: from its code (0: plain ret), or from the decoration of
+  // its export name (the N of "_Name@N" or "@Name@N"; Other holds the name).
   ClientStack Client = ClientStack::Cdecl;
   std::uint32_t ClientBytes = 0;
   std::uint32_t CodeBytes = 0;
+  StackSource Source = StackSource::Code;
+  // WrongMachine: the library's machine (32-bit Intel for a list that
+  // names none) and the DLL's (ARM64X for a hybrid one).
+  Machine LibraryMachine = Machine::Unknown;
+  Machine DllMachine = Machine::Unknown;
   // NotImported: how many, and the first of them.
   std::uint32_t Count = 0;
   std::vector<AnsiString> Names;
@@ -103,6 +124,9 @@ class Dll {
 
   Outcome Open(const std::string& path);
   const AnsiString& FileName() const { return fileName_; }
+  // The machine its clients must be for: its header's, or ARM64X for an
+  // ARM64 image with hybrid metadata. An ARM64EC DLL's header says x64.
+  Machine LoadsAs() const;
 
  private:
   friend class Checker;

@@ -31,7 +31,7 @@ struct CheckArguments {
   std::string library;
   std::vector<std::string> dlls;
   bool asDef = false;
-  std::string format = "text";  // "text" or "tsv"
+  std::string format = "text";  // "text", "tsv" or "json"
   bool strict = false;
 };
 

@@ -73,12 +73,17 @@ constexpr char kCheckFooter[] =
     "  wrong DLL: the import names a DLL that none of the DLLs given is (letter case aside);\n"
     "  code or data: a code import of a data export, or a data import of code;\n"
     "  stack mismatch (32-bit Intel): the client's symbol (_Name@N, _Name, @Name@N) pops another "
-    "number of bytes than the function's code (its ret N);\n"
-    "and, for information: forwarded exports, DLLs whose code is packed (conventions cannot be "
-    "checked), and the exports no import asks for. A summary line with the counts follows.\n\n"
-    "Exit status: 0 when every import binds to the function it names and no stack mismatch was "
-    "found; 1 otherwise, or when a file cannot be read; 2 for a wrong command line. --strict "
-    "also fails on the informative findings.\n\n"
+    "number of bytes than the function's code (its ret N) or, where the code cannot tell "
+    "(packed), than its export name says (_Name@4);\n"
+    "  wrong machine: the DLL is for another machine than the library (one line per DLL);\n"
+    "and, for information: forwarded exports, DLLs whose code is packed (only conventions that "
+    "export names spell can be checked), and the exports no import asks for. A summary line "
+    "with the counts follows. More than 20 findings of one kind for one DLL are said in one "
+    "line with the first names; --format tsv (a table) and --format json (one document: a "
+    "summary and every finding) list each.\n\n"
+    "Exit status: 0 when every import binds to the function it names, no stack mismatch was "
+    "found and each DLL is for the library's machine; 1 otherwise, or when a file cannot be "
+    "read; 2 for a wrong command line. --strict also fails on the informative findings.\n\n"
     "Example (after a conversion, check the result against the DLL):\n"
     "  libmorph-cli convert borland/fmod.lib fmod.lib\n"
     "  libmorph-cli check fmod.lib fmod.dll";
@@ -146,9 +151,9 @@ int main(int argc, char** argv) {
   CLI::App* checkCommand = app.add_subcommand("check", kCheckSummary);
   checkCommand->footer(kCheckFooter);
   checkCommand->add_flag("--def", check.asDef, "Read LIBRARY as a definition file whatever its content");
-  checkCommand->add_option("--format", check.format, "Output: text (the default) or tsv, a table for tools")
+  checkCommand->add_option("--format", check.format, "Output: text (the default), tsv (a table) or json, for tools")
       ->type_name("FORMAT")
-      ->check(CLI::IsMember({"text", "tsv"}));
+      ->check(CLI::IsMember({"text", "tsv", "json"}));
   checkCommand->add_flag("--strict", check.strict,
                          "Also fail on forwarded exports, packed code and exports not imported");
   checkCommand->add_option("LIBRARY", check.library, "Import library, DLL or definition file to check")

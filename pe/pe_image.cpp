@@ -82,15 +82,16 @@ Outcome Image::Parse(FileBytes bytes) {
     return NotPe("unknown optional header");
   }
   const std::uint64_t room = (optionalSize - fixedSize) / coffhdr::DataDirectory::kSize;
-  if (std::min(directories, room) > coffhdr::DataDirectory::kExportTable) {
-    coffhdr::DataDirectory exports;
-    records::DecodeAt(file,
-                      optionalAt + fixedSize +
-                          coffhdr::DataDirectory::kExportTable * coffhdr::DataDirectory::kSize,
-                      exports);
-    exportRva_ = exports.virtualAddress;
-    exportSize_ = exports.size;
-  }
+  const auto directory = [&](std::size_t index) {
+    coffhdr::DataDirectory d;
+    if (std::min(directories, room) > index)
+      records::DecodeAt(file, optionalAt + fixedSize + index * coffhdr::DataDirectory::kSize, d);
+    return d;
+  };
+  const coffhdr::DataDirectory exports = directory(coffhdr::DataDirectory::kExportTable);
+  exportRva_ = exports.virtualAddress;
+  exportSize_ = exports.size;
+  const coffhdr::DataDirectory loadConfig = directory(LoadConfig64Head::kDirectory);
 
   const std::uint64_t sectionsAt = optionalAt + optionalSize;
   if (sectionsAt + std::uint64_t{header.numberOfSections} * SectionHeader::kSize > file.size())
@@ -115,6 +116,14 @@ Outcome Image::Parse(FileBytes bytes) {
   const std::string_view head(reinterpret_cast<const char*>(file.data()),
                               static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kHeaderSearch)));
   if (head.find(kPackerMark) != std::string_view::npos) codePacked_ = true;
+
+  hybridMetadata_ = false;
+  const std::string_view config = pe32Plus_ && loadConfig.virtualAddress != 0 ? BytesAt(loadConfig.virtualAddress)
+                                                                             : std::string_view();
+  if (config.size() >= LoadConfig64Head::kSize) {
+    const auto head64 = records::Decode<LoadConfig64Head>(reinterpret_cast<const std::uint8_t*>(config.data()));
+    hybridMetadata_ = head64.size >= LoadConfig64Head::kSize && head64.chpeMetadataPointer != 0;
+  }
   return Outcome::Done();
 }
 

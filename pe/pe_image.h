@@ -66,6 +66,25 @@ struct ExportDirectory {
 };
 static_assert(records::SizeOf<ExportDirectory>() == ExportDirectory::kSize);
 
+// The head of a PE32+ image's load configuration, as far as the pointer
+// to its hybrid (CHPE) metadata: an ARM64 image that carries it holds
+// ARM64EC code beside its ARM64 code (ARM64X). The record's own size
+// field says how much of it the image really has; older images end
+// before the pointer.
+struct LoadConfig64Head {
+  static constexpr std::size_t kSize = 208;
+  static constexpr std::size_t kDirectory = 10;  // its data directory entry
+  std::uint32_t size = 0;
+  std::array<std::uint8_t, 196> rest{};  // what no reader here needs
+  std::uint64_t chpeMetadataPointer = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.size), v(r.rest), v(r.chpeMetadataPointer);
+  }
+};
+static_assert(records::SizeOf<LoadConfig64Head>() == LoadConfig64Head::kSize);
+
 // One export as the directory holds it.
 struct RawExport {
   std::uint16_t Ordinal = 0;  // biased
@@ -86,6 +105,10 @@ class Image {
 
   std::uint16_t Machine() const { return machine_; }
   bool IsPe32Plus() const { return pe32Plus_; }
+  // The load configuration points to hybrid metadata: an ARM64 image
+  // with it is ARM64X, loaded by ARM64 and ARM64EC processes alike. A
+  // load configuration that cannot be read counts as none.
+  bool HasHybridMetadata() const { return hybridMetadata_; }
   // The code is packed: it is unpacked only when the DLL is loaded, so
   // what the file holds of it says nothing of the functions. Told by the
   // sections of the most common packer ("UPX0", "UPX1"), by its "UPX!"
@@ -113,6 +136,7 @@ class Image {
   std::uint16_t machine_ = 0;
   bool pe32Plus_ = false;
   bool codePacked_ = false;
+  bool hybridMetadata_ = false;
   std::uint32_t sizeOfHeaders_ = 0;
   std::uint32_t exportRva_ = 0;
   std::uint32_t exportSize_ = 0;

@@ -1,6 +1,7 @@
-// Every library of the shared corpus checked against its DLL, and the
-// peers' road on fmod.dll (gendef, then llvm-dlltool -k), whose library
-// binds none of its imports.
+// Every library of the shared corpus checked against its DLL, the peers'
+// road on fmod.dll (gendef, then llvm-dlltool -k), whose library binds
+// none of its imports, and a length set against the export's own name,
+// through the command line.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -88,6 +89,26 @@ TEST_F(CheckCorpusTest, PeersRoadOnFmodBindsNothingAndEachMissNamesItsExport) {
       EXPECT_FALSE(f.Other.empty()) << f.Asked;
     }
   }
+}
+
+// fmod.dll is packed: only its export name tells that FMUSIC_FreeSong
+// pops 4 bytes, not the 12 it is converted with.
+TEST_F(CheckCorpusTest, LengthAgainstThePackedDllsExportNameThroughTheCommandLine) {
+  TempDir dir;
+  const std::string cli = LIBMORPH_CLI, lib = dir.File("ed.lib");
+  std::string output;
+  ASSERT_EQ(RunCommand(cli + " convert " + corpus_ + "/fmod-3.61/fmodbc.lib " + lib + " --pascal FMUSIC_FreeSong=12",
+                       &output),
+            0)
+      << output;
+  EXPECT_EQ(RunCommand(cli + " check " + lib + " " + corpus_ + "/fmod-3.61/fmod.dll 2>&1", &output), 1);
+  const std::string prefix = "libmorph-cli: " + lib + ": ";
+  EXPECT_EQ(output,
+            prefix + "_FMUSIC_FreeSong@12: stack mismatch: the symbol says the function pops 12 bytes, its export "
+                     "name \"_FMUSIC_FreeSong@4\" says it pops 4 bytes\n" +
+                prefix + "fmod.dll: the code is packed: only conventions that export names spell can be checked\n" +
+                prefix + "224 imports, 224 bind; 0 do not bind, 0 bind to another function, 0 wrong DLL, 0 code or "
+                         "data, 1 stack mismatch; 0 forwarded; conventions checked for 224\n");
 }
 
 }  // namespace
