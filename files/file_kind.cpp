@@ -91,7 +91,8 @@ const char* DescribeFileKind(FileKind kind) {
   return "unknown";
 }
 
-Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind) {
+Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind,
+                      Machine defMachine) {
   Outcome sniffed = DetectFileKind(fileName, kind);
   if (!sniffed) return sniffed;
   lib.SourceMachine = 0;
@@ -101,7 +102,7 @@ Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& k
     case FileKind::CoffArchive: return lib.ReadCoffLibrary(fileName);
     case FileKind::OmfLibrary: return lib.ReadOmfLibrary(fileName);
     case FileKind::PeImage: return lib.ReadDllFile(fileName);
-    case FileKind::DefinitionText: return lib.ReadDefFile(fileName);
+    case FileKind::DefinitionText: return lib.ReadDefFile(fileName, defMachine);
     case FileKind::OmfObject:
       return Outcome::NotImportLibrary("an OMF object module, not a library");
     default:

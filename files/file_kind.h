@@ -29,5 +29,7 @@ const char* DescribeFileKind(FileKind kind);
 // Reads fileName into lib by its content, whatever its name: COFF archive,
 // OMF library, PE image (its export table), definition text. Anything else
 // answers NotImportLibrary and leaves the list untouched. kind tells what
-// the file was taken for.
-Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind);
+// the file was taken for. A definition text, which names no machine, is
+// read for defMachine (TFichierLib::ReadDefFile).
+Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind,
+                      Machine defMachine = Machine::Unknown);
