@@ -235,9 +235,9 @@ std::optional<AnsiString> NameOfSymbol(std::string_view symbol) {
 AnsiString ExportNameOfSymbol(std::string_view symbol) { return KillAtExportName(symbol); }
 
 std::optional<AnsiString> GnuKillAtName(std::string_view name) {
-  // It prefixes an underscore to every name but a C++ or fastcall one.
-  if (SymbolOfName(name) != (name.starts_with('?') || name.starts_with('@') ? AnsiString(name)
-                                                                            : "_" + AnsiString(name)))
+  // It prefixes an underscore to every name but a C++ or fastcall one,
+  // "a@@b" included, which SymbolOfName takes as decorated already.
+  if (!name.starts_with('?') && !name.starts_with('@') && name.find("@@") != std::string_view::npos)
     return std::nullopt;
   if (name.starts_with('@')) name.remove_prefix(1);
   const std::size_t at = name.rfind('@');
