@@ -194,6 +194,9 @@ QString LossInFrench(LossKind kind) {
       return QStringLiteral("la longueur des arguments, que le nom exporté ne dit pas");
     case LossKind::DataImport:
       return QStringLiteral("l'import de données (DATA ou CONSTANT), qui deviendrait du code");
+    case LossKind::ExportName:
+      return QStringLiteral("le nom exporté, qu'aucune ligne .def ne peut écrire");
+    case LossKind::ConstImport: break;
   }
   return QStringLiteral("une information que cette forme de fichier ne garde pas");
 }

@@ -1,16 +1,21 @@
 // The "Machine" menu: which processor the list is for. A list no file gave
 // a machine (a new list, a .def file) may take any; a list read from a
 // library or a DLL takes only what the core allows from the machine read.
-// Off 32-bit Intel, the panel's conventions and length do nothing, and
-// say so.
+// A list read from a .def file is read again in the chosen machine's
+// dialect, since the librarians of each machine read its names their own
+// way. Off 32-bit Intel, the panel's conventions and length do nothing,
+// and say so.
 #include <QAction>
 #include <QActionGroup>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStringList>
 #include <QUndoCommand>
 #include <QUndoStack>
 
@@ -60,6 +65,41 @@ QString MachineSuffix(std::uint16_t machine) {
   return QStringLiteral(" (") + QString::fromStdString(MachineName(machine)) + QLatin1Char(')');
 }
 
+bool SameEntry(const TFonctionLib& a, const TFonctionLib& b) {
+  const ImportBinding& x = a.Import;
+  const ImportBinding& y = b.Import;
+  return a.Name == b.Name && a.ArgLength == b.ArgLength && a.IsPascal == b.IsPascal &&
+         a.Unsure == b.Unsure && x.Dll == y.Dll && x.ExportName == y.ExportName &&
+         x.ByOrdinal == y.ByOrdinal && x.NoName == y.NoName && x.Ordinal == y.Ordinal &&
+         x.Kind == y.Kind && x.Symbol == y.Symbol && x.Private == y.Private &&
+         x.ForwardTo == y.ForwardTo;
+}
+
+// The entries of the .def file read for the machine `to`, when the list
+// is still what the file says for `from`: neither the file nor the list
+// changed since it was read. Otherwise false, with the reason.
+bool ReadAgainFor(const QString& fileName, TTableau<TFonctionLib>& list, std::uint16_t from,
+                  std::uint16_t to, std::vector<TFonctionLib>& entries, QString& why) {
+  const std::string path = QFile::encodeName(fileName).toStdString();
+  const QString shown = QFileInfo(fileName).fileName();
+  TFichierLib was;
+  TFichierLib now;
+  if (!was.ReadDefFile(path, static_cast<Machine>(from)) ||
+      !now.ReadDefFile(path, static_cast<Machine>(to))) {
+    why = QStringLiteral("%1 ne peut plus être relu").arg(shown);
+    return false;
+  }
+  bool same = was.Fonctions.Count == list.Count && now.Fonctions.Count == list.Count;
+  for (std::uint32_t i = 0; same && i < list.Count; ++i)
+    same = SameEntry(was.Fonctions.Item(i), list.Item(i));
+  if (!same) {
+    why = QStringLiteral("la liste ou %1 a changé depuis sa lecture").arg(shown);
+    return false;
+  }
+  for (std::uint32_t i = 0; i < list.Count; ++i) entries.push_back(now.Fonctions.Item(i));
+  return true;
+}
+
 }  // namespace
 
 void TForm1::CreateMachineMenu() {
@@ -95,11 +135,31 @@ void TForm1::ChooseMachine(std::uint16_t machine) {
     ShowMachine();  // the menu's check goes back to the list's machine
     return;
   }
-  // Only a change that drops decorations rewrites entries; then it may
-  // rewrite any of them.
+  const QString name = QString::fromStdString(MachineName(machine));
   std::vector<std::uint32_t> at;
   std::vector<TFonctionLib> before;
   std::vector<TFonctionLib> after;
+  // A .def file says no machine: its names mean what the new machine's
+  // librarians make of them ("Bar@8" is the export "Bar@8" on x64), as
+  // long as the file can still say so.
+  QString why;
+  if (Source == TSourceForm::Def && Decorates(from) != Decorates(machine)) {
+    if (ReadAgainFor(FileName, Fonctions(), from, machine, after, why)) {
+      for (std::uint32_t i = 0; i < Fonctions().Count; ++i) {
+        at.push_back(i);
+        before.push_back(Fonctions().Item(i));
+      }
+      UndoStack->push(new TMachineEdit(*this, from, machine, std::move(at), std::move(before),
+                                       std::move(after)));
+      StatusBar1->showMessage(QStringLiteral("%1 : noms de %2 relus pour %1 (Ctrl+Z pour annuler).")
+                                  .arg(name, QFileInfo(FileName).fileName()),
+                              10000);
+      return;
+    }
+    after.clear();
+  }
+  // Only a change that drops decorations rewrites entries; then it may
+  // rewrite any of them.
   const bool drops = Decorates(from) && !Decorates(machine);
   const std::uint32_t count = drops ? Fonctions().Count : 0;
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -113,13 +173,16 @@ void TForm1::ChooseMachine(std::uint16_t machine) {
   for (std::uint32_t i = 0; i < count; ++i) after.push_back(Fonctions().Item(i));
   UndoStack->push(new TMachineEdit(*this, from, machine, std::move(at), std::move(before),
                                    std::move(after)));
+  QStringList said;
+  if (!why.isEmpty()) said << why;
   if (!changed.empty())
+    said << (changed.size() == 1
+                 ? QStringLiteral("1 fonction a perdu sa décoration")
+                 : QStringLiteral("%1 fonctions ont perdu leur décoration").arg(changed.size())) +
+                QStringLiteral(" Intel 32 bits");
+  if (!said.isEmpty())
     StatusBar1->showMessage(
-        QStringLiteral("%1 : %2 Intel 32 bits (Ctrl+Z pour annuler).")
-            .arg(QString::fromStdString(MachineName(machine)),
-                 changed.size() == 1
-                     ? QStringLiteral("1 fonction a perdu sa décoration")
-                     : QStringLiteral("%1 fonctions ont perdu leur décoration").arg(changed.size())),
+        QStringLiteral("%1 : %2 (Ctrl+Z pour annuler).").arg(name, said.join(QStringLiteral(" ; "))),
         10000);
 }
 

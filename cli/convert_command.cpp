@@ -61,9 +61,14 @@ int RunConvert(const ConvertArguments& arguments) {
   const ConventionTable overrides = ParseOverrides(arguments.pascal, arguments.stdcall);
 
   TFichierLib lib;
-  if (!ReadListFile(lib, arguments.input, arguments.asDef)) return kExitFileError;
+  // A .def file is read in the machine's own dialect ("Bar@8" is the
+  // export "Bar@8" on x64); other files say their machine, which may then
+  // change below.
+  const std::uint16_t machine = MachineOf(arguments.machine);
+  if (!ReadListFile(lib, arguments.input, arguments.asDef, static_cast<Machine>(machine)))
+    return kExitFileError;
   const OutputForm form = FormOf(arguments);
-  if (const std::uint16_t machine = MachineOf(arguments.machine); machine != 0) {
+  if (machine != 0) {
     if (const std::string why = WhyNotMachine(lib, machine); !why.empty()) {
       ReportFileError(arguments.input, why);
       return kExitFileError;

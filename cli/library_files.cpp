@@ -40,11 +40,11 @@ void ReportFileError(const std::string& fileName, const std::string& reason) {
   std::fflush(stderr);
 }
 
-bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef) {
-  if (asDef) return Guarded(fileName, [&] { return lib.ReadDefFile(fileName); });
+bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef, Machine defMachine) {
+  if (asDef) return Guarded(fileName, [&] { return lib.ReadDefFile(fileName, defMachine); });
   const bool read = Guarded(fileName, [&] {
     FileKind kind = FileKind::Unknown;
-    return ReadByContent(lib, fileName, kind);
+    return ReadByContent(lib, fileName, kind, defMachine);
   });
   if (read) WarnLeftOut(fileName, lib.LeftOutObjects);
   return read;

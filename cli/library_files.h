@@ -20,8 +20,10 @@ void ReportFileError(const std::string& fileName, const std::string& reason);
 // Fills lib's list from fileName: a definition file when asDef, otherwise
 // whatever its content is (COFF or OMF import library, DLL, definition
 // text). False when the file could not be read whole or holds no import;
-// the reason is on stderr.
-bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef);
+// the reason is on stderr. A definition file's names are read for
+// defMachine (Unknown: as 32-bit Intel, the list's machine left open).
+bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef,
+                  Machine defMachine = Machine::Unknown);
 
 // Fills lib's list from a conventions source: a COFF import library, or a
 // text file of decorated symbols. False as for ReadListFile.

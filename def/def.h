@@ -7,15 +7,21 @@
 #include <string>
 
 #include "model/export_list.h"
+#include "model/machine.h"
 #include "model/outcome.h"
 
 namespace def {
 
-// Replaces the list with the file's exports. CannotOpen (the list
-// untouched) when the file cannot be read.
-Outcome ReadFile(const std::string& fileName, ExportList& list);
+// Replaces the list with the file's exports, its names read as the
+// librarians of machine read them, and gives the list that machine. A file
+// carries no machine: Unknown reads it as 32-bit Intel and leaves the
+// list's machine open. CannotOpen (the list untouched) when the file
+// cannot be read.
+Outcome ReadFile(const std::string& fileName, ExportList& list,
+                 Machine machine = Machine::Unknown);
 // The same for a file already read into memory.
-Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list);
+Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list,
+                  Machine machine = Machine::Unknown);
 
 // Writes the list as a definition file; Refused, with nothing written,
 // when no .def file can say it.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/decorated_names.h"
+#include "model/form_losses.h"
 
 namespace def {
 
@@ -28,6 +29,16 @@ constexpr std::string_view kProgramExtension = ".exe";
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// What GNU dlltool reads as part of a bare name; anything else ends it (or
+// fails the line), so such a name goes in quotes, which both librarians
+// read whole.
+bool StandsBare(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) ||
+         std::string_view("_$:?@/+<>-").find(c) != std::string_view::npos;
+}
+
 bool IsKeyword(std::string_view word) {
   for (std::string_view keyword : kKeywords)
     if (word == keyword) return true;
@@ -35,7 +46,7 @@ bool IsKeyword(std::string_view word) {
 }
 
 struct Token {
-  enum class Type : std::uint8_t { Word, Equal, Comma } type = Type::Word;
+  enum class Type : std::uint8_t { Word, Equal, EqualEqual, Comma } type = Type::Word;
   std::string_view text;
   bool quoted = false;
 
@@ -54,6 +65,9 @@ bool Lex(std::string_view line, std::vector<Token>& tokens) {
       ++at;
     } else if (c == kCommentStart) {
       break;
+    } else if (c == '=' && line.substr(at).starts_with("==")) {
+      tokens.push_back({Token::Type::EqualEqual, line.substr(at, 2)});
+      at += 2;
     } else if (c == '=' || c == ',') {
       tokens.push_back({c == '=' ? Token::Type::Equal : Token::Type::Comma, line.substr(at, 1)});
       ++at;
@@ -100,7 +114,7 @@ bool IsWord(const std::vector<Token>& tokens, std::size_t at) {
 }
 
 // name [=internal] then any of: @N [NONAME], "@ N" [NONAME], DATA,
-// CONSTANT, PRIVATE. Unparsed for anything else.
+// CONSTANT, PRIVATE, "== export". Unparsed for anything else.
 ParsedLine ParseExport(const std::vector<Token>& tokens) {
   ParsedLine parsed;
   parsed.kind = LineKind::Unparsed;
@@ -119,8 +133,13 @@ ParsedLine ParseExport(const std::vector<Token>& tokens) {
   bool said = false;
   while (at < tokens.size()) {
     const Token& token = tokens[at++];
-    if (token.type != Token::Type::Word || token.quoted) return parsed;
     said = true;
+    if (token.type == Token::Type::EqualEqual) {
+      if (!IsWord(tokens, at)) return parsed;
+      line.exportName = AnsiString(tokens[at++].text);
+      continue;
+    }
+    if (token.type != Token::Type::Word || token.quoted) return parsed;
     if (token.text.starts_with('@')) {
       std::string_view digits = token.text.substr(1);
       if (digits.empty()) {
@@ -215,16 +234,27 @@ std::optional<AnsiString> NameOfSymbol(std::string_view symbol) {
 
 AnsiString ExportNameOfSymbol(std::string_view symbol) { return KillAtExportName(symbol); }
 
+std::optional<AnsiString> GnuKillAtName(std::string_view name) {
+  // It prefixes an underscore to every name but a C++ or fastcall one,
+  // "a@@b" included, which SymbolOfName takes as decorated already.
+  if (!name.starts_with('?') && !name.starts_with('@') && name.find("@@") != std::string_view::npos)
+    return std::nullopt;
+  if (name.starts_with('@')) name.remove_prefix(1);
+  const std::size_t at = name.rfind('@');
+  if (at != std::string_view::npos && at + 1 < name.size() && IsDigit(name[at + 1]))
+    name = name.substr(0, at);
+  return AnsiString(name);
+}
+
 std::optional<AnsiString> Word(std::string_view text, bool quote) {
-  if (text.find_first_of("\r\n") != std::string_view::npos) return std::nullopt;
-  if (!quote) {
-    quote = text.empty() || text.front() == kQuote || IsKeyword(text);
-    for (char c : text)
-      quote = quote || IsBlank(c) || kSeparators.find(c) != std::string_view::npos;
-  }
-  if (!quote) return AnsiString(text);
-  if (text.find(kQuote) != std::string_view::npos) return std::nullopt;
-  return kQuote + AnsiString(text) + kQuote;
+  if (!DefWordCanHold(text)) return std::nullopt;
+  bool bare = !quote && !text.empty() && !IsDigit(text.front()) && !IsKeyword(text);
+  for (char c : text) bare = bare && StandsBare(c);
+  if (bare) return AnsiString(text);
+  if (text.find(kQuote) == std::string_view::npos) return kQuote + AnsiString(text) + kQuote;
+  // No quoting holds a quote; llvm-dlltool reads such a word bare.
+  if (quote) return std::nullopt;
+  return AnsiString(text);
 }
 
 }  // namespace def

@@ -9,8 +9,14 @@
 //   "_Foo@8", export "Foo"; "@f@8": "@f@8", "f"), by a C++ symbol whole,
 //   and otherwise by the symbol less its leading underscore.
 //
-// So the export name follows from the client symbol, and a .def file can
-// only bind a symbol to that one name (or to an ordinal).
+// "== E" at the end of a line overrides that: the import looks up E
+// ("FMUSIC_FreeSong@4 == _FMUSIC_FreeSong@4" binds "_FMUSIC_FreeSong@4" to
+// the export of that very name). GNU dlltool -k kills at signs its own
+// way (see GnuKillAtName), so a line whose export both do not derive alike
+// says it with "==" too.
+//
+// The librarians of the other machines take every name as it is: "Foo@8"
+// is the symbol and the export "Foo@8", and -k changes nothing.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +44,8 @@ enum class LineKind : std::uint8_t {
 struct ExportLine {
   AnsiString name;      // the export's name, without quotes
   AnsiString internal;  // the name after '=', empty when none (an old list's "N=N": N)
+  // The name after "==": what the loader looks up; empty when none.
+  AnsiString exportName;
   bool hasOrdinal = false;
   std::uint16_t ordinal = 0;
   bool noName = false;
@@ -72,11 +80,18 @@ AnsiString SymbolOfName(std::string_view name);
 std::optional<AnsiString> NameOfSymbol(std::string_view symbol);
 // What the loader looks up for a named import of symbol.
 AnsiString ExportNameOfSymbol(std::string_view symbol);
+// What GNU dlltool -k looks up for a line's name: the name less a leading
+// '@', cut at its last at sign when a digit follows ("?x@@3HA": "?x@",
+// "a@b@8": "a@b", where llvm-dlltool looks up "?x@@3HA" and "a"). None
+// when GNU dlltool makes another client symbol of the name than
+// SymbolOfName ("a@@b": "_a@@b"), which no export name puts right.
+std::optional<AnsiString> GnuKillAtName(std::string_view name);
 
 // text as one word of a line: in double quotes when quote is set or when
-// it could not stand bare (blanks, '=', ',', ';', a keyword, empty); none
-// when it cannot be written at all (a line break, or a quote that would
-// need quoting).
+// it could not stand bare for both librarians (blanks, a byte GNU dlltool
+// takes for no part of a name, a digit first, a keyword, empty); none
+// when it cannot be written at all (DefWordCanHold), or when it holds a
+// quote and quote is set.
 std::optional<AnsiString> Word(std::string_view text, bool quote);
 
 }  // namespace def

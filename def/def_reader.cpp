@@ -3,6 +3,8 @@
 #include "def/def.h"
 #include "def/def_parser.h"
 #include "model/file_bytes.h"
+#include "model/machine.h"
+#include "model/machine_change.h"
 #include "model/microsoft_symbol.h"
 #include "platform/file_api.h"
 
@@ -19,15 +21,20 @@ AnsiString EntryName(const AnsiString& line) {
   return line.substr(0, end);
 }
 
-TFonctionLib ExportEntry(const def::ExportLine& line) {
-  const AnsiString symbol = def::SymbolOfName(line.name);
-  TFonctionLib entry = FromClientSymbol(symbol);
+// The names of the file are read as the librarians of the machine read
+// them: decorated on 32-bit Intel (def/def_parser.h), each its own symbol
+// and export on every other machine.
+TFonctionLib ExportEntry(const def::ExportLine& line, bool decorated) {
+  const AnsiString symbol = decorated ? def::SymbolOfName(line.name) : line.name;
+  TFonctionLib entry = decorated ? FromClientSymbol(symbol) : FromUndecoratedSymbol(symbol);
   ImportBinding& import = entry.Import;
   if (line.noName) {
     import.ByOrdinal = true;
     import.NoName = true;
+  } else if (!line.exportName.empty()) {
+    import.ExportName = line.exportName;
   } else {
-    import.ExportName = def::ExportNameOfSymbol(symbol);
+    import.ExportName = decorated ? def::ExportNameOfSymbol(symbol) : symbol;
   }
   if (line.hasOrdinal) import.Ordinal = line.ordinal;
   import.Kind = line.kind;
@@ -42,13 +49,15 @@ TFonctionLib ExportEntry(const def::ExportLine& line) {
 // Name, 0, _pascal, as such lists were always read. But a name alone that
 // spells its symbol (a C++ or fastcall name, or "Foo@8") binds by its own
 // decoration, which no convention rebuilds: it is read as the librarians
-// read it. A line with '=' ("N=N", "N=x") is always an old list's.
-TFonctionLib BareEntry(const AnsiString& name, bool alone) {
+// read it. A line with '=' ("N=N", "N=x") is always an old list's. Off
+// 32-bit Intel there is no convention to give: the name is the symbol.
+TFonctionLib BareEntry(const AnsiString& name, bool alone, bool decorated) {
   if (name.starts_with('?') || name.starts_with('@') || (alone && def::SpellsItsSymbol(name))) {
     def::ExportLine line;
     line.name = name;
-    return ExportEntry(line);
+    return ExportEntry(line, decorated);
   }
+  if (!decorated) return FromUndecoratedSymbol(name);
   TFonctionLib entry;
   entry.Name = name;
   entry.ArgLength = 0;
@@ -78,13 +87,14 @@ bool IsModernFile(const std::vector<AnsiString>& lines) {
 
 namespace def {
 
-Outcome ReadFile(const std::string& fileName, ExportList& list) {
+Outcome ReadFile(const std::string& fileName, ExportList& list, Machine machine) {
   FileBytes bytes;
   if (Outcome read = ReadFileBytes(fileName, bytes); !read) return read;
-  return ReadBytes(bytes.View(), list);
+  return ReadBytes(bytes.View(), list, machine);
 }
 
-Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list) {
+Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list, Machine machine) {
+  const bool decorated = Decorates(machine);
   TTableau<TFonctionLib>& Fonctions = list.Fonctions;
   std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::vector<AnsiString> lines;
@@ -105,7 +115,7 @@ Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list) {
     if (!modern) {
       if (inSection && !line.empty())
         Fonctions.Item(index++) =
-            BareEntry(EntryName(line), line.find('=') == AnsiString::npos);
+            BareEntry(EntryName(line), line.find('=') == AnsiString::npos, decorated);
       continue;
     }
     const def::ParsedLine parsed = def::ParseLine(line);
@@ -117,18 +127,20 @@ Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list) {
       case def::LineKind::Module:
         break;
       case def::LineKind::Bare:
-        Fonctions.Item(index++) = BareEntry(parsed.line.name, parsed.line.internal.empty());
+        Fonctions.Item(index++) =
+            BareEntry(parsed.line.name, parsed.line.internal.empty(), decorated);
         break;
       case def::LineKind::Unparsed:
-        Fonctions.Item(index++) = BareEntry(EntryName(line), false);
+        Fonctions.Item(index++) = BareEntry(EntryName(line), false, decorated);
         break;
       case def::LineKind::Export:
-        Fonctions.Item(index++) = ExportEntry(parsed.line);
+        Fonctions.Item(index++) = ExportEntry(parsed.line, decorated);
         break;
     }
   }
   if (!dll.empty())
     for (std::uint32_t i = 0; i < Fonctions.Count; ++i) Fonctions.Item(i).Import.Dll = dll;
+  list.SourceMachine = MachineNumber(machine);
   return Outcome::Done();
 }
 

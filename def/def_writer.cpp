@@ -1,8 +1,9 @@
 // Lines that bind are written for the librarians that kill at signs from
-// export names (llvm-dlltool -m i386 -k, see def/def_parser.h): with that
-// option "Foo@8" imports the client symbol "_Foo@8" by the name "Foo", the
-// way a DLL made from a .def file exports its stdcall functions, and the
-// way the COFF writer binds an entry made by hand.
+// export names (llvm-dlltool -m i386 -k and GNU dlltool -k, see
+// def/def_parser.h): with that option "Foo@8" imports the client symbol
+// "_Foo@8" by the name "Foo", the way a DLL made from a .def file exports
+// its stdcall functions, and the way the COFF writer binds an entry made
+// by hand. An entry that looks up another name says it after "==".
 #include <string>
 
 #include "def/def.h"
@@ -23,6 +24,7 @@ constexpr char kNoName[] = " NONAME";
 constexpr char kData[] = " DATA";
 constexpr char kConstant[] = " CONSTANT";
 constexpr char kPrivate[] = " PRIVATE";
+constexpr char kExportNameMark[] = " == ";
 
 // Nothing but the DLL, or nothing at all: the entry gets the line this
 // writer always wrote, which names the export and nothing of its import.
@@ -35,22 +37,25 @@ bool SaysNothingOfTheImport(const ImportBinding& import) {
 AnsiString Quoted(const AnsiString& text) { return "\"" + text + "\""; }
 
 // The line of an entry, without its indent and line end; Refused with the
-// reason when no line gives its client symbol. The line says the symbol;
-// what the loader looks up follows from it, and where the entry looks up
-// another name (a DLL exporting "_Foo@8" itself) LossesOf has named it
-// before the save.
+// reason when no line gives its client symbol. The line says the symbol,
+// and "== export" when the loader looks up another name than the one both
+// librarians derive from it; an export name no word can hold is left to
+// what they derive, and LossesOf has named it before the save.
 // For a list of another machine than 32-bit Intel, whose symbols carry no
 // underscore, each line names its symbol as it is.
-Outcome EntryLine(const TFonctionLib& entry, bool plainSymbols, AnsiString& line) {
+Outcome EntryLine(const TFonctionLib& entry, std::uint16_t machine, AnsiString& line) {
   const ImportBinding& import = entry.Import;
-  const AnsiString symbol =
-      plainSymbols ? (import.Symbol.empty() ? entry.Name : import.Symbol) : MicrosoftName(entry);
+  const bool plainSymbols = !Decorates(machine);
+  const AnsiString symbol = MicrosoftName(entry, machine);
   const std::optional<AnsiString> name =
       plainSymbols ? std::optional<AnsiString>(symbol) : def::NameOfSymbol(symbol);
   // An entry made by hand that says no more than an old list's name
-  // (_pascal, no length), or whose name no line spells (an empty name),
-  // keeps the line old lists had: a name alone reads back so.
-  if (!name || (entry.IsPascal && entry.ArgLength == 0 && import.Symbol.empty())) {
+  // (_pascal, no length; any entry without a symbol of its own where
+  // there are no conventions), or whose name no line spells (an empty
+  // name), keeps the line old lists had: a name alone reads back so.
+  const bool oldName =
+      import.Symbol.empty() && (plainSymbols || (entry.IsPascal && entry.ArgLength == 0));
+  if (!name || oldName) {
     if (SaysNothingOfTheImport(import)) {
       line = entry.Name + "=" + entry.Name;
       return Outcome::Done();
@@ -67,6 +72,17 @@ Outcome EntryLine(const TFonctionLib& entry, bool plainSymbols, AnsiString& line
   if (import.Kind == ImportKind::Data) attributes += kData;
   if (import.Kind == ImportKind::Const) attributes += kConstant;
   if (import.Private) attributes += kPrivate;
+  // Last on the line: GNU dlltool takes "==" nowhere else.
+  if (!import.ByOrdinal && !import.NoName) {
+    const AnsiString exportName = LookupName(entry, machine);
+    const std::optional<AnsiString> gnu = plainSymbols ? std::nullopt : def::GnuKillAtName(*name);
+    const bool derived = plainSymbols ? exportName == symbol
+                                      : exportName == def::ExportNameOfSymbol(symbol) &&
+                                            (!gnu || exportName == *gnu);
+    if (!derived)
+      if (const std::optional<AnsiString> said = def::Word(exportName, false))
+        attributes += kExportNameMark + *said;
+  }
   // A name alone that does not spell its symbol ("Foo") would read back
   // as an old list's plain name: quotes keep it apart.
   const bool quote =
@@ -90,7 +106,7 @@ Outcome EntryLine(const TFonctionLib& entry, bool plainSymbols, AnsiString& line
 }
 
 // The whole file, or Refused with the reason.
-Outcome BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, bool plainSymbols,
+Outcome BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, std::uint16_t machine,
                   std::string& text) {
   AnsiString dll;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
@@ -113,7 +129,7 @@ Outcome BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, boo
   AnsiString line;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const TFonctionLib& entry = list.Item(i);
-    if (Outcome written = EntryLine(entry, plainSymbols, line); !written) return written;
+    if (Outcome written = EntryLine(entry, machine, line); !written) return written;
     text += kIndent;
     text += line;
     text += kLineEnd;
@@ -126,14 +142,11 @@ Outcome BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, boo
 namespace def {
 
 Outcome WriteFile(const std::string& fileName, ExportList& list) {
-  // Symbols of other machines than 32-bit Intel carry no underscore.
-  const bool plainSymbols =
-      list.SourceMachine != 0 && list.SourceMachine != MachineNumber(Machine::I386);
   // The DLL named after the output file ("x/fmod.def": "fmod.dll"), as the
   // library writers name it for a list that names none.
   const AnsiString outputDll = DllBaseNameOf(fileName).empty() ? AnsiString() : DefaultDllName(fileName);
   std::string text;
-  if (Outcome built = BuildText(list.Fonctions, outputDll, plainSymbols, text); !built) return built;
+  if (Outcome built = BuildText(list.Fonctions, outputDll, list.SourceMachine, text); !built) return built;
   FileSaver file(fileName);
   if (Outcome opened = file.Opened(); !opened) return opened;
   // A line at a time, as the file was always written.

@@ -30,7 +30,13 @@ Outcome TFichierLib::ReadOmfLibrary(const std::string& fileName) {
   return outcome;
 }
 
-Outcome TFichierLib::ReadDefFile(const std::string& fileName) { return def::ReadFile(fileName, *this); }
+Outcome TFichierLib::ReadDefFile(const std::string& fileName) {
+  return def::ReadFile(fileName, *this);
+}
+
+Outcome TFichierLib::ReadDefFile(const std::string& fileName, Machine machine) {
+  return def::ReadFile(fileName, *this, machine);
+}
 
 Outcome TFichierLib::ReadDllFile(const std::string& fileName) { return pe::ReadDll(fileName, *this); }
 

@@ -11,6 +11,7 @@
 #include "model/decorated_names.h"
 #include "model/export_list.h"
 #include "model/fonction_lib.h"
+#include "model/machine.h"
 #include "model/outcome.h"
 #include "model/tableau.h"
 #include "platform/file_api.h"
@@ -36,7 +37,11 @@ class TFichierLib : public ExportList {
   // untouched); otherwise the list is replaced by what the file holds.
   Outcome ReadCoffLibrary(const std::string& fileName);
   Outcome ReadOmfLibrary(const std::string& fileName);
+  // A definition file names no machine: its names are read as the 32-bit
+  // Intel librarians read them, and the list's machine is left open. Or
+  // as the librarians of machine read them, and the list takes it.
   Outcome ReadDefFile(const std::string& fileName);
+  Outcome ReadDefFile(const std::string& fileName, Machine machine);
   // A DLL's export table, each export's convention found from its name or
   // its code.
   Outcome ReadDllFile(const std::string& fileName);

@@ -91,7 +91,8 @@ const char* DescribeFileKind(FileKind kind) {
   return "unknown";
 }
 
-Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind) {
+Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind,
+                      Machine defMachine) {
   // One read of the file: its kind is told from the very bytes the reader
   // then reads, so a save that replaces the file in between cannot give
   // the reader another file than the one that was recognised.
@@ -110,7 +111,7 @@ Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& k
         outcome.Detail = DescribeFileKind(kind);
       break;
     case FileKind::PeImage: outcome = pe::ReadDll(std::move(bytes), fileName, fresh); break;
-    case FileKind::DefinitionText: outcome = def::ReadBytes(bytes.View(), fresh); break;
+    case FileKind::DefinitionText: outcome = def::ReadBytes(bytes.View(), fresh, defMachine); break;
     case FileKind::OmfObject:
       return Outcome::NotImportLibrary("an OMF object module, not a library");
     default:

@@ -36,5 +36,7 @@ const char* DescribeFileKind(FileKind kind);
 // read once, and its kind told from those bytes. Anything else, and any
 // failure, leaves the list, its machine and its flags untouched (and
 // answers NotImportLibrary for a file of another kind). kind tells what
-// the file was taken for.
-Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind);
+// the file was taken for. A definition text, which names no machine, is
+// read for defMachine (TFichierLib::ReadDefFile).
+Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind,
+                      Machine defMachine = Machine::Unknown);

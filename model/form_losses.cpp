@@ -22,10 +22,12 @@ bool OmfLosesLength(const TFonctionLib& e) {
 }
 
 // A .def line says the client symbol, and the librarians derive the name
-// the loader looks up from it.
+// the loader looks up from it, unless "== export" says another; a name
+// that no word can hold is left to what llvm-dlltool derives.
 bool DefLosesExportName(const TFonctionLib& e) {
   if (e.Import.ByOrdinal || e.Import.NoName) return false;
-  return LookupName(e) != KillAtExportName(MicrosoftName(e));
+  const AnsiString exportName = LookupName(e);
+  return !DefWordCanHold(exportName) && exportName != KillAtExportName(MicrosoftName(e));
 }
 
 // An import that no short import's name type reaches from its symbol is
@@ -72,6 +74,15 @@ std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form) {
       break;
   }
   return losses;
+}
+
+bool DefWordCanHold(std::string_view text) {
+  if (text.find_first_of("\r\n") != std::string_view::npos) return false;
+  if (text.find('"') == std::string_view::npos) return true;
+  if (text.front() == '"') return false;
+  for (char c : text)
+    if (static_cast<unsigned char>(c) <= ' ' || c == '=' || c == ',' || c == ';') return false;
+  return true;
 }
 
 bool LengthDisagrees(const TFonctionLib& e, std::int32_t& spelled) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "model/fonction_lib.h"
@@ -35,6 +36,11 @@ struct FormLoss {
 // Nothing when the form keeps the whole list. Kinds come in the order of
 // the enumeration, each at most once.
 std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form);
+
+// A .def file can write text as one word: in double quotes, or, for text
+// that holds a quote, bare when nothing else in it ends a word (a blank,
+// '=', ',', ';', a quote first). Never a line break.
+bool DefWordCanHold(std::string_view text);
 
 // The entries whose length contradicts the one their export name spells
 // ("_Foo@4" or "Foo@4" exported, 12 set): a client pushes one size, the

@@ -1,6 +1,7 @@
 // The "Machine" menu: what a choice changes (caption, panel, what a save
 // writes, the undo history), and which lists may choose at all.
 #include <algorithm>
+#include <cstdio>
 
 #include <QAction>
 #include <QGroupBox>
@@ -133,4 +134,44 @@ TEST_F(MachineChoiceTest, TheMenuOffersWhatTheFileAllows) {
     form.ChooseMachine(0xA641);
     EXPECT_EQ(form.FichierLib.SourceMachine == 0xA641, !c.offered.empty());
   }
+}
+
+// A list read from a .def file is read again in the chosen machine's
+// dialect, as one undo step. When the file or the list changed since, or
+// the file is gone, the list is converted as any 32-bit list, and the
+// status line says why.
+TEST_F(MachineChoiceTest, ADefListIsReadAgainInTheChosenMachinesDialect) {
+  const std::string path = dir.File("bar.def");
+  WriteFileText(path, "LIBRARY bar.dll\nEXPORTS\nBar@8\nBaz == Qux\n");
+  TFichierLib x64;
+  ASSERT_TRUE(x64.ReadDefFile(path, Machine::Amd64));
+  ASSERT_TRUE(form.OpenFile(Q(path), kOpenAnything));
+  const std::vector<TFonctionLib> read = List();
+
+  form.MachineX64->trigger();
+  EXPECT_EQ(form.FichierLib.SourceMachine, 0x8664);
+  EXPECT_EQ(List(), ListOf(x64));
+  EXPECT_EQ(List()[0].Name, "Bar@8");
+  EXPECT_EQ(form.StatusBar1->currentMessage().toStdString(),
+            "x64 : noms de bar.def relus pour x64 (Ctrl+Z pour annuler).");
+  // Back to 32-bit Intel, the file's own reading again; undo steps back.
+  form.MachineX86->trigger();
+  EXPECT_EQ(List(), read);
+  form.Annuler1->trigger();
+  EXPECT_EQ(List(), ListOf(x64));
+  form.Annuler1->trigger();
+  EXPECT_EQ(List(), read);
+  EXPECT_EQ(form.FichierLib.SourceMachine, 0);
+
+  WriteFileText(path, "LIBRARY bar.dll\nEXPORTS\nOther@4\n");
+  form.MachineX64->trigger();
+  EXPECT_EQ(List()[0].Name, "Bar");
+  EXPECT_EQ(form.StatusBar1->currentMessage().toStdString(),
+            "x64 : la liste ou bar.def a changé depuis sa lecture ; 1 fonction a perdu sa "
+            "décoration Intel 32 bits (Ctrl+Z pour annuler).");
+  form.Annuler1->trigger();
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  form.MachineArm64->trigger();
+  EXPECT_EQ(List()[0].Name, "Bar");
+  EXPECT_TRUE(form.StatusBar1->currentMessage().startsWith("ARM64 : bar.def ne peut plus être relu ; "));
 }

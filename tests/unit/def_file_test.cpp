@@ -147,10 +147,10 @@ TEST(DefWriterTest, KeepsFileModeOfTheFileItReplaces) {
 // An entry with everything it says of its import, for one comparison:
 // name, convention, length, client symbol ("!" when carried whole), then
 // how the loader finds it, its kind, PRIVATE, forwarder and DLL.
-std::string Show(const TFonctionLib& e) {
+std::string Show(const TFonctionLib& e, std::uint16_t machine = 0) {
   const ImportBinding& b = e.Import;
   std::string s = e.Name + (e.IsPascal ? " _pascal " : " _stdcall ") +
-                  std::to_string(e.ArgLength) + " " + MicrosoftName(e) +
+                  std::to_string(e.ArgLength) + " " + MicrosoftName(e, machine) +
                   (b.Symbol.empty() ? "" : "!");
   if (b.ByOrdinal) s += " by @" + std::to_string(b.Ordinal);
   if (!b.ExportName.empty()) s += " as " + b.ExportName;
@@ -164,14 +164,18 @@ std::string Show(const TFonctionLib& e) {
   return s;
 }
 
+std::vector<std::string> Shown(TFichierLib& lib) {
+  std::vector<std::string> shown;
+  for (const TFonctionLib& e : ListOf(lib)) shown.push_back(Show(e, lib.SourceMachine));
+  return shown;
+}
+
 std::vector<std::string> ReadShown(const std::string& text) {
   TempDir dir;
   WriteFileText(dir.File("x.def"), text);
   TFichierLib lib;
   EXPECT_TRUE(lib.ReadDefFile(dir.File("x.def")));
-  std::vector<std::string> shown;
-  for (const TFonctionLib& e : ListOf(lib)) shown.push_back(Show(e));
-  return shown;
+  return Shown(lib);
 }
 
 std::string InModule(const std::string& line) { return "LIBRARY fmod\nEXPORTS\n" + line + "\n"; }
@@ -202,6 +206,14 @@ const ReadCase kModernLines[] = {
     {InModule("Cst CONSTANT DATA"), {"Cst _stdcall 0 _Cst as Cst CONSTANT in fmod.dll"}},
     {InModule("Fwd=OTHER.Func @7"), {"Fwd _stdcall 0 _Fwd as Fwd @7 =OTHER.Func in fmod.dll"}},
     {InModule("Ren=\"Inter nal\" DATA"), {"Ren _stdcall 0 _Ren as Ren DATA in fmod.dll"}},
+    // "== E" looks up E, wherever it stands among the attributes; an
+    // import by ordinal alone has no name to look up.
+    {InModule("FMUSIC_FreeSong@4 == _FMUSIC_FreeSong@4"),
+     {"FMUSIC_FreeSong _pascal 4 _FMUSIC_FreeSong@4 as _FMUSIC_FreeSong@4 in fmod.dll"}},
+    {InModule("Baz == \"Q x\" @2 DATA"), {"Baz _stdcall 0 _Baz as Q x @2 DATA in fmod.dll"}},
+    {InModule("?v@@3HA DATA==?v@@3HA"), {"?v@@3HA _stdcall 0 ?v@@3HA! as ?v@@3HA DATA in fmod.dll"}},
+    {InModule("Ord @3 NONAME == x"), {"Ord _stdcall 0 _Ord by @3 NONAME in fmod.dll"}},
+    {InModule("Half ==\nNext = = x"), {"Half _pascal 0 _Half@0 in fmod.dll", "Next _pascal 0 _Next@0 in fmod.dll"}},
     // A stdcall name with its length, as gendef and mingw-w64 write it, in
     // any file; "N=N" and "N=x" stay an old list's names.
     {InModule("Foo@8 ; note"), {"Foo _pascal 8 _Foo@8 as Foo in fmod.dll"}},
@@ -277,6 +289,16 @@ TEST(DefWriterTest, BindingLines) {
        out + "EXPORTS\r\n    \"a b@4\"=\"OTHER.a b\"\r\n"},
       {{Bound(Entry("DATA", 0, false), [](ImportBinding& b) { b.Private = true; })},
        out + "EXPORTS\r\n    \"DATA\" PRIVATE\r\n"},
+      // An export name that is not the one both librarians derive from the
+      // line is said after "=="; GNU dlltool wants a name that begins with
+      // a digit quoted. No word holds the last one: its loss was named.
+      {{BoundTo("_FMUSIC_FreeSong@4", "_FMUSIC_FreeSong@4", ImportKind::Code, "fmod.dll")},
+       head + "FMUSIC_FreeSong@4 == _FMUSIC_FreeSong@4\r\n"},
+      {{BoundTo("_Baz", "1st"), BoundTo("_a@b@8", "a"), BoundTo("_Foo@8", "Foo"),
+        BoundTo("?v@@3HA", "?v@@3HA", ImportKind::Data), BoundTo("a@@b", "a"),
+        BoundTo("_Q", "\"q\" x")},
+       out + "EXPORTS\r\n    Baz == \"1st\"\r\n    a@b@8 == a\r\n    Foo@8\r\n"
+             "    ?v@@3HA DATA == ?v@@3HA\r\n    \"a@@b\"\r\n    \"Q\"\r\n"},
       // '"="' alone would read back as an old list's bare name '"'.
       {{Bound(Entry("=", 0, false), [](ImportBinding& b) { b.ExportName = "="; })},
        out + "EXPORTS\r\n    \"=\"=\"=\"\r\n"},
@@ -335,6 +357,55 @@ TEST(DefWriterTest, WhatItWritesReadsBackTheSame) {
   ASSERT_TRUE(lib.ReadDefFile(dir.File("in.def")));
   ASSERT_TRUE(lib.WriteDefFile(dir.File("out.def")));
   EXPECT_EQ(ReadShown(ReadFileText(dir.File("out.def"))), expected);
+}
+
+// Each machine's librarians read the names their own way: decorated on
+// 32-bit Intel, each name its own symbol and export elsewhere, as
+// llvm-dlltool -m i386:x86-64 / arm64 reads them, -k or not. The list
+// takes the machine, and writes back the same lines' meaning.
+TEST(DefReaderTest, EachMachineReadsItsOwnDialect) {
+  const std::string text = InModule(
+      "Bar@8\n_Under@4 @3\nBaz == Qux DATA\n?f@@YAXXZ\n@Fast@8\nNoN @9 NONAME\n"
+      "Old=Old\n\"Plain\" CONSTANT PRIVATE");
+  const Names decorated = {
+      "Bar _pascal 8 _Bar@8 as Bar in fmod.dll",
+      "_Under _pascal 4 __Under@4 as _Under @3 in fmod.dll",
+      "Baz _stdcall 0 _Baz as Qux DATA in fmod.dll",
+      "?f@@YAXXZ _stdcall 0 ?f@@YAXXZ! as ?f@@YAXXZ in fmod.dll",
+      "Fast _pascal 8 @Fast@8! as Fast in fmod.dll",
+      "NoN _stdcall 0 _NoN by @9 NONAME in fmod.dll",
+      "Old _pascal 0 _Old@0 in fmod.dll",
+      "Plain _stdcall 0 _Plain as Plain CONSTANT PRIVATE in fmod.dll"};
+  const Names plain = {
+      "Bar@8 _stdcall 0 Bar@8 as Bar@8 in fmod.dll",
+      "_Under@4 _stdcall 0 _Under@4 as _Under@4 @3 in fmod.dll",
+      "Baz _stdcall 0 Baz as Qux DATA in fmod.dll",
+      "?f@@YAXXZ _stdcall 0 ?f@@YAXXZ as ?f@@YAXXZ in fmod.dll",
+      "@Fast@8 _stdcall 0 @Fast@8 as @Fast@8 in fmod.dll",
+      "NoN _stdcall 0 NoN by @9 NONAME in fmod.dll",
+      "Old _stdcall 0 Old in fmod.dll",
+      "Plain _stdcall 0 Plain as Plain CONSTANT PRIVATE in fmod.dll"};
+  struct Case {
+    Machine machine;
+    const Names& shown;
+  };
+  const Case cases[] = {{Machine::Unknown, decorated}, {Machine::I386, decorated},
+                        {Machine::Amd64, plain},       {Machine::Arm64, plain},
+                        {Machine::Arm64ec, plain}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(MachineNumber(c.machine));
+    TempDir dir;
+    WriteFileText(dir.File("in.def"), text);
+    TFichierLib lib;
+    lib.SourceMachine = 0xAA64;  // an older list's machine goes with it
+    ASSERT_TRUE(lib.ReadDefFile(dir.File("in.def"), c.machine));
+    EXPECT_EQ(lib.SourceMachine, MachineNumber(c.machine));
+    EXPECT_EQ(Shown(lib), c.shown);
+    ASSERT_TRUE(lib.WriteDefFile(dir.File("out.def")));
+    TFichierLib back;
+    ASSERT_TRUE(back.ReadDefFile(dir.File("out.def"), c.machine));
+    EXPECT_EQ(Shown(back), c.shown) << ReadFileText(dir.File("out.def"));
+  }
 }
 
 }  // namespace
