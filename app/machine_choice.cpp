@@ -19,41 +19,28 @@
 #include "app/application.h"
 #include "app/export_list_model.h"
 #include "app/fonts.h"
+#include "app/list_commands.h"
 #include "app/unit1.h"
+#include "platform/message_box.h"
 #include "model/machine.h"
 #include "model/machine_change.h"
 
 namespace {
 
-// One change of machine, with the entries it rewrote before and after.
-class TMachineEdit : public QUndoCommand {
- public:
-  TMachineEdit(TForm1& form, std::uint16_t from, std::uint16_t to, std::vector<std::uint32_t> at,
-               std::vector<TFonctionLib> before, std::vector<TFonctionLib> after)
-      : QUndoCommand(QStringLiteral("Machine")),
-        form_(form),
-        from_(from),
-        to_(to),
-        at_(std::move(at)),
-        before_(std::move(before)),
-        after_(std::move(after)) {}
-
-  void redo() override { form_.ApplyMachine(to_, at_, after_); }
-  void undo() override { form_.ApplyMachine(from_, at_, before_); }
-
- private:
-  TForm1& form_;
-  std::uint16_t from_;
-  std::uint16_t to_;
-  std::vector<std::uint32_t> at_;
-  std::vector<TFonctionLib> before_;
-  std::vector<TFonctionLib> after_;
-};
-
 constexpr std::uint16_t kI386 = MachineNumber(Machine::I386);
 
 // A list of no machine is a 32-bit Intel list.
 std::uint16_t Effective(std::uint16_t machine) { return machine == 0 ? kI386 : machine; }
+
+bool Same(const TFonctionLib& a, const TFonctionLib& b) {
+  const ImportBinding& x = a.Import;
+  const ImportBinding& y = b.Import;
+  return a.Name == b.Name && a.ArgLength == b.ArgLength && a.IsPascal == b.IsPascal &&
+         a.Unsure == b.Unsure && x.Dll == y.Dll && x.ExportName == y.ExportName &&
+         x.ByOrdinal == y.ByOrdinal && x.NoName == y.NoName && x.Ordinal == y.Ordinal &&
+         x.Kind == y.Kind && x.Symbol == y.Symbol && x.Private == y.Private &&
+         x.ForwardTo == y.ForwardTo;
+}
 
 QString MachineSuffix(std::uint16_t machine) {
   if (Decorates(machine)) return {};
@@ -91,28 +78,78 @@ void TForm1::SetListCaption(const QString& caption) {
 
 void TForm1::ChooseMachine(std::uint16_t machine) {
   const std::uint16_t from = FichierLib.SourceMachine;
-  if (Effective(from) == machine || !WhyNotMachine(ReadMachine, machine).empty()) {
+  if (Effective(from) == machine) return;
+  if (const std::string why = WhyNotMachine(ReadMachine, machine); !why.empty()) {
     ShowMachine();  // the menu's check goes back to the list's machine
+    StatusBar1->showMessage(QString::fromStdString(why), 10000);
     return;
   }
-  // Only a change that drops decorations rewrites entries; then it may
-  // rewrite any of them.
   std::vector<std::uint32_t> at;
   std::vector<TFonctionLib> before;
   std::vector<TFonctionLib> after;
-  const bool drops = Decorates(from) && !Decorates(machine);
-  const std::uint32_t count = drops ? Fonctions().Count : 0;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    at.push_back(i);
-    before.push_back(Fonctions().Item(i));
+  const QString text = QStringLiteral("Machine %1").arg(QString::fromStdString(MachineName(machine)));
+  if (Decorates(machine) && !Decorates(from)) {
+    // Back to decorations: only the list as it was before they were
+    // dropped can give them back, and only while nothing changed since.
+    const TMachineCommand* dropped = nullptr;
+    for (int i = UndoStack->index() - 1; i >= 0 && !dropped; --i)
+      if (const auto* command = dynamic_cast<const TMachineCommand*>(UndoStack->command(i));
+          command && Decorates(command->From()) && !Decorates(command->To()))
+        dropped = command;
+    bool unchanged = dropped != nullptr;
+    for (std::size_t k = 0; unchanged && k < dropped->At().size(); ++k) {
+      const TFonctionLib& now = ListModel->At(dropped->At()[k]);
+      const TFonctionLib& then = dropped->After()[k];
+      unchanged = dropped->At()[k] < ListModel->Count() && Same(now, then);
+    }
+    if (dropped && (!unchanged || dropped->At().size() != ListModel->Count())) unchanged = false;
+    if (!unchanged) {
+      ShowMachine();
+      if (dropped || ListModel->Count() > 0) {
+        MessageBoxA(Handle(),
+                    QStringLiteral("La liste ne peut pas redevenir %1 telle qu'elle était : "
+                                   "les décorations (_pascal, _stdcall, longueurs) ont été "
+                                   "retirées au passage à %2%3.\nAnnulez ce passage (Ctrl+Z) "
+                                   "pour les retrouver.")
+                        .arg(QString::fromStdString(MachineName(machine)),
+                             QString::fromStdString(MachineName(Effective(from))),
+                             dropped ? QStringLiteral(", et la liste a changé depuis")
+                                     : QString())
+                        .toStdString(),
+                    "Machine", MB_ICONWARNING);
+        return;
+      }
+    } else {
+      at = dropped->At();
+      before = dropped->After();
+      after = dropped->Before();
+      // A list of no machine (a .def) goes back to having none.
+      machine = dropped->From();
+    }
+    UndoStack->push(new TMachineCommand(*ListModel, text, from, machine, std::move(at),
+                                        std::move(before), std::move(after)));
+    return;
   }
-  // Once the list's machine was chosen, the core's rule is asked of the
-  // machine its file gave, not of the chosen one, so that a choice can be
-  // changed again; from a machine without decorations this only sets it.
-  const std::vector<AnsiString> changed = ChangeMachine(FichierLib, machine);
-  for (std::uint32_t i = 0; i < count; ++i) after.push_back(Fonctions().Item(i));
-  UndoStack->push(new TMachineEdit(*this, from, machine, std::move(at), std::move(before),
-                                   std::move(after)));
+  // Only a change that drops decorations rewrites entries; then it may
+  // rewrite any of them. It is worked out on a copy: the list changes
+  // through the undo stack alone.
+  const bool drops = Decorates(from) && !Decorates(machine);
+  std::vector<AnsiString> changed;
+  if (drops) {
+    ExportList copy;
+    copy.SourceMachine = from;
+    const std::uint32_t count = ListModel->Count();
+    if (count > 0) copy.Fonctions.Reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      at.push_back(i);
+      before.push_back(ListModel->At(i));
+      copy.Fonctions.Item(i) = ListModel->At(i);
+    }
+    changed = ChangeMachine(copy, machine);
+    for (std::uint32_t i = 0; i < count; ++i) after.push_back(copy.Fonctions.Item(i));
+  }
+  UndoStack->push(new TMachineCommand(*ListModel, text, from, machine, std::move(at),
+                                      std::move(before), std::move(after)));
   if (!changed.empty())
     StatusBar1->showMessage(
         QStringLiteral("%1 : %2 Intel 32 bits (Ctrl+Z pour annuler).")
@@ -121,19 +158,6 @@ void TForm1::ChooseMachine(std::uint16_t machine) {
                      ? QStringLiteral("1 fonction a perdu sa décoration")
                      : QStringLiteral("%1 fonctions ont perdu leur décoration").arg(changed.size())),
         10000);
-}
-
-void TForm1::ApplyMachine(std::uint16_t machine, const std::vector<std::uint32_t>& at,
-                          const std::vector<TFonctionLib>& entries) {
-  FichierLib.SourceMachine = machine;
-  StatusBar1->clearMessage();  // what the last change said is past
-  for (std::size_t k = 0; k < at.size(); ++k) {
-    Fonctions().Item(at[k]) = entries[k];
-    ListModel->Changed(at[k]);
-  }
-  SetCaption(listCaption_ + MachineSuffix(machine));
-  ShowMachine();
-  ListBox1Click();
 }
 
 void TForm1::ShowMachine() {
@@ -147,8 +171,5 @@ void TForm1::ShowMachine() {
     // A list that may keep only its machine shows it, greyed.
     action->setEnabled(offered > 1 && WhyNotMachine(ReadMachine, number).empty());
   }
-  const bool decorates = Decorates(machine);
-  GroupBox1->setEnabled(decorates);
-  GroupBox2->setEnabled(decorates);
-  Label10->setVisible(!decorates);
+  Panel->ShowMachine();
 }

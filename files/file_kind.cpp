@@ -92,6 +92,11 @@ const char* DescribeFileKind(FileKind kind) {
 }
 
 Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind) {
+  return ReadByContent(lib, fileName, kind, ReadFallbacks{});
+}
+
+Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind,
+                      const ReadFallbacks& fallbacks) {
   Outcome sniffed = DetectFileKind(fileName, kind);
   if (!sniffed) return sniffed;
   lib.SourceMachine = 0;
@@ -103,7 +108,11 @@ Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& k
     case FileKind::PeImage: return lib.ReadDllFile(fileName);
     case FileKind::DefinitionText: return lib.ReadDefFile(fileName);
     case FileKind::OmfObject:
+      if (fallbacks.OmfObjectAsLibrary) return lib.ReadOmfLibrary(fileName);
       return Outcome::NotImportLibrary("an OMF object module, not a library");
+    case FileKind::Text:
+      if (fallbacks.TextAsDefinition) return lib.ReadDefFile(fileName);
+      return Outcome::NotImportLibrary(DescribeFileKind(kind));
     default:
       return Outcome::NotImportLibrary(DescribeFileKind(kind));
   }

@@ -31,3 +31,13 @@ const char* DescribeFileKind(FileKind kind);
 // answers NotImportLibrary and leaves the list untouched. kind tells what
 // the file was taken for.
 Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind);
+
+// What else a file may be taken for, when the user said what to expect:
+// a lone OMF object read as a library's modules, a text without statement
+// read as one name per line.
+struct ReadFallbacks {
+  bool OmfObjectAsLibrary = false;
+  bool TextAsDefinition = false;
+};
+Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind,
+                      const ReadFallbacks& fallbacks);
