@@ -1,6 +1,9 @@
 #include "app/editing_panel.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFontMetrics>
+#include <QSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,7 +33,7 @@ namespace {
 constexpr int kPanelTop = 200;
 
 // Keys typed into one field for the same entries make one undo step.
-enum MergeKey { kMergeName = 1, kMergeLength = 2 };
+enum MergeKey { kMergeName = 1, kMergeLength = 2, kMergeDll = 3, kMergeExport = 4, kMergeOrdinal = 5 };
 
 template <typename Widget>
 Widget* Place(Widget* widget, int left, int top, int width, int height) {
@@ -143,6 +146,27 @@ TEditingPanel::TEditingPanel(TExportListModel& model, TListBox& list, QUndoStack
   for (QLabel* label : {Label4, Label6, Label8})
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+  GroupBox4 = Place(new QGroupBox(QStringLiteral("Import"), this), 6, 434, 499, 72);
+  auto* dllLabel = CaptionLabel(GroupBox4, "DLL :", 12, 21, 30, 13);
+  DllEdit = PlaceIn(new QLineEdit(GroupBox4), dllLabel->geometry().right() + 6, 17, 170, 21);
+  DllEdit->setPlaceholderText(QStringLiteral("(d'après le nom du fichier)"));
+  dllLabel->setBuddy(DllEdit);
+  auto* kindLabel = CaptionLabel(GroupBox4, "Type :", 262, 21, 34, 13);
+  KindBox = PlaceIn(new QComboBox(GroupBox4), kindLabel->geometry().right() + 6, 17, 110, 21);
+  KindBox->addItems({KindText(ImportKind::Code), KindText(ImportKind::Data),
+                     KindText(ImportKind::Const)});
+  kindLabel->setBuddy(KindBox);
+  auto* exportLabel = CaptionLabel(GroupBox4, "Nom exporté :", 12, 47, 70, 13);
+  ExportEdit = PlaceIn(new QLineEdit(GroupBox4), exportLabel->geometry().right() + 6, 43, 176, 21);
+  ExportEdit->setPlaceholderText(QStringLiteral("(le nom)"));
+  exportLabel->setBuddy(ExportEdit);
+  OrdinalCheck = PlaceIn(new QCheckBox(QStringLiteral("Ordinal"), GroupBox4), 290, 45, 66, 17);
+  OrdinalCheck->setToolTip(QStringLiteral("Importée par son numéro d'ordre dans la DLL"));
+  OrdinalSpin = PlaceIn(new QSpinBox(GroupBox4), 358, 43, 62, 21);
+  OrdinalSpin->setRange(0, 65535);
+  NoNameCheck = PlaceIn(new QCheckBox(QStringLiteral("sans nom"), GroupBox4), 424, 45, 70, 17);
+  NoNameCheck->setToolTip(QStringLiteral("La DLL n'exporte pas de nom pour cet ordinal (NONAME)"));
+
   Button1 = Place(new QPushButton(QStringLiteral("Ajouter"), this), 348, 204, 75, 19);
   Button2 = Place(new QPushButton(QStringLiteral("Supprimer"), this), 432, 204, 75, 19);
   // A push button must not take the Enter key from the edits.
@@ -151,7 +175,7 @@ TEditingPanel::TEditingPanel(TExportListModel& model, TListBox& list, QUndoStack
 
   for (QWidget* widget : std::initializer_list<QWidget*>{
            Label2, Edit1, GroupBox1, GroupBox2, GroupBox3, Label4, Label6, Label8, Button1,
-           Button2, Label10})
+           Button2, Label10, GroupBox4})
     designed_.emplace_back(widget, widget->geometry());
   // Room of the design's margin right of and below the lowest controls.
   designedWidth_ = childrenRect().right() + 6;
@@ -166,6 +190,16 @@ TEditingPanel::TEditingPanel(TExportListModel& model, TListBox& list, QUndoStack
   connect(Button1, &QPushButton::clicked, this, run([this] { Add(); }));
   connect(Button2, &QPushButton::clicked, this, run([this] { Remove(); }));
   connect(Button3, &QPushButton::clicked, this, run([this] { ConfirmGuess(); }));
+  connect(DllEdit, &QLineEdit::textEdited, this, run([this] { DllChanged(); }));
+  connect(KindBox, &QComboBox::activated, this, [this](int kind) {
+    RunHandler([this, kind] { KindChosen(kind); });
+  });
+  connect(ExportEdit, &QLineEdit::textEdited, this, run([this] { ExportNameChanged(); }));
+  connect(OrdinalCheck, &QCheckBox::clicked, this, run([this] { OrdinalChanged(); }));
+  connect(NoNameCheck, &QCheckBox::clicked, this, run([this] { OrdinalChanged(); }));
+  connect(OrdinalSpin, &QSpinBox::valueChanged, this, run([this] {
+            if (!filling_) OrdinalChanged();
+          }));
 }
 
 void TEditingPanel::resizeEvent(QResizeEvent* event) {
@@ -174,7 +208,8 @@ void TEditingPanel::resizeEvent(QResizeEvent* event) {
   for (const auto& [widget, rect] : designed_) {
     QRect place = rect;
     if (widget == Button1 || widget == Button2) place.translate(dw, 0);
-    else if (widget == Edit1 || widget == GroupBox3 || widget->parentWidget() == GroupBox3)
+    else if (widget == Edit1 || widget == GroupBox3 || widget == GroupBox4 ||
+             widget->parentWidget() == GroupBox3)
       place.adjust(0, 0, dw, 0);
     widget->setGeometry(place);
   }
@@ -239,11 +274,15 @@ void TEditingPanel::ShowSelection() {
     // Several functions selected: no one function's symbols.
     for (QLabel* label : {Label4, Label6, Label8}) label->setText(QString());
   }
+  ShowImport();
+  ShowWhatApplies();
   ShowGuess();
 }
 
 void TEditingPanel::ShowEdited() {
   RefreshLabels();
+  ShowImport();
+  ShowWhatApplies();
   ShowGuess();
 }
 
@@ -255,6 +294,8 @@ void TEditingPanel::Clear() {
   MarkLength({}, false);
   UncheckConventions();
   RefreshLabels();
+  ShowImport();
+  ShowWhatApplies();
   ShowGuess();
 }
 
@@ -282,13 +323,80 @@ void TEditingPanel::ShowGuess() {
 }
 
 void TEditingPanel::ShowMachine() {
-  const bool decorates = Decorates(model_.ListMachine());
-  GroupBox1->setEnabled(decorates);
-  GroupBox2->setEnabled(decorates);
-  Label10->setText(
-      QStringLiteral("Les décorations ne s'appliquent qu'aux bibliothèques Intel 32 bits."));
-  Label10->setVisible(!decorates);
+  ShowWhatApplies();
   ShowGuess();
+}
+
+void TEditingPanel::ShowWhatApplies() {
+  // The conventions and the length only make a symbol's decoration: they
+  // change nothing where there is none to make.
+  QString why;
+  const std::vector<int> selected = list_.SelectedRows();
+  bool allData = !selected.empty();
+  bool allCxx = !selected.empty();
+  for (int row : selected) {
+    const TFonctionLib* entry = EntryAt(row);
+    if (!entry) continue;
+    allData = allData && entry->Import.Kind != ImportKind::Code;
+    allCxx = allCxx && (entry->Name.starts_with('?') || entry->Import.Symbol.starts_with('?'));
+  }
+  if (!Decorates(model_.ListMachine()))
+    why = QStringLiteral("Les décorations ne s'appliquent qu'aux bibliothèques Intel 32 bits.");
+  else if (allData)
+    why = QStringLiteral("Des données n'ont ni convention ni arguments.");
+  else if (allCxx)
+    why = QStringLiteral("Un nom C++ porte déjà sa convention et ses arguments.");
+  GroupBox1->setEnabled(why.isEmpty());
+  GroupBox2->setEnabled(why.isEmpty());
+  Label10->setText(why);
+  Label10->setVisible(!why.isEmpty());
+}
+
+void TEditingPanel::ShowImport() {
+  filling_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{filling_};
+  const std::vector<int> selected = list_.SelectedRows();
+  std::optional<AnsiString> dll;
+  std::optional<ImportKind> kind;
+  bool sameDll = true;
+  bool sameKind = true;
+  for (int row : selected) {
+    const TFonctionLib* entry = EntryAt(row);
+    if (!entry) continue;
+    if (!dll) dll = entry->Import.Dll;
+    else if (*dll != entry->Import.Dll) sameDll = false;
+    if (!kind) kind = entry->Import.Kind;
+    else if (*kind != entry->Import.Kind) sameKind = false;
+  }
+  GroupBox4->setEnabled(!selected.empty());
+  if (!DllEdit->hasFocus()) DllEdit->setText(dll && sameDll ? AnsiToQString(*dll) : QString());
+  DllEdit->setPlaceholderText(sameDll ? QStringLiteral("(d'après le nom du fichier)")
+                                      : QStringLiteral("(plusieurs)"));
+  KindBox->setCurrentIndex(kind && sameKind ? static_cast<int>(*kind) : -1);
+  // The lookup is one function's: several selected share no export name.
+  const TFonctionLib* one = selected.size() == 1 ? Current() : nullptr;
+  for (QWidget* w : std::initializer_list<QWidget*>{ExportEdit, OrdinalCheck, OrdinalSpin,
+                                                    NoNameCheck})
+    w->setEnabled(one != nullptr);
+  if (!one) {
+    ExportEdit->clear();
+    OrdinalCheck->setChecked(false);
+    NoNameCheck->setChecked(false);
+    OrdinalSpin->setValue(0);
+    return;
+  }
+  const ImportBinding& import = one->Import;
+  if (!ExportEdit->hasFocus()) ExportEdit->setText(AnsiToQString(import.ExportName));
+  ExportEdit->setEnabled(!import.ByOrdinal);
+  ExportEdit->setPlaceholderText(import.ByOrdinal ? QString()
+                                                  : AnsiToQString(LookupName(*one, model_.ListMachine())));
+  OrdinalCheck->setChecked(import.ByOrdinal);
+  NoNameCheck->setChecked(import.NoName);
+  NoNameCheck->setEnabled(import.ByOrdinal);
+  OrdinalSpin->setValue(import.Ordinal);
 }
 
 void TEditingPanel::MarkLength(const QString& why, bool refused) {
@@ -393,4 +501,66 @@ void TEditingPanel::ConfirmGuess() {
               [](TFonctionLib& entry, std::uint32_t) {
                 return SetConvention(entry, entry.IsPascal);
               });
+}
+
+void TEditingPanel::DllChanged() {
+  const AnsiString dll = QStringToAnsi(DllEdit->text().trimmed());
+  EditEntries(list_.SelectedRows(), QStringLiteral("DLL"), kMergeDll,
+              [&](TFonctionLib& entry, std::uint32_t) {
+                if (entry.Import.Dll == dll) return false;
+                entry.Import.Dll = dll;
+                return true;
+              });
+  RefreshLabels();
+}
+
+void TEditingPanel::KindChosen(int kind) {
+  if (kind < 0) return;
+  const auto chosen = static_cast<ImportKind>(kind);
+  EditEntries(list_.SelectedRows(), QStringLiteral("Type d'import"), -1,
+              [&](TFonctionLib& entry, std::uint32_t) {
+                if (entry.Import.Kind == chosen) return false;
+                entry.Import.Kind = chosen;
+                return true;
+              });
+  RefreshLabels();
+  ShowWhatApplies();
+}
+
+void TEditingPanel::ExportNameChanged() {
+  const int row = list_.currentRow();
+  if (!Current()) return;
+  const AnsiString name = QStringToAnsi(ExportEdit->text());
+  EditEntries({row}, QStringLiteral("Nom exporté"), kMergeExport,
+              [&](TFonctionLib& entry, std::uint32_t) {
+                if (entry.Import.ExportName == name) return false;
+                entry.Import.ExportName = name;
+                return true;
+              });
+  RefreshLabels();
+}
+
+void TEditingPanel::OrdinalChanged() {
+  const int row = list_.currentRow();
+  if (!Current()) return;
+  const bool byOrdinal = OrdinalCheck->isChecked();
+  const bool noName = byOrdinal && NoNameCheck->isChecked();
+  // An ordinal import needs a number: 0 is no ordinal, so take 1.
+  if (byOrdinal && OrdinalSpin->value() == 0) {
+    const QSignalBlocker quiet(OrdinalSpin);
+    OrdinalSpin->setValue(1);
+  }
+  const auto ordinal = static_cast<std::uint16_t>(OrdinalSpin->value());
+  EditEntries({row}, QStringLiteral("Ordinal"), kMergeOrdinal,
+              [&](TFonctionLib& entry, std::uint32_t) {
+                ImportBinding& b = entry.Import;
+                if (b.ByOrdinal == byOrdinal && b.NoName == noName && b.Ordinal == ordinal)
+                  return false;
+                b.ByOrdinal = byOrdinal;
+                b.NoName = noName;
+                b.Ordinal = ordinal;
+                return true;
+              });
+  RefreshLabels();
+  ShowImport();
 }

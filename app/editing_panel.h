@@ -16,7 +16,10 @@
 
 #include "model/fonction_lib.h"
 
+class QCheckBox;
+class QComboBox;
 class QGroupBox;
+class QSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -59,6 +62,15 @@ class TEditingPanel : public QWidget {
   QLabel* Label8;
   QPushButton* Button1;
   QPushButton* Button2;
+  // How the selected functions are imported: from which DLL, by which
+  // export name or ordinal, code or data.
+  QGroupBox* GroupBox4;
+  QLineEdit* DllEdit;
+  QComboBox* KindBox;
+  QLineEdit* ExportEdit;
+  QCheckBox* OrdinalCheck;
+  QSpinBox* OrdinalSpin;
+  QCheckBox* NoNameCheck;
 
   // The selection display: what the selected functions share.
   void ShowSelection();
@@ -79,6 +91,10 @@ class TEditingPanel : public QWidget {
   void LengthChanged();
   void ConventionChosen(bool isPascal);
   void ConfirmGuess();
+  void DllChanged();
+  void KindChosen(int kind);
+  void ExportNameChanged();
+  void OrdinalChanged();
 
   // True while the panel itself pushes an edit.
   bool Editing() const { return editing_; }
@@ -101,6 +117,10 @@ class TEditingPanel : public QWidget {
   void ShowConvention(bool isPascal);
   void UncheckConventions();
   void ShowGuess();
+  // The Import group for the selection, and what the conventions and the
+  // length can change for it.
+  void ShowImport();
+  void ShowWhatApplies();
   // Marks the length field: "" for a sound value, else why not.
   void MarkLength(const QString& why, bool refused);
 
@@ -108,6 +128,8 @@ class TEditingPanel : public QWidget {
   TListBox& list_;
   QUndoStack& stack_;
   bool editing_ = false;
+  // True while the panel writes the Import group itself.
+  bool filling_ = false;
   bool guessSelected_ = false;
   std::uint64_t session_ = 0;
   // Each child's designed place; the width they were designed for.

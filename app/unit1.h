@@ -47,7 +47,7 @@ class TUpDown;
 inline constexpr int kFormLeft = 252;
 inline constexpr int kFormTop = 174;
 inline constexpr int kFormWidth = 518;
-inline constexpr int kFormHeight = 481;
+inline constexpr int kFormHeight = 557;
 
 inline constexpr char kFormCaption[] = "Conversion de fichiers lib";
 inline constexpr char kNewFileCaption[] = "Nouveau fichier";

@@ -23,7 +23,7 @@ using MainWindowTest = FormTest;
 
 TEST_F(MainWindowTest, StartsInItsDesignedState) {
   EXPECT_EQ(Caption(), "Conversion de fichiers lib");
-  const QRect designed(252, 174, 518, 481);
+  const QRect designed(252, 174, 518, 557);
   if (QGuiApplication::primaryScreen()->availableGeometry().contains(designed))
     EXPECT_EQ(form.frameGeometry(), designed);
   else
