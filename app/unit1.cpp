@@ -122,6 +122,7 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialog
   SetListCaption(QString::fromUtf8(kFormCaption));
   CreateMenus();
   CreateControls();
+  CreateCheckPanel();
   SetTabOrder();
   ConnectHandlers();
   CreateShortcuts();
@@ -202,6 +203,8 @@ void TForm1::CreateMenus() {
   OpenDialog1.Filter = QString::fromUtf8(kOpenFilter);
   SaveDialog1.Kind = TDialogKind::Save;
   SaveDialog1.Filter = QString::fromUtf8(kSaveFilter);
+  CheckDialog1.Kind = TDialogKind::Open;
+  CheckDialog1.Filter = QStringLiteral("DLL (*.dll)|*.dll|Tous (*.*)|*.*");
 }
 
 void TForm1::CreateControls() {

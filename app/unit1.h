@@ -8,7 +8,7 @@
 // part that does the work. Their bodies live by concern: unit1.cpp
 // (layout, menus, keys, New, Quit, Help, About, unsaved edits, dropped
 // files, recent files), file_commands.cpp (Open, Save, Save as),
-// machine_choice.cpp (the "Machine" menu), check_dialog.cpp (the check
+// machine_choice.cpp (the "Machine" menu), check_panel.cpp (the check
 // against a DLL).
 #pragma once
 
@@ -29,6 +29,7 @@
 
 class QAction;
 class QDockWidget;
+class QTreeWidget;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -127,6 +128,10 @@ class TForm1 : public QMainWindow {
   QAction* MachineArm64;
   QAction* MachineArm64ec;
   QLabel* Label10;
+  // The check against a DLL, in a panel beside the list (check_panel.cpp).
+  TFileDialog CheckDialog1;
+  QDockWidget* CheckDock;
+  QTreeWidget* CheckFindings;
 
   // The path of the last Open or Save that succeeded: the caption, the
   // folder and name the save dialog proposes, and where "Enregistrer"
@@ -228,6 +233,7 @@ class TForm1 : public QMainWindow {
   void CreateMenus();
   void CreateMachineMenu();
   void CreateControls();
+  void CreateCheckPanel();
   void SetTabOrder();
   void ConnectHandlers();
   void CreateShortcuts();

@@ -14,6 +14,8 @@
 #include <QMenuBar>
 #include <QSpinBox>
 #include <QTest>
+#include <QTreeWidget>
+#include <QDockWidget>
 #include <QUndoStack>
 
 #include "app/demangle.h"
@@ -201,4 +203,32 @@ TEST_F(ListViewTest, KeysReachTheListTheFindFieldAndTheMenus) {
   QTest::keyClick(form.Edit3, Qt::Key_E, Qt::AltModifier);
   EXPECT_EQ(form.Edit3->text(), "");
   EXPECT_EQ(form.MainMenu1->activeAction(), form.Edition1->menuAction());
+}
+
+// The check stays open beside the list; its findings are counted by kind
+// and lead to their function, whose line carries a written mark.
+TEST_F(ListViewTest, TheCheckPanelLeadsToTheFunctions) {
+  const std::string lib = LIBMORPH_CORPUS_DIR "/fmod-3.61/fmodbc.lib";
+  const std::string dll = LIBMORPH_CORPUS_DIR "/fmod-3.61/fmod.dll";
+  if (!FileExists(lib)) GTEST_SKIP() << "no corpus at " << lib;
+  ASSERT_TRUE(form.OpenFile(QString::fromStdString(lib), kOpenLibrary));
+  ClickLine(5);
+  Type(form.Edit1, "Z");  // no such export
+  dialogs.Confirm(dll, 1);
+  form.VerifierAvecDll1->trigger();
+  ASSERT_TRUE(form.CheckDock->isVisible());
+  QTreeWidgetItem* heading = nullptr;
+  for (int i = 0; i < form.CheckFindings->topLevelItemCount(); ++i)
+    if (form.CheckFindings->topLevelItem(i)->text(0).startsWith("ne se lient pas"))
+      heading = form.CheckFindings->topLevelItem(i);
+  ASSERT_NE(heading, nullptr);
+  EXPECT_EQ(heading->text(0), "ne se lient pas (1)");
+  EXPECT_TRUE(form.ListModel->index(5).data(kMarkRole).toString().contains("✗ vérif."));
+  ClickLine(0);
+  emit form.CheckFindings->itemActivated(heading->child(0), 0);
+  EXPECT_EQ(form.ListBox1->currentRow(), 5);
+  EXPECT_TRUE(form.Edit1->text().endsWith("Z"));
+  // Still there while the list is edited.
+  Type(form.Edit1, "Y");
+  EXPECT_TRUE(form.CheckDock->isVisible());
 }
