@@ -383,6 +383,7 @@ void TEditingPanel::ShowImport() {
     w->setEnabled(one != nullptr);
   if (!one) {
     ExportEdit->clear();
+    ExportEdit->setPlaceholderText(QString());
     OrdinalCheck->setChecked(false);
     NoNameCheck->setChecked(false);
     OrdinalSpin->setValue(0);

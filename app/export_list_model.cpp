@@ -44,6 +44,16 @@ AnsiString LookupText(const TFonctionLib& entry, std::uint16_t machine) {
   return LookupName(entry, machine);
 }
 
+bool SameEntry(const TFonctionLib& a, const TFonctionLib& b) {
+  const ImportBinding& x = a.Import;
+  const ImportBinding& y = b.Import;
+  return a.Name == b.Name && a.ArgLength == b.ArgLength && a.IsPascal == b.IsPascal &&
+         a.Unsure == b.Unsure && x.Dll == y.Dll && x.ExportName == y.ExportName &&
+         x.ByOrdinal == y.ByOrdinal && x.NoName == y.NoName && x.Ordinal == y.Ordinal &&
+         x.Kind == y.Kind && x.Symbol == y.Symbol && x.Private == y.Private &&
+         x.ForwardTo == y.ForwardTo;
+}
+
 QString KindText(ImportKind kind) {
   switch (kind) {
     case ImportKind::Code: return QStringLiteral("code");

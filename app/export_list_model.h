@@ -129,3 +129,6 @@ AnsiString QStringToAnsi(const QString& text);
 AnsiString LookupText(const TFonctionLib& entry, std::uint16_t machine);
 // "code", "données", "constante".
 QString KindText(ImportKind kind);
+
+// Every field of both entries alike.
+bool SameEntry(const TFonctionLib& a, const TFonctionLib& b);

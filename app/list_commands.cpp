@@ -36,6 +36,11 @@ bool TChangeCommand::mergeWith(const QUndoCommand* other) {
   const auto* next = dynamic_cast<const TChangeCommand*>(other);
   if (!next || next->session_ != session_ || next->at_ != at_) return false;
   after_ = next->after_;
+  // Typed and put back: no step at all, so that the list is clean again
+  // when it was.
+  bool same = true;
+  for (std::size_t k = 0; k < after_.size() && same; ++k) same = SameEntry(before_[k], after_[k]);
+  setObsolete(same);
   return true;
 }
 

@@ -32,16 +32,6 @@ constexpr std::uint16_t kI386 = MachineNumber(Machine::I386);
 // A list of no machine is a 32-bit Intel list.
 std::uint16_t Effective(std::uint16_t machine) { return machine == 0 ? kI386 : machine; }
 
-bool Same(const TFonctionLib& a, const TFonctionLib& b) {
-  const ImportBinding& x = a.Import;
-  const ImportBinding& y = b.Import;
-  return a.Name == b.Name && a.ArgLength == b.ArgLength && a.IsPascal == b.IsPascal &&
-         a.Unsure == b.Unsure && x.Dll == y.Dll && x.ExportName == y.ExportName &&
-         x.ByOrdinal == y.ByOrdinal && x.NoName == y.NoName && x.Ordinal == y.Ordinal &&
-         x.Kind == y.Kind && x.Symbol == y.Symbol && x.Private == y.Private &&
-         x.ForwardTo == y.ForwardTo;
-}
-
 QString MachineSuffix(std::uint16_t machine) {
   if (Decorates(machine)) return {};
   return QStringLiteral(" (") + QString::fromStdString(MachineName(machine)) + QLatin1Char(')');
@@ -100,7 +90,7 @@ void TForm1::ChooseMachine(std::uint16_t machine) {
     for (std::size_t k = 0; unchanged && k < dropped->At().size(); ++k) {
       const TFonctionLib& now = ListModel->At(dropped->At()[k]);
       const TFonctionLib& then = dropped->After()[k];
-      unchanged = dropped->At()[k] < ListModel->Count() && Same(now, then);
+      unchanged = dropped->At()[k] < ListModel->Count() && SameEntry(now, then);
     }
     if (dropped && (!unchanged || dropped->At().size() != ListModel->Count())) unchanged = false;
     if (!unchanged) {

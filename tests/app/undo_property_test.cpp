@@ -141,6 +141,7 @@ TEST_F(UndoPropertyTest, AMachineChangedAndChangedBackIsTheListItWas) {
   EXPECT_NE(Everything(), read);
   form.MachineX86->trigger();
   EXPECT_EQ(Everything(), read);
+  EXPECT_TRUE(Caption().startsWith('*')) << "two steps, both undoable";
   EXPECT_TRUE(form.MachineX86->isChecked());
   form.MachineX64->trigger();
   form.MachineArm64->trigger();  // no decorations to drop on the way
@@ -257,7 +258,7 @@ TEST_F(UndoPropertyTest, RandomEditsUndoToTheListAsReadAndRedoToTheLast) {
   }
   while (form.UndoStack->canRedo()) form.UndoStack->redo();
   const std::vector<std::string> last = Everything();
-  ASSERT_GT(form.UndoStack->count(), 100);
+  ASSERT_GT(form.UndoStack->count(), 80);
   while (form.UndoStack->canUndo()) form.UndoStack->undo();
   EXPECT_EQ(Everything(), read);
   EXPECT_FALSE(Caption().startsWith('*'));
