@@ -135,6 +135,8 @@ QString KindHeading(check::Problem what) {
 // Past this many findings of one kind, they are shown folded under their
 // count.
 constexpr int kFindingsUnfolded = 10;
+// The check panel's width when it opens.
+constexpr int kCheckPanelWidth = 380;
 
 }  // namespace
 
@@ -205,5 +207,11 @@ void TForm1::VerifierAvecDll1Click() {
                "Aucun import ne se lie : est-ce bien la DLL de cette liste ?")}));
   ListModel->SetProblems(std::move(problems));
   CheckDock->setWindowTitle(QStringLiteral("Vérification avec ") + QFileInfo(dllName).fileName());
-  CheckDock->show();
+  if (!CheckDock->isVisible()) {
+    CheckDock->show();
+    // Wide enough to read a finding; the window grows rather than the
+    // list shrinking under the panel.
+    resize(width() + kCheckPanelWidth, height());
+    resizeDocks({CheckDock}, {kCheckPanelWidth}, Qt::Horizontal);
+  }
 }
