@@ -1,37 +1,70 @@
-// The editing panel: the selection display, "Ajouter", "Supprimer", and
-// the changes of name, convention and argument length; each edit is one
-// step of the undo stack, carried out through the list model. Also the
-// filter, the status line and the guessed conventions.
+#include "app/editing_panel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QSpinBox>
+#include <QGroupBox>
 #include <QLabel>
-#include <QLocale>
-#include <QStatusBar>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QUndoStack>
 
+#include <algorithm>
+#include <limits>
 #include <optional>
 
+#include "app/application.h"
 #include "app/export_list_model.h"
+#include "app/fonts.h"
 #include "app/list_box.h"
-#include "app/unit1.h"
+#include "app/list_commands.h"
+#include "app/up_down.h"
+#include "model/decorated_names.h"
 #include "model/entry_edits.h"
 #include "model/machine.h"
 
 namespace {
 
-// Sets a flag for the span of a scope, and clears it however the scope is
-// left: a flag left set would silence the panel's edits for good.
-class FlagScope {
- public:
-  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~FlagScope() { flag_ = false; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
+// The panel's top in the window's design: its controls stand where the
+// design put them, less this.
+constexpr int kPanelTop = 200;
 
- private:
-  bool& flag_;
-};
+// Keys typed into one field for the same entries make one undo step.
+enum MergeKey { kMergeName = 1, kMergeLength = 2, kMergeDll = 3, kMergeExport = 4, kMergeOrdinal = 5 };
+
+template <typename Widget>
+Widget* Place(Widget* widget, int left, int top, int width, int height) {
+  widget->setGeometry(left, top - kPanelTop, width, height);
+  return widget;
+}
+
+template <typename Widget>
+Widget* PlaceIn(Widget* widget, int left, int top, int width, int height) {
+  widget->setGeometry(left, top, width, height);
+  return widget;
+}
+
+// A label that takes the width of its caption, as the design's labels do,
+// so that no caption is ever cut.
+QLabel* CaptionLabel(QWidget* parent, const char* caption, int left, int top, int width,
+                     int height) {
+  auto* label = new QLabel(QString::fromUtf8(caption), parent);
+  label->setTextFormat(Qt::PlainText);
+  const QFontMetrics metrics(label->font());
+  const int textWidth = metrics.horizontalAdvance(label->text()) + 1;
+  return PlaceIn(label, left, top, std::max(width, textWidth), std::max(height, metrics.height()));
+}
+
+// A label of fixed size for a decorated name.
+QLabel* SymbolLabel(QWidget* parent, int left, int top, int width, int height) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);  // names are shown as they are
+  label->setFont(SymbolFont());
+  return PlaceIn(label, left, top, width, height);
+}
 
 QString DecimalText(std::int32_t value) { return QString::fromStdString(IntToStr(value)); }
 
@@ -57,22 +90,145 @@ QString ImportText(const TFonctionLib& entry, std::uint16_t machine) {
 
 }  // namespace
 
-// A line past the end of the list has no entry. The guard stays because
-// asking the list for such an entry would grow it with whatever its spare
-// slots hold.
-TFonctionLib* TForm1::EntryAt(int row) {
-  if (row < 0 || static_cast<std::uint32_t>(row) >= Fonctions().Count) return nullptr;
-  return &Fonctions().Item(static_cast<std::uint32_t>(row));
+TEditingPanel::TEditingPanel(TExportListModel& model, TListBox& list, QUndoStack& stack,
+                             QWidget* parent)
+    : QWidget(parent), model_(model), list_(list), stack_(stack) {
+  Edit1 = Place(new QLineEdit(this), 6, 237, 499, 21);
+  Edit1->setMaxLength(std::numeric_limits<int>::max());  // a name is never cut
+  Label2 = CaptionLabel(this, "Nom:", 6, 219 - kPanelTop, 25, 13);
+  Label2->setBuddy(Edit1);
+
+  GroupBox1 = Place(new QGroupBox(QStringLiteral("Conventions d'appel"), this), 6, 264, 247, 73);
+  RadioButton1 = PlaceIn(new QRadioButton(QStringLiteral("_pascal"), GroupBox1), 12, 21, 73, 17);
+  RadioButton2 = PlaceIn(new QRadioButton(QStringLiteral("_stdcall"), GroupBox1), 12, 42, 73, 17);
+  RadioButton1->setChecked(true);
+  // Said in words beside the buttons, for the current function only.
+  Label9 = PlaceIn(new QLabel(QStringLiteral("Convention devinée"), GroupBox1), 92, 21, 150, 17);
+  Label9->setStyleSheet(QStringLiteral("color: #B03000; font-weight: bold"));
+  Label9->setVisible(false);
+  Button3 = PlaceIn(new QPushButton(QStringLiteral("Confirmer"), GroupBox1), 92, 42, 75, 19);
+  Button3->setToolTip(QStringLiteral("Garde la convention cochée et la marque comme vérifiée"));
+  Button3->setAutoDefault(false);
+  Button3->setVisible(false);
+
+  // Stands over the conventions, which it tells are greyed, and why; not a
+  // child of their box, so that it is not greyed with them.
+  Label10 = Place(new QLabel(this), 98, 282, 150, 50);
+  Label10->setWordWrap(true);
+  Label10->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Label10->setVisible(false);
+
+  GroupBox2 = Place(new QGroupBox(QStringLiteral("Longueur arguments"), this), 258, 264, 247, 73);
+  Edit2 = PlaceIn(new QLineEdit(QStringLiteral("0"), GroupBox2), 54, 27, 67, 21);
+  UpDown1 = PlaceIn(new TUpDown(GroupBox2), 121, 27, 15, 21);
+  UpDown1->Min = kArgLengthMin;
+  UpDown1->Max = kArgLengthMax;
+  UpDown1->Increment = 1;
+  UpDown1->Wrap = false;
+  UpDown1->SetPosition(0);
+  UpDown1->SetAssociate(Edit2);
+  LengthNote = PlaceIn(new QLabel(GroupBox2), 142, 20, 100, 36);
+  LengthNote->setWordWrap(true);
+  LengthNote->setStyleSheet(QStringLiteral("color: #B03000"));
+
+  GroupBox3 = Place(new QGroupBox(QStringLiteral("Nom exporté"), this), 6, 342, 499, 88);
+  Label3 = CaptionLabel(GroupBox3, "Microsoft :", 12, 18, 49, 13);
+  Label4 = SymbolLabel(GroupBox3, 66, 18, 427, 16);
+  Label5 = CaptionLabel(GroupBox3, "Borland :", 12, 39, 42, 13);
+  Label6 = SymbolLabel(GroupBox3, 66, 39, 427, 16);
+  Label7 = CaptionLabel(GroupBox3, "Import :", 12, 60, 42, 13);
+  Label8 = SymbolLabel(GroupBox3, 66, 60, 427, 16);
+  // The names start clear of the widest caption in this system's fonts.
+  const int names = std::max({66, Label3->geometry().right() + 5, Label5->geometry().right() + 5,
+                              Label7->geometry().right() + 5});
+  for (QLabel* label : {Label4, Label6, Label8})
+    label->setGeometry(names, label->y(), 493 - names, label->height());
+  for (QLabel* label : {Label4, Label6, Label8})
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+  GroupBox4 = Place(new QGroupBox(QStringLiteral("Import"), this), 6, 434, 499, 72);
+  auto* dllLabel = CaptionLabel(GroupBox4, "DLL :", 12, 21, 30, 13);
+  DllEdit = PlaceIn(new QLineEdit(GroupBox4), dllLabel->geometry().right() + 6, 17, 170, 21);
+  DllEdit->setPlaceholderText(QStringLiteral("(d'après le nom du fichier)"));
+  dllLabel->setBuddy(DllEdit);
+  auto* kindLabel = CaptionLabel(GroupBox4, "Type :", 262, 21, 34, 13);
+  KindBox = PlaceIn(new QComboBox(GroupBox4), kindLabel->geometry().right() + 6, 17, 110, 21);
+  KindBox->addItems({KindText(ImportKind::Code), KindText(ImportKind::Data),
+                     KindText(ImportKind::Const)});
+  kindLabel->setBuddy(KindBox);
+  auto* exportLabel = CaptionLabel(GroupBox4, "Nom exporté :", 12, 47, 70, 13);
+  ExportEdit = PlaceIn(new QLineEdit(GroupBox4), exportLabel->geometry().right() + 6, 43, 176, 21);
+  ExportEdit->setPlaceholderText(QStringLiteral("(le nom)"));
+  exportLabel->setBuddy(ExportEdit);
+  OrdinalCheck = PlaceIn(new QCheckBox(QStringLiteral("Ordinal"), GroupBox4), 290, 45, 66, 17);
+  OrdinalCheck->setToolTip(QStringLiteral("Importée par son numéro d'ordre dans la DLL"));
+  OrdinalSpin = PlaceIn(new QSpinBox(GroupBox4), 358, 43, 62, 21);
+  OrdinalSpin->setRange(0, 65535);
+  NoNameCheck = PlaceIn(new QCheckBox(QStringLiteral("sans nom"), GroupBox4), 424, 45, 70, 17);
+  NoNameCheck->setToolTip(QStringLiteral("La DLL n'exporte pas de nom pour cet ordinal (NONAME)"));
+
+  Button1 = Place(new QPushButton(QStringLiteral("Ajouter"), this), 348, 204, 75, 19);
+  Button2 = Place(new QPushButton(QStringLiteral("Supprimer"), this), 432, 204, 75, 19);
+  // A push button must not take the Enter key from the edits.
+  Button1->setAutoDefault(false);
+  Button2->setAutoDefault(false);
+
+  for (QWidget* widget : std::initializer_list<QWidget*>{
+           Label2, Edit1, GroupBox1, GroupBox2, GroupBox3, Label4, Label6, Label8, Button1,
+           Button2, Label10, GroupBox4})
+    designed_.emplace_back(widget, widget->geometry());
+  // Room of the design's margin right of and below the lowest controls.
+  designedWidth_ = childrenRect().right() + 6;
+  setMinimumSize(designedWidth_, childrenRect().bottom() + 6);
+
+  auto run = [](auto method) { return [method] { RunHandler(method); }; };
+  connect(Edit1, &QLineEdit::textChanged, this, run([this] { NameChanged(); }));
+  connect(Edit2, &QLineEdit::textChanged, this, run([this] { LengthChanged(); }));
+  // clicked, unlike toggled, comes from the user only.
+  connect(RadioButton1, &QRadioButton::clicked, this, run([this] { ConventionChosen(true); }));
+  connect(RadioButton2, &QRadioButton::clicked, this, run([this] { ConventionChosen(false); }));
+  connect(Button1, &QPushButton::clicked, this, run([this] { Add(); }));
+  connect(Button2, &QPushButton::clicked, this, run([this] { Remove(); }));
+  connect(Button3, &QPushButton::clicked, this, run([this] { ConfirmGuess(); }));
+  connect(DllEdit, &QLineEdit::textEdited, this, run([this] { DllChanged(); }));
+  connect(KindBox, &QComboBox::activated, this, [this](int kind) {
+    RunHandler([this, kind] { KindChosen(kind); });
+  });
+  connect(ExportEdit, &QLineEdit::textEdited, this, run([this] { ExportNameChanged(); }));
+  connect(OrdinalCheck, &QCheckBox::clicked, this, run([this] { OrdinalChanged(); }));
+  connect(NoNameCheck, &QCheckBox::clicked, this, run([this] { OrdinalChanged(); }));
+  connect(OrdinalSpin, &QSpinBox::valueChanged, this, run([this] {
+            if (!filling_) OrdinalChanged();
+          }));
 }
 
-TFonctionLib* TForm1::CurrentEntry() { return EntryAt(ListBox1->currentRow()); }
+void TEditingPanel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const int dw = std::max(0, width() - designedWidth_);
+  for (const auto& [widget, rect] : designed_) {
+    QRect place = rect;
+    if (widget == Button1 || widget == Button2) place.translate(dw, 0);
+    else if (widget == Edit1 || widget == GroupBox3 || widget == GroupBox4 ||
+             widget->parentWidget() == GroupBox3)
+      place.adjust(0, 0, dw, 0);
+    widget->setGeometry(place);
+  }
+}
 
-void TForm1::ShowConvention(bool isPascal) {
+// A line past the end of the list has no entry.
+const TFonctionLib* TEditingPanel::EntryAt(int entry) const {
+  if (entry < 0 || static_cast<std::uint32_t>(entry) >= model_.Count()) return nullptr;
+  return &model_.At(static_cast<std::uint32_t>(entry));
+}
+
+const TFonctionLib* TEditingPanel::Current() const { return EntryAt(list_.currentRow()); }
+
+void TEditingPanel::ShowConvention(bool isPascal) {
   // Checking one button of the group unchecks the other.
   (isPascal ? RadioButton1 : RadioButton2)->setChecked(true);
 }
 
-void TForm1::UncheckConventions() {
+void TEditingPanel::UncheckConventions() {
   // Buttons of one group keep one of them checked unless told otherwise.
   for (QRadioButton* button : {RadioButton1, RadioButton2}) {
     button->setAutoExclusive(false);
@@ -81,47 +237,180 @@ void TForm1::UncheckConventions() {
   }
 }
 
-void TForm1::ListBox1Click() {
+void TEditingPanel::ShowSelection() {
   NewEditSession();
-  {
-    FlagScope filling(Filling);
-    const std::vector<int> selected = ListBox1->SelectedRows();
-    TFonctionLib* current = CurrentEntry();
-    if (selected.size() == 1 && current) {
-      Edit1->setText(AnsiToQString(current->Name));
-      Edit2->setText(DecimalText(current->ArgLength));
-      ShowConvention(current->IsPascal);
-      RefreshLabels();
-    } else {
-      Edit1->setText(QString());
-      std::optional<std::int32_t> length;
-      std::optional<bool> isPascal;
-      bool sameLength = true;
-      bool sameConvention = true;
-      for (int row : selected) {
-        const TFonctionLib* entry = EntryAt(row);
-        if (!entry) continue;
-        if (!length) length = entry->ArgLength;
-        else if (*length != entry->ArgLength) sameLength = false;
-        if (!isPascal) isPascal = entry->IsPascal;
-        else if (*isPascal != entry->IsPascal) sameConvention = false;
-      }
-      // A negative length is shown only for a single selected line.
-      Edit2->setText(length && sameLength && *length >= 0 ? DecimalText(*length) : QString());
-      if (isPascal && sameConvention) ShowConvention(*isPascal);
-      else UncheckConventions();
-      Label4->setText(QString());
-      Label6->setText(QString());
-      Label8->setText(QString());
+  // The panel's own writes are no edits.
+  const QSignalBlocker name(Edit1);
+  const QSignalBlocker length(Edit2);
+  const std::vector<int> selected = list_.SelectedRows();
+  const TFonctionLib* current = Current();
+  if (selected.size() == 1 && current) {
+    Edit1->setText(AnsiToQString(current->Name));
+    Edit2->setText(DecimalText(current->ArgLength));
+    ShowConvention(current->IsPascal);
+  } else {
+    Edit1->setText(QString());
+    std::optional<std::int32_t> length;
+    std::optional<bool> isPascal;
+    bool sameLength = true;
+    bool sameConvention = true;
+    for (int row : selected) {
+      const TFonctionLib* entry = EntryAt(row);
+      if (!entry) continue;
+      if (!length) length = entry->ArgLength;
+      else if (*length != entry->ArgLength) sameLength = false;
+      if (!isPascal) isPascal = entry->IsPascal;
+      else if (*isPascal != entry->IsPascal) sameConvention = false;
     }
+    // A negative length is shown only for a single selected line.
+    Edit2->setText(length && sameLength && *length >= 0 ? DecimalText(*length) : QString());
+    if (isPascal && sameConvention) ShowConvention(*isPascal);
+    else UncheckConventions();
   }
+  MarkLength({}, false);
+  if (selected.size() == 1) {
+    RefreshLabels();
+  } else {
+    // Several functions selected: no one function's symbols.
+    for (QLabel* label : {Label4, Label6, Label8}) label->setText(QString());
+  }
+  ShowImport();
+  ShowWhatApplies();
   ShowGuess();
-  UpdateStatus();
+}
+
+void TEditingPanel::ShowEdited() {
+  RefreshLabels();
+  ShowImport();
+  ShowWhatApplies();
+  ShowGuess();
+}
+
+void TEditingPanel::Clear() {
+  const QSignalBlocker name(Edit1);
+  const QSignalBlocker length(Edit2);
+  Edit1->setText(QString());
+  Edit2->setText(QString());
+  MarkLength({}, false);
+  UncheckConventions();
+  RefreshLabels();
+  ShowImport();
+  ShowWhatApplies();
+  ShowGuess();
+}
+
+void TEditingPanel::RefreshLabels() {
+  const TFonctionLib* current = Current();
+  // Off 32-bit Intel both toolchains link against the plain symbol.
+  const std::uint16_t machine = model_.ListMachine();
+  Label4->setText(current ? AnsiToQString(MicrosoftName(*current, machine)) : QString());
+  Label6->setText(current ? AnsiToQString(BorlandName(*current, machine)) : QString());
+  const QString import = current ? ImportText(*current, machine) : QString();
+  Label8->setText(import);
+  Label8->setToolTip(import);  // the whole of a line too long for the box
+}
+
+void TEditingPanel::ShowGuess() {
+  const TFonctionLib* current = Current();
+  bool guessed = false;
+  for (int row : list_.SelectedRows())
+    if (const TFonctionLib* entry = EntryAt(row); entry && entry->Unsure) guessed = true;
+  // Off 32-bit Intel there is no convention to guess.
+  const bool decorates = Decorates(model_.ListMachine());
+  guessSelected_ = guessed && decorates;
+  Label9->setVisible(decorates && current && current->Unsure);
+  Button3->setVisible(guessSelected_);
+}
+
+void TEditingPanel::ShowMachine() {
+  ShowWhatApplies();
+  ShowGuess();
+}
+
+void TEditingPanel::ShowWhatApplies() {
+  // The conventions and the length only make a symbol's decoration: they
+  // change nothing where there is none to make.
+  QString why;
+  const std::vector<int> selected = list_.SelectedRows();
+  bool allData = !selected.empty();
+  bool allCxx = !selected.empty();
+  for (int row : selected) {
+    const TFonctionLib* entry = EntryAt(row);
+    if (!entry) continue;
+    allData = allData && entry->Import.Kind != ImportKind::Code;
+    allCxx = allCxx && (entry->Name.starts_with('?') || entry->Import.Symbol.starts_with('?'));
+  }
+  if (!Decorates(model_.ListMachine()))
+    why = QStringLiteral("Les décorations ne s'appliquent qu'aux bibliothèques Intel 32 bits.");
+  else if (allData)
+    why = QStringLiteral("Des données n'ont ni convention ni arguments.");
+  else if (allCxx)
+    why = QStringLiteral("Un nom C++ porte déjà sa convention et ses arguments.");
+  GroupBox1->setEnabled(why.isEmpty());
+  GroupBox2->setEnabled(why.isEmpty());
+  Label10->setText(why);
+  Label10->setVisible(!why.isEmpty());
+}
+
+void TEditingPanel::ShowImport() {
+  filling_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{filling_};
+  const std::vector<int> selected = list_.SelectedRows();
+  std::optional<AnsiString> dll;
+  std::optional<ImportKind> kind;
+  bool sameDll = true;
+  bool sameKind = true;
+  for (int row : selected) {
+    const TFonctionLib* entry = EntryAt(row);
+    if (!entry) continue;
+    if (!dll) dll = entry->Import.Dll;
+    else if (*dll != entry->Import.Dll) sameDll = false;
+    if (!kind) kind = entry->Import.Kind;
+    else if (*kind != entry->Import.Kind) sameKind = false;
+  }
+  GroupBox4->setEnabled(!selected.empty());
+  if (!DllEdit->hasFocus()) DllEdit->setText(dll && sameDll ? AnsiToQString(*dll) : QString());
+  DllEdit->setPlaceholderText(sameDll ? QStringLiteral("(d'après le nom du fichier)")
+                                      : QStringLiteral("(plusieurs)"));
+  KindBox->setCurrentIndex(kind && sameKind ? static_cast<int>(*kind) : -1);
+  // The lookup is one function's: several selected share no export name.
+  const TFonctionLib* one = selected.size() == 1 ? Current() : nullptr;
+  for (QWidget* w : std::initializer_list<QWidget*>{ExportEdit, OrdinalCheck, OrdinalSpin,
+                                                    NoNameCheck})
+    w->setEnabled(one != nullptr);
+  if (!one) {
+    ExportEdit->clear();
+    ExportEdit->setPlaceholderText(QString());
+    OrdinalCheck->setChecked(false);
+    NoNameCheck->setChecked(false);
+    OrdinalSpin->setValue(0);
+    return;
+  }
+  const ImportBinding& import = one->Import;
+  if (!ExportEdit->hasFocus()) ExportEdit->setText(AnsiToQString(import.ExportName));
+  ExportEdit->setEnabled(!import.ByOrdinal);
+  ExportEdit->setPlaceholderText(import.ByOrdinal ? QString()
+                                                  : AnsiToQString(LookupName(*one, model_.ListMachine())));
+  OrdinalCheck->setChecked(import.ByOrdinal);
+  NoNameCheck->setChecked(import.NoName);
+  NoNameCheck->setEnabled(import.ByOrdinal);
+  OrdinalSpin->setValue(import.Ordinal);
+}
+
+void TEditingPanel::MarkLength(const QString& why, bool refused) {
+  LengthNote->setText(why);
+  Edit2->setToolTip(why);
+  Edit2->setStyleSheet(why.isEmpty() ? QString()
+                       : refused     ? QStringLiteral("background: #FFD8D8")
+                                     : QStringLiteral("background: #FFF0C8"));
 }
 
 template <typename Edit>
-void TForm1::EditEntries(const std::vector<int>& at, const QString& text, int mergeKey,
-                         Edit change) {
+void TEditingPanel::EditEntries(const std::vector<int>& at, const QString& text, int mergeKey,
+                                Edit change) {
   std::vector<std::uint32_t> changed;
   std::vector<TFonctionLib> before;
   std::vector<TFonctionLib> after;
@@ -129,203 +418,150 @@ void TForm1::EditEntries(const std::vector<int>& at, const QString& text, int me
     const TFonctionLib* entry = EntryAt(row);
     if (!entry) continue;
     TFonctionLib edited = *entry;
-    if (!change(edited)) continue;
+    if (!change(edited, static_cast<std::uint32_t>(row))) continue;
     changed.push_back(static_cast<std::uint32_t>(row));
     before.push_back(*entry);
     after.push_back(std::move(edited));
   }
   if (changed.empty()) return;
-  FlagScope panel(panelEdit_);
-  UndoStack->push(new TListEdit(*this, TEditKind::Change, text, std::move(changed),
-                                std::move(before), std::move(after), mergeKey, editSession_));
+  editing_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{editing_};
+  stack_.push(new TChangeCommand(model_, text, std::move(changed), std::move(before),
+                                 std::move(after), mergeKey, session_));
 }
 
-void TForm1::ApplyListEdit(TEditKind kind, const std::vector<std::uint32_t>& at,
-                           const std::vector<TFonctionLib>& entries) {
-  switch (kind) {
-    case TEditKind::Change:
-      for (std::size_t k = 0; k < at.size(); ++k) {
-        Fonctions().Item(at[k]) = entries[k];
-        ListModel->Changed(at[k]);
-      }
-      break;
-    case TEditKind::Insert: ListModel->Insert(at, entries); break;
-    case TEditKind::Remove: ListModel->Remove(at); break;
-  }
-  if (panelEdit_) {
-    // The panel shows the edit already; only what follows from it changes.
-    RefreshLabels();
-    ShowGuess();
-    UpdateStatus();
-    return;
-  }
-  // An edit from the buttons or the undo stack: the lines it touched are
-  // selected, or after a removal the line that took their place.
-  if (kind == TEditKind::Remove) {
-    const int next = ListModel->NearestShown(at.front());
-    ListBox1->setCurrentRow(next);
-  } else {
-    std::vector<int> rows(at.begin(), at.end());
-    ListBox1->SelectEntries(rows, rows.front());
-  }
-  ListBox1Click();
-}
-
-void TForm1::Button1Click() {
-  const int current = ListBox1->currentRow();
-  const int p = current < 0 ? 0 : current;
-  TFonctionLib entry;
-  entry.Name.clear();
-  entry.ArgLength = 0;
-  entry.IsPascal = true;
-  UndoStack->push(new TListEdit(*this, TEditKind::Insert, QStringLiteral("Ajouter"),
-                                {static_cast<std::uint32_t>(p)}, {}, {entry}, -1, editSession_));
+void TEditingPanel::Add() {
+  const int current = list_.currentRow();
+  const auto p = static_cast<std::uint32_t>(current < 0 ? 0 : current);
+  TStoredEntry entry;
+  entry.Entry.Name.clear();
+  entry.Entry.ArgLength = 0;
+  entry.Entry.IsPascal = true;
+  stack_.push(new TInsertCommand(model_, QStringLiteral("Ajouter"), {p}, {entry}));
   Edit1->setFocus();
 }
 
-void TForm1::Button2Click() {
-  const std::vector<int> selected = ListBox1->SelectedRows();
+void TEditingPanel::Remove() {
   std::vector<std::uint32_t> at;
-  std::vector<TFonctionLib> before;
-  for (int row : selected)
-    if (const TFonctionLib* entry = EntryAt(row)) {
-      at.push_back(static_cast<std::uint32_t>(row));
-      before.push_back(*entry);
-    }
+  for (int row : list_.SelectedRows())
+    if (EntryAt(row)) at.push_back(static_cast<std::uint32_t>(row));
   if (at.empty()) return;
-  UndoStack->push(new TListEdit(*this, TEditKind::Remove, QStringLiteral("Supprimer"),
-                                std::move(at), std::move(before), {}, -1, editSession_));
+  const QString text = at.size() == 1
+                           ? QStringLiteral("Supprimer")
+                           : QStringLiteral("Supprimer %1 fonctions").arg(at.size());
+  stack_.push(new TRemoveCommand(model_, text, std::move(at)));
 }
 
-namespace {
-
-// Keys typed into one field for the same entries make one undo step.
-enum MergeKey { kMergeName = 1, kMergeLength = 2 };
-
-}  // namespace
-
-void TForm1::Edit1Change() {
-  if (Filling) return;
-  const int row = ListBox1->currentRow();
-  if (CurrentEntry()) {
+void TEditingPanel::NameChanged() {
+  const int row = list_.currentRow();
+  if (Current()) {
     const AnsiString name = QStringToAnsi(Edit1->text());
     EditEntries({row}, QStringLiteral("Renommer"), kMergeName,
-                [&](TFonctionLib& entry) { return Rename(entry, name); });
+                [&](TFonctionLib& entry, std::uint32_t at) {
+                  return Rename(entry, name, model_.AsRead(at));
+                });
   }
   RefreshLabels();
 }
 
-void TForm1::Edit2Change() {
-  if (Filling) return;
-  const std::int32_t value = StrToInt(Edit2->text().toStdString());
-  EditEntries(ListBox1->SelectedRows(), QStringLiteral("Longueur"), kMergeLength,
-              [&](TFonctionLib& entry) { return SetArgLength(entry, value); });
+void TEditingPanel::LengthChanged() {
+  std::int32_t value = 0;
+  const std::string text = Edit2->text().trimmed().toStdString();
+  if (!TryStrToInt(text, value)) {
+    // Nothing changes until the field holds a number again.
+    MarkLength(text.empty() ? QStringLiteral("Tapez un nombre")
+                            : QStringLiteral("Pas un nombre entier"),
+               true);
+    return;
+  }
+  if (value < 0) MarkLength(QStringLiteral("Longueur négative"), false);
+  else if (value > kArgLengthLikely)
+    MarkLength(QStringLiteral("Plus de %1 octets ?").arg(kArgLengthLikely), false);
+  else if (value % 4 != 0) MarkLength(QStringLiteral("Pas un multiple de 4"), false);
+  else MarkLength({}, false);
+  EditEntries(list_.SelectedRows(), QStringLiteral("Longueur"), kMergeLength,
+              [&](TFonctionLib& entry, std::uint32_t) { return SetArgLength(entry, value); });
   RefreshLabels();
 }
 
-void TForm1::SetConventionOfSelection(bool isPascal) {
-  EditEntries(ListBox1->SelectedRows(), QStringLiteral("Convention"), -1,
-              [&](TFonctionLib& entry) { return SetConvention(entry, isPascal); });
+void TEditingPanel::ConventionChosen(bool isPascal) {
+  EditEntries(list_.SelectedRows(), QStringLiteral("Convention"), -1,
+              [&](TFonctionLib& entry, std::uint32_t) { return SetConvention(entry, isPascal); });
   RefreshLabels();
 }
 
-void TForm1::RadioButton1Click() { SetConventionOfSelection(true); }
-
-void TForm1::RadioButton2Click() { SetConventionOfSelection(false); }
-
-void TForm1::Button3Click() { ConfirmerConvention1Click(); }
-
-void TForm1::ConfirmerConvention1Click() {
+void TEditingPanel::ConfirmGuess() {
   // Each selected guess is settled as it stands.
   std::vector<int> guessed;
-  for (int row : ListBox1->SelectedRows())
+  for (int row : list_.SelectedRows())
     if (const TFonctionLib* entry = EntryAt(row); entry && entry->Unsure) guessed.push_back(row);
-  EditEntries(guessed, QStringLiteral("Confirmer la convention"), -1, [](TFonctionLib& entry) {
-    return SetConvention(entry, entry.IsPascal);
-  });
+  EditEntries(guessed, QStringLiteral("Confirmer la convention"), -1,
+              [](TFonctionLib& entry, std::uint32_t) {
+                return SetConvention(entry, entry.IsPascal);
+              });
 }
 
-void TForm1::DevineeSuivante1Click() {
-  const std::uint32_t count = Fonctions().Count;
-  if (count == 0) return;
-  const int current = ListBox1->currentRow();
-  // From the line after the current one, round to the top.
-  for (std::uint32_t step = 1; step <= count; ++step) {
-    const std::uint32_t i = (static_cast<std::uint32_t>(current < 0 ? -1 : current) + step) % count;
-    if (Fonctions().Item(i).Unsure && ListModel->RowOf(i) >= 0) {
-      ListBox1->setCurrentRow(static_cast<int>(i));
-      ListBox1Click();
-      return;
-    }
+void TEditingPanel::DllChanged() {
+  const AnsiString dll = QStringToAnsi(DllEdit->text().trimmed());
+  EditEntries(list_.SelectedRows(), QStringLiteral("DLL"), kMergeDll,
+              [&](TFonctionLib& entry, std::uint32_t) {
+                if (entry.Import.Dll == dll) return false;
+                entry.Import.Dll = dll;
+                return true;
+              });
+  RefreshLabels();
+}
+
+void TEditingPanel::KindChosen(int kind) {
+  if (kind < 0) return;
+  const auto chosen = static_cast<ImportKind>(kind);
+  EditEntries(list_.SelectedRows(), QStringLiteral("Type d'import"), -1,
+              [&](TFonctionLib& entry, std::uint32_t) {
+                if (entry.Import.Kind == chosen) return false;
+                entry.Import.Kind = chosen;
+                return true;
+              });
+  RefreshLabels();
+  ShowWhatApplies();
+}
+
+void TEditingPanel::ExportNameChanged() {
+  const int row = list_.currentRow();
+  if (!Current()) return;
+  const AnsiString name = QStringToAnsi(ExportEdit->text());
+  EditEntries({row}, QStringLiteral("Nom exporté"), kMergeExport,
+              [&](TFonctionLib& entry, std::uint32_t) {
+                if (entry.Import.ExportName == name) return false;
+                entry.Import.ExportName = name;
+                return true;
+              });
+  RefreshLabels();
+}
+
+void TEditingPanel::OrdinalChanged() {
+  const int row = list_.currentRow();
+  if (!Current()) return;
+  const bool byOrdinal = OrdinalCheck->isChecked();
+  const bool noName = byOrdinal && NoNameCheck->isChecked();
+  // An ordinal import needs a number: 0 is no ordinal, so take 1.
+  if (byOrdinal && OrdinalSpin->value() == 0) {
+    const QSignalBlocker quiet(OrdinalSpin);
+    OrdinalSpin->setValue(1);
   }
-  StatusBar1->showMessage(QStringLiteral("Aucune convention devinée à vérifier."), 4000);
-}
-
-void TForm1::ShowGuess() {
-  const TFonctionLib* current = CurrentEntry();
-  bool guessed = false;
-  for (int row : ListBox1->SelectedRows())
-    if (const TFonctionLib* entry = EntryAt(row); entry && entry->Unsure) guessed = true;
-  // Off 32-bit Intel there is no convention to guess.
-  const bool decorates = Decorates(FichierLib.SourceMachine);
-  guessed = guessed && decorates;
-  Label9->setVisible(decorates && current && current->Unsure);
-  Button3->setVisible(guessed);
-  ConfirmerConvention1->setEnabled(guessed);
-}
-
-void TForm1::Edit3Change() {
-  // The selected entries that stay shown stay selected.
-  const std::vector<int> selected = ListBox1->SelectedRows();
-  const int current = ListBox1->currentRow();
-  ListModel->SetFilter(Edit3->text());
-  ListBox1->SelectEntries(selected, current);
-  ListBox1Click();
-}
-
-void TForm1::Rechercher1Click() {
-  Edit3->setFocus();
-  Edit3->selectAll();
-}
-
-void TForm1::Annuler1Click() {
-  if (UndoStack->canUndo()) UndoStack->undo();
-}
-
-void TForm1::Retablir1Click() {
-  if (UndoStack->canRedo()) UndoStack->redo();
-}
-
-namespace {
-
-// "0 fonction", "1 fonction", "2 fonctions": French counts zero as one.
-QString French(std::uint64_t n, const char* singular, const char* plural) {
-  return QLocale(QLocale::French).toString(static_cast<qulonglong>(n)) + QLatin1Char(' ') +
-         QString::fromUtf8(n <= 1 ? singular : plural);
-}
-
-}  // namespace
-
-void TForm1::UpdateStatus() {
-  const std::uint32_t count = Fonctions().Count;
-  QStringList parts;
-  if (ListModel->Filtered())
-    parts << French(static_cast<std::uint64_t>(ListBox1->count()), "affichée", "affichées") +
-                 QStringLiteral(" sur ") + French(count, "fonction", "fonctions");
-  else
-    parts << French(count, "fonction", "fonctions");
-  parts << French(ListBox1->SelectedRows().size(), "sélectionnée", "sélectionnées");
-  parts << French(ListModel->GuessedCount(), "devinée", "devinées");
-  StatusLabel->setText(parts.join(QStringLiteral(", ")));
-}
-
-void TForm1::RefreshLabels() {
-  const TFonctionLib* current = CurrentEntry();
-  // Off 32-bit Intel both toolchains link against the plain symbol.
-  const std::uint16_t machine = FichierLib.SourceMachine;
-  Label4->setText(current ? AnsiToQString(MicrosoftName(*current, machine)) : QString());
-  Label6->setText(current ? AnsiToQString(BorlandName(*current, machine)) : QString());
-  const QString import = current ? ImportText(*current, machine) : QString();
-  Label8->setText(import);
-  Label8->setToolTip(import);  // the whole of a line too long for the box
+  const auto ordinal = static_cast<std::uint16_t>(OrdinalSpin->value());
+  EditEntries({row}, QStringLiteral("Ordinal"), kMergeOrdinal,
+              [&](TFonctionLib& entry, std::uint32_t) {
+                ImportBinding& b = entry.Import;
+                if (b.ByOrdinal == byOrdinal && b.NoName == noName && b.Ordinal == ordinal)
+                  return false;
+                b.ByOrdinal = byOrdinal;
+                b.NoName = noName;
+                b.Ordinal = ordinal;
+                return true;
+              });
+  RefreshLabels();
+  ShowImport();
 }

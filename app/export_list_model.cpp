@@ -1,220 +1,356 @@
 #include "app/export_list_model.h"
 
-#include <QStringList>
-
-#include "model/form_losses.h"
-
 #include <QBrush>
 #include <QColor>
+#include <QStringList>
 
 #include <algorithm>
+#include <new>
 
-#include "app/unit1.h"
+#include "app/demangle.h"
+#include "model/decorated_names.h"
+#include "model/form_losses.h"
+#include "model/machine.h"
+#include "platform/codepage.h"
 
 namespace {
 
-// Past this many separate runs of lines, one reset costs the view less
-// than a signal per run.
-constexpr std::size_t kRunsBeforeReset = 64;
+// Past this many separate rows, one reset costs the views less than a
+// signal per row.
+constexpr std::size_t kRowsBeforeReset = 64;
 
 const QString kGuessedTip = QStringLiteral("Convention devinée : à vérifier");
 
-// The runs of neighbouring rows among rows (ascending), as first and last.
-std::vector<std::pair<int, int>> Runs(const std::vector<int>& rows) {
-  std::vector<std::pair<int, int>> runs;
-  for (int row : rows) {
-    if (!runs.empty() && runs.back().second + 1 == row) runs.back().second = row;
-    else runs.emplace_back(row, row);
+// The runs of neighbouring indices among at (ascending), as first and last.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> Runs(const std::vector<std::uint32_t>& at) {
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
+  for (std::uint32_t i : at) {
+    if (!runs.empty() && runs.back().second + 1 == i) runs.back().second = i;
+    else runs.emplace_back(i, i);
   }
   return runs;
 }
 
 }  // namespace
 
-TExportListModel::TExportListModel(TTableau<TFonctionLib>& list, QObject* parent)
-    : QAbstractListModel(parent), list_(list) {
-  Refill();
+QString AnsiToQString(const AnsiString& text) { return QString::fromStdString(AnsiToUtf8(text)); }
+
+AnsiString QStringToAnsi(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
+
+AnsiString LookupText(const TFonctionLib& entry, std::uint16_t machine) {
+  const ImportBinding& import = entry.Import;
+  if (import.ByOrdinal)
+    return "@" + std::to_string(import.Ordinal) + (import.NoName ? " NONAME" : "");
+  return LookupName(entry, machine);
+}
+
+bool SameEntry(const TFonctionLib& a, const TFonctionLib& b) {
+  const ImportBinding& x = a.Import;
+  const ImportBinding& y = b.Import;
+  return a.Name == b.Name && a.ArgLength == b.ArgLength && a.IsPascal == b.IsPascal &&
+         a.Unsure == b.Unsure && x.Dll == y.Dll && x.ExportName == y.ExportName &&
+         x.ByOrdinal == y.ByOrdinal && x.NoName == y.NoName && x.Ordinal == y.Ordinal &&
+         x.Kind == y.Kind && x.Symbol == y.Symbol && x.Private == y.Private &&
+         x.ForwardTo == y.ForwardTo;
+}
+
+QString KindText(ImportKind kind) {
+  switch (kind) {
+    case ImportKind::Code: return QStringLiteral("code");
+    case ImportKind::Data: return QStringLiteral("données");
+    case ImportKind::Const: return QStringLiteral("constante");
+  }
+  return {};
+}
+
+TExportListModel::TExportListModel(ExportList& list, QObject* parent)
+    : QAbstractTableModel(parent), list_(list) {
+  Reset();
 }
 
 int TExportListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(shown_.size());
+  return parent.isValid() ? 0 : static_cast<int>(list_.Fonctions.Count);
+}
+
+int TExportListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant TExportListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal) return {};
+  static const char* const kHeaders[kColumnCount] = {
+      "Nom", "Convention", "Longueur", "Symbole Microsoft", "Symbole Borland",
+      "Recherche", "Type", "DLL", "Déclaration C++"};
+  static const char* const kTips[kColumnCount] = {
+      "Le nom de la fonction, sans décoration",
+      "_pascal : la fonction dépile ses arguments ; _stdcall : l'appelant les dépile",
+      "Longueur des arguments, en octets",
+      "Le symbole que les outils Microsoft lient",
+      "Le symbole que les outils Borland lient",
+      "Ce que le chargeur demande à la DLL : le nom exporté, ou @ordinal",
+      "Ce qu'importe le client : du code, des données ou une constante",
+      "La DLL dont la fonction est importée",
+      "Le nom C++ tel qu'on l'écrit"};
+  if (section < 0 || section >= kColumnCount) return {};
+  if (role == Qt::DisplayRole) return QString::fromUtf8(kHeaders[section]);
+  if (role == Qt::ToolTipRole) return QString::fromUtf8(kTips[section]);
+  return {};
+}
+
+AnsiString TExportListModel::MakeText(int column, const TFonctionLib& entry) const {
+  const std::uint16_t machine = list_.SourceMachine;
+  switch (column) {
+    case kColumnName: return entry.Name;
+    case kColumnConvention:
+      if (!Decorates(machine)) return {};
+      return entry.IsPascal ? "_pascal" : "_stdcall";
+    case kColumnLength: return Decorates(machine) ? IntToStr(entry.ArgLength) : AnsiString();
+    case kColumnMicrosoft: return MicrosoftName(entry, machine);
+    case kColumnBorland: return BorlandName(entry, machine);
+    case kColumnLookup: return LookupText(entry, machine);
+    case kColumnKind: return QStringToAnsi(KindText(entry.Import.Kind));
+    case kColumnDll: return entry.Import.Dll;
+    case kColumnDeclaration: {
+      // The name itself when it is one, else the symbol a library carries.
+      std::string text = Demangle(entry.Name);
+      if (text.empty() && !entry.Import.Symbol.empty()) text = Demangle(entry.Import.Symbol);
+      return Utf8ToAnsi(text);
+    }
+  }
+  return {};
+}
+
+const AnsiString& TExportListModel::Text(int column, std::uint32_t entry) const {
+  auto& texts = texts_[static_cast<std::size_t>(column)];
+  if (texts.size() != list_.Fonctions.Count) {
+    texts.resize(list_.Fonctions.Count);
+    for (std::uint32_t i = 0; i < list_.Fonctions.Count; ++i)
+      texts[i] = MakeText(column, list_.Fonctions.Data[i]);
+  }
+  return texts[entry];
+}
+
+void TExportListModel::ForgetTexts() const {
+  texts_.assign(kColumnCount, {});
 }
 
 QVariant TExportListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
-  const std::uint32_t entry = EntryOf(index.row());
-  if (entry >= list_.Count) return {};
-  const TFonctionLib& item = list_.Data[entry];
-  if (const auto problem = problems_.find(entry); problem != problems_.end()) {
-    if (role == Qt::ToolTipRole) return problem->second;
-    if (role == Qt::ForegroundRole) return QBrush(QColor(0xC0, 0x00, 0x00));
-  }
+  const std::uint32_t entry = static_cast<std::uint32_t>(index.row());
+  const TFonctionLib& item = At(entry);
+  const auto problem = problems_.find(entry);
   // A length the user set against the one the DLL's export name spells:
   // the client and the function would not agree on the stack.
   std::int32_t spelled = 0;
   const bool disagrees = LengthDisagrees(item, spelled);
-  if (role == kMarkRole) {
-    QStringList marks;
-    if (item.Unsure) marks << QStringLiteral("? devinée");
-    if (disagrees) marks << QStringLiteral("! longueur");
-    return marks.join(QStringLiteral("  "));
-  }
-  if (disagrees && role == Qt::ToolTipRole)
-    return QStringLiteral("Longueur %1 : le nom exporté %2 dit %3 octets")
-        .arg(item.ArgLength)
-        .arg(AnsiToQString(item.Import.ExportName))
-        .arg(spelled);
   switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole: return AnsiToQString(item.Name);
-    case Qt::ToolTipRole: return item.Unsure ? QVariant(kGuessedTip) : QVariant();
+    case Qt::EditRole: return AnsiToQString(Text(index.column(), entry));
+    case Qt::TextAlignmentRole:
+      return index.column() == kColumnLength ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
+                                             : QVariant();
+    case kMarkRole: {
+      if (index.column() != kColumnName) return {};
+      QStringList marks;
+      if (problem != problems_.end()) marks << QStringLiteral("✗ vérif.");
+      if (item.Unsure) marks << QStringLiteral("? devinée");
+      if (disagrees) marks << QStringLiteral("! longueur");
+      return marks.join(QStringLiteral("  "));
+    }
+    case kGuessedRole: return item.Unsure;
+    case Qt::ToolTipRole: {
+      QStringList tips;
+      if (problem != problems_.end()) tips << problem->second;
+      if (disagrees)
+        tips << QStringLiteral("Longueur %1 : le nom exporté %2 dit %3 octets")
+                    .arg(item.ArgLength)
+                    .arg(AnsiToQString(item.Import.ExportName))
+                    .arg(spelled);
+      if (item.Unsure) tips << kGuessedTip;
+      if (tips.isEmpty()) {
+        // A cell too narrow for its text shows it whole in its tip.
+        if (index.column() == kColumnName) return {};
+        const QString text = AnsiToQString(Text(index.column(), entry));
+        return text.isEmpty() ? QVariant() : QVariant(text);
+      }
+      return tips.join(QLatin1Char('\n'));
+    }
     case Qt::AccessibleDescriptionRole:
       return item.Unsure ? QVariant(QStringLiteral("convention devinée")) : QVariant();
     case Qt::ForegroundRole:
+      if (problem != problems_.end()) return QBrush(QColor(0xC0, 0x00, 0x00));
       return item.Unsure ? QVariant(QBrush(QColor(0xB0, 0x30, 0x00))) : QVariant();
-    case kGuessedRole: return item.Unsure;
     default: return {};
   }
 }
 
-int TExportListModel::RowOf(std::uint32_t entry) const {
-  const auto it = std::lower_bound(shown_.begin(), shown_.end(), entry);
-  return it != shown_.end() && *it == entry ? static_cast<int>(it - shown_.begin()) : -1;
-}
-
-bool TExportListModel::Matches(const TFonctionLib& entry) const {
-  return filter_.isEmpty() || AnsiToQString(entry.Name).contains(filter_, Qt::CaseInsensitive);
-}
-
-void TExportListModel::SetProblems(std::unordered_map<std::uint32_t, QString> problems) {
-  problems_ = std::move(problems);
-  if (!shown_.empty()) emit dataChanged(index(0), index(rowCount() - 1));
-}
-
-void TExportListModel::Refill() {
-  problems_.clear();
+void TExportListModel::Reset() {
   beginResetModel();
-  shown_.clear();
-  shown_.reserve(list_.Count);
-  for (std::uint32_t i = 0; i < list_.Count; ++i)
-    if (Matches(list_.Data[i])) shown_.push_back(i);
+  problems_.clear();
+  ForgetTexts();
+  const std::uint32_t count = list_.Fonctions.Count;
+  read_.assign(list_.Fonctions.Data, list_.Fonctions.Data + count);
+  origin_.resize(count);
+  for (std::uint32_t i = 0; i < count; ++i) origin_[i] = static_cast<std::int32_t>(i);
+  pinned_.assign(count, 0);
   endResetModel();
 }
 
-void TExportListModel::SetFilter(const QString& text) {
-  if (text == filter_) return;
-  filter_ = text;
-  // The same list through another filter: the marks still hold.
-  auto problems = std::move(problems_);
-  Refill();
-  problems_ = std::move(problems);
+void TExportListModel::Edited(TEditKind kind, const std::vector<std::uint32_t>& at) {
+  if (OnEdited) OnEdited(kind, at);
 }
 
 void TExportListModel::Insert(const std::vector<std::uint32_t>& at,
-                              const std::vector<TFonctionLib>& entries) {
+                              const std::vector<TStoredEntry>& entries) {
   if (at.empty()) return;
   problems_.clear();  // the entries move: the marks would fall on others
-  // The list with the new entries merged in at their final places; every
-  // old entry moves once.
-  const std::uint32_t oldCount = list_.Count;
-  const std::uint32_t newCount = oldCount + static_cast<std::uint32_t>(at.size());
-  const bool reset = at.size() > kRunsBeforeReset;
-  if (reset) beginResetModel();
-  if (!reset) {
+  ForgetTexts();
+  TTableau<TFonctionLib>& list = list_.Fonctions;
+  if (at.size() <= kRowsBeforeReset) {
     // One entry at a time, each announced at its row.
     for (std::size_t k = 0; k < at.size(); ++k) {
-      const std::uint32_t index = at[k];
-      const auto place = std::lower_bound(shown_.begin(), shown_.end(), index);
-      const int row = static_cast<int>(place - shown_.begin());
+      const int row = static_cast<int>(at[k]);
       beginInsertRows(QModelIndex(), row, row);
-      list_.Insert(index, entries[k]);
-      for (auto it = place; it != shown_.end(); ++it) ++*it;
-      shown_.insert(shown_.begin() + row, index);
+      list.Insert(at[k], entries[k].Entry);
+      origin_.insert(origin_.begin() + row, entries[k].Origin);
+      pinned_.insert(pinned_.begin() + row, 1);
       endInsertRows();
     }
+    Edited(TEditKind::Insert, at);
     return;
   }
-  list_.Item(newCount - 1);  // room for all, Count raised
+  beginResetModel();
+  const std::uint32_t oldCount = list.Count;
+  const std::uint32_t newCount = oldCount + static_cast<std::uint32_t>(at.size());
+  if (list.Reserve(newCount) != 0) throw std::bad_alloc();
+  list.Item(newCount - 1);  // Count raised
+  // Merged from the end, so that every old entry moves once; below the
+  // first new one nothing moves.
   std::size_t k = at.size();
   std::uint32_t from = oldCount;
-  for (std::uint32_t i = newCount; i-- > 0;) {
-    if (k > 0 && at[k - 1] == i) list_.Data[i] = entries[--k];
-    else list_.Data[i] = std::move(list_.Data[--from]);
+  for (std::uint32_t i = newCount; k > 0 && i-- > 0;) {
+    if (at[k - 1] == i) list.Data[i] = entries[--k].Entry;
+    else list.Data[i] = std::move(list.Data[--from]);
   }
-  // The old shown entries renumbered, and the new ones shown.
-  std::vector<std::uint32_t> shown;
-  shown.reserve(shown_.size() + at.size());
+  std::vector<std::int32_t> origin;
+  std::vector<std::uint8_t> pinned;
+  origin.reserve(newCount);
+  pinned.reserve(newCount);
   std::size_t next = 0;
-  auto old = shown_.begin();
-  std::uint32_t added = 0;
+  std::uint32_t old = 0;
   for (std::uint32_t i = 0; i < newCount; ++i) {
     if (next < at.size() && at[next] == i) {
-      shown.push_back(i);
-      ++next;
-      ++added;
-      continue;
-    }
-    // Entry i of the new list was entry i - added of the old one.
-    if (old != shown_.end() && *old == i - added) {
-      shown.push_back(i);
-      ++old;
+      origin.push_back(entries[next++].Origin);
+      pinned.push_back(1);
+    } else {
+      origin.push_back(origin_[old]);
+      pinned.push_back(pinned_[old++]);
     }
   }
-  shown_ = std::move(shown);
+  origin_ = std::move(origin);
+  pinned_ = std::move(pinned);
   endResetModel();
+  Edited(TEditKind::Insert, at);
 }
 
-void TExportListModel::Remove(const std::vector<std::uint32_t>& at) {
-  if (at.empty()) return;
+std::vector<TStoredEntry> TExportListModel::Stored(const std::vector<std::uint32_t>& at) const {
+  std::vector<TStoredEntry> stored;
+  stored.reserve(at.size());
+  for (std::uint32_t i : at) stored.push_back({At(i), origin_[i]});
+  return stored;
+}
+
+std::vector<TStoredEntry> TExportListModel::Remove(const std::vector<std::uint32_t>& at) {
+  std::vector<TStoredEntry> removed = Stored(at);
+  if (at.empty()) return removed;
   problems_.clear();  // the entries move: the marks would fall on others
-  std::vector<int> rows;
-  for (std::uint32_t entry : at)
-    if (const int row = RowOf(entry); row >= 0) rows.push_back(row);
-  const auto runs = Runs(rows);
-  const bool reset = runs.size() > kRunsBeforeReset;
+  ForgetTexts();
+  TTableau<TFonctionLib>& list = list_.Fonctions;
+  const auto runs = Runs(at);
+  const bool reset = runs.size() > kRowsBeforeReset;
   if (reset) beginResetModel();
-  for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
-    if (!reset) beginRemoveRows(QModelIndex(), run->first, run->second);
-    shown_.erase(shown_.begin() + run->first, shown_.begin() + run->second + 1);
-    if (!reset) endRemoveRows();
-  }
-  // Every kept entry moves once, then the list is cut from its end: one
-  // removal at a time would move the whole rest of a long list each time.
-  auto next = at.begin();
-  std::uint32_t kept = *next;
-  for (std::uint32_t i = kept; i < list_.Count; ++i) {
-    if (next != at.end() && *next == i) {
-      ++next;
-      continue;
+  // Every kept entry moves once, whatever the number of runs.
+  auto compact = [&](std::uint32_t first, const std::vector<std::uint32_t>& gone) {
+    auto next = gone.begin();
+    std::uint32_t kept = first;
+    for (std::uint32_t i = first; i < list.Count; ++i) {
+      if (next != gone.end() && *next == i) {
+        ++next;
+        continue;
+      }
+      if (kept != i) {
+        list.Data[kept] = std::move(list.Data[i]);
+        origin_[kept] = origin_[i];
+        pinned_[kept] = pinned_[i];
+      }
+      ++kept;
     }
-    list_.Data[kept++] = std::move(list_.Data[i]);
+    while (list.Count > kept) list.RemoveAt(list.Count - 1);
+    origin_.resize(kept);
+    pinned_.resize(kept);
+  };
+  if (reset) {
+    compact(at.front(), at);
+    endResetModel();
+  } else {
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+      beginRemoveRows(QModelIndex(), static_cast<int>(run->first), static_cast<int>(run->second));
+      std::vector<std::uint32_t> gone;
+      for (std::uint32_t i = run->first; i <= run->second; ++i) gone.push_back(i);
+      compact(run->first, gone);
+      endRemoveRows();
+    }
   }
-  while (list_.Count > kept) list_.RemoveAt(list_.Count - 1);
-  // The rows keep their entries, whose indices went down by the number
-  // of removed entries before them.
-  auto removed = at.begin();
-  for (std::uint32_t& entry : shown_) {
-    while (removed != at.end() && *removed < entry) ++removed;
-    entry -= static_cast<std::uint32_t>(removed - at.begin());
-  }
-  if (reset) endResetModel();
+  Edited(TEditKind::Remove, at);
+  return removed;
 }
 
-void TExportListModel::Changed(std::uint32_t entry) {
-  const int row = RowOf(entry);
-  if (row < 0) return;
-  const QModelIndex index = this->index(row);
-  emit dataChanged(index, index);
+void TExportListModel::Change(const std::vector<std::uint32_t>& at,
+                              const std::vector<TFonctionLib>& entries) {
+  for (std::size_t k = 0; k < at.size(); ++k) {
+    const std::uint32_t i = at[k];
+    list_.Fonctions.Data[i] = entries[k];
+    pinned_[i] = 1;
+    for (int column = 0; column < kColumnCount; ++column) {
+      auto& texts = texts_[static_cast<std::size_t>(column)];
+      if (texts.size() == list_.Fonctions.Count) texts[i] = MakeText(column, entries[k]);
+    }
+  }
+  if (at.size() > kRowsBeforeReset) {
+    emit dataChanged(index(static_cast<int>(at.front()), 0),
+                     index(static_cast<int>(at.back()), kColumnCount - 1));
+  } else {
+    for (std::uint32_t i : at)
+      emit dataChanged(index(static_cast<int>(i), 0), index(static_cast<int>(i), kColumnCount - 1));
+  }
+  Edited(TEditKind::Change, at);
+}
+
+void TExportListModel::SetMachine(std::uint16_t machine, const std::vector<std::uint32_t>& at,
+                                  const std::vector<TFonctionLib>& entries) {
+  list_.SourceMachine = machine;
+  for (std::size_t k = 0; k < at.size(); ++k) list_.Fonctions.Data[at[k]] = entries[k];
+  // Every symbol depends on the machine.
+  ForgetTexts();
+  if (Count() > 0)
+    emit dataChanged(index(0, 0), index(static_cast<int>(Count()) - 1, kColumnCount - 1));
+  Edited(TEditKind::Machine, at);
+}
+
+const TFonctionLib* TExportListModel::AsRead(std::uint32_t entry) const {
+  if (entry >= origin_.size() || origin_[entry] < 0) return nullptr;
+  return &read_[static_cast<std::size_t>(origin_[entry])];
+}
+
+void TExportListModel::Unpin() { std::fill(pinned_.begin(), pinned_.end(), 0); }
+
+void TExportListModel::SetProblems(std::unordered_map<std::uint32_t, QString> problems) {
+  problems_ = std::move(problems);
+  if (Count() > 0) emit dataChanged(index(0, 0), index(static_cast<int>(Count()) - 1, 0));
 }
 
 std::uint32_t TExportListModel::GuessedCount() const {
   std::uint32_t guessed = 0;
-  for (std::uint32_t i = 0; i < list_.Count; ++i) guessed += list_.Data[i].Unsure ? 1 : 0;
+  for (std::uint32_t i = 0; i < Count(); ++i) guessed += At(i).Unsure ? 1 : 0;
   return guessed;
-}
-
-int TExportListModel::NearestShown(std::uint32_t entry) const {
-  if (shown_.empty()) return -1;
-  const auto it = std::lower_bound(shown_.begin(), shown_.end(), entry);
-  return static_cast<int>(it != shown_.end() ? *it : shown_.back());
 }

@@ -10,12 +10,21 @@
 #include <QStringList>
 #include <QUndoStack>
 
+#include <algorithm>
 #include <cerrno>
+#include <string_view>
+#include <unordered_map>
 #include <cstring>
 #include <utility>
 
 #include "app/export_list_model.h"
 #include "app/list_box.h"
+#include "app/list_commands.h"
+#include "app/list_filter.h"
+#include "coff/coff_records.h"
+#include "model/dll_names.h"
+#include "model/file_bytes.h"
+#include "platform/codepage.h"
 #include "app/qt_message_box.h"
 #include "app/unit1.h"
 #include "files/file_kind.h"
@@ -190,6 +199,10 @@ QString MachineRefusal(ListForm form, std::uint16_t machine) {
 
 QString LossInFrench(LossKind kind) {
   switch (kind) {
+    case LossKind::ExportName:
+      return QStringLiteral("le nom exporté, qu'une ligne .def ne sait pas dire");
+    case LossKind::ConstImport:
+      return QStringLiteral("l'import de constante (CONSTANT), qui deviendrait des données");
     case LossKind::ArgumentLength:
       return QStringLiteral("la longueur des arguments, que le nom exporté ne dit pas");
     case LossKind::DataImport:
@@ -214,13 +227,20 @@ void ShowError(void* owner, const QString& text, const char* caption) {
   MessageBoxA(owner, text.toStdString(), caption, MB_ICONERROR);
 }
 
+// A GNU import library carries one object per import beside the
+// "__head_" object of its DLL; Microsoft's form has none of them.
+bool IsGnuImportLibrary(const std::string& path) {
+  FileBytes bytes;
+  if (!ReadFileBytes(path, bytes)) return false;
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data.get()), bytes.size);
+  return text.find(coff::kGnuHeadPrefix) != std::string_view::npos;
+}
+
 // The export list read, handed over whole with what its file said of it
 // (the machine of a DLL, which decides what may be written of it); the
-// other's storage goes with the reader's library object.
+// old list goes with the reader's library object.
 void TakeList(ExportList& into, ExportList& from) {
-  std::swap(into.Fonctions.Count, from.Fonctions.Count);
-  std::swap(into.Fonctions.Data, from.Fonctions.Data);
-  std::swap(into.Fonctions.Capacity, from.Fonctions.Capacity);
+  into.Fonctions.Swap(from.Fonctions);
   std::swap(into.SourceMachine, from.SourceMachine);
   std::swap(into.CodePacked, from.CodePacked);
 }
@@ -228,10 +248,10 @@ void TakeList(ExportList& into, ExportList& from) {
 }  // namespace
 
 void TForm1::FillListBox() {
-  ListModel->Refill();
+  ListModel->Reset();
   ShowMachine();
   UndoStack->clear();
-  SetModified(false);
+  setWindowModified(false);
   UpdateStatus();
 }
 
@@ -245,50 +265,12 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
   const std::string path = SystemPath(fileName);
   TFichierLib read;
   FileKind kind = FileKind::Unknown;
-  Outcome outcome = DetectFileKind(path, kind);
-  QString suffix;
-  TSourceForm source = TSourceForm::None;
-  if (outcome) {
-    switch (kind) {
-      case FileKind::CoffArchive:
-        outcome = read.ReadCoffLibrary(path);
-        suffix = kMicrosoftSuffix;
-        source = TSourceForm::Coff;
-        break;
-      case FileKind::OmfLibrary:
-        outcome = read.ReadOmfLibrary(path);
-        suffix = kBorlandSuffix;
-        source = TSourceForm::Omf;
-        break;
-      case FileKind::PeImage:
-        outcome = read.ReadDllFile(path);
-        suffix = kDllSuffix;
-        source = TSourceForm::Dll;
-        break;
-      case FileKind::DefinitionText:
-        outcome = read.ReadDefFile(path);
-        source = TSourceForm::Def;
-        break;
-      case FileKind::OmfObject:
-        // A library's modules one by one, as "Librairies" always read
-        // anything that was no COFF archive.
-        if (filter == kOpenLibrary) outcome = read.ReadOmfLibrary(path);
-        else outcome = Outcome::NotImportLibrary({});
-        suffix = kBorlandSuffix;
-        source = TSourceForm::Omf;
-        break;
-      case FileKind::Text:
-        // Names one per line, with no statement: what "Fichiers de
-        // definition" always read.
-        if (filter == kOpenDefinition) outcome = read.ReadDefFile(path);
-        else outcome = Outcome::NotImportLibrary({});
-        source = TSourceForm::Def;
-        break;
-      default:
-        outcome = Outcome::NotImportLibrary({});
-        break;
-    }
-  }
+  // "Librairies" always read a lone OMF module as a library's modules, and
+  // "Fichiers de definition" a text of names one per line.
+  ReadOptions fallbacks;
+  fallbacks.OmfObjectAsLibrary = filter == kOpenLibrary;
+  fallbacks.TextAsDefinition = filter == kOpenDefinition;
+  Outcome outcome = ReadByContent(read, path, kind, fallbacks);
   if (outcome && read.Fonctions.Count == 0) outcome = Outcome::NotImportLibrary({});
   if (!outcome) {
     const QString text = fileName + QLatin1Char('\n') + ReadReason(outcome, kind);
@@ -300,14 +282,31 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
     return false;
   }
 
+  QString suffix;
+  switch (kind) {
+    case FileKind::CoffArchive:
+      suffix = kMicrosoftSuffix;
+      Source = TSourceForm::Coff;
+      break;
+    case FileKind::OmfLibrary:
+    case FileKind::OmfObject:
+      suffix = kBorlandSuffix;
+      Source = TSourceForm::Omf;
+      break;
+    case FileKind::PeImage:
+      suffix = kDllSuffix;
+      Source = TSourceForm::Dll;
+      break;
+    default: Source = TSourceForm::Def; break;
+  }
   TakeList(FichierLib, read);
   ReadMachine = FichierLib.SourceMachine;
+  ReadGnu = kind == FileKind::CoffArchive && IsGnuImportLibrary(path);
   FileName = fileName;
-  Source = source;
-  Modified = false;
   SetListCaption(FileName + suffix);
   FillListBox();
   ListBox1Click();
+  RememberFile(fileName);
   SayUnsure();
   SayLeftOut(Handle(), read.LeftOutObjects);
   return true;
@@ -383,7 +382,7 @@ bool TForm1::SaveAs(QString fileName, int filter) {
       ++unnamed;
     }
   if (unnamed > 0) {
-    if (ListModel->RowOf(static_cast<std::uint32_t>(first)) < 0) Edit3->clear();
+    if (ListBox1->LineOf(first) < 0) Edit3->clear();
     ListBox1->setCurrentRow(first);
     ListBox1Click();
     const QString text =
@@ -407,26 +406,57 @@ bool TForm1::SaveAs(QString fileName, int filter) {
     return false;
   }
 
+  // A save over the file the list came from that changes its form, or
+  // adds to it, says so first.
+  const bool writingBack = !FileName.isEmpty() && QFileInfo(fileName) == QFileInfo(FileName);
+  if (writingBack && ReadGnu && form == ListForm::Coff &&
+      MessageBoxA(Handle(),
+                  QStringLiteral("%1\nCe fichier est une librairie au format GNU (un objet par "
+                                 "import). Elle sera réécrite au format Microsoft (membres "
+                                 "d'import courts), que lisent les éditeurs de liens GNU comme "
+                                 "Microsoft.\nEnregistrer sous cette forme ?")
+                      .arg(fileName)
+                      .toStdString(),
+                  "Forme du fichier changée", kMbYesNo | kMbIconQuestion) != kIdYes)
+    return false;
+  if (writingBack && Source == TSourceForm::Def && form == ListForm::Def) {
+    bool namesDll = false;
+    for (std::uint32_t i = 0; i < Fonctions().Count && !namesDll; ++i)
+      namesDll = !Fonctions().Item(i).Import.Dll.empty();
+    if (!namesDll &&
+        MessageBoxA(Handle(),
+                    QStringLiteral("%1\nUne ligne « LIBRARY %2 » sera ajoutée en tête du fichier : "
+                                   "elle nomme la DLL d'après le nom du fichier.\nEnregistrer ?")
+                        .arg(fileName, QString::fromStdString(
+                                           AnsiToUtf8(DefaultDllName(SystemPath(fileName)))))
+                        .toStdString(),
+                    "Ligne ajoutée", kMbYesNo | kMbIconQuestion) != kIdYes)
+      return false;
+  }
+
   // What this form cannot hold is said before anything is written.
-  if (form != ListForm::Coff) {
+  std::vector<AnsiString> lost;
+  {
     const std::vector<FormLoss> losses = LossesOf(Fonctions(), form);
-    std::size_t concerned = 0;
     QStringList lines;
     for (const FormLoss& loss : losses) {
       if (loss.Names.empty()) continue;
-      concerned += loss.Names.size();
+      lost.insert(lost.end(), loss.Names.begin(), loss.Names.end());
       lines << QStringLiteral("– %1 : %2 (%3)")
                    .arg(QString::number(loss.Names.size()) +
                             (loss.Names.size() > 1 ? QStringLiteral(" fonctions")
                                                    : QStringLiteral(" fonction")),
                         LossInFrench(loss.Kind), SomeNames(loss.Names));
     }
-    if (concerned > 0) {
+    std::sort(lost.begin(), lost.end());
+    lost.erase(std::unique(lost.begin(), lost.end()), lost.end());
+    if (!lost.empty()) {
       const QString text =
           QStringLiteral("Ce format ne peut pas garder tout ce que contient la liste ; "
-                         "%1 y perdraient :\n%2\nEnregistrer quand même ?")
-              .arg(concerned > 1 ? QStringLiteral("%1 fonctions").arg(concerned)
-                                 : QStringLiteral("1 fonction"),
+                         "%1 y perdraient :\n%2\nEnregistrer quand même ? La liste montrera "
+                         "ensuite ce que contient le fichier (Ctrl+Z pour revenir).")
+              .arg(lost.size() > 1 ? QStringLiteral("%1 fonctions").arg(lost.size())
+                                   : QStringLiteral("1 fonction"),
                    lines.join(QLatin1Char('\n')));
       if (MessageBoxA(Handle(), text.toStdString(), "Informations perdues",
                       kMbYesNo | kMbIconQuestion) != kIdYes)
@@ -461,8 +491,40 @@ bool TForm1::SaveAs(QString fileName, int filter) {
   }
   FileName = fileName;
   Source = source;
+  ReadGnu = false;
+  TakeWhatWasSaved(fileName, lost);
   UndoStack->setClean();
-  SetModified(false);
   SetListCaption(FileName + suffix);
+  RememberFile(fileName);
   return true;
+}
+
+void TForm1::TakeWhatWasSaved(const QString& fileName, const std::vector<AnsiString>& lost) {
+  if (lost.empty()) return;
+  TFichierLib saved;
+  FileKind kind = FileKind::Unknown;
+  if (!ReadByContent(saved, SystemPath(fileName), kind)) return;
+  // The saved entries by name, each taken once, in list order.
+  std::unordered_multimap<AnsiString, std::uint32_t> byName;
+  for (std::uint32_t i = saved.Fonctions.Count; i-- > 0;)
+    byName.emplace(saved.Fonctions.Item(i).Name, i);
+  std::vector<std::uint32_t> at;
+  std::vector<TFonctionLib> before;
+  std::vector<TFonctionLib> after;
+  for (std::uint32_t i = 0; i < ListModel->Count(); ++i) {
+    const TFonctionLib& entry = ListModel->At(i);
+    if (!std::binary_search(lost.begin(), lost.end(), entry.Name)) continue;
+    const auto found = byName.find(entry.Name);
+    if (found == byName.end()) continue;
+    TFonctionLib now = saved.Fonctions.Item(found->second);
+    byName.erase(found);
+    // What the file cannot say of a guess is no loss of the function.
+    now.Unsure = entry.Unsure;
+    at.push_back(i);
+    before.push_back(entry);
+    after.push_back(std::move(now));
+  }
+  if (at.empty()) return;
+  UndoStack->push(new TChangeCommand(*ListModel, QStringLiteral("Enregistrer (pertes)"),
+                                     std::move(at), std::move(before), std::move(after)));
 }

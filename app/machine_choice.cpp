@@ -24,36 +24,13 @@
 #include "app/application.h"
 #include "app/export_list_model.h"
 #include "app/fonts.h"
+#include "app/list_commands.h"
 #include "app/unit1.h"
+#include "platform/message_box.h"
 #include "model/machine.h"
 #include "model/machine_change.h"
 
 namespace {
-
-// One change of machine, with the entries it rewrote before and after.
-class TMachineEdit : public QUndoCommand {
- public:
-  TMachineEdit(TForm1& form, std::uint16_t from, std::uint16_t to, std::vector<std::uint32_t> at,
-               std::vector<TFonctionLib> before, std::vector<TFonctionLib> after)
-      : QUndoCommand(QStringLiteral("Machine")),
-        form_(form),
-        from_(from),
-        to_(to),
-        at_(std::move(at)),
-        before_(std::move(before)),
-        after_(std::move(after)) {}
-
-  void redo() override { form_.ApplyMachine(to_, at_, after_); }
-  void undo() override { form_.ApplyMachine(from_, at_, before_); }
-
- private:
-  TForm1& form_;
-  std::uint16_t from_;
-  std::uint16_t to_;
-  std::vector<std::uint32_t> at_;
-  std::vector<TFonctionLib> before_;
-  std::vector<TFonctionLib> after_;
-};
 
 constexpr std::uint16_t kI386 = MachineNumber(Machine::I386);
 
@@ -65,20 +42,10 @@ QString MachineSuffix(std::uint16_t machine) {
   return QStringLiteral(" (") + QString::fromStdString(MachineName(machine)) + QLatin1Char(')');
 }
 
-bool SameEntry(const TFonctionLib& a, const TFonctionLib& b) {
-  const ImportBinding& x = a.Import;
-  const ImportBinding& y = b.Import;
-  return a.Name == b.Name && a.ArgLength == b.ArgLength && a.IsPascal == b.IsPascal &&
-         a.Unsure == b.Unsure && x.Dll == y.Dll && x.ExportName == y.ExportName &&
-         x.ByOrdinal == y.ByOrdinal && x.NoName == y.NoName && x.Ordinal == y.Ordinal &&
-         x.Kind == y.Kind && x.Symbol == y.Symbol && x.Private == y.Private &&
-         x.ForwardTo == y.ForwardTo;
-}
-
 // The entries of the .def file read for the machine `to`, when the list
 // is still what the file says for `from`: neither the file nor the list
 // changed since it was read. Otherwise false, with the reason.
-bool ReadAgainFor(const QString& fileName, TTableau<TFonctionLib>& list, std::uint16_t from,
+bool ReadAgainFor(const QString& fileName, const TExportListModel& list, std::uint16_t from,
                   std::uint16_t to, std::vector<TFonctionLib>& entries, QString& why) {
   const std::string path = QFile::encodeName(fileName).toStdString();
   const QString shown = QFileInfo(fileName).fileName();
@@ -89,14 +56,14 @@ bool ReadAgainFor(const QString& fileName, TTableau<TFonctionLib>& list, std::ui
     why = QStringLiteral("%1 ne peut plus être relu").arg(shown);
     return false;
   }
-  bool same = was.Fonctions.Count == list.Count && now.Fonctions.Count == list.Count;
-  for (std::uint32_t i = 0; same && i < list.Count; ++i)
-    same = SameEntry(was.Fonctions.Item(i), list.Item(i));
+  bool same = was.Fonctions.Count == list.Count() && now.Fonctions.Count == list.Count();
+  for (std::uint32_t i = 0; same && i < list.Count(); ++i)
+    same = SameEntry(was.Fonctions.Item(i), list.At(i));
   if (!same) {
     why = QStringLiteral("la liste ou %1 a changé depuis sa lecture").arg(shown);
     return false;
   }
-  for (std::uint32_t i = 0; i < list.Count; ++i) entries.push_back(now.Fonctions.Item(i));
+  for (std::uint32_t i = 0; i < list.Count(); ++i) entries.push_back(now.Fonctions.Item(i));
   return true;
 }
 
@@ -131,26 +98,29 @@ void TForm1::SetListCaption(const QString& caption) {
 
 void TForm1::ChooseMachine(std::uint16_t machine) {
   const std::uint16_t from = FichierLib.SourceMachine;
-  if (Effective(from) == machine || !WhyNotMachine(ReadMachine, machine).empty()) {
+  if (Effective(from) == machine) return;
+  if (const std::string why = WhyNotMachine(ReadMachine, machine); !why.empty()) {
     ShowMachine();  // the menu's check goes back to the list's machine
+    StatusBar1->showMessage(QString::fromStdString(why), 10000);
     return;
   }
-  const QString name = QString::fromStdString(MachineName(machine));
   std::vector<std::uint32_t> at;
   std::vector<TFonctionLib> before;
   std::vector<TFonctionLib> after;
+  const QString name = QString::fromStdString(MachineName(machine));
+  const QString text = QStringLiteral("Machine %1").arg(name);
   // A .def file says no machine: its names mean what the new machine's
   // librarians make of them ("Bar@8" is the export "Bar@8" on x64), as
   // long as the file can still say so.
   QString why;
   if (Source == TSourceForm::Def && Decorates(from) != Decorates(machine)) {
-    if (ReadAgainFor(FileName, Fonctions(), from, machine, after, why)) {
-      for (std::uint32_t i = 0; i < Fonctions().Count; ++i) {
+    if (ReadAgainFor(FileName, *ListModel, from, machine, after, why)) {
+      for (std::uint32_t i = 0; i < ListModel->Count(); ++i) {
         at.push_back(i);
-        before.push_back(Fonctions().Item(i));
+        before.push_back(ListModel->At(i));
       }
-      UndoStack->push(new TMachineEdit(*this, from, machine, std::move(at), std::move(before),
-                                       std::move(after)));
+      UndoStack->push(new TMachineCommand(*ListModel, text, from, machine, std::move(at),
+                                          std::move(before), std::move(after)));
       StatusBar1->showMessage(QStringLiteral("%1 : noms de %2 relus pour %1 (Ctrl+Z pour annuler).")
                                   .arg(name, QFileInfo(FileName).fileName()),
                               10000);
@@ -158,21 +128,68 @@ void TForm1::ChooseMachine(std::uint16_t machine) {
     }
     after.clear();
   }
-  // Only a change that drops decorations rewrites entries; then it may
-  // rewrite any of them.
-  const bool drops = Decorates(from) && !Decorates(machine);
-  const std::uint32_t count = drops ? Fonctions().Count : 0;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    at.push_back(i);
-    before.push_back(Fonctions().Item(i));
+  if (Decorates(machine) && !Decorates(from)) {
+    // Back to decorations: only the list as it was before they were
+    // dropped can give them back, and only while nothing changed since.
+    const TMachineCommand* dropped = nullptr;
+    for (int i = UndoStack->index() - 1; i >= 0 && !dropped; --i)
+      if (const auto* command = dynamic_cast<const TMachineCommand*>(UndoStack->command(i));
+          command && Decorates(command->From()) && !Decorates(command->To()))
+        dropped = command;
+    bool unchanged = dropped != nullptr;
+    for (std::size_t k = 0; unchanged && k < dropped->At().size(); ++k) {
+      const TFonctionLib& now = ListModel->At(dropped->At()[k]);
+      const TFonctionLib& then = dropped->After()[k];
+      unchanged = dropped->At()[k] < ListModel->Count() && SameEntry(now, then);
+    }
+    if (dropped && (!unchanged || dropped->At().size() != ListModel->Count())) unchanged = false;
+    if (!unchanged) {
+      ShowMachine();
+      if (dropped || ListModel->Count() > 0) {
+        MessageBoxA(Handle(),
+                    QStringLiteral("La liste ne peut pas redevenir %1 telle qu'elle était : "
+                                   "les décorations (_pascal, _stdcall, longueurs) ont été "
+                                   "retirées au passage à %2%3.\nAnnulez ce passage (Ctrl+Z) "
+                                   "pour les retrouver.")
+                        .arg(QString::fromStdString(MachineName(machine)),
+                             QString::fromStdString(MachineName(Effective(from))),
+                             dropped ? QStringLiteral(", et la liste a changé depuis")
+                                     : QString())
+                        .toStdString(),
+                    "Machine", MB_ICONWARNING);
+        return;
+      }
+    } else {
+      at = dropped->At();
+      before = dropped->After();
+      after = dropped->Before();
+      // A list of no machine (a .def) goes back to having none.
+      machine = dropped->From();
+    }
+    UndoStack->push(new TMachineCommand(*ListModel, text, from, machine, std::move(at),
+                                        std::move(before), std::move(after)));
+    return;
   }
-  // Once the list's machine was chosen, the core's rule is asked of the
-  // machine its file gave, not of the chosen one, so that a choice can be
-  // changed again; from a machine without decorations this only sets it.
-  const std::vector<AnsiString> changed = ChangeMachine(FichierLib, machine);
-  for (std::uint32_t i = 0; i < count; ++i) after.push_back(Fonctions().Item(i));
-  UndoStack->push(new TMachineEdit(*this, from, machine, std::move(at), std::move(before),
-                                   std::move(after)));
+  // Only a change that drops decorations rewrites entries; then it may
+  // rewrite any of them. It is worked out on a copy: the list changes
+  // through the undo stack alone.
+  const bool drops = Decorates(from) && !Decorates(machine);
+  std::vector<AnsiString> changed;
+  if (drops) {
+    ExportList copy;
+    copy.SourceMachine = from;
+    const std::uint32_t count = ListModel->Count();
+    if (count > 0) copy.Fonctions.Reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      at.push_back(i);
+      before.push_back(ListModel->At(i));
+      copy.Fonctions.Item(i) = ListModel->At(i);
+    }
+    changed = ChangeMachine(copy, machine);
+    for (std::uint32_t i = 0; i < count; ++i) after.push_back(copy.Fonctions.Item(i));
+  }
+  UndoStack->push(new TMachineCommand(*ListModel, text, from, machine, std::move(at),
+                                      std::move(before), std::move(after)));
   QStringList said;
   if (!why.isEmpty()) said << why;
   if (!changed.empty())
@@ -186,19 +203,6 @@ void TForm1::ChooseMachine(std::uint16_t machine) {
         10000);
 }
 
-void TForm1::ApplyMachine(std::uint16_t machine, const std::vector<std::uint32_t>& at,
-                          const std::vector<TFonctionLib>& entries) {
-  FichierLib.SourceMachine = machine;
-  StatusBar1->clearMessage();  // what the last change said is past
-  for (std::size_t k = 0; k < at.size(); ++k) {
-    Fonctions().Item(at[k]) = entries[k];
-    ListModel->Changed(at[k]);
-  }
-  SetCaption(listCaption_ + MachineSuffix(machine));
-  ShowMachine();
-  ListBox1Click();
-}
-
 void TForm1::ShowMachine() {
   const std::uint16_t machine = Effective(FichierLib.SourceMachine);
   int offered = 0;
@@ -210,8 +214,5 @@ void TForm1::ShowMachine() {
     // A list that may keep only its machine shows it, greyed.
     action->setEnabled(offered > 1 && WhyNotMachine(ReadMachine, number).empty());
   }
-  const bool decorates = Decorates(machine);
-  GroupBox1->setEnabled(decorates);
-  GroupBox2->setEnabled(decorates);
-  Label10->setVisible(!decorates);
+  Panel->ShowMachine();
 }

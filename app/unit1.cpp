@@ -1,12 +1,18 @@
 #include "app/unit1.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QKeyEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,34 +21,40 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTextBrowser>
+#include <QTimer>
 #include <QUndoStack>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWindow>
 
 #include <algorithm>
-#include <limits>
 
 #include "app/application.h"
-#include "app/export_list_model.h"
 #include "app/fonts.h"
 #include "app/list_box.h"
+#include "app/list_filter.h"
 #include "app/qt_message_box.h"
-#include "app/up_down.h"
-#include "platform/codepage.h"
 #include "platform/message_box.h"
 
 namespace {
 
 constexpr int kListLineHeight = 14;
-// The list box may shrink to this height when the screen is too small for
-// the designed window.
+// The list may shrink to this height when the screen is too small for the
+// designed window.
 constexpr int kListMinHeight = 56;
 constexpr int kListDesignedHeight = 178;
+// The editing panel's top in the design, right under the list.
+constexpr int kPanelTop = 200;
 // Room kept right of and below the lowest controls when the window has to
 // grow to hold them.
 constexpr int kContentMargin = 6;
+// How many files "Fichiers récents" remembers.
+constexpr int kRecentFiles = 8;
+const QString kRecentKey = QStringLiteral("fichiersRecents");
 
 constexpr char kOpenFilter[] =
     "Librairies (*.lib)|*.lib|Fichiers de definition (*.def)|*.def|Tous (*.*)|*.*|"
@@ -51,8 +63,37 @@ constexpr char kSaveFilter[] =
     "Librairie OMF (Microsoft) (*.lib)|*.lib|Librairie COFF (Borland) (*.lib)|*.lib|"
     "Fichier de définitions (*.def)|*.def";
 
-constexpr char kHelpText[] = "Si ça marche pas, démerdez-vous !";
-constexpr char kAboutText[] = "Libmorph 1.0 : conversion de librairies d'importation";
+constexpr char kAboutText[] =
+    "Libmorph 1.0 : conversion de librairies d'importation\n\n"
+    "Si ça marche pas, démerdez-vous !";
+
+// What each part of the window does, for F1.
+constexpr char kHelpHtml[] = R"(<h3>Libmorph : la bibliothèque d'importation d'une DLL pour votre outil</h3>
+<p><b>Fichiers › Ouvrir</b> (Ctrl+O) lit une librairie Microsoft (COFF) ou Borland (OMF), un fichier
+<tt>.def</tt> ou une DLL, d'après son contenu. <b>Enregistrer sous</b> (Ctrl+Maj+S) l'écrit
+sous la forme choisie ; <b>Enregistrer</b> (Ctrl+S) réécrit le fichier lu. Avant d'écrire, la
+fenêtre dit ce que la forme choisie ne peut pas garder, et la liste montre ensuite ce que le
+fichier contient.</p>
+<p><b>La liste</b> montre une fonction par ligne : son nom, puis, quand la fenêtre est assez
+large (ou par le menu de l'en-tête, clic droit), sa convention, la longueur de ses arguments,
+les symboles Microsoft et Borland, ce que le chargeur demande à la DLL, le type d'import, la
+DLL et la déclaration C++ lisible. Un clic sur un en-tête trie ; Ctrl+C copie les lignes
+choisies en texte (tabulations). Le champ <b>Rechercher</b> (Ctrl+F) ne montre que les lignes
+dont une colonne contient son texte. Marques : <i>? devinée</i> (convention devinée, F3 pour
+la suivante, Ctrl+K pour la confirmer), <i>! longueur</i> (longueur contraire au nom exporté),
+<i>✗ vérif.</i> (problème trouvé par la vérification).</p>
+<p><b>Le panneau</b> change les fonctions choisies : le nom (de la seule fonction courante), la
+convention <tt>_pascal</tt> ou <tt>_stdcall</tt>, la longueur des arguments (marquée si elle
+n'est pas un multiple de 4 ou dépasse 1 024), et, dans <b>Import</b>, la DLL, le nom exporté ou
+l'ordinal et le type (code, données, constante). <b>Nom exporté</b> montre les symboles que
+lient les outils Microsoft et Borland. Un renommage garde la DLL et le type ; revenir au nom lu
+rend l'import lu.</p>
+<p><b>Édition › Annuler</b> (Ctrl+Z) et <b>Rétablir</b> (Ctrl+Y) parcourent toutes les
+modifications ; le « * » du titre dit qu'il en reste à enregistrer. <b>Machine</b> choisit le
+processeur de la liste ; hors Intel 32 bits il n'y a pas de décoration.</p>
+<p><b>Fichiers › Vérifier avec une DLL</b> compare la liste à la DLL : chaque import qui ne se
+lie pas, qui se lie à une autre fonction ou dont la pile ne correspond pas. Un double-clic sur
+une ligne du panneau de vérification montre la fonction.</p>)";
 
 template <typename Widget>
 Widget* Place(Widget* widget, int left, int top, int width, int height) {
@@ -60,8 +101,8 @@ Widget* Place(Widget* widget, int left, int top, int width, int height) {
   return widget;
 }
 
-// A label that takes the width of its caption, as the design's labels do,
-// so that no caption is ever cut.
+// A label that takes the width of its caption, so that no caption is ever
+// cut.
 QLabel* CaptionLabel(QWidget* parent, const char* caption, int left, int top, int width,
                      int height) {
   auto* label = new QLabel(QString::fromUtf8(caption), parent);
@@ -71,79 +112,83 @@ QLabel* CaptionLabel(QWidget* parent, const char* caption, int left, int top, in
   return Place(label, left, top, std::max(width, textWidth), std::max(height, metrics.height()));
 }
 
-// A label of fixed size for a decorated name.
-QLabel* SymbolLabel(QWidget* parent, int left, int top, int width, int height) {
-  auto* label = new QLabel(parent);
-  label->setTextFormat(Qt::PlainText);  // names are shown as they are
-  label->setFont(SymbolFont());
-  return Place(label, left, top, width, height);
-}
-
 }  // namespace
-
-QString AnsiToQString(const AnsiString& text) { return QString::fromStdString(AnsiToUtf8(text)); }
-
-AnsiString QStringToAnsi(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
 
 TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
   setFont(WindowFont());
   UndoStack = new QUndoStack(this);
-  ListModel = new TExportListModel(FichierLib.Fonctions, this);
+  ListModel = new TExportListModel(FichierLib, this);
+  ListFilter = new TListFilter(ListModel, this);
   SetListCaption(QString::fromUtf8(kFormCaption));
   CreateMenus();
   CreateControls();
+  CreateCheckPanel();
   SetTabOrder();
   ConnectHandlers();
   CreateShortcuts();
   Edit1->installEventFilter(this);
   Edit2->installEventFilter(this);
+  Edit3->installEventFilter(this);
   UpdateStatus();
-  ShowGuess();
   setAcceptDrops(true);
   resize(kFormWidth, kFormHeight);
   PlaceOnScreen();
+  // The list is where the work starts.
+  ListBox1->setFocus();
 }
 
 TForm1::~TForm1() {
-  // The stack and the model look at this window's members, which go
+  // The stack's commands and the view look at the model, which goes
   // before the toolkit deletes the children.
   UndoStack->disconnect(this);
+  ListModel->OnEdited = nullptr;
   delete UndoStack;
   ListBox1->setModel(nullptr);
+  delete ListFilter;
   delete ListModel;
 }
+
+bool TForm1::Modified() const { return !UndoStack->isClean(); }
 
 void TForm1::CreateMenus() {
   MainMenu1 = menuBar();
   Fichiers1 = MainMenu1->addMenu(QStringLiteral("&Fichiers"));
   Nouveau1 = Fichiers1->addAction(QStringLiteral("&Nouveau"));
   Ouvrir1 = Fichiers1->addAction(QStringLiteral("&Ouvrir"));
+  Recents1 = Fichiers1->addMenu(QStringLiteral("Fichiers récen&ts"));
   Enregistrer1 = Fichiers1->addAction(QStringLiteral("En&registrer"));
   EnregistrerSous1 = Fichiers1->addAction(QStringLiteral("&Enregistrer sous ..."));
   VerifierAvecDll1 = Fichiers1->addAction(QStringLiteral("&Vérifier avec une DLL ..."));
   N1 = Fichiers1->addSeparator();
   Quitter1 = Fichiers1->addAction(QStringLiteral("&Quitter"));
+  // Alt+E reaches it too (CreateShortcuts): no key types "É".
   Edition1 = MainMenu1->addMenu(QStringLiteral("É&dition"));
-  Annuler1 = Edition1->addAction(QStringLiteral("&Annuler"));
-  Retablir1 = Edition1->addAction(QStringLiteral("&Rétablir"));
+  // The stack's own actions: enabled when there is a step, and named after
+  // it ("Annuler Renommer").
+  Annuler1 = UndoStack->createUndoAction(this, QStringLiteral("Annuler"));
+  Retablir1 = UndoStack->createRedoAction(this, QStringLiteral("Rétablir"));
+  Edition1->addAction(Annuler1);
+  Edition1->addAction(Retablir1);
   Edition1->addSeparator();
+  Copier1 = Edition1->addAction(QStringLiteral("&Copier les lignes"));
+  ToutSelectionner1 = Edition1->addAction(QStringLiteral("&Tout sélectionner"));
   Rechercher1 = Edition1->addAction(QStringLiteral("Re&chercher"));
   DevineeSuivante1 = Edition1->addAction(QStringLiteral("Convention devinée &suivante"));
   ConfirmerConvention1 = Edition1->addAction(QStringLiteral("C&onfirmer la convention"));
   Annuler1->setShortcut(QKeySequence::Undo);
   Retablir1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  Copier1->setShortcut(QKeySequence::Copy);
+  ToutSelectionner1->setShortcut(QKeySequence::SelectAll);
   Rechercher1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
   DevineeSuivante1->setShortcut(QKeySequence(Qt::Key_F3));
   ConfirmerConvention1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
-  Annuler1->setEnabled(false);
-  Retablir1->setEnabled(false);
   ConfirmerConvention1->setEnabled(false);
   Edition1->setFont(WindowFont());
   CreateMachineMenu();
   Aide = MainMenu1->addMenu(QStringLiteral("&Aide"));
   Aideenligne = Aide->addAction(QStringLiteral("Aide en &ligne"));
-  Aproposde = Aide->addAction(QStringLiteral("A &propos de"));
+  Aproposde = Aide->addAction(QStringLiteral("À &propos de"));
   Nouveau1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
   Ouvrir1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   Enregistrer1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -151,13 +196,15 @@ void TForm1::CreateMenus() {
   Quitter1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   Aideenligne->setShortcut(QKeySequence(Qt::Key_F1));
   // Menus are windows of their own and do not inherit the window's font.
-  Fichiers1->setFont(WindowFont());
-  Aide->setFont(WindowFont());
+  for (QMenu* menu : {Fichiers1, Recents1, Aide}) menu->setFont(WindowFont());
+  FillRecentMenu();
 
   OpenDialog1.Kind = TDialogKind::Open;
   OpenDialog1.Filter = QString::fromUtf8(kOpenFilter);
   SaveDialog1.Kind = TDialogKind::Save;
   SaveDialog1.Filter = QString::fromUtf8(kSaveFilter);
+  CheckDialog1.Kind = TDialogKind::Open;
+  CheckDialog1.Filter = QStringLiteral("DLL (*.dll)|*.dll|Tous (*.*)|*.*");
 }
 
 void TForm1::CreateControls() {
@@ -165,84 +212,50 @@ void TForm1::CreateControls() {
   setCentralWidget(client);
 
   ListBox1 = Place(new TListBox(client), 6, 21, 499, kListDesignedHeight);
-  ListBox1->SetListModel(ListModel);
+  ListBox1->SetListModel(ListModel, ListFilter);
   ListBox1->setFont(SymbolFont());
+  ListBox1->header()->setFont(WindowFont());
   ListBox1->SetLineHeight(kListLineHeight);
   Label1 = CaptionLabel(client, "Liste des fonctions :", 6, 3, 94, 13);
-  // The filter stands on the caption's line, right of it.
+  // The find field stands on the caption's line, right of it.
   Edit3 = Place(new QLineEdit(client), 285, 0, 220, 20);
   Edit3->setPlaceholderText(QStringLiteral("Rechercher (Ctrl+F)"));
   Edit3->setClearButtonEnabled(true);
-  Edit3->setToolTip(QStringLiteral("N'affiche que les fonctions dont le nom contient ce texte"));
-  Edit1 = Place(new QLineEdit(client), 6, 237, 499, 21);
-  Edit1->setMaxLength(std::numeric_limits<int>::max());  // a name is never cut
-  Label2 = CaptionLabel(client, "Nom:", 6, 219, 25, 13);
+  Edit3->setToolTip(
+      QStringLiteral("N'affiche que les fonctions dont une colonne contient ce texte"));
 
-  GroupBox1 = Place(new QGroupBox(QStringLiteral("Conventions d'appel"), client), 6, 264, 247, 73);
-  RadioButton1 = Place(new QRadioButton(QStringLiteral("_pascal"), GroupBox1), 12, 21, 73, 17);
-  RadioButton2 = Place(new QRadioButton(QStringLiteral("_stdcall"), GroupBox1), 12, 42, 73, 17);
-  RadioButton1->setChecked(true);
-  // Said in words beside the buttons, for the current function only.
-  Label9 = Place(new QLabel(QStringLiteral("Convention devinée"), GroupBox1), 92, 21, 150, 17);
-  Label9->setStyleSheet(QStringLiteral("color: #B03000; font-weight: bold"));
-  Label9->setVisible(false);
-  Button3 = Place(new QPushButton(QStringLiteral("Confirmer"), GroupBox1), 92, 42, 75, 19);
-  Button3->setToolTip(QStringLiteral("Garde la convention cochée et la marque comme vérifiée"));
-  Button3->setAutoDefault(false);
-  Button3->setVisible(false);
+  Panel = new TEditingPanel(*ListModel, *ListBox1, *UndoStack, client);
+  Panel->move(0, kPanelTop);
+  Panel->resize(Panel->minimumSize());
+  Edit1 = Panel->Edit1;
+  Label2 = Panel->Label2;
+  GroupBox1 = Panel->GroupBox1;
+  RadioButton1 = Panel->RadioButton1;
+  RadioButton2 = Panel->RadioButton2;
+  Label9 = Panel->Label9;
+  Button3 = Panel->Button3;
+  Label10 = Panel->Label10;
+  GroupBox2 = Panel->GroupBox2;
+  Edit2 = Panel->Edit2;
+  UpDown1 = Panel->UpDown1;
+  GroupBox3 = Panel->GroupBox3;
+  Label3 = Panel->Label3;
+  Label4 = Panel->Label4;
+  Label5 = Panel->Label5;
+  Label6 = Panel->Label6;
+  Label7 = Panel->Label7;
+  Label8 = Panel->Label8;
+  Button1 = Panel->Button1;
+  Button2 = Panel->Button2;
 
-  // Stands over the conventions, which it tells are greyed for the list's
-  // machine; not a child of their box, so that it is not greyed with them.
-  Label10 = Place(new QLabel(QString::fromUtf8(
-                                 "Les décorations ne s'appliquent qu'aux bibliothèques Intel 32 bits."),
-                             client),
-                  98, 282, 150, 50);
-  Label10->setWordWrap(true);
-  Label10->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Label10->setVisible(false);
-
-  GroupBox2 = Place(new QGroupBox(QStringLiteral("Longueur arguments"), client), 258, 264, 247, 73);
-  Edit2 = Place(new QLineEdit(QStringLiteral("0"), GroupBox2), 54, 27, 67, 21);
-  UpDown1 = Place(new TUpDown(GroupBox2), 121, 27, 15, 21);
-  UpDown1->Min = kArgLengthMin;
-  UpDown1->Max = kArgLengthMax;
-  UpDown1->Increment = 1;
-  UpDown1->Wrap = false;
-  UpDown1->SetPosition(0);
-  UpDown1->SetAssociate(Edit2);
-
-  GroupBox3 = Place(new QGroupBox(QStringLiteral("Nom exporté"), client), 6, 342, 499, 88);
-  Label3 = CaptionLabel(GroupBox3, "Microsoft :", 12, 18, 49, 13);
-  Label4 = SymbolLabel(GroupBox3, 66, 18, 427, 16);
-  Label5 = CaptionLabel(GroupBox3, "Borland :", 12, 39, 42, 13);
-  Label6 = SymbolLabel(GroupBox3, 66, 39, 427, 16);
-  Label7 = CaptionLabel(GroupBox3, "Import :", 12, 60, 42, 13);
-  Label8 = SymbolLabel(GroupBox3, 66, 60, 427, 16);
-  // The names start clear of the widest caption in this system's fonts.
-  const int names = std::max({66, Label3->geometry().right() + 5, Label5->geometry().right() + 5,
-                              Label7->geometry().right() + 5});
-  for (QLabel* label : {Label4, Label6, Label8})
-    label->setGeometry(names, label->y(), 493 - names, label->height());
-
-  Button1 = Place(new QPushButton(QStringLiteral("Ajouter"), client), 348, 204, 75, 19);
-  Button2 = Place(new QPushButton(QStringLiteral("Supprimer"), client), 432, 204, 75, 19);
-  // A push button must not take the Enter key from the edits.
-  Button1->setAutoDefault(false);
-  Button2->setAutoDefault(false);
-
-  for (QWidget* widget : {static_cast<QWidget*>(ListBox1), static_cast<QWidget*>(Label2),
-                          static_cast<QWidget*>(Edit1), static_cast<QWidget*>(GroupBox1),
-                          static_cast<QWidget*>(GroupBox2), static_cast<QWidget*>(GroupBox3),
-                          static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label6),
-                          static_cast<QWidget*>(Label8), static_cast<QWidget*>(Button1),
-                          static_cast<QWidget*>(Button2), static_cast<QWidget*>(Edit3),
-                          static_cast<QWidget*>(Label10)})
-    designed_.emplace_back(widget, widget->geometry());
-  const QRect content = client->childrenRect();
-  designedContent_ = QSize(content.right() + kContentMargin, content.bottom() + kContentMargin);
-  // Smaller, the lower controls would be cut off; only the list box gives
-  // up height, for a screen too small for the design.
-  client->setMinimumSize(designedContent_ - QSize(0, kListDesignedHeight - kListMinHeight));
+  listDesigned_ = ListBox1->geometry();
+  findDesigned_ = Edit3->geometry();
+  panelDesigned_ = Panel->geometry();
+  designedContent_ = QSize(panelDesigned_.right() + 1, panelDesigned_.bottom() + 1);
+  // Smaller, the panel would be cut off; only the list gives up height,
+  // for a screen too small for the design.
+  client->setMinimumSize(designedContent_ -
+                         QSize(0, kListDesignedHeight - kListMinHeight));
 
   StatusBar1 = statusBar();
   StatusBar1->setSizeGripEnabled(true);
@@ -258,6 +271,11 @@ void TForm1::CreateShortcuts() {
   auto* remove = new QShortcut(QKeySequence(QKeySequence::Delete), ListBox1);
   remove->setContext(Qt::WidgetShortcut);
   connect(remove, &QShortcut::activated, this, [this] { RunHandler([this] { Button2Click(); }); });
+  // "Édition" by the key a French user looks for.
+  auto* edition = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_E), this);
+  connect(edition, &QShortcut::activated, this, [this] {
+    MainMenu1->setActiveAction(Edition1->menuAction());
+  });
 }
 
 void TForm1::PlaceOnScreen() {
@@ -279,23 +297,9 @@ void TForm1::LayOut() {
   const int dw = std::max(0, room.width() - designedContent_.width());
   const int dh = std::max(kListMinHeight - kListDesignedHeight,
                           room.height() - designedContent_.height());
-  for (const auto& [widget, rect] : designed_) {
-    QRect place = rect;
-    if (widget == ListBox1) {
-      place.adjust(0, 0, dw, dh);
-    } else if (widget == Edit3) {
-      place.translate(dw, 0);
-    } else if (widget == Button1 || widget == Button2) {
-      place.translate(dw, dh);
-    } else if (widget->parentWidget() == GroupBox3 || widget == Edit1) {
-      place.adjust(0, 0, dw, 0);
-      if (widget == Edit1) place.translate(0, dh);
-    } else {
-      if (widget == GroupBox3) place.adjust(0, 0, dw, 0);
-      place.translate(0, dh);
-    }
-    widget->setGeometry(place);
-  }
+  ListBox1->setGeometry(listDesigned_.adjusted(0, 0, dw, dh));
+  Edit3->setGeometry(findDesigned_.translated(dw, 0));
+  Panel->setGeometry(panelDesigned_.translated(0, dh).adjusted(0, 0, dw, 0));
 }
 
 void TForm1::SetTabOrder() {
@@ -318,31 +322,28 @@ void TForm1::ConnectHandlers() {
   connect(VerifierAvecDll1, &QAction::triggered, this, handler(&TForm1::VerifierAvecDll1Click));
   connect(EnregistrerSous1, &QAction::triggered, this, handler(&TForm1::EnregistrerSous1Click));
   connect(Enregistrer1, &QAction::triggered, this, handler(&TForm1::Enregistrer1Click));
-  connect(Annuler1, &QAction::triggered, this, handler(&TForm1::Annuler1Click));
-  connect(Retablir1, &QAction::triggered, this, handler(&TForm1::Retablir1Click));
+  connect(Copier1, &QAction::triggered, this, handler(&TForm1::Copier1Click));
+  connect(ToutSelectionner1, &QAction::triggered, this, [this] {
+    ListBox1->selectAll();
+    ListBox1Click();
+  });
   connect(Rechercher1, &QAction::triggered, this, handler(&TForm1::Rechercher1Click));
   connect(DevineeSuivante1, &QAction::triggered, this, handler(&TForm1::DevineeSuivante1Click));
   connect(ConfirmerConvention1, &QAction::triggered, this,
           handler(&TForm1::ConfirmerConvention1Click));
-  connect(Button3, &QPushButton::clicked, this, handler(&TForm1::Button3Click));
   connect(Edit3, &QLineEdit::textChanged, this, handler(&TForm1::Edit3Change));
-  connect(UndoStack, &QUndoStack::canUndoChanged, Annuler1, &QAction::setEnabled);
-  connect(UndoStack, &QUndoStack::canRedoChanged, Retablir1, &QAction::setEnabled);
-  // Undoing back to the saved list leaves nothing unsaved.
-  connect(UndoStack, &QUndoStack::indexChanged, this,
-          [this] { SetModified(!UndoStack->isClean()); });
+  // The "*" of the caption is the stack's clean state.
+  connect(UndoStack, &QUndoStack::cleanChanged, this, [this](bool clean) {
+    setWindowModified(!clean);
+    UpdateCaption();
+  });
   connect(Quitter1, &QAction::triggered, this, handler(&TForm1::Quitter1Click));
   connect(Aideenligne, &QAction::triggered, this, handler(&TForm1::AideenligneClick));
   connect(Aproposde, &QAction::triggered, this, handler(&TForm1::AproposdeClick));
-
   ListBox1->OnClick = handler(&TForm1::ListBox1Click);
-  connect(Button1, &QPushButton::clicked, this, handler(&TForm1::Button1Click));
-  connect(Button2, &QPushButton::clicked, this, handler(&TForm1::Button2Click));
-  connect(Edit1, &QLineEdit::textChanged, this, handler(&TForm1::Edit1Change));
-  connect(Edit2, &QLineEdit::textChanged, this, handler(&TForm1::Edit2Change));
-  // clicked, unlike toggled, comes from the user only.
-  connect(RadioButton1, &QRadioButton::clicked, this, handler(&TForm1::RadioButton1Click));
-  connect(RadioButton2, &QRadioButton::clicked, this, handler(&TForm1::RadioButton2Click));
+  ListModel->OnEdited = [this](TEditKind kind, const std::vector<std::uint32_t>& at) {
+    ShowEdit(kind, at);
+  };
 }
 
 void TForm1::SetCaption(const QString& caption) {
@@ -351,48 +352,150 @@ void TForm1::SetCaption(const QString& caption) {
 }
 
 void TForm1::UpdateCaption() {
-  // "[*]" would otherwise be taken for the toolkit's modified-mark.
+  // "[*]" in a name would be taken for the toolkit's modified-mark; doubled,
+  // it shows as itself.
   QString shown = caption_;
   shown.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
   // The desktop's usual mark of unsaved changes: a "*" before the name.
-  setWindowTitle(Modified ? QLatin1Char('*') + shown : shown);
+  setWindowTitle(QLatin1String("[*]") + shown);
 }
 
-void TForm1::SetModified(bool modified) {
-  Modified = modified;
-  UpdateCaption();
+void TForm1::ShowEdit(TEditKind kind, const std::vector<std::uint32_t>& at) {
+  if (kind == TEditKind::Machine) {
+    StatusBar1->clearMessage();  // what the last change said is past
+    SetListCaption(listCaption_);
+    ShowMachine();
+    ListBox1Click();
+    return;
+  }
+  if (Panel->Editing()) {
+    // The panel shows the edit already; only what follows from it changes.
+    Panel->ShowEdited();
+    UpdateStatus();
+    return;
+  }
+  // An edit from the buttons or the undo stack: the lines it touched are
+  // selected, or after a removal the line that took their place.
+  if (kind == TEditKind::Remove) {
+    int next = -1;
+    const int count = static_cast<int>(ListModel->Count());
+    for (int entry = static_cast<int>(at.front()); entry < count && next < 0; ++entry)
+      if (ListBox1->LineOf(entry) >= 0) next = entry;
+    for (int entry = std::min(static_cast<int>(at.front()), count) - 1; entry >= 0 && next < 0;
+         --entry)
+      if (ListBox1->LineOf(entry) >= 0) next = entry;
+    ListBox1->setCurrentRow(next);
+  } else {
+    std::vector<int> rows(at.begin(), at.end());
+    ListBox1->SelectEntries(rows, rows.front());
+  }
+  ListBox1Click();
 }
 
 void TForm1::Nouveau1Click() {
   if (!ConfirmDiscard()) return;
-  Modified = false;
   FileName.clear();
   Source = TSourceForm::None;
+  ReadGnu = false;
   Fonctions().Reset(10);
   FichierLib.SourceMachine = 0;
   ReadMachine = 0;
   SetListCaption(QString::fromUtf8(kNewFileCaption));
   FillListBox();
-  Filling = true;
-  Edit1->setText(QString());
-  Edit2->setText(QString());
-  UncheckConventions();
-  Label4->setText(QString());
-  Label6->setText(QString());
-  Label8->setText(QString());
-  Filling = false;
-  ShowGuess();
+  Panel->Clear();
   UpdateStatus();
 }
 
 void TForm1::Quitter1Click() { close(); }
 
+// The panel's handlers, by the design's names.
+void TForm1::ListBox1Click() {
+  Panel->ShowSelection();
+  ConfirmerConvention1->setEnabled(Panel->GuessSelected());
+  UpdateStatus();
+}
+void TForm1::Button1Click() { Panel->Add(); }
+void TForm1::Button2Click() { Panel->Remove(); }
+void TForm1::Edit1Change() { Panel->NameChanged(); }
+void TForm1::Edit2Change() { Panel->LengthChanged(); }
+void TForm1::RadioButton1Click() { Panel->ConventionChosen(true); }
+void TForm1::RadioButton2Click() { Panel->ConventionChosen(false); }
+void TForm1::Button3Click() { Panel->ConfirmGuess(); }
+void TForm1::ConfirmerConvention1Click() { Panel->ConfirmGuess(); }
+void TForm1::RefreshLabels() { Panel->RefreshLabels(); }
+void TForm1::Annuler1Click() { UndoStack->undo(); }
+void TForm1::Retablir1Click() { UndoStack->redo(); }
+
+void TForm1::Copier1Click() {
+  if (ListBox1->SelectedRows().empty()) return;
+  QGuiApplication::clipboard()->setText(ListBox1->SelectionAsText());
+  StatusBar1->showMessage(QStringLiteral("Lignes copiées."), 3000);
+}
+
+void TForm1::DevineeSuivante1Click() {
+  const std::uint32_t count = ListModel->Count();
+  if (count == 0) return;
+  const int current = ListBox1->currentRow();
+  // From the line after the current one, round to the top.
+  for (std::uint32_t step = 1; step <= count; ++step) {
+    const std::uint32_t i = (static_cast<std::uint32_t>(current < 0 ? -1 : current) + step) % count;
+    if (ListModel->At(i).Unsure && ListBox1->LineOf(static_cast<int>(i)) >= 0) {
+      ListBox1->setCurrentRow(static_cast<int>(i));
+      ListBox1Click();
+      return;
+    }
+  }
+  StatusBar1->showMessage(QStringLiteral("Aucune convention devinée à vérifier."), 4000);
+}
+
+void TForm1::Edit3Change() {
+  // The selected entries that stay shown stay selected.
+  const std::vector<int> selected = ListBox1->SelectedRows();
+  const int current = ListBox1->currentRow();
+  ListFilter->SetText(Edit3->text());
+  ListBox1->SelectEntries(selected, current);
+  ListBox1Click();
+}
+
+void TForm1::Rechercher1Click() {
+  Edit3->setFocus();
+  Edit3->selectAll();
+}
+
+namespace {
+
+// "0 fonction", "1 fonction", "2 fonctions": French counts zero as one.
+QString French(std::uint64_t n, const char* singular, const char* plural) {
+  return QLocale(QLocale::French).toString(static_cast<qulonglong>(n)) + QLatin1Char(' ') +
+         QString::fromUtf8(n <= 1 ? singular : plural);
+}
+
+}  // namespace
+
+void TForm1::UpdateStatus() {
+  const std::uint32_t count = ListModel->Count();
+  QStringList parts;
+  if (ListFilter->Filtered())
+    parts << French(static_cast<std::uint64_t>(ListBox1->count()), "affichée", "affichées") +
+                 QStringLiteral(" sur ") + French(count, "fonction", "fonctions");
+  else
+    parts << French(count, "fonction", "fonctions");
+  parts << French(ListBox1->SelectedRows().size(), "sélectionnée", "sélectionnées");
+  parts << French(ListModel->GuessedCount(), "devinée", "devinées");
+  StatusLabel->setText(parts.join(QStringLiteral(", ")));
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::ShortcutOverride) {
     auto* key = static_cast<QKeyEvent*>(event);
-    if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
-        key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Y)) {
-      // Left to the window's actions.
+    const bool undo = key->matches(QKeySequence::Undo);
+    const bool redo = key->matches(QKeySequence::Redo) ||
+                      key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Y);
+    if (undo || redo) {
+      // The find field undoes its own typing while it has some; every
+      // other field leaves the keys to the list's history.
+      if (watched == Edit3 && (undo ? Edit3->isUndoAvailable() : Edit3->isRedoAvailable()))
+        return QMainWindow::eventFilter(watched, event);
       event->ignore();
       return true;
     }
@@ -400,7 +503,25 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::AideenligneClick() { MessageBoxA(Handle(), kHelpText, "Libmorph", MB_ICONWARNING); }
+void TForm1::AideenligneClick() {
+  // Beside the window, not over it: the user reads and works at once.
+  auto* help = findChild<QDialog*>(QStringLiteral("Aide"));
+  if (!help) {
+    help = new QDialog(this);
+    help->setObjectName(QStringLiteral("Aide"));
+    help->setWindowTitle(QStringLiteral("Aide de Libmorph"));
+    auto* layout = new QVBoxLayout(help);
+    auto* text = new QTextBrowser(help);
+    text->setHtml(QString::fromUtf8(kHelpHtml));
+    layout->addWidget(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, help);
+    connect(buttons, &QDialogButtonBox::rejected, help, &QDialog::close);
+    layout->addWidget(buttons);
+    help->resize(560, 480);
+  }
+  help->show();
+  help->raise();
+}
 
 void TForm1::AproposdeClick() { MessageBoxA(Handle(), kAboutText, "Libmorph", MB_ICONINFORMATION); }
 
@@ -427,12 +548,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::ConfirmDiscard() {
-  if (!Modified) return true;
+  if (!Modified()) return true;
   switch (MessageBoxA(Handle(), "La liste des fonctions a été modifiée.\nEnregistrer les modifications ?",
                       "Modifications non enregistrées", kMbYesNoCancel | kMbIconQuestion)) {
     case kIdYes:
       Enregistrer1Click();
-      return !Modified;  // a cancelled or failed save keeps the edits
+      return !Modified();  // a cancelled or failed save keeps the edits
     case kIdNo:
       return true;
     default:
@@ -442,6 +563,33 @@ bool TForm1::ConfirmDiscard() {
 
 void TForm1::OpenArguments(const QStringList& arguments) {
   if (!arguments.isEmpty()) OpenFile(arguments.first(), kOpenAnything);
+}
+
+void TForm1::RememberFile(const QString& path) {
+  QSettings settings;
+  QStringList files = settings.value(kRecentKey).toStringList();
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  files.removeAll(absolute);
+  files.prepend(absolute);
+  while (files.size() > kRecentFiles) files.removeLast();
+  settings.setValue(kRecentKey, files);
+  FillRecentMenu();
+}
+
+void TForm1::FillRecentMenu() {
+  Recents1->clear();
+  const QStringList files = QSettings().value(kRecentKey).toStringList();
+  int n = 0;
+  for (const QString& file : files) {
+    // "&1 /path/fmod.lib": the digit is the key.
+    QAction* action = Recents1->addAction(QStringLiteral("&%1 %2").arg(++n % 10).arg(file));
+    connect(action, &QAction::triggered, this, [this, file] {
+      RunHandler([this, &file] {
+        if (ConfirmDiscard()) OpenFile(file, kOpenAnything);
+      });
+    });
+  }
+  Recents1->setEnabled(!files.isEmpty());
 }
 
 namespace {
@@ -479,10 +627,8 @@ void TForm1::FitOuterSize() {
   const QSize inner(kFormWidth - frame.left() - frame.right(),
                     kFormHeight - frame.top() - frame.bottom());
   // A title bar taller than the design's must not cut off the lower controls.
-  const QRect content = centralWidget()->childrenRect();
-  const QSize needed(content.right() + kContentMargin,
-                     menuBar()->height() + content.bottom() + kContentMargin +
-                         StatusBar1->sizeHint().height());
+  const QSize needed(designedContent_.width(), menuBar()->height() + designedContent_.height() +
+                                                   StatusBar1->sizeHint().height());
   QSize size = inner.expandedTo(needed);
   // Never past the screen's free area: the list box gives up height first.
   const QScreen* screen = windowHandle()->screen();

@@ -1,12 +1,15 @@
-// The main window: the export list, the editing panel below it, the menus
-// "Fichiers" and "Aide", and the file dialogs. It owns the program's one
-// library object and the current path.
+// The main window: the list of functions, the editing panel below it, the
+// menus and the file dialogs. It owns the program's one library object, the
+// current path and the undo stack; the list model (app/export_list_model.h)
+// owns every change of the list, the editing panel (app/editing_panel.h)
+// what the user does to the selected functions.
 //
-// Handlers carry the names of their control and event. Their bodies live
-// by concern: unit1.cpp (layout, New, Quit, Help, About, unsaved edits,
-// dropped files),
-// editing_panel.cpp (the panel, undo, find, guesses), file_commands.cpp
-// (Open, Save, Save as), machine_choice.cpp (the "Machine" menu).
+// Handlers carry the names of their control and event and forward to the
+// part that does the work. Their bodies live by concern: unit1.cpp
+// (layout, menus, keys, New, Quit, Help, About, unsaved edits, dropped
+// files, recent files), file_commands.cpp (Open, Save, Save as),
+// machine_choice.cpp (the "Machine" menu), check_panel.cpp (the check
+// against a DLL).
 #pragma once
 
 #include <QMainWindow>
@@ -15,14 +18,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
 #include "app/dialogs.h"
-#include "app/list_undo.h"
+#include "app/editing_panel.h"
+#include "app/export_list_model.h"
 #include "files/fichier_lib.h"
 
 class QAction;
+class QDockWidget;
+class QTreeWidget;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -32,8 +39,8 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 class QUndoStack;
-class TExportListModel;
 class TListBox;
+class TListFilter;
 class TUpDown;
 
 // The designed outer size and place of the window, in screen pixels. The
@@ -41,7 +48,7 @@ class TUpDown;
 inline constexpr int kFormLeft = 252;
 inline constexpr int kFormTop = 174;
 inline constexpr int kFormWidth = 518;
-inline constexpr int kFormHeight = 481;
+inline constexpr int kFormHeight = 557;
 
 inline constexpr char kFormCaption[] = "Conversion de fichiers lib";
 inline constexpr char kNewFileCaption[] = "Nouveau fichier";
@@ -51,10 +58,6 @@ enum TOpenFilter { kOpenLibrary = 1, kOpenDefinition = 2, kOpenAnything = 3, kOp
 
 // The form of the file a list came from, which "Enregistrer" writes back.
 enum class TSourceForm { None, Coff, Omf, Def, Dll };
-
-// Range of the argument length spinner.
-inline constexpr int kArgLengthMin = 0;
-inline constexpr int kArgLengthMax = 1000;
 
 class TForm1 : public QMainWindow {
  public:
@@ -71,9 +74,11 @@ class TForm1 : public QMainWindow {
   QAction* Quitter1;
   TFileDialog OpenDialog1;
   TFileDialog SaveDialog1;
-  // Controls, in the design's order.
+  // The list and its caption.
   TListBox* ListBox1;
   QLabel* Label1;
+  // The editing panel and, by the design's names, its controls.
+  TEditingPanel* Panel;
   QLineEdit* Edit1;
   QLabel* Label2;
   QGroupBox* GroupBox1;
@@ -95,12 +100,15 @@ class TForm1 : public QMainWindow {
   QMenu* Aide;
   QAction* Aideenligne;
   QAction* Aproposde;
-  // Added beside the design: plain save, the "Édition" menu, the filter
-  // field, the guess display and the status line.
+  // Added beside the design: plain save, recent files, the "Édition"
+  // menu, the find field, the guess display and the status line.
   QAction* Enregistrer1;
+  QMenu* Recents1;
   QMenu* Edition1;
   QAction* Annuler1;
   QAction* Retablir1;
+  QAction* Copier1;
+  QAction* ToutSelectionner1;
   QAction* Rechercher1;
   QAction* DevineeSuivante1;
   QAction* ConfirmerConvention1;
@@ -110,6 +118,7 @@ class TForm1 : public QMainWindow {
   QStatusBar* StatusBar1;
   QLabel* StatusLabel;
   TExportListModel* ListModel;
+  TListFilter* ListFilter;
   QUndoStack* UndoStack;
   // The "Machine" menu (app/machine_choice.cpp): the processor the list is
   // for, and the line the panel shows when decorations do not apply.
@@ -119,6 +128,10 @@ class TForm1 : public QMainWindow {
   QAction* MachineArm64;
   QAction* MachineArm64ec;
   QLabel* Label10;
+  // The check against a DLL, in a panel beside the list (check_panel.cpp).
+  TFileDialog CheckDialog1;
+  QDockWidget* CheckDock;
+  QTreeWidget* CheckFindings;
 
   // The path of the last Open or Save that succeeded: the caption, the
   // folder and name the save dialog proposes, and where "Enregistrer"
@@ -127,27 +140,28 @@ class TForm1 : public QMainWindow {
   TSourceForm Source = TSourceForm::None;
   // The library object, with the export list inside.
   TFichierLib FichierLib;
-  // True while the window itself writes into the editing panel, so that
-  // the panel's change handlers leave those writes alone.
-  bool Filling = false;
-  // The list was changed since it was last opened, saved or made new.
-  bool Modified = false;
   // The machine the list's file gave it; 0 for a list no file gave one (a
   // new list, a .def file). It decides which machines the list may take.
   std::uint16_t ReadMachine = 0;
+  // The file read was a GNU import library (one object per import), which
+  // a save writes in Microsoft's form.
+  bool ReadGnu = false;
 
   TTableau<TFonctionLib>& Fonctions() { return FichierLib.Fonctions; }
+  // Unsaved changes: the undo stack is away from where the list was last
+  // opened, saved or made new.
+  bool Modified() const;
 
   // Menu commands.
   void Nouveau1Click();
   void Ouvrir1Click();
   void EnregistrerSous1Click();
   void Enregistrer1Click();
-  // app/check_dialog.cpp
   void VerifierAvecDll1Click();
   void Quitter1Click();
   void Annuler1Click();
   void Retablir1Click();
+  void Copier1Click();
   void Rechercher1Click();
   void DevineeSuivante1Click();
   void ConfirmerConvention1Click();
@@ -166,7 +180,7 @@ class TForm1 : public QMainWindow {
   // (saved, or the user said not to save); false when the user cancelled.
   bool ConfirmDiscard();
 
-  // The editing panel.
+  // The editing panel, by the design's names.
   void ListBox1Click();
   void Button1Click();
   void Button2Click();
@@ -177,26 +191,15 @@ class TForm1 : public QMainWindow {
   void Button3Click();
   void RefreshLabels();
   // Gives the list another machine, as one undo step; a choice the list
-  // cannot take changes nothing.
+  // cannot take changes nothing and says why.
   void ChooseMachine(std::uint16_t machine);
-  // Carries out a change of machine (from the undo stack): the machine,
-  // the entries it rewrote, and all that shows them.
-  void ApplyMachine(std::uint16_t machine, const std::vector<std::uint32_t>& at,
-                    const std::vector<TFonctionLib>& entries);
   // The menu's checked and offered machines, and the panel's controls that
   // only decorations use.
   void ShowMachine();
-  // Refills the list box from the list, after the list was replaced; the
-  // undo history goes with the old list.
+  // The list was replaced whole (read, or made new): the view shows it,
+  // the undo history goes with the old list.
   void FillListBox();
-  // Carries out one edit of the list (from the undo stack): the list and
-  // its lines change together, then the selection follows the edit unless
-  // the panel is the one editing.
-  void ApplyListEdit(TEditKind kind, const std::vector<std::uint32_t>& at,
-                     const std::vector<TFonctionLib>& entries);
-  // Marks the list as changed or not, in the caption too.
-  void SetModified(bool modified);
-  // The status line: how many functions, selected, guessed, shown.
+  // The status line: how many functions, shown, selected, guessed.
   void UpdateStatus();
 
   // The window as the owner of message boxes.
@@ -209,8 +212,9 @@ class TForm1 : public QMainWindow {
   // machine when it is not 32-bit Intel.
   void SetListCaption(const QString& caption);
   // Writes the list to fileName in the form of a save filter choice: the
-  // checks, the question about what the form loses, the message when it
-  // fails. True when written.
+  // checks, the question about what the form loses or adds, the message
+  // when it fails, and what the list becomes of what was lost. True when
+  // written.
   bool SaveAs(QString fileName, int filter);
 
  protected:
@@ -221,53 +225,42 @@ class TForm1 : public QMainWindow {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   // Ctrl+Z and Ctrl+Y in the panel's edits undo the list's edits, not the
-  // field's own typing, so that there is one history.
+  // field's own typing, so that there is one history; the find field keeps
+  // its own while it has some.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateMenus();
   void CreateMachineMenu();
   void CreateControls();
+  void CreateCheckPanel();
   void SetTabOrder();
   void ConnectHandlers();
   void CreateShortcuts();
   void FitOuterSize();
   void PlaceOnScreen();
-  // Grows the list box with the window; the controls below it move down.
+  // Grows the list with the window; the panel below it moves down.
   void LayOut();
   void SayUnsure();
   void UpdateCaption();
   // Fills the save dialog with the current list's folder, name and form.
   void ProposeSaveName();
-  // Records an edit of the entries at `at` made by change (one of the
-  // shared editing rules), as one undo step, when it changed anything.
-  template <typename Edit>
-  void EditEntries(const std::vector<int>& at, const QString& text, int mergeKey, Edit change);
-  void ShowGuess();
-  // The entry of a line, or null when the line has none.
-  TFonctionLib* EntryAt(int row);
-  // The entry of the current line, or null when there is no current line.
-  TFonctionLib* CurrentEntry();
-  // Checks the radio button of a convention; the other goes unchecked.
-  void ShowConvention(bool isPascal);
-  void UncheckConventions();
-  void SetConventionOfSelection(bool isPascal);
-  // The entries of the lines the user points at change the panel: the
-  // next typed keys start a new undo step.
-  void NewEditSession() { ++editSession_; }
+  // An edit reached the list: what shows it follows.
+  void ShowEdit(TEditKind kind, const std::vector<std::uint32_t>& at);
+  // The file's path first in "Fichiers récents", kept between sessions.
+  void RememberFile(const QString& path);
+  void FillRecentMenu();
+  // What was saved differs from the list where the form could not hold it:
+  // the list becomes what the file holds, as one undo step.
+  void TakeWhatWasSaved(const QString& fileName, const std::vector<AnsiString>& lost);
 
   TDialogs& dialogs_;
   QString caption_;
   QString listCaption_;
-  // Set while a panel handler pushes its edit: the panel already shows it.
-  bool panelEdit_ = false;
-  std::uint64_t editSession_ = 0;
   bool outerSizeFitted_ = false;
-  // Each control's designed place, and the room they all take.
-  std::vector<std::pair<QWidget*, QRect>> designed_;
+  // The list and the panel's designed places, and the room they all take.
+  QRect listDesigned_;
+  QRect findDesigned_;
+  QRect panelDesigned_;
   QSize designedContent_;
 };
-
-// Texts between the list (Windows-1252 bytes) and the toolkit.
-QString AnsiToQString(const AnsiString& text);
-AnsiString QStringToAnsi(const QString& text);

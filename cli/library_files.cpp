@@ -44,7 +44,7 @@ bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef, Mac
   if (asDef) return Guarded(fileName, [&] { return lib.ReadDefFile(fileName, defMachine); });
   const bool read = Guarded(fileName, [&] {
     FileKind kind = FileKind::Unknown;
-    return ReadByContent(lib, fileName, kind, defMachine);
+    return ReadByContent(lib, fileName, kind, ReadOptions{.DefMachine = defMachine});
   });
   if (read) WarnLeftOut(fileName, lib.LeftOutObjects);
   return read;

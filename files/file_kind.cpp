@@ -92,7 +92,7 @@ const char* DescribeFileKind(FileKind kind) {
 }
 
 Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind,
-                      Machine defMachine) {
+                      const ReadOptions& options) {
   // One read of the file: its kind is told from the very bytes the reader
   // then reads, so a save that replaces the file in between cannot give
   // the reader another file than the one that was recognised.
@@ -107,16 +107,26 @@ Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& k
     case FileKind::CoffArchive: outcome = coff::ReadLibrary(bytes.View(), fresh); break;
     case FileKind::OmfLibrary:
       outcome = omf::ReadLibrary(bytes.View(), fresh);
-      if (outcome.Kind == OutcomeKind::NotImportLibrary && outcome.Detail.empty())
-        outcome.Detail = DescribeFileKind(kind);
       break;
     case FileKind::PeImage: outcome = pe::ReadDll(std::move(bytes), fileName, fresh); break;
-    case FileKind::DefinitionText: outcome = def::ReadBytes(bytes.View(), fresh, defMachine); break;
+    case FileKind::DefinitionText:
+      outcome = def::ReadBytes(bytes.View(), fresh, options.DefMachine);
+      break;
     case FileKind::OmfObject:
-      return Outcome::NotImportLibrary("an OMF object module, not a library");
+      if (!options.OmfObjectAsLibrary) return Outcome::NotImportLibrary("an OMF object module, not a library");
+      outcome = omf::ReadLibrary(bytes.View(), fresh);
+      break;
+    case FileKind::Text:
+      if (!options.TextAsDefinition) return Outcome::NotImportLibrary(DescribeFileKind(kind));
+      outcome = def::ReadBytes(bytes.View(), fresh, options.DefMachine);
+      break;
     default:
       return Outcome::NotImportLibrary(DescribeFileKind(kind));
   }
+  // The OMF reader leaves it to its caller to say what a file it does not
+  // take is.
+  if (outcome.Kind == OutcomeKind::NotImportLibrary && outcome.Detail.empty())
+    outcome.Detail = DescribeFileKind(kind);
   if (outcome) Swap(lib, fresh);
   return outcome;
 }

@@ -36,7 +36,16 @@ const char* DescribeFileKind(FileKind kind);
 // read once, and its kind told from those bytes. Anything else, and any
 // failure, leaves the list, its machine and its flags untouched (and
 // answers NotImportLibrary for a file of another kind). kind tells what
-// the file was taken for. A definition text, which names no machine, is
-// read for defMachine (TFichierLib::ReadDefFile).
+// the file was taken for.
+//
+// What else a file may be taken for, when the user said what to expect:
+// a lone OMF object read as a library's modules, a text without statement
+// read as one name per line. And the machine a definition text, which
+// names none, is read for (TFichierLib::ReadDefFile).
+struct ReadOptions {
+  bool OmfObjectAsLibrary = false;
+  bool TextAsDefinition = false;
+  Machine DefMachine = Machine::Unknown;
+};
 Outcome ReadByContent(TFichierLib& lib, const std::string& fileName, FileKind& kind,
-                      Machine defMachine = Machine::Unknown);
+                      const ReadOptions& options = {});

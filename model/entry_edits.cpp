@@ -28,9 +28,29 @@ bool SetArgLength(TFonctionLib& entry, std::int32_t argLength) {
   return true;
 }
 
-bool Rename(TFonctionLib& entry, const AnsiString& name) {
+bool Rename(TFonctionLib& entry, const AnsiString& name, const TFonctionLib* read) {
   if (entry.Name == name) return false;
   entry.Name = name;
-  entry.Import = {};
+  ImportBinding& b = entry.Import;
+  if (read && read->Name == name) {
+    // What the user set since (DLL, kind) stays; the lookup is the file's.
+    const ImportBinding kept = b;
+    b = read->Import;
+    b.Dll = kept.Dll;
+    b.Kind = kept.Kind;
+    b.Private = kept.Private;
+    if (entry.IsPascal != read->IsPascal || entry.ArgLength != read->ArgLength)
+      DropClientSymbol(entry);
+    return true;
+  }
+  // The old client symbol and what the DLL did with the old export belong
+  // to the old name.
+  b.Symbol.clear();
+  b.ForwardTo.clear();
+  if (b.ByOrdinal) return true;
+  // An entry that named no export imports by its plain name anyway.
+  if (!b.ExportName.empty()) b.ExportName = name;
+  b.Ordinal = 0;
+  b.NoName = false;
   return true;
 }

@@ -5,8 +5,13 @@
 // against, not what the DLL exports: changing either drops the exact client
 // symbol the entry carried (a C++ name's excepted, which holds neither) and
 // keeps how the loader finds the function (export name, ordinal, DLL,
-// kind). A new name says by itself what to
-// import, so renaming drops the whole binding.
+// kind).
+//
+// A rename keeps where the function comes from: its DLL, its kind, and an
+// import by ordinal its ordinal. An import by name asks the DLL for the
+// new plain name. Renaming back to the name the file gave (`read`, the
+// entry as it was read) brings back what the file said the loader looks
+// up, so that a name typed and put back costs nothing.
 //
 // Each answers whether the entry changed; setting what the entry already
 // holds changes nothing, except that setting the convention always settles
@@ -17,4 +22,4 @@
 
 bool SetConvention(TFonctionLib& entry, bool isPascal);
 bool SetArgLength(TFonctionLib& entry, std::int32_t argLength);
-bool Rename(TFonctionLib& entry, const AnsiString& name);
+bool Rename(TFonctionLib& entry, const AnsiString& name, const TFonctionLib* read = nullptr);

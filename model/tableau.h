@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 
 constexpr std::int32_t S_OK_RESULT = 0;
@@ -133,6 +134,17 @@ class TTableau : public TTabBase<T> {
     }
     Item(index) = entry;
     return 0;
+  }
+
+  // Trades contents with another list: storage, count and growth rules go
+  // together, so a list read elsewhere is taken whole without a copy.
+  void Swap(TTableau& other) noexcept {
+    std::swap(Count, other.Count);
+    std::swap(Data, other.Data);
+    std::swap(Capacity, other.Capacity);
+    std::swap(Delta, other.Delta);
+    std::swap(OnRelease, other.OnRelease);
+    std::swap(OnInit, other.OnInit);
   }
 
   std::int32_t RemoveAt(std::uint32_t index) {

@@ -122,19 +122,28 @@ TEST_F(EditingPanelTest, TypedLengthGoesToEverySelectedEntry) {
   EXPECT_TRUE(boxes.Calls().empty());
 }
 
-TEST_F(EditingPanelTest, EmptyingTheLengthShowsTheConversionErrorAndChangesNothing) {
+// The length is checked as it is typed: no box; what is no number changes
+// nothing and is marked; an unlikely length is marked and taken.
+TEST_F(EditingPanelTest, TheLengthIsCheckedAsItIsTyped) {
   Load({Entry("A", 8, true), Entry("B", 8, true)});
   Select({0, 1});
-  Erase(form.Edit2);
-  ASSERT_EQ(boxes.Calls().size(), 1u);
-  EXPECT_EQ(boxes.Calls()[0].text, "'' n'est pas une valeur entière correcte");
-  EXPECT_EQ(boxes.Calls()[0].caption, "Libmorph");
-  EXPECT_EQ(boxes.Calls()[0].style, 16u);
-  EXPECT_EQ(List(), (std::vector<TFonctionLib>{Entry("A", 8, true), Entry("B", 8, true)}));
-  // A lone "-" is no number either; the window goes on taking keys.
-  Type(form.Edit2, "-4");
-  EXPECT_EQ(boxes.Calls().size(), 2u);
-  EXPECT_EQ(List(), (std::vector<TFonctionLib>{Entry("A", -4, true), Entry("B", -4, true)}));
+  struct Case {
+    const char* typed;
+    int length;       // of both entries after it
+    const char* note;  // what the field says
+  };
+  for (const Case& c : {Case{"", 8, "Tapez un nombre"}, Case{"-", 8, "Pas un nombre entier"},
+                        Case{"-4", -4, "Longueur négative"}, Case{"7", 7, "Pas un multiple de 4"},
+                        Case{"99999", 99999, "Plus de 1024 octets ?"}, Case{"12", 12, ""}}) {
+    SCOPED_TRACE(c.typed);
+    Erase(form.Edit2);
+    Type(form.Edit2, c.typed);
+    EXPECT_EQ(List()[0].ArgLength, c.length);
+    EXPECT_EQ(List()[1].ArgLength, c.length);
+    EXPECT_EQ(form.Panel->LengthNote->text(), c.note);
+    EXPECT_EQ(form.Edit2->toolTip(), c.note);
+  }
+  EXPECT_TRUE(boxes.Calls().empty());
 }
 
 TEST_F(EditingPanelTest, ConventionClickAppliesToEverySelectedEntry) {

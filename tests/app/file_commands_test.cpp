@@ -63,7 +63,7 @@ TEST_F(FileCommandsTest, OpenReadsByFilterAndRefillsTheList) {
     dialogs.Confirm(c.path, c.filter);
     form.Ouvrir1->trigger();
     EXPECT_EQ(form.FileName, Q(c.path));
-    EXPECT_EQ(form.windowTitle(), c.caption);
+    EXPECT_EQ(Caption(), c.caption);
     EXPECT_EQ(List(), c.list);
     std::vector<QString> names;
     for (const TFonctionLib& entry : c.list) names.push_back(Q(entry.Name));
@@ -111,7 +111,7 @@ TEST_F(FileCommandsTest, AFileThatIsNoWholeImportLibraryLeavesTheWindowAsItWas) 
   form.Ouvrir1->trigger();
   ClickLine(1);
   const auto state = [this] {
-    return std::make_tuple(form.windowTitle(), form.FileName, List(), Lines(), SelectedLines(),
+    return std::make_tuple(Caption(), form.FileName, List(), Lines(), SelectedLines(),
                            form.Edit1->text(), form.Edit2->text(), form.RadioButton2->isChecked(),
                            form.Label4->text(), form.Label8->text());
   };
@@ -175,7 +175,7 @@ TEST_F(FileCommandsTest, SaveAsWritesByFilterAndAddsTheExtensionOnlyWithoutADot)
     form.EnregistrerSous1->trigger();
     const std::string written = folder + "/" + c.written;
     EXPECT_EQ(form.FileName, Q(written));
-    EXPECT_EQ(form.windowTitle(), Q(written + c.captionSuffix));
+    EXPECT_EQ(Caption(), Q(written + c.captionSuffix));
     TFichierLib back;
     if (c.filter == 1) back.ReadCoffLibrary(written);
     else back.ReadDefFile(written);
@@ -212,7 +212,7 @@ TEST_F(FileCommandsTest, AFailedSaveSaysWhyAndKeepsTheCaption) {
     if (c.filter == 2) {
       ASSERT_EQ(boxes.Calls().size(), 1u);
       EXPECT_EQ(boxes.Calls()[0].caption, "Informations perdues");
-      EXPECT_EQ(form.windowTitle(), "kept");
+      EXPECT_EQ(Caption(), "kept");
       EXPECT_FALSE(FileExists(c.path));
       continue;
     }
@@ -224,7 +224,7 @@ TEST_F(FileCommandsTest, AFailedSaveSaysWhyAndKeepsTheCaption) {
     }
     EXPECT_EQ(boxes.Calls()[0].caption, "Erreur");
     EXPECT_EQ(boxes.Calls()[0].style, 16u);
-    EXPECT_EQ(form.windowTitle(), "kept");
+    EXPECT_EQ(Caption(), "kept");
   }
 }
 
@@ -252,7 +252,7 @@ TEST_F(FileCommandsTest, ADllOpensByContentWhateverItsName) {
     boxes.Clear();
     dialogs.Confirm(path, filter);
     form.Ouvrir1->trigger();
-    EXPECT_EQ(form.windowTitle(), Q(path) + " (DLL)");
+    EXPECT_EQ(Caption(), Q(path) + " (DLL)");
     EXPECT_EQ(form.ListBox1->count(), 2);
     int unsure = 0;
     for (int row = 0; row < form.ListBox1->count(); ++row) {
@@ -273,7 +273,7 @@ TEST_F(FileCommandsTest, ACancelledDialogChangesNothing) {
   form.Ouvrir1->trigger();
   dialogs.Cancel();
   form.EnregistrerSous1->trigger();
-  EXPECT_EQ(form.windowTitle(), "kept");
+  EXPECT_EQ(Caption(), "kept");
   EXPECT_EQ(form.FileName, "");
   EXPECT_TRUE(dir.Entries().empty());
 }
@@ -288,7 +288,7 @@ TEST_F(FileCommandsTest, AnX64LibraryShowsItsMachineAndPlainSymbols) {
   ASSERT_TRUE(lib.WriteCoffLibrary(path));
   dialogs.Confirm(path, 1);
   form.Ouvrir1->trigger();
-  EXPECT_EQ(form.windowTitle(), Q(path) + " (Microsoft) (x64)");
+  EXPECT_EQ(Caption(), Q(path) + " (Microsoft) (x64)");
   ClickLine(0);
   EXPECT_EQ(form.Label4->text(), "Foo");
   EXPECT_EQ(form.Label6->text(), "Foo");

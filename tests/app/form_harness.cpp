@@ -2,8 +2,10 @@
 
 #include <QLineEdit>
 #include <QTest>
+#include <QWindow>
 
 #include "app/export_list_model.h"
+#include "app/list_filter.h"
 #include "app/list_box.h"
 
 void ScriptedDialogs::Confirm(const QString& path, int filterIndex) {
@@ -49,8 +51,9 @@ void FormTest::LoadNumbered(int count) {
 }
 
 void FormTest::ClickLine(int row, Qt::KeyboardModifiers modifiers) {
-  ASSERT_GE(form.ListModel->RowOf(static_cast<std::uint32_t>(row)), 0) << "no line " << row;
-  form.ListBox1->scrollTo(form.ListModel->index(form.ListModel->RowOf(row)));
+  const int line = form.ListBox1->LineOf(row);
+  ASSERT_GE(line, 0) << "no line " << row;
+  form.ListBox1->scrollTo(form.ListBox1->model()->index(line, 0));
   QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, modifiers,
                     form.ListBox1->EntryRect(row).center());
 }
@@ -82,3 +85,5 @@ std::vector<QString> FormTest::Lines() const {
 }
 
 std::vector<int> FormTest::SelectedLines() const { return form.ListBox1->SelectedRows(); }
+
+QString FormTest::Caption() const { return form.windowHandle()->title(); }

@@ -57,6 +57,8 @@ class FormTest : public ::testing::Test {
   // The lines shown, top to bottom.
   std::vector<QString> Lines() const;
   std::vector<int> SelectedLines() const;
+  // The caption as the desktop shows it ("*" while unsaved).
+  QString Caption() const;
   std::vector<TFonctionLib> List() { return ListOf(form.FichierLib); }
 
   ScriptedDialogs dialogs;

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QUndoStack>
 
 #include <filesystem>
 #include <unistd.h>
@@ -104,7 +105,7 @@ TEST_F(ListEditingTest, EveryEditUndoesAndRedoesBackToTheSameList) {
   Type(form.Edit1, "New");
   const std::vector<TFonctionLib> edited = List();
   ASSERT_EQ(Names(), (std::vector<std::string>{"New"}));
-  EXPECT_TRUE(form.windowTitle().startsWith('*')) << form.windowTitle().toStdString();
+  EXPECT_TRUE(Caption().startsWith('*')) << Caption().toStdString();
 
   // Ctrl+Z typed in the name field undoes the list's last step, not the
   // field's own typing.
@@ -119,8 +120,8 @@ TEST_F(ListEditingTest, EveryEditUndoesAndRedoesBackToTheSameList) {
   }
   EXPECT_EQ(steps, 6) << "insert, name, remove, length, convention, rename";
   EXPECT_EQ(List(), opened);
-  EXPECT_FALSE(form.Modified) << "undone back to the file as opened";
-  EXPECT_FALSE(form.windowTitle().startsWith('*'));
+  EXPECT_FALSE(form.Modified()) << "undone back to the file as opened";
+  EXPECT_FALSE(Caption().startsWith('*'));
   // The panel shows what the last undo brought back.
   EXPECT_EQ(form.Edit1->text(), "Beta");
 
@@ -130,10 +131,10 @@ TEST_F(ListEditingTest, EveryEditUndoesAndRedoesBackToTheSameList) {
   EXPECT_TRUE(List()[1].IsPascal);
   while (form.Retablir1->isEnabled()) form.Retablir1->trigger();
   EXPECT_EQ(List(), edited);
-  EXPECT_TRUE(form.Modified);
+  EXPECT_TRUE(form.Modified());
 
   // A new list starts a new history.
-  form.Modified = false;  // not asked
+  form.UndoStack->setClean();  // not asked
   form.Nouveau1->trigger();
   EXPECT_FALSE(form.Annuler1->isEnabled());
 }
@@ -227,11 +228,11 @@ TEST_F(ListEditingTest, SaveWritesBackSaveAsProposesTheListsOwnFile) {
   form.OpenArguments({Q(def)});
   ClickLine(0);
   Type(form.Edit1, "X");
-  EXPECT_EQ(form.windowTitle(), "*" + Q(def));
+  EXPECT_EQ(Caption(), "*" + Q(def));
   const std::size_t shown = dialogs.shown.size();
   form.Enregistrer1->trigger();
   EXPECT_EQ(dialogs.shown.size(), shown) << "no dialog: written back";
-  EXPECT_EQ(form.windowTitle(), Q(def));
+  EXPECT_EQ(Caption(), Q(def));
   TFichierLib back;
   ASSERT_TRUE(back.ReadDefFile(def));
   EXPECT_EQ(ListOf(back)[0].Name, "AlphaX");
@@ -265,7 +266,7 @@ TEST_F(ListEditingTest, NothingIsSavedThatCannotBeRight) {
   EXPECT_EQ(boxes.Calls()[0].caption, "Fonction sans nom");
   EXPECT_NE(boxes.Calls()[0].text.find("ligne 1 n'a pas de nom"), std::string::npos);
   EXPECT_EQ(SelectedLines(), (std::vector<int>{0})) << "the unnamed function is shown";
-  EXPECT_TRUE(form.Modified);
+  EXPECT_TRUE(form.Modified());
 }
 
 TEST_F(ListEditingTest, AnOmfSaveThatWouldLoseALengthAsksFirst) {
@@ -325,7 +326,7 @@ TEST_F(ListEditingTest, AFailedSaveSaysTheSystemsReasonAndTheNextDialogStaysHome
     ASSERT_EQ(boxes.Calls().size(), 1u);
     EXPECT_EQ(boxes.Calls()[0].text, "Impossible d'écrire le fichier " + c.path + "\n" + c.reason);
     EXPECT_EQ(ReadFileBytes(kept), before);
-    EXPECT_TRUE(form.Modified);
+    EXPECT_TRUE(form.Modified());
     EXPECT_EQ(form.FileName, Q(kept));
     for (auto stage : {platform::SaveStage::Open, platform::SaveStage::Write,
                        platform::SaveStage::Flush, platform::SaveStage::Rename})

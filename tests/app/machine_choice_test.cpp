@@ -42,7 +42,7 @@ TEST_F(MachineChoiceTest, ChoosingAMachineSetsCaptionPanelAndWhatASaveWrites) {
     (form.*c.action)->trigger();
     const bool decorates = c.machine == 0;
     EXPECT_EQ(form.FichierLib.SourceMachine, c.machine);
-    EXPECT_EQ(form.windowTitle(), c.caption);
+    EXPECT_EQ(Caption(), c.caption);
     EXPECT_TRUE((form.*c.action)->isChecked());
     ClickLine(0);
     EXPECT_EQ(form.Label4->text(), Q(c.symbol));
@@ -57,7 +57,7 @@ TEST_F(MachineChoiceTest, ChoosingAMachineSetsCaptionPanelAndWhatASaveWrites) {
       form.Annuler1->trigger();
       EXPECT_EQ(List(), list);
       EXPECT_EQ(form.StatusBar1->currentMessage(), "");
-      EXPECT_EQ(form.windowTitle(), "Nouveau fichier");
+      EXPECT_EQ(Caption(), "Nouveau fichier");
       EXPECT_TRUE(form.MachineX86->isChecked());
       EXPECT_TRUE(form.GroupBox1->isEnabled());
       EXPECT_FALSE(form.Label10->isVisible());

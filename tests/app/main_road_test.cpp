@@ -27,7 +27,7 @@ TEST_F(MainRoadTest, BorlandLibraryBecomesALinkableMicrosoftLibrary) {
 
   dialogs.Confirm(borland, 1);
   form.Ouvrir1->trigger();
-  ASSERT_EQ(form.windowTitle(), QString::fromStdString(borland) + " (Borland)");
+  ASSERT_EQ(Caption(), QString::fromStdString(borland) + " (Borland)");
   ASSERT_EQ(Lines(), (std::vector<QString>{"Foo", "Bar", "Baz"}));
 
   // Foo and Bar: _pascal, 8 bytes of arguments. Baz: _stdcall, as read.
@@ -49,7 +49,7 @@ TEST_F(MainRoadTest, BorlandLibraryBecomesALinkableMicrosoftLibrary) {
   form.EnregistrerSous1->trigger();
   const std::string microsoft = dir.File("mylib.lib");
   ASSERT_TRUE(FileExists(microsoft));
-  EXPECT_EQ(form.windowTitle(), QString::fromStdString(microsoft) + " (Microsoft)");
+  EXPECT_EQ(Caption(), QString::fromStdString(microsoft) + " (Microsoft)");
   EXPECT_TRUE(boxes.Calls().empty());
 
   const LinkResult link = LinkClientAgainst(microsoft, {"_Foo@8", "_Bar@8", "_Baz"}, dir.Path());

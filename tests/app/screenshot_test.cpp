@@ -20,13 +20,21 @@ class ScreenshotTest : public FormTest {
 
 TEST_F(ScreenshotTest, MainWindowAfterOpeningALibrary) {
   TFichierLib lib;
-  SetList(lib, {Entry("CreateWidget", 16, true), Entry("DestroyWidget", 4, true),
+  std::vector<TFonctionLib> entries = {Entry("CreateWidget", 16, true), Entry("DestroyWidget", 4, true),
                 Entry("GetWidgetCount", 0, false), Entry("SetWidgetName", 8, true),
-                Entry("WidgetMessageLoop", 12, true)});
+                Entry("WidgetMessageLoop", 12, true)};
+  TFonctionLib cxx = Entry("?addDSP@Channel@FMOD@@QAG?AW4FMOD_RESULT@@PAVDSP@2@@Z", 0, false);
+  cxx.Import.Symbol = cxx.Name;
+  entries.push_back(cxx);
+  for (TFonctionLib& e : entries) e.Import.Dll = "widgets.dll";
+  entries[3].Unsure = true;
+  SetList(lib, entries);
   const std::string path = dir.File("widgets.lib");
   ASSERT_TRUE(lib.WriteCoffLibrary(path));
   dialogs.Confirm(path, 1);
   form.Ouvrir1->trigger();
+  // Wide enough for the columns export tools show.
+  form.resize(900, form.height());
   ClickLine(3);
 
   ASSERT_TRUE(QDir().mkpath(kScreenshotFolder));

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QUndoStack>
 #include <QUrl>
 
 #include <deque>
@@ -68,7 +69,7 @@ TEST_F(WindowHabitsTest, UnsavedEditsAreAskedAboutOnEveryWayOut) {
          if (goesOn) dialogs.Confirm(library, 1);
          form.Ouvrir1->trigger();
        },
-       [&] { return form.windowTitle() == Q(library) + " (Microsoft)"; }},
+       [&] { return Caption() == Q(library) + " (Microsoft)"; }},
       {"Quitter", [&](bool) { form.Quitter1->trigger(); }, [&] { return !form.isVisible(); }},
       {"close", [&](bool) { form.close(); }, [&] { return !form.isVisible(); }},
   };
@@ -91,9 +92,9 @@ TEST_F(WindowHabitsTest, UnsavedEditsAreAskedAboutOnEveryWayOut) {
       EXPECT_EQ(FileExists(saved), answer == kIdYes);
       EXPECT_EQ(way.taken(), answer != kIdCancel);
       if (answer == kIdCancel) {
-        EXPECT_TRUE(form.Modified);
+        EXPECT_TRUE(form.Modified());
       }
-      form.Modified = false;
+      form.UndoStack->setClean();
     }
   }
 }
@@ -106,7 +107,7 @@ TEST_F(WindowHabitsTest, ASaveThatFailsWhenAskedKeepsTheEdits) {
   dialogs.Cancel();
   form.Nouveau1->trigger();
   EXPECT_EQ(form.ListBox1->count(), 2);
-  EXPECT_TRUE(form.Modified);
+  EXPECT_TRUE(form.Modified());
 }
 
 TEST_F(WindowHabitsTest, AFileOnTheCommandLineOrDroppedOnTheWindowOpensByContent) {
@@ -118,7 +119,7 @@ TEST_F(WindowHabitsTest, AFileOnTheCommandLineOrDroppedOnTheWindowOpensByContent
     SCOPED_TRACE(path);
     form.Nouveau1->trigger();
     form.OpenArguments({Q(path)});
-    EXPECT_EQ(form.windowTitle(), caption);
+    EXPECT_EQ(Caption(), caption);
     EXPECT_EQ(Lines(), (std::vector<QString>{"Alpha", "Beta"}));
 
     form.Nouveau1->trigger();
@@ -129,7 +130,7 @@ TEST_F(WindowHabitsTest, AFileOnTheCommandLineOrDroppedOnTheWindowOpensByContent
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&form, &drop);
-    EXPECT_EQ(form.windowTitle(), caption);
+    EXPECT_EQ(Caption(), caption);
     EXPECT_EQ(Lines(), (std::vector<QString>{"Alpha", "Beta"}));
   }
   form.OpenArguments({});
@@ -183,7 +184,7 @@ TEST_F(WindowHabitsTest, TheImportLineSaysHowTheEntryIsBound) {
   EXPECT_EQ(form.Label8->text(), "");
 }
 
-TEST_F(WindowHabitsTest, AConventionEditKeepsTheExportARenameDropsTheBinding) {
+TEST_F(WindowHabitsTest, AConventionEditKeepsTheExportARenameTheDll) {
   TFonctionLib entry = Entry("f", 8, true);
   entry.Import.Symbol = "@f@8";
   entry.Import.ExportName = "f";
@@ -215,9 +216,11 @@ TEST_F(WindowHabitsTest, AConventionEditKeepsTheExportARenameDropsTheBinding) {
   EXPECT_EQ(form.Fonctions().Item(0).Import.Symbol, "");
   EXPECT_EQ(form.Fonctions().Item(0).Import.ExportName, "f");
 
+  // A rename keeps the DLL and asks it for the new name.
   Type(form.Edit1, "g");
-  EXPECT_TRUE(form.Fonctions().Item(0).Import.Empty());
-  EXPECT_EQ(form.Label8->text(), "fg");
+  EXPECT_EQ(form.Fonctions().Item(0).Import.Dll, "x.dll");
+  EXPECT_EQ(form.Fonctions().Item(0).Import.ExportName, "fg");
+  EXPECT_EQ(form.Label8->text(), "fg de x.dll");
 }
 
 TEST(QtMessageBox, HeadsItsTextWithItsCaptionAndAsksInFrench) {

@@ -52,12 +52,45 @@ TEST(EntryEditsTest, SettingWhatTheEntryHoldsChangesNothingButSettlesAGuess) {
   EXPECT_FALSE(Rename(e, "FMUSIC_FreeSong"));
 }
 
-TEST(EntryEditsTest, RenamingImportsByTheNewName) {
-  TFonctionLib e = Bound();
-  EXPECT_TRUE(Rename(e, "Other"));
-  EXPECT_TRUE(e.Import.Empty());
-  EXPECT_EQ(MicrosoftName(e), "_Other@4");
-  EXPECT_EQ(LookupName(e), "Other");
+// A rename keeps the DLL, the kind and an ordinal; by name it asks for
+// the new plain name; back to the name read, the file's lookup returns.
+TEST(EntryEditsTest, RenamingKeepsTheImportAndBackToTheReadNameRestoresIt) {
+  TFonctionLib byOrdinal = Bound();
+  byOrdinal.Import.ExportName.clear();
+  byOrdinal.Import.ByOrdinal = byOrdinal.Import.NoName = true;
+  byOrdinal.Import.Ordinal = 12;
+  TFonctionLib data = Bound();
+  data.Import.Kind = ImportKind::Data;
+  struct Case {
+    const char* what;
+    TFonctionLib entry;
+    const char* lookup;  // after the rename to "Other"
+  };
+  for (const Case& c : {Case{"by name", Bound(), "Other"}, Case{"by ordinal", byOrdinal, ""},
+                        Case{"data", data, "Other"},
+                        Case{"by hand", Entry("FMUSIC_FreeSong", 4, true), ""}}) {
+    SCOPED_TRACE(c.what);
+    const TFonctionLib read = c.entry;
+    TFonctionLib e = read;
+    EXPECT_TRUE(Rename(e, "Other", &read));
+    EXPECT_EQ(e.Import.Dll, read.Import.Dll);
+    EXPECT_EQ(e.Import.Kind, read.Import.Kind);
+    EXPECT_EQ(e.Import.ByOrdinal, read.Import.ByOrdinal);
+    EXPECT_EQ(e.Import.Ordinal, read.Import.Ordinal);
+    EXPECT_EQ(e.Import.ExportName, c.lookup);
+    EXPECT_EQ(e.ArgLength, 4);
+    EXPECT_EQ(MicrosoftName(e), "_Other@4");
+    EXPECT_TRUE(Rename(e, "FMUSIC_FreeSong", &read));
+    EXPECT_EQ(e, read);
+    EXPECT_EQ(e.Import.Symbol, read.Import.Symbol);
+    EXPECT_EQ(e.Import.ExportName, read.Import.ExportName);
+    // Put back after a new length: the lookup returns, the symbol is new.
+    SetArgLength(e, 8);
+    Rename(e, "Other", &read);
+    Rename(e, "FMUSIC_FreeSong", &read);
+    EXPECT_EQ(e.Import.ExportName, read.Import.ExportName);
+    EXPECT_EQ(MicrosoftName(e), "_FMUSIC_FreeSong@8");
+  }
 }
 
 // A C++ name is its own symbol: no convention or length is part of it.
