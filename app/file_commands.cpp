@@ -199,8 +199,6 @@ QString MachineRefusal(ListForm form, std::uint16_t machine) {
 
 QString LossInFrench(LossKind kind) {
   switch (kind) {
-    case LossKind::ExportName:
-      return QStringLiteral("le nom exporté, qu'une ligne .def ne sait pas dire");
     case LossKind::ConstImport:
       return QStringLiteral("l'import de constante (CONSTANT), qui deviendrait des données");
     case LossKind::ArgumentLength:
@@ -209,7 +207,6 @@ QString LossInFrench(LossKind kind) {
       return QStringLiteral("l'import de données (DATA ou CONSTANT), qui deviendrait du code");
     case LossKind::ExportName:
       return QStringLiteral("le nom exporté, qu'aucune ligne .def ne peut écrire");
-    case LossKind::ConstImport: break;
   }
   return QStringLiteral("une information que cette forme de fichier ne garde pas");
 }

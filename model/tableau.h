@@ -89,17 +89,6 @@ class TTableau : public TTabBase<T> {
     return 0;
   }
 
-  // Exchanges the two lists whole (entries, storage, growth step and
-  // hooks) without copying an entry.
-  void Swap(TTableau& other) noexcept {
-    std::swap(Data, other.Data);
-    std::swap(Count, other.Count);
-    std::swap(Capacity, other.Capacity);
-    std::swap(Delta, other.Delta);
-    std::swap(OnRelease, other.OnRelease);
-    std::swap(OnInit, other.OnInit);
-  }
-
   void FreeStorage() {
     Clear();
     if (Data) {
