@@ -118,6 +118,11 @@ bool TakeAnswer(const QFileDialog& shown, TFileDialog& dialog) {
 
 bool TQtDialogs::Execute(TFileDialog& dialog, QWidget* owner) {
   std::unique_ptr<QFileDialog> shown = MakeFileDialog(dialog, owner);
+#ifdef Q_OS_WIN
+  // Windows' own dialog, as every program there shows: it asks before
+  // overwriting and refuses read-only files and folders itself.
+  shown->setOption(QFileDialog::DontUseNativeDialog, false);
+#endif
   if (shown->exec() != QDialog::Accepted) return false;
   return TakeAnswer(*shown, dialog);
 }
