@@ -1,8 +1,12 @@
 #include "tests/support/test_files.h"
 
 #include <stdlib.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -18,9 +22,24 @@
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
+#ifdef _WIN32
+  // The window's tests built for Windows: a fresh folder by name, as
+  // mkdtemp would make it.
+  for (unsigned attempt = 0;; ++attempt) {
+    const fs::path path = fs::temp_directory_path() /
+        ("libmorph-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+         std::to_string(GetTickCount64()) + "-" + std::to_string(attempt));
+    if (fs::create_directory(path)) {
+      path_ = path.string();
+      return;
+    }
+    if (attempt == 100) throw std::runtime_error("cannot make a temporary folder");
+  }
+#else
   std::string pattern = (fs::temp_directory_path() / "libmorph-test-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
+#endif
 }
 
 TempDir::~TempDir() {
@@ -108,7 +127,11 @@ int RunCommand(const std::string& command, std::string* output) {
   while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
   int status = ::pclose(pipe);
   if (output) *output = text;
+#ifdef _WIN32
+  return status;
+#else
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 bool HaveProgram(const std::string& name) {
