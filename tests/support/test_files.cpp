@@ -1,9 +1,7 @@
 #include "tests/support/test_files.h"
 
 #include <stdlib.h>
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -14,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -23,12 +22,13 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
 #ifdef _WIN32
-  // The window's tests built for Windows: a fresh folder by name, as
-  // mkdtemp would make it.
+  // The window's tests built for Windows: a fresh folder of a random
+  // name, as mkdtemp would make it (windows.h would clash with the
+  // core's own Windows names).
+  std::random_device random;
   for (unsigned attempt = 0;; ++attempt) {
     const fs::path path = fs::temp_directory_path() /
-        ("libmorph-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-         std::to_string(GetTickCount64()) + "-" + std::to_string(attempt));
+        ("libmorph-test-" + std::to_string(random()) + "-" + std::to_string(random()));
     if (fs::create_directory(path)) {
       path_ = path.string();
       return;
