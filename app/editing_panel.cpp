@@ -70,7 +70,7 @@ QString DecimalText(std::int32_t value) { return QString::fromStdString(IntToStr
 
 // How the entry is imported: by which name or ordinal, what it holds, from
 // which DLL.
-QString ImportText(const TFonctionLib& entry, std::uint16_t machine) {
+QString ImportText(const TFonctionLib& entry, Machine machine) {
   const ImportBinding& import = entry.Import;
   QString text;
   if (import.ByOrdinal) {
@@ -302,7 +302,7 @@ void TEditingPanel::Clear() {
 void TEditingPanel::RefreshLabels() {
   const TFonctionLib* current = Current();
   // Off 32-bit Intel both toolchains link against the plain symbol.
-  const std::uint16_t machine = model_.ListMachine();
+  const Machine machine = model_.ListMachine();
   Label4->setText(current ? AnsiToQString(MicrosoftName(*current, machine)) : QString());
   Label6->setText(current ? AnsiToQString(BorlandName(*current, machine)) : QString());
   const QString import = current ? ImportText(*current, machine) : QString();

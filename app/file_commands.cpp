@@ -188,7 +188,7 @@ int SaveFilterOf(TSourceForm form) {
 }
 
 // Why a form cannot hold a list for its machine, as the core found it.
-QString MachineRefusal(ListForm form, std::uint16_t machine) {
+QString MachineRefusal(ListForm form, Machine machine) {
   const QString name = QString::fromStdString(MachineName(machine));
   if (form == ListForm::Omf)
     return QStringLiteral("La liste est pour %1, et les librairies Borland ne servent qu'au code "
@@ -434,7 +434,7 @@ bool TForm1::SaveAs(QString fileName, int filter) {
   // What this form cannot hold is said before anything is written.
   std::vector<AnsiString> lost;
   {
-    const std::vector<FormLoss> losses = LossesOf(Fonctions(), form);
+    const std::vector<FormLoss> losses = LossesOf(Fonctions(), form, FichierLib.SourceMachine);
     QStringList lines;
     for (const FormLoss& loss : losses) {
       if (loss.Names.empty()) continue;

@@ -398,8 +398,8 @@ void TForm1::Nouveau1Click() {
   Source = TSourceForm::None;
   ReadGnu = false;
   Fonctions().Reset(10);
-  FichierLib.SourceMachine = 0;
-  ReadMachine = 0;
+  FichierLib.SourceMachine = Machine::Unknown;
+  ReadMachine = Machine::Unknown;
   SetListCaption(QString::fromUtf8(kNewFileCaption));
   FillListBox();
   Panel->Clear();

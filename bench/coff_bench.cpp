@@ -136,7 +136,7 @@ int main() {
     FillList(lib, n);
     const std::string def = (dir / "bench64.def").string();
     if (haveDlltool) WriteDef(lib, def);
-    ChangeMachine(lib, MachineNumber(Machine::Amd64));
+    ChangeMachine(lib, Machine::Amd64);
     const std::string ours = (dir / "bench64.lib").string();
     const double write = Time([&] { lib.WriteCoffLibrary(ours); });
     double tool = -1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/fonction_lib.h"
+#include "model/machine.h"
 #include "model/form_losses.h"
 #include "model/outcome.h"
 #include "model/tableau.h"
@@ -17,7 +18,7 @@ struct ExportList {
   // it was read from said: a COFF library's members, a DLL's header. 0
   // for a list no file gave a machine (a .def, an OMF library, a list
   // made by hand), which is taken as 32-bit Intel.
-  std::uint16_t SourceMachine = 0;
+  Machine SourceMachine = Machine::Unknown;
   // The object modules of the last COFF library read that define an
   // "__imp_" symbol but are no imports, by file name: they were left out
   // of the list.

@@ -283,7 +283,7 @@ TEST_F(FileCommandsTest, ACancelledDialogChangesNothing) {
 TEST_F(FileCommandsTest, AnX64LibraryShowsItsMachineAndPlainSymbols) {
   TFichierLib lib;
   SetList(lib, {BoundTo("Foo", "Foo", ImportKind::Code, "w.dll")});
-  lib.SourceMachine = 0x8664;
+  lib.SourceMachine = Machine::Amd64;
   const std::string path = dir.File("w64.lib");
   ASSERT_TRUE(lib.WriteCoffLibrary(path));
   dialogs.Confirm(path, 1);

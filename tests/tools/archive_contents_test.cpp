@@ -63,8 +63,8 @@ TEST(ArchiveContentsTest, ALibraryOfAnotherMachineKeepsItAndIsNotWrittenAsOmf) {
   if (Missing({"llvm-dlltool"}, tool)) GTEST_SKIP() << tool << " is not installed";
   const struct {
     const char* option;
-    std::uint16_t machine;
-  } machines[] = {{"i386:x86-64", 0x8664}, {"arm64", 0xAA64}};
+    Machine machine;
+  } machines[] = {{"i386:x86-64", Machine::Amd64}, {"arm64", Machine::Arm64}};
   for (const auto& m : machines) {
     SCOPED_TRACE(m.option);
     TempDir dir;
@@ -103,7 +103,7 @@ TEST(ArchiveContentsTest, DefWeWriteGivesTheListsImportsToDlltoolKillAt) {
   TFichierLib lib;
   SetList(lib, {Entry("MyFunc", 8, true), Entry("Plain", 0, false), data, ordinal,
                 FromClientSymbol("@Fast@12"), cpp});
-  ASSERT_TRUE(LossesOf(lib.Fonctions, ListForm::Def).empty());
+  ASSERT_TRUE(LossesOf(lib.Fonctions, ListForm::Def, lib.SourceMachine).empty());
   ASSERT_TRUE(lib.WriteDefFile(dir.File("my.def")));
   Shell("llvm-dlltool -m i386 -k -d '" + dir.File("my.def") + "' -l '" + dir.File("my.lib") + "'");
   const PeerBindings peer = ReadLibraryBindings(dir.File("my.lib"));

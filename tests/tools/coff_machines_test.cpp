@@ -22,7 +22,7 @@ struct Target {
   const char* name;         // for the test's name and lld-link /machine:
   const char* dlltool;      // llvm-dlltool -m
   const char* clangTarget;  // clang --target=
-  std::uint16_t machine;
+  Machine machine;
 };
 
 class CoffMachinesTest : public ::testing::TestWithParam<Target> {};
@@ -112,7 +112,7 @@ TEST_P(CoffMachinesTest, DllGivesALibraryOfItsMachineThatBindsEveryExport) {
   std::vector<check::Dll> dlls(1);
   ASSERT_TRUE(dlls[0].Open(dir.File("d.dll")));
   check::Options options;
-  options.Machine = lib.SourceMachine;
+  options.ListMachine = lib.SourceMachine;
   const check::Report report = check::Check(lib.Fonctions, dlls, options);
   EXPECT_EQ(report.Bound, report.Imports);
   EXPECT_TRUE(report.Passed(false));
@@ -132,26 +132,26 @@ TEST_P(CoffMachinesTest, DllGivesALibraryOfItsMachineThatBindsEveryExport) {
 TEST(CoffMachineChangeTest, DecorationsGiveWayToExportNames) {
   TFichierLib lib;
   SetList(lib, {BoundTo("_Foo@8", "Foo"), BoundTo("?f@@YAXXZ", "?f@@YAXXZ"), Entry("Hand", 4, true)});
-  lib.SourceMachine = 0x14C;
-  EXPECT_EQ(WhyNotMachine(lib, 0x8664), "");
-  EXPECT_EQ(ChangeMachine(lib, 0x8664), (std::vector<AnsiString>{"Foo", "Hand"}));
+  lib.SourceMachine = Machine::I386;
+  EXPECT_EQ(WhyNotMachine(lib, Machine::Amd64), "");
+  EXPECT_EQ(ChangeMachine(lib, Machine::Amd64), (std::vector<AnsiString>{"Foo", "Hand"}));
   std::vector<std::string> symbols;
   for (const TFonctionLib& e : ListOf(lib)) symbols.push_back(MicrosoftName(e, lib.SourceMachine));
   EXPECT_EQ(symbols, (std::vector<std::string>{"Foo", "?f@@YAXXZ", "Hand"}));
-  EXPECT_NE(WhyNotMachine(lib, 0x14C), "");
-  EXPECT_NE(WhyNotMachine(lib, 0xAA64), "");
-  EXPECT_EQ(WhyNotMachine(lib, 0xA641), "");  // ARM64EC code calls x64 DLLs
+  EXPECT_NE(WhyNotMachine(lib, Machine::I386), "");
+  EXPECT_NE(WhyNotMachine(lib, Machine::Arm64), "");
+  EXPECT_EQ(WhyNotMachine(lib, Machine::Arm64ec), "");  // ARM64EC code calls x64 DLLs
 
   // A .def file's names are its exports: only a convention that goes is told.
   TFichierLib def;
   SetList(def, {Entry("Plain", 0, false), BoundTo("_Foo@8", "Foo")});
-  def.SourceMachine = 0;
-  EXPECT_EQ(ChangeMachine(def, 0x8664), (std::vector<AnsiString>{"Foo"}));
+  def.SourceMachine = Machine::Unknown;
+  EXPECT_EQ(ChangeMachine(def, Machine::Amd64), (std::vector<AnsiString>{"Foo"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, CoffMachinesTest,
-                         ::testing::Values(Target{"x64", "i386:x86-64", "x86_64-pc-windows-msvc", 0x8664},
-                                           Target{"arm64", "arm64", "aarch64-pc-windows-msvc", 0xAA64}),
+                         ::testing::Values(Target{"x64", "i386:x86-64", "x86_64-pc-windows-msvc", Machine::Amd64},
+                                           Target{"arm64", "arm64", "aarch64-pc-windows-msvc", Machine::Arm64}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
@@ -209,7 +209,7 @@ TEST(CoffArm64ecTest, ReadAndWrittenAsLlvmLibWritesThem) {
   // The peer's library, read and written again.
   TFichierLib lib;
   ASSERT_TRUE(lib.ReadCoffLibrary(dir.File("r-peer.lib")));
-  EXPECT_EQ(lib.SourceMachine, 0xA641);
+  EXPECT_EQ(lib.SourceMachine, Machine::Arm64ec);
   std::vector<std::string> lines;
   for (const TFonctionLib& e : ListOf(lib))
     lines.push_back(std::string(e.Name) + " " + (e.Import.ByOrdinal ? "@" + std::to_string(e.Import.Ordinal)
@@ -224,14 +224,14 @@ TEST(CoffArm64ecTest, ReadAndWrittenAsLlvmLibWritesThem) {
   EXPECT_EQ(ImportMembers(dir.File("r-ours.lib")), ImportMembers(dir.File("r-peer.lib")));
   TFichierLib back;
   ASSERT_TRUE(back.ReadCoffLibrary(dir.File("r-ours.lib")));
-  EXPECT_EQ(back.SourceMachine, 0xA641);
+  EXPECT_EQ(back.SourceMachine, Machine::Arm64ec);
   EXPECT_EQ(ListOf(back), ListOf(lib));
 
   // The same .def file, read by us and given the machine.
   TFichierLib fromDef;
   ASSERT_TRUE(fromDef.ReadDefFile(dir.File("t.def")));
-  ASSERT_EQ(WhyNotMachine(fromDef, 0xA641), "");
-  ChangeMachine(fromDef, 0xA641);
+  ASSERT_EQ(WhyNotMachine(fromDef, Machine::Arm64ec), "");
+  ChangeMachine(fromDef, Machine::Arm64ec);
   ASSERT_TRUE(fromDef.WriteCoffLibrary(dir.File("t-ours.lib")));
   EXPECT_EQ(SymbolTables(dir.File("t-ours.lib")), SymbolTables(dir.File("t-peer.lib")));
   EXPECT_EQ(ImportMembers(dir.File("t-ours.lib")), ImportMembers(dir.File("t-peer.lib")));
@@ -249,7 +249,7 @@ TEST(CoffArm64ecTest, HybridLibraryReadsWholeAndIsWrittenForOneMachine) {
                            dir.File("n.def") + " /out:" + dir.File("x.lib"), &log), 0) << log;
   TFichierLib lib;
   ASSERT_TRUE(lib.ReadCoffLibrary(dir.File("x.lib")));
-  EXPECT_EQ(lib.SourceMachine, 0xA64E);
+  EXPECT_EQ(lib.SourceMachine, Machine::Arm64x);
   std::vector<std::string> names;
   for (const TFonctionLib& e : ListOf(lib)) names.push_back(e.Name);
   std::sort(names.begin(), names.end());
@@ -258,7 +258,7 @@ TEST(CoffArm64ecTest, HybridLibraryReadsWholeAndIsWrittenForOneMachine) {
   EXPECT_FALSE(refused);
   EXPECT_NE(refused.Detail.find("not written yet"), std::string::npos) << refused.Detail;
   EXPECT_FALSE(FileExists(dir.File("x-ours.lib")));
-  for (std::uint16_t machine : {0xAA64, 0xA641}) {
+  for (Machine machine : {Machine::Arm64, Machine::Arm64ec}) {
     TFichierLib one;
     ASSERT_TRUE(one.ReadCoffLibrary(dir.File("x.lib")));
     ASSERT_EQ(WhyNotMachine(one, machine), "");
@@ -295,7 +295,7 @@ TEST(CoffArm64ecTest, LldLinksAnArm64ecClientAgainstOurs) {
     GTEST_SKIP() << "this lld-link-19 does not link against llvm-lib-19's own ARM64EC library:\n" << log;
   TFichierLib lib;
   ASSERT_TRUE(lib.ReadDefFile(dir.File("t.def")));
-  ChangeMachine(lib, 0xA641);
+  ChangeMachine(lib, Machine::Arm64ec);
   ASSERT_TRUE(lib.WriteCoffLibrary(dir.File("ours.lib")));
   ASSERT_EQ(link(dir.File("ours.lib"), &log), 0) << log;
   for (const char* shown : {"Name: ec.dll", "Symbol: Plain (", "Symbol:  (7)", "Symbol: Var (",

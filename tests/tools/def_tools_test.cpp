@@ -143,7 +143,7 @@ TEST(DefToolsCoffTest, OurLibraryBindsAsThePeers) {
 // up ("@N" by ordinal), code or data, as Libmorph reads the library.
 using Binding = std::tuple<std::string, std::string, ImportKind>;
 
-Binding BindingOf(const TFonctionLib& e, std::uint16_t machine) {
+Binding BindingOf(const TFonctionLib& e, Machine machine) {
   const ImportBinding& b = e.Import;
   return {MicrosoftName(e, machine),
           b.ByOrdinal ? "@" + std::to_string(b.Ordinal) : LookupName(e, machine), b.Kind};
@@ -193,7 +193,7 @@ TEST(DefDlltoolsTest, EveryExportNameBindsWithBothDlltoolsButTheOneNamedLost) {
   }
   SetList(lib, list);
   std::vector<AnsiString> lost;
-  for (const FormLoss& loss : LossesOf(lib.Fonctions, ListForm::Def))
+  for (const FormLoss& loss : LossesOf(lib.Fonctions, ListForm::Def, lib.SourceMachine))
     if (loss.Kind == LossKind::ExportName) lost = loss.Names;
   EXPECT_EQ(lost, std::vector<AnsiString>{"Q"});
 
@@ -208,7 +208,7 @@ TEST(DefDlltoolsTest, EveryExportNameBindsWithBothDlltoolsButTheOneNamedLost) {
     const std::vector<Binding> bindings = LibraryBindings(made);
     EXPECT_EQ(bindings.size(), std::size(rows));
     for (const Row& row : rows) {
-      const Binding wanted = BindingOf(row.entry, 0);
+      const Binding wanted = BindingOf(row.entry, Machine::Unknown);
       const bool bound = std::binary_search(bindings.begin(), bindings.end(), wanted);
       EXPECT_EQ(bound, row.entry.Name != "Q") << row.what << ReadFileText(dir.File("fmod.def"));
     }

@@ -116,7 +116,7 @@ TEST_P(PeDllTest, EachExportReadsAsTheCompilerDecoratedIt) {
 
   TFichierLib lib;
   ASSERT_TRUE(lib.ReadDllFile(dll));
-  EXPECT_EQ(lib.SourceMachine, 0x14C);
+  EXPECT_EQ(lib.SourceMachine, Machine::I386);
   const std::vector<TFonctionLib> list = ListOf(lib);
   const auto& expected = build.mingw ? kMingwExports : kClangExports;
   for (const Expected& x : expected) {
@@ -157,7 +157,7 @@ TEST(PeDll64Test, Pe32PlusExportsAreReadAndTellTheirMachine) {
       << output;
   TFichierLib lib;
   ASSERT_TRUE(lib.ReadDllFile(dir.File("t.dll")));
-  EXPECT_EQ(lib.SourceMachine, 0x8664);
+  EXPECT_EQ(lib.SourceMachine, Machine::Amd64);
   for (const TFonctionLib& e : ListOf(lib)) {
     EXPECT_FALSE(e.Unsure) << e.Name;
     EXPECT_EQ(e.Import.Kind, e.Name == "var1" ? ImportKind::Data : ImportKind::Code) << e.Name;

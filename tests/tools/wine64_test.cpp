@@ -31,7 +31,7 @@ TEST(Wine64Test, ClientLinkedAgainstOurLibraryOfAWineDllBindsEveryImport) {
   TempDir dir;
   TFichierLib lib;
   ASSERT_TRUE(lib.ReadDllFile(dll));
-  ASSERT_EQ(lib.SourceMachine, 0x8664);
+  ASSERT_EQ(lib.SourceMachine, Machine::Amd64);
   ASSERT_TRUE(lib.WriteCoffLibrary(dir.File("version.lib")));
   const PeerBindings ours = ReadLibraryBindings(dir.File("version.lib"));
   ASSERT_TRUE(ours.ok) << ours.error;
