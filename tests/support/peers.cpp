@@ -13,5 +13,5 @@ std::string Peer(const std::string& tool) { return PeerOf(22, tool); }
   for (const std::string& program : programs)
     if (!HaveProgram(program)) missing += (missing.empty() ? "" : ", ") + program;
   if (missing.empty()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "missing: " << missing << " (scripts/install-deps installs it)";
+  return ::testing::AssertionFailure() << "not installed: " << missing << " (scripts/install-deps installs every peer)";
 }
