@@ -47,16 +47,6 @@ Widget* PlaceIn(Widget* widget, int left, int top, int width, int height) {
   return widget;
 }
 
-// A label that takes the width of its caption, as the design's labels do,
-// so that no caption is ever cut.
-QLabel* CaptionLabel(QWidget* parent, const char* caption, int left, int top, int width,
-                     int height) {
-  auto* label = new QLabel(QString::fromUtf8(caption), parent);
-  label->setTextFormat(Qt::PlainText);
-  const QFontMetrics metrics(label->font());
-  const int textWidth = metrics.horizontalAdvance(label->text()) + 1;
-  return PlaceIn(label, left, top, std::max(width, textWidth), std::max(height, metrics.height()));
-}
 
 // A label of fixed size for a decorated name.
 QLabel* SymbolLabel(QWidget* parent, int left, int top, int width, int height) {
