@@ -13,9 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (outcome.Kind == OutcomeKind::Refused && (outcome.Detail.empty() || lib.Fonctions.Count != 0))
     std::abort();
   if (lib.Fonctions.Count > size) std::abort();
-  // A library whose import member the file cuts off is refused whole: it
-  // keeps no entry, and counts at most as many as the bytes could name.
-  if (outcome.Kind == OutcomeKind::CutShort && (lib.Fonctions.Count != 0 || outcome.Count > size))
+  // A cut-short count is the number of entries kept, or, for a library
+  // whose import member the file cuts off (refused whole, keeping none),
+  // at most as many as the bytes could name.
+  if (outcome.Kind == OutcomeKind::CutShort &&
+      (lib.Fonctions.Count != 0 ? outcome.Count != lib.Fonctions.Count : outcome.Count > size))
     std::abort();
   if (outcome.Kind == OutcomeKind::StaticLibrary &&
       (outcome.Count == 0 || lib.Fonctions.Count != 0))
