@@ -251,7 +251,7 @@ EcSymbols ReadEcSymbols(ByteView file, std::uint64_t at, const std::vector<std::
   return ec;
 }
 
-Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, Machine& machine,
+Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, Machine& machine, bool& gnuForm,
                     std::vector<std::string>& leftOut) {
   if (file.empty()) return Outcome::NotImportLibrary("an empty file");
   const std::string_view head(reinterpret_cast<const char*>(file.data()),
@@ -320,6 +320,8 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, Machine& machin
     list.Clear();
     return Damaged(file, *damaged, requests.size());
   }
+  gnuForm = std::any_of(requests.begin(), requests.end(),
+                        [](const ImportRequest& r) { return r.isImport && r.gnuObject; });
   if (Outcome mixed = MachineOf(requests, machine); !mixed) {
     list.Clear();
     return mixed;
@@ -394,8 +396,10 @@ Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list) {
   list.Fonctions.Clear();
   list.LeftOutObjects.clear();
   Machine machine = Machine::Unknown;
-  Outcome outcome = ReadArchive(bytes, list.Fonctions, machine, list.LeftOutObjects);
+  bool gnuForm = false;
+  Outcome outcome = ReadArchive(bytes, list.Fonctions, machine, gnuForm, list.LeftOutObjects);
   list.SourceMachine = outcome ? machine : Machine::Unknown;
+  list.GnuForm = outcome && gnuForm;
   return outcome;
 }
 

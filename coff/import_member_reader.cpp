@@ -185,6 +185,7 @@ class Reader {
       r->notImport = false;
       r->isImport = true;
       r->machine = machine;
+      r->gnuObject = object.SectionNamed(kHeadLinkSection) != nullptr;
       // A code import has a thunk under the client symbol itself; a data
       // import only has the address slot.
       b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;

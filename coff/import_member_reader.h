@@ -38,6 +38,9 @@ struct ImportRequest {
   bool notImport = false;
   // The machine the member is for, when it is an import.
   Machine machine = Machine::Unknown;
+  // The import is an object of GNU's long format: it links to the head
+  // object of its DLL.
+  bool gnuObject = false;
 };
 
 // A short import member that says what no linker could act on: an import

@@ -29,4 +29,5 @@ void Swap(ExportList& a, ExportList& b) noexcept {
   std::swap(a.SourceMachine, b.SourceMachine);
   a.LeftOutObjects.swap(b.LeftOutObjects);
   std::swap(a.CodePacked, b.CodePacked);
+  std::swap(a.GnuForm, b.GnuForm);
 }

@@ -27,6 +27,10 @@ struct ExportList {
   // it is loaded): conventions not told by a name were guessed for that
   // reason, and cannot be checked against the code.
   bool CodePacked = false;
+  // The list was read from a COFF library in GNU's long format (a head
+  // object per DLL, an object per import), which a save back asks before
+  // writing in Microsoft's short form.
+  bool GnuForm = false;
 };
 
 // Exchanges two lists whole, with what their files said of them.
