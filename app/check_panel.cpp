@@ -27,7 +27,9 @@ namespace {
 QString Q(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<int>(text.size())); }
 
 QString NomMachine(Machine m) {
-  return m == Machine::I386 ? QStringLiteral("Intel 32 bits") : Q(MachineName(m));
+  const MachineFacts* facts = FactsOf(m);
+  return facts ? QString::fromUtf8(facts->french.data(), static_cast<int>(facts->french.size()))
+               : Q(MachineName(m));
 }
 
 QString Octets(std::uint32_t n) { return QStringLiteral("%1 octet%2").arg(n).arg(n > 1 ? "s" : ""); }
@@ -164,7 +166,7 @@ void TForm1::VerifierAvecDll1Click() {
   // whose argument length nobody gave.
   check::Options options;
   options.ArgLengthsKnown = false;
-  options.Machine = FichierLib.SourceMachine;
+  options.ListMachine = FichierLib.SourceMachine;
   const check::Report report = check::Check(Fonctions(), dlls, options);
 
   CheckFindings->clear();

@@ -47,16 +47,6 @@ Widget* PlaceIn(Widget* widget, int left, int top, int width, int height) {
   return widget;
 }
 
-// A label that takes the width of its caption, as the design's labels do,
-// so that no caption is ever cut.
-QLabel* CaptionLabel(QWidget* parent, const char* caption, int left, int top, int width,
-                     int height) {
-  auto* label = new QLabel(QString::fromUtf8(caption), parent);
-  label->setTextFormat(Qt::PlainText);
-  const QFontMetrics metrics(label->font());
-  const int textWidth = metrics.horizontalAdvance(label->text()) + 1;
-  return PlaceIn(label, left, top, std::max(width, textWidth), std::max(height, metrics.height()));
-}
 
 // A label of fixed size for a decorated name.
 QLabel* SymbolLabel(QWidget* parent, int left, int top, int width, int height) {
@@ -70,7 +60,7 @@ QString DecimalText(std::int32_t value) { return QString::fromStdString(IntToStr
 
 // How the entry is imported: by which name or ordinal, what it holds, from
 // which DLL.
-QString ImportText(const TFonctionLib& entry, std::uint16_t machine) {
+QString ImportText(const TFonctionLib& entry, Machine machine) {
   const ImportBinding& import = entry.Import;
   QString text;
   if (import.ByOrdinal) {
@@ -302,7 +292,7 @@ void TEditingPanel::Clear() {
 void TEditingPanel::RefreshLabels() {
   const TFonctionLib* current = Current();
   // Off 32-bit Intel both toolchains link against the plain symbol.
-  const std::uint16_t machine = model_.ListMachine();
+  const Machine machine = model_.ListMachine();
   Label4->setText(current ? AnsiToQString(MicrosoftName(*current, machine)) : QString());
   Label6->setText(current ? AnsiToQString(BorlandName(*current, machine)) : QString());
   const QString import = current ? ImportText(*current, machine) : QString();

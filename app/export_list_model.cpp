@@ -37,7 +37,7 @@ QString AnsiToQString(const AnsiString& text) { return QString::fromStdString(An
 
 AnsiString QStringToAnsi(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
 
-AnsiString LookupText(const TFonctionLib& entry, std::uint16_t machine) {
+AnsiString LookupText(const TFonctionLib& entry, Machine machine) {
   const ImportBinding& import = entry.Import;
   if (import.ByOrdinal)
     return "@" + std::to_string(import.Ordinal) + (import.NoName ? " NONAME" : "");
@@ -98,7 +98,7 @@ QVariant TExportListModel::headerData(int section, Qt::Orientation orientation, 
 }
 
 AnsiString TExportListModel::MakeText(int column, const TFonctionLib& entry) const {
-  const std::uint16_t machine = list_.SourceMachine;
+  const Machine machine = list_.SourceMachine;
   switch (column) {
     case kColumnName: return entry.Name;
     case kColumnConvention:
@@ -326,7 +326,7 @@ void TExportListModel::Change(const std::vector<std::uint32_t>& at,
   Edited(TEditKind::Change, at);
 }
 
-void TExportListModel::SetMachine(std::uint16_t machine, const std::vector<std::uint32_t>& at,
+void TExportListModel::SetMachine(Machine machine, const std::vector<std::uint32_t>& at,
                                   const std::vector<TFonctionLib>& entries) {
   list_.SourceMachine = machine;
   for (std::size_t k = 0; k < at.size(); ++k) list_.Fonctions.Data[at[k]] = entries[k];

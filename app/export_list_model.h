@@ -68,7 +68,7 @@ class TExportListModel : public QAbstractTableModel {
   TTableau<TFonctionLib>& List() { return list_.Fonctions; }
   const TFonctionLib& At(std::uint32_t entry) const { return list_.Fonctions.Data[entry]; }
   std::uint32_t Count() const { return list_.Fonctions.Count; }
-  std::uint16_t ListMachine() const { return list_.SourceMachine; }
+  Machine ListMachine() const { return list_.SourceMachine; }
 
   // The list was replaced whole (read from a file, or made new): what it
   // holds now is what was read.
@@ -82,7 +82,7 @@ class TExportListModel : public QAbstractTableModel {
   // Entries at `at` become `entries`, in place.
   void Change(const std::vector<std::uint32_t>& at, const std::vector<TFonctionLib>& entries);
   // The list's machine, with the entries a change of it rewrote.
-  void SetMachine(std::uint16_t machine, const std::vector<std::uint32_t>& at,
+  void SetMachine(Machine machine, const std::vector<std::uint32_t>& at,
                   const std::vector<TFonctionLib>& entries);
   std::function<void(TEditKind, const std::vector<std::uint32_t>&)> OnEdited;
 
@@ -126,7 +126,7 @@ AnsiString QStringToAnsi(const QString& text);
 
 // What the loader looks up, as the command line's list says it: the
 // export name, or "@N" (" NONAME") for an import by ordinal.
-AnsiString LookupText(const TFonctionLib& entry, std::uint16_t machine);
+AnsiString LookupText(const TFonctionLib& entry, Machine machine);
 // "code", "données", "constante".
 QString KindText(ImportKind kind);
 

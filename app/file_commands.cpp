@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <string_view>
 #include <unordered_map>
 #include <cstring>
 #include <utility>
@@ -21,9 +20,7 @@
 #include "app/list_box.h"
 #include "app/list_commands.h"
 #include "app/list_filter.h"
-#include "coff/coff_records.h"
 #include "model/dll_names.h"
-#include "model/file_bytes.h"
 #include "platform/codepage.h"
 #include "platform/system_error.h"
 #include "app/qt_message_box.h"
@@ -221,7 +218,7 @@ int SaveFilterOf(TSourceForm form) {
 }
 
 // Why a form cannot hold a list for its machine, as the core found it.
-QString MachineRefusal(ListForm form, std::uint16_t machine) {
+QString MachineRefusal(ListForm form, Machine machine) {
   const QString name = QString::fromStdString(MachineName(machine));
   if (form == ListForm::Omf)
     return QStringLiteral("La liste est pour %1, et les librairies Borland ne servent qu'au code "
@@ -255,24 +252,6 @@ QString SomeNames(const std::vector<AnsiString>& names) {
 
 void ShowError(void* owner, const QString& text, const char* caption) {
   MessageBoxA(owner, text.toStdString(), caption, MB_ICONERROR);
-}
-
-// A GNU import library carries one object per import beside the
-// "__head_" object of its DLL; Microsoft's form has none of them.
-bool IsGnuImportLibrary(const std::string& path) {
-  FileBytes bytes;
-  if (!ReadFileBytes(path, bytes)) return false;
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data.get()), bytes.size);
-  return text.find(coff::kGnuHeadPrefix) != std::string_view::npos;
-}
-
-// The export list read, handed over whole with what its file said of it
-// (the machine of a DLL, which decides what may be written of it); the
-// old list goes with the reader's library object.
-void TakeList(ExportList& into, ExportList& from) {
-  into.Fonctions.Swap(from.Fonctions);
-  std::swap(into.SourceMachine, from.SourceMachine);
-  std::swap(into.CodePacked, from.CodePacked);
 }
 
 }  // namespace
@@ -329,16 +308,18 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
       break;
     default: Source = TSourceForm::Def; break;
   }
-  TakeList(FichierLib, read);
+  // The list read is taken whole, with what its file said of it; the old
+  // list goes with the reader's library object.
+  Swap(FichierLib, read);
   ReadMachine = FichierLib.SourceMachine;
-  ReadGnu = kind == FileKind::CoffArchive && IsGnuImportLibrary(path);
+  ReadGnu = kind == FileKind::CoffArchive && FichierLib.GnuForm;
   FileName = fileName;
   SetListCaption(FileName + suffix);
   FillListBox();
   ListBox1Click();
   RememberFile(fileName);
   SayUnsure();
-  SayLeftOut(Handle(), read.LeftOutObjects);
+  SayLeftOut(Handle(), FichierLib.LeftOutObjects);
   return true;
 }
 
@@ -467,7 +448,7 @@ bool TForm1::SaveAs(QString fileName, int filter) {
   // What this form cannot hold is said before anything is written.
   std::vector<AnsiString> lost;
   {
-    const std::vector<FormLoss> losses = LossesOf(Fonctions(), form);
+    const std::vector<FormLoss> losses = LossesOf(Fonctions(), form, FichierLib.SourceMachine);
     QStringList lines;
     for (const FormLoss& loss : losses) {
       if (loss.Names.empty()) continue;

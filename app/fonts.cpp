@@ -1,5 +1,10 @@
 #include "app/fonts.h"
 
+#include <QFontMetrics>
+#include <QLabel>
+
+#include <algorithm>
+
 #include <QFontDatabase>
 #include <QStringList>
 
@@ -34,4 +39,13 @@ QFont SymbolFont() {
   static const QFont font =
       MakeFont({"Courier New", "Liberation Mono", "DejaVu Sans Mono"}, true, QFont::Monospace);
   return font;
+}
+
+QLabel* CaptionLabel(QWidget* parent, const char* caption, int left, int top, int width, int height) {
+  auto* label = new QLabel(QString::fromUtf8(caption), parent);
+  label->setTextFormat(Qt::PlainText);
+  const QFontMetrics metrics(label->font());
+  const int textWidth = metrics.horizontalAdvance(label->text()) + 1;
+  label->setGeometry(left, top, std::max(width, textWidth), std::max(height, metrics.height()));
+  return label;
 }

@@ -44,8 +44,8 @@ bool TChangeCommand::mergeWith(const QUndoCommand* other) {
   return true;
 }
 
-TMachineCommand::TMachineCommand(TExportListModel& model, const QString& text, std::uint16_t from,
-                                 std::uint16_t to, std::vector<std::uint32_t> at,
+TMachineCommand::TMachineCommand(TExportListModel& model, const QString& text, Machine from,
+                                 Machine to, std::vector<std::uint32_t> at,
                                  std::vector<TFonctionLib> before, std::vector<TFonctionLib> after)
     : QUndoCommand(text),
       model_(model),

@@ -64,22 +64,22 @@ class TChangeCommand : public QUndoCommand {
 // The list's machine, and the entries that a change of it rewrote.
 class TMachineCommand : public QUndoCommand {
  public:
-  TMachineCommand(TExportListModel& model, const QString& text, std::uint16_t from,
-                  std::uint16_t to, std::vector<std::uint32_t> at,
+  TMachineCommand(TExportListModel& model, const QString& text, Machine from,
+                  Machine to, std::vector<std::uint32_t> at,
                   std::vector<TFonctionLib> before, std::vector<TFonctionLib> after);
   void redo() override;
   void undo() override;
 
-  std::uint16_t From() const { return from_; }
-  std::uint16_t To() const { return to_; }
+  Machine From() const { return from_; }
+  Machine To() const { return to_; }
   const std::vector<std::uint32_t>& At() const { return at_; }
   const std::vector<TFonctionLib>& Before() const { return before_; }
   const std::vector<TFonctionLib>& After() const { return after_; }
 
  private:
   TExportListModel& model_;
-  std::uint16_t from_;
-  std::uint16_t to_;
+  Machine from_;
+  Machine to_;
   std::vector<std::uint32_t> at_;
   std::vector<TFonctionLib> before_;
   std::vector<TFonctionLib> after_;

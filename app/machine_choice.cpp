@@ -32,12 +32,14 @@
 
 namespace {
 
-constexpr std::uint16_t kI386 = MachineNumber(Machine::I386);
-
 // A list of no machine is a 32-bit Intel list.
-std::uint16_t Effective(std::uint16_t machine) { return machine == 0 ? kI386 : machine; }
+Machine Effective(Machine machine) { return machine == Machine::Unknown ? Machine::I386 : machine; }
 
-QString MachineSuffix(std::uint16_t machine) {
+Machine MachineOfAction(const QAction* action) {
+  return MachineOfNumber(static_cast<std::uint16_t>(action->data().toUInt()));
+}
+
+QString MachineSuffix(Machine machine) {
   if (Decorates(machine)) return {};
   return QStringLiteral(" (") + QString::fromStdString(MachineName(machine)) + QLatin1Char(')');
 }
@@ -45,14 +47,14 @@ QString MachineSuffix(std::uint16_t machine) {
 // The entries of the .def file read for the machine `to`, when the list
 // is still what the file says for `from`: neither the file nor the list
 // changed since it was read. Otherwise false, with the reason.
-bool ReadAgainFor(const QString& fileName, const TExportListModel& list, std::uint16_t from,
-                  std::uint16_t to, std::vector<TFonctionLib>& entries, QString& why) {
+bool ReadAgainFor(const QString& fileName, const TExportListModel& list, Machine from,
+                  Machine to, std::vector<TFonctionLib>& entries, QString& why) {
   const std::string path = QFile::encodeName(fileName).toStdString();
   const QString shown = QFileInfo(fileName).fileName();
   TFichierLib was;
   TFichierLib now;
-  if (!was.ReadDefFile(path, static_cast<Machine>(from)) ||
-      !now.ReadDefFile(path, static_cast<Machine>(to))) {
+  if (!was.ReadDefFile(path, from) ||
+      !now.ReadDefFile(path, to)) {
     why = QStringLiteral("%1 ne peut plus être relu").arg(shown);
     return false;
   }
@@ -73,20 +75,24 @@ void TForm1::CreateMachineMenu() {
   Machine1 = MainMenu1->addMenu(QStringLiteral("&Machine"));
   Machine1->setFont(WindowFont());
   auto* group = new QActionGroup(Machine1);
-  const std::pair<QAction**, std::pair<const char*, Machine>> items[] = {
-      {&MachineX86, {"&Intel 32 bits (x86)", Machine::I386}},
-      {&MachineX64, {"&x64", Machine::Amd64}},
-      {&MachineArm64, {"AR&M64", Machine::Arm64}},
-      {&MachineArm64ec, {"ARM64&EC", Machine::Arm64ec}},
+  // The captions are the machines' French names, with a mnemonic each.
+  const std::pair<QAction**, std::pair<int, Machine>> items[] = {
+      {&MachineX86, {0, Machine::I386}},
+      {&MachineX64, {0, Machine::Amd64}},
+      {&MachineArm64, {2, Machine::Arm64}},
+      {&MachineArm64ec, {5, Machine::Arm64ec}},
   };
   for (const auto& [action, item] : items) {
-    *action = Machine1->addAction(QString::fromUtf8(item.first));
+    QString caption = QString::fromUtf8(FactsOf(item.second)->french.data(),
+                                        static_cast<int>(FactsOf(item.second)->french.size()));
+    caption.insert(item.first, QLatin1Char('&'));
+    *action = Machine1->addAction(caption);
     (*action)->setCheckable(true);
     (*action)->setData(MachineNumber(item.second));
     group->addAction(*action);
-    const std::uint16_t number = MachineNumber(item.second);
+    const Machine machine = item.second;
     connect(*action, &QAction::triggered, this,
-            [this, number] { RunHandler([this, number] { ChooseMachine(number); }); });
+            [this, machine] { RunHandler([this, machine] { ChooseMachine(machine); }); });
   }
   MachineX86->setChecked(true);
 }
@@ -96,8 +102,8 @@ void TForm1::SetListCaption(const QString& caption) {
   SetCaption(caption + MachineSuffix(FichierLib.SourceMachine));
 }
 
-void TForm1::ChooseMachine(std::uint16_t machine) {
-  const std::uint16_t from = FichierLib.SourceMachine;
+void TForm1::ChooseMachine(Machine machine) {
+  const Machine from = FichierLib.SourceMachine;
   if (Effective(from) == machine) return;
   if (const std::string why = WhyNotMachine(ReadMachine, machine); !why.empty()) {
     ShowMachine();  // the menu's check goes back to the list's machine
@@ -204,12 +210,12 @@ void TForm1::ChooseMachine(std::uint16_t machine) {
 }
 
 void TForm1::ShowMachine() {
-  const std::uint16_t machine = Effective(FichierLib.SourceMachine);
+  const Machine machine = Effective(FichierLib.SourceMachine);
   int offered = 0;
   for (QAction* action : {MachineX86, MachineX64, MachineArm64, MachineArm64ec})
-    offered += WhyNotMachine(ReadMachine, action->data().toUInt()).empty() ? 1 : 0;
+    offered += WhyNotMachine(ReadMachine, MachineOfAction(action)).empty() ? 1 : 0;
   for (QAction* action : {MachineX86, MachineX64, MachineArm64, MachineArm64ec}) {
-    const std::uint16_t number = static_cast<std::uint16_t>(action->data().toUInt());
+    const Machine number = MachineOfAction(action);
     action->setChecked(number == machine);
     // A list that may keep only its machine shows it, greyed.
     action->setEnabled(offered > 1 && WhyNotMachine(ReadMachine, number).empty());

@@ -101,16 +101,6 @@ Widget* Place(Widget* widget, int left, int top, int width, int height) {
   return widget;
 }
 
-// A label that takes the width of its caption, so that no caption is ever
-// cut.
-QLabel* CaptionLabel(QWidget* parent, const char* caption, int left, int top, int width,
-                     int height) {
-  auto* label = new QLabel(QString::fromUtf8(caption), parent);
-  label->setTextFormat(Qt::PlainText);
-  const QFontMetrics metrics(label->font());
-  const int textWidth = metrics.horizontalAdvance(label->text()) + 1;
-  return Place(label, left, top, std::max(width, textWidth), std::max(height, metrics.height()));
-}
 
 }  // namespace
 
@@ -398,8 +388,8 @@ void TForm1::Nouveau1Click() {
   Source = TSourceForm::None;
   ReadGnu = false;
   Fonctions().Reset(10);
-  FichierLib.SourceMachine = 0;
-  ReadMachine = 0;
+  FichierLib.SourceMachine = Machine::Unknown;
+  ReadMachine = Machine::Unknown;
   SetListCaption(QString::fromUtf8(kNewFileCaption));
   FillListBox();
   Panel->Clear();

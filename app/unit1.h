@@ -142,7 +142,7 @@ class TForm1 : public QMainWindow {
   TFichierLib FichierLib;
   // The machine the list's file gave it; 0 for a list no file gave one (a
   // new list, a .def file). It decides which machines the list may take.
-  std::uint16_t ReadMachine = 0;
+  Machine ReadMachine = Machine::Unknown;
   // The file read was a GNU import library (one object per import), which
   // a save writes in Microsoft's form.
   bool ReadGnu = false;
@@ -192,7 +192,7 @@ class TForm1 : public QMainWindow {
   void RefreshLabels();
   // Gives the list another machine, as one undo step; a choice the list
   // cannot take changes nothing and says why.
-  void ChooseMachine(std::uint16_t machine);
+  void ChooseMachine(Machine machine);
   // The menu's checked and offered machines, and the panel's controls that
   // only decorations use.
   void ShowMachine();

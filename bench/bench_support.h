@@ -1,5 +1,5 @@
-// What the benchmarks share: wall-clock seconds, and the best time of a
-// peer's command line.
+// What the benchmarks share: wall-clock seconds, the best time of a peer's
+// command line, and where the peers are.
 #pragma once
 
 #include <algorithm>
@@ -23,5 +23,9 @@ inline double TimeCommand(const std::string& command, int runs) {
   }
   return best;
 }
+
+// An LLVM tool by path: the plain names on Debian 12 are LLVM 14's, and
+// the figures compare with the version the tests check against.
+inline std::string Llvm(const std::string& tool) { return "/usr/lib/llvm-22/bin/" + tool; }
 
 }  // namespace bench

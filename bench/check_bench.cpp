@@ -48,9 +48,10 @@ int main(int argc, char** argv) {
       lib << "f" << i << lengths[i % 3] << "\n";
     }
   }
-  const std::string build = "cd " + d + " && clang --target=i686-pc-windows-msvc -O2 -c f.c -o f.obj && " +
-                            "lld-link /dll /noentry /nodefaultlib /out:big.dll f.obj /def:big.def >/dev/null && " +
-                            "llvm-dlltool -m i386 -k -d lib.def -l big.lib";
+  const std::string build = "cd " + d + " && " + bench::Llvm("clang") +
+                            " --target=i686-pc-windows-msvc -O2 -c f.c -o f.obj && " + bench::Llvm("lld-link") +
+                            " -dll -noentry -nodefaultlib -out:big.dll f.obj -def:big.def >/dev/null && " +
+                            bench::Llvm("llvm-dlltool") + " -m i386 -k -d lib.def -l big.lib";
   if (std::system(build.c_str()) != 0) {
     std::fprintf(stderr, "check_bench: clang, lld-link and llvm-dlltool are needed\n");
     return 1;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "files/fichier_lib.h"
 #include "model/machine.h"
 #include "model/machine_change.h"
@@ -97,7 +98,7 @@ long WritePeakKb(int n, const std::string& path) {
 int main() {
   const fs::path dir = fs::temp_directory_path() / ("libmorph-coff-bench-" + std::to_string(getpid()));
   fs::create_directories(dir);
-  const bool haveDlltool = std::system("command -v llvm-dlltool >/dev/null 2>&1") == 0;
+  const bool haveDlltool = std::system(("command -v " + bench::Llvm("llvm-dlltool") + " >/dev/null 2>&1").c_str()) == 0;
   std::printf("%8s %10s %10s %10s %12s %11s %10s %12s\n", "entries", "write s", "read s",
               "dlltool s", "write/tool", "read/tool", "file MB", "write peak MB");
   for (int n : {1000, 10000, 100000}) {
@@ -120,7 +121,7 @@ int main() {
     double tool = -1;
     if (haveDlltool) {
       WriteDef(lib, def);
-      const std::string command = "llvm-dlltool -m i386 -d '" + def + "' -l '" + theirs + "'";
+      const std::string command = bench::Llvm("llvm-dlltool") + " -m i386 -d '" + def + "' -l '" + theirs + "'";
       tool = Time([&] { (void)!std::system(command.c_str()); });
     }
     const double sizeMb = static_cast<double>(fs::file_size(ours)) / 1e6;
@@ -136,13 +137,13 @@ int main() {
     FillList(lib, n);
     const std::string def = (dir / "bench64.def").string();
     if (haveDlltool) WriteDef(lib, def);
-    ChangeMachine(lib, MachineNumber(Machine::Amd64));
+    ChangeMachine(lib, Machine::Amd64);
     const std::string ours = (dir / "bench64.lib").string();
     const double write = Time([&] { lib.WriteCoffLibrary(ours); });
     double tool = -1;
     if (haveDlltool) {
       const std::string command =
-          "llvm-dlltool -m i386:x86-64 -d '" + def + "' -l '" + (dir / "tool64.lib").string() + "'";
+          bench::Llvm("llvm-dlltool") + " -m i386:x86-64 -d '" + def + "' -l '" + (dir / "tool64.lib").string() + "'";
       tool = Time([&] { (void)!std::system(command.c_str()); });
     }
     std::printf("x64 %d entries: write %.4f s, llvm-dlltool %.4f s, write/tool %.3f, file %.2f MB\n", n,

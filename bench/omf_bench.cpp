@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "files/fichier_lib.h"
 
 namespace {
@@ -98,7 +99,7 @@ int main() {
     for (int i = 0; i < kEntries; ++i) def << FunctionName(i) << "@8\n";
   }
   const std::string command =
-      "llvm-dlltool -m i386 -d '" + defPath + "' -l '" + outPath + "' >/dev/null 2>&1";
+      bench::Llvm("llvm-dlltool") + " -m i386 -d '" + defPath + "' -l '" + outPath + "' >/dev/null 2>&1";
   double toolBest = 1e9;
   bool toolOk = true;
   for (int run = 0; run < 3 && toolOk; ++run) {

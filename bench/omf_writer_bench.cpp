@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "files/fichier_lib.h"
 
 namespace {
@@ -61,7 +62,7 @@ int main() {
   const double omf = Best(kRuns, [&] { return bool(lib.WriteBorlandLibrary(omfPath)); }, omfOk);
   const double coff = Best(kRuns, [&] { return bool(lib.WriteCoffLibrary(coffPath)); }, coffOk);
   const std::string command =
-      "llvm-dlltool -m i386 -d '" + defPath + "' -l '" + toolPath + "' >/dev/null 2>&1";
+      bench::Llvm("llvm-dlltool") + " -m i386 -d '" + defPath + "' -l '" + toolPath + "' >/dev/null 2>&1";
   const double tool = Best(3, [&] { return std::system(command.c_str()) == 0; }, toolOk);
 
   std::printf("%-34s %10s %12s\n", "writer (65,535 entries)", "seconds", "bytes");

@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
     out << "LIBRARY big.dll\nEXPORTS\n";
     for (int i = 0; i < kExports; ++i) out << "Function" << i << '=' << kFunctions[i % 4] << '\n';
   }
-  const std::string build = "clang --target=i686-pc-windows-msvc -O2 -c '" + source + "' -o '" + object +
-                            "' && lld-link /dll /noentry /nodefaultlib /def:'" + def + "' /out:'" + dll + "' '" +
+  const std::string build = bench::Llvm("clang") + " --target=i686-pc-windows-msvc -O2 -c '" + source + "' -o '" + object +
+                            "' && " + bench::Llvm("lld-link") + " -dll -noentry -nodefaultlib -def:'" + def + "' -out:'" + dll + "' '" +
                             object + "' >/dev/null 2>&1";
   if (std::system(build.c_str()) != 0) {
     std::printf("clang or lld-link failed or is missing: no DLL to list\n");

@@ -173,8 +173,8 @@ std::string Describe(const Finding& f) {
       return "stack mismatch";
     }
     case Problem::WrongMachine:
-      return "wrong machine: the library is for " + MachineName(MachineNumber(f.LibraryMachine)) + ", " + f.Dll +
-             " for " + MachineName(MachineNumber(f.DllMachine)) + ": its clients cannot load it";
+      return "wrong machine: the library is for " + MachineName(f.LibraryMachine) + ", " + f.Dll +
+             " for " + MachineName(f.DllMachine) + ": its clients cannot load it";
     case Problem::Forwarded:
       return "forwarded: " + f.Dll + " passes " + asked + " on to " + f.Other;
     case Problem::PackedCode:
@@ -206,7 +206,7 @@ Dll::Dll(Dll&&) noexcept = default;
 Dll& Dll::operator=(Dll&&) noexcept = default;
 
 Machine Dll::LoadsAs() const {
-  const auto header = static_cast<Machine>(image_->Machine());
+  const Machine header = image_->ImageMachine();
   return header == Machine::Arm64 && image_->HasHybridMetadata() ? Machine::Arm64x : header;
 }
 
@@ -255,11 +255,11 @@ Finding Checker::Start(Problem what, std::uint32_t index, const TFonctionLib& en
   Finding f;
   f.What = what;
   f.Entry = index;
-  f.Symbol = MicrosoftName(entry, options_.Machine);
+  f.Symbol = MicrosoftName(entry, options_.ListMachine);
   f.Dll = dll;
   f.ByOrdinal = entry.Import.ByOrdinal || entry.Import.NoName;
   f.Ordinal = entry.Import.Ordinal;
-  f.Asked = f.ByOrdinal ? entry.Name : LookupName(entry, options_.Machine);
+  f.Asked = f.ByOrdinal ? entry.Name : LookupName(entry, options_.ListMachine);
   return f;
 }
 
@@ -335,17 +335,17 @@ void Checker::Entry(std::uint32_t index, const TFonctionLib& entry) {
     report_.Findings.push_back(std::move(f));
     return;
   }
-  if (code && Decorates(options_.Machine)) Stack(index, entry, dll, x);
+  if (code && Decorates(options_.ListMachine)) Stack(index, entry, dll, x);
 }
 
 void Checker::Stack(std::uint32_t index, const TFonctionLib& entry, Dll& dll, const pe::RawExport& x) {
-  if (dll.image_->Machine() != MachineNumber(Machine::I386)) return;
+  if (dll.image_->ImageMachine() != Machine::I386) return;
   // What the client expects is what its symbol says, whichever way the
   // list holds it: a name "F@4" without a convention is linked as "_F@4"
   // all the same. C++ names say nothing that can be compared.
   ClientStack client = ClientStack::Cdecl;
   std::uint32_t bytes = 0;
-  const AnsiString symbol = MicrosoftName(entry, options_.Machine);
+  const AnsiString symbol = MicrosoftName(entry, options_.ListMachine);
   if (const auto fast = FastcallBytes(symbol)) {
     client = ClientStack::Fastcall;
     bytes = *fast;
@@ -388,7 +388,7 @@ void Checker::Stack(std::uint32_t index, const TFonctionLib& entry, Dll& dll, co
 void Checker::Dlls() {
   for (std::size_t i = 0; i < dlls_.size(); ++i) {
     Dll& dll = dlls_[i];
-    const auto library = static_cast<Machine>(options_.Machine);
+    const Machine library = options_.ListMachine;
     if (!MachineFits(library, dll.LoadsAs())) {
       Finding f;
       f.What = Problem::WrongMachine;

@@ -148,7 +148,7 @@ struct Options {
   // The list's machine (model/machine.h; 0: none given, 32-bit Intel):
   // symbols are named as its clients name them, and stacks compared only
   // where conventions exist, on 32-bit Intel.
-  std::uint16_t Machine = 0;
+  Machine ListMachine = Machine::Unknown;
 };
 
 // Checks every entry of list against the DLLs. An entry that names no DLL

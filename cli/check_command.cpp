@@ -127,8 +127,8 @@ nlohmann::ordered_json FindingJson(const check::Finding& f) {
       if (f.Source == check::StackSource::ExportName) j["other"] = f.Other;
       break;
     case Problem::WrongMachine:
-      j["library_machine"] = MachineName(MachineNumber(f.LibraryMachine));
-      j["dll_machine"] = MachineName(MachineNumber(f.DllMachine));
+      j["library_machine"] = MachineName(f.LibraryMachine);
+      j["dll_machine"] = MachineName(f.DllMachine);
       break;
     case Problem::NotImported:
       j["count"] = f.Count;
@@ -188,7 +188,7 @@ int RunCheck(const CheckArguments& arguments) {
   // An OMF library or an old list of names gives a _pascal function
   // without its argument length.
   options.ArgLengthsKnown = kind != FileKind::OmfLibrary && kind != FileKind::DefinitionText;
-  options.Machine = lib.SourceMachine;
+  options.ListMachine = lib.SourceMachine;
   const check::Report report = check::Check(lib.Fonctions, dlls, options);
 
   if (arguments.format == "tsv")

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/fonction_lib.h"
+#include "model/machine.h"
 
 namespace cli {
 
@@ -40,9 +41,9 @@ struct CheckArguments {
 // ("@N" and " NONAME" for an import by ordinal), the import's kind, the
 // DLL (empty when the entry names none), separated by tabs.
 // The symbols are those of the list's machine (0: 32-bit Intel).
-std::string ListLine(const TFonctionLib& entry, std::uint16_t machine = 0);
+std::string ListLine(const TFonctionLib& entry, Machine machine = Machine::Unknown);
 // The same line, appended to line.
-void AppendListLine(const TFonctionLib& entry, std::uint16_t machine, std::string& line);
+void AppendListLine(const TFonctionLib& entry, Machine machine, std::string& line);
 
 // Prints the listing, then one warning per entry whose convention was
 // guessed.

@@ -36,13 +36,9 @@ OutputForm FormOf(const ConvertArguments& arguments) {
   return OutputForm::Coff;
 }
 
-// --machine's machine; 0 when not given.
-std::uint16_t MachineOf(const std::string& option) {
-  if (option == "i386") return MachineNumber(Machine::I386);
-  if (option == "x64") return MachineNumber(Machine::Amd64);
-  if (option == "arm64") return MachineNumber(Machine::Arm64);
-  if (option == "arm64ec") return MachineNumber(Machine::Arm64ec);
-  return 0;
+// --machine's machine; Unknown when not given.
+Machine MachineOf(const std::string& option) {
+  return MachineOfWord(option).value_or(Machine::Unknown);
 }
 
 ListForm ListFormOf(OutputForm form) {
@@ -64,11 +60,11 @@ int RunConvert(const ConvertArguments& arguments) {
   // A .def file is read in the machine's own dialect ("Bar@8" is the
   // export "Bar@8" on x64); other files say their machine, which may then
   // change below.
-  const std::uint16_t machine = MachineOf(arguments.machine);
-  if (!ReadListFile(lib, arguments.input, arguments.asDef, static_cast<Machine>(machine)))
+  const Machine machine = MachineOf(arguments.machine);
+  if (!ReadListFile(lib, arguments.input, arguments.asDef, machine))
     return kExitFileError;
   const OutputForm form = FormOf(arguments);
-  if (machine != 0) {
+  if (machine != Machine::Unknown) {
     if (const std::string why = WhyNotMachine(lib, machine); !why.empty()) {
       ReportFileError(arguments.input, why);
       return kExitFileError;
@@ -102,7 +98,7 @@ int RunConvert(const ConvertArguments& arguments) {
   refused = (ReportGuessed(GuessedNames(lib.Fonctions), arguments.strict) && arguments.strict) ||
             refused;
   WarnLengthDisagreements(LengthDisagreements(lib.Fonctions));
-  refused = (ReportLosses(LossesOf(lib.Fonctions, ListFormOf(form)), arguments.strict) &&
+  refused = (ReportLosses(LossesOf(lib.Fonctions, ListFormOf(form), lib.SourceMachine), arguments.strict) &&
              arguments.strict) ||
             refused;
   if (refused) {

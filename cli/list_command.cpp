@@ -15,7 +15,7 @@ constexpr char kStdcall[] = "_stdcall";
 
 // What the loader will look up in the DLL. An entry without an export of
 // its own gets the name the COFF writer makes for it.
-std::string ImportColumn(const TFonctionLib& entry, std::uint16_t machine) {
+std::string ImportColumn(const TFonctionLib& entry, Machine machine) {
   const ImportBinding& import = entry.Import;
   // An export without a name can only be reached by its ordinal.
   const bool byOrdinal = import.ByOrdinal || import.NoName;
@@ -35,13 +35,13 @@ const char* KindColumn(ImportKind kind) {
 
 }  // namespace
 
-std::string ListLine(const TFonctionLib& entry, std::uint16_t machine) {
+std::string ListLine(const TFonctionLib& entry, Machine machine) {
   std::string line;
   AppendListLine(entry, machine, line);
   return line;
 }
 
-void AppendListLine(const TFonctionLib& entry, std::uint16_t machine, std::string& line) {
+void AppendListLine(const TFonctionLib& entry, Machine machine, std::string& line) {
   line += entry.Name;
   line += '\t';
   line += entry.IsPascal ? kPascal : kStdcall;

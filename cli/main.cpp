@@ -11,9 +11,19 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/overrides.h"
+#include "model/machine.h"
 #include "platform/command_line.h"
 
 namespace {
+
+// The machines --machine names: every one a library can be written for
+// (hybrid ARM64X libraries are not written yet).
+std::vector<std::string> MachineWords() {
+  std::vector<std::string> words;
+  for (const MachineFacts& facts : KnownMachines())
+    if (facts.machine != Machine::Arm64x) words.emplace_back(facts.word);
+  return words;
+}
 
 constexpr char kProgram[] = "libmorph-cli";
 
@@ -143,7 +153,7 @@ int main(int argc, char** argv) {
       ->add_option("--machine", convert.machine,
                    "Machine of OUTPUT's imports: i386, x64, arm64 or arm64ec (default: INPUT's)")
       ->type_name("MACHINE")
-      ->check(CLI::IsMember({"i386", "x64", "arm64", "arm64ec"}));
+      ->check(CLI::IsMember(MachineWords()));
   convertCommand->add_flag("--strict", convert.strict,
                            "Refuse to write when a name matches nothing, on either side, or a convention was guessed");
 

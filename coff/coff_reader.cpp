@@ -158,22 +158,22 @@ Outcome Damaged(ByteView file, const DamagedMember& damaged, std::uint64_t entri
 // The machine of the imports: the one their members share, or ARM64X for
 // a hybrid library's ARM64 and ARM64EC imports. Members of any other two
 // machines make no library a linker could use for either.
-Outcome MachineOf(const std::vector<ImportRequest>& requests, std::uint16_t& machine) {
-  machine = 0;
+Outcome MachineOf(const std::vector<ImportRequest>& requests, Machine& machine) {
+  machine = Machine::Unknown;
   for (const ImportRequest& r : requests) {
-    if (!r.isImport || r.machine == 0 || r.machine == machine) continue;
-    if (machine == 0) {
+    if (!r.isImport || r.machine == Machine::Unknown || r.machine == machine) continue;
+    if (machine == Machine::Unknown) {
       machine = r.machine;
       continue;
     }
-    const auto hybrid = [](std::uint16_t m) {
-      return m == MachineNumber(Machine::Arm64) || m == MachineNumber(Machine::Arm64ec) ||
-             m == MachineNumber(Machine::Arm64x);
+    const auto hybrid = [](Machine m) {
+      return m == Machine::Arm64 || m == Machine::Arm64ec ||
+             m == Machine::Arm64x;
     };
     if (!hybrid(machine) || !hybrid(r.machine))
       return Outcome::Refused("imports for " + MachineName(machine) + " and for " + MachineName(r.machine) +
                               " in one library");
-    machine = MachineNumber(Machine::Arm64x);
+    machine = Machine::Arm64x;
   }
   return Outcome::Done();
 }
@@ -251,7 +251,7 @@ EcSymbols ReadEcSymbols(ByteView file, std::uint64_t at, const std::vector<std::
   return ec;
 }
 
-Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& machine,
+Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, Machine& machine, bool& gnuForm,
                     std::vector<std::string>& leftOut) {
   if (file.empty()) return Outcome::NotImportLibrary("an empty file");
   const std::string_view head(reinterpret_cast<const char*>(file.data()),
@@ -320,11 +320,13 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, std::uint16_t& 
     list.Clear();
     return Damaged(file, *damaged, requests.size());
   }
+  gnuForm = std::any_of(requests.begin(), requests.end(),
+                        [](const ImportRequest& r) { return r.isImport && r.gnuObject; });
   if (Outcome mixed = MachineOf(requests, machine); !mixed) {
     list.Clear();
     return mixed;
   }
-  if (ec.hybrid && machine == MachineNumber(Machine::Arm64)) machine = MachineNumber(Machine::Arm64x);
+  if (ec.hybrid && machine == Machine::Arm64) machine = Machine::Arm64x;
   // Off 32-bit Intel a symbol carries no convention: it is the entry's
   // name whole ("Foo@8" stays "Foo@8", "_f" stays "_f").
   if (!Decorates(machine))
@@ -393,9 +395,11 @@ Outcome ReadLibrary(const std::string& fileName, ExportList& list) {
 Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list) {
   list.Fonctions.Clear();
   list.LeftOutObjects.clear();
-  std::uint16_t machine = 0;
-  Outcome outcome = ReadArchive(bytes, list.Fonctions, machine, list.LeftOutObjects);
-  list.SourceMachine = outcome ? machine : 0;
+  Machine machine = Machine::Unknown;
+  bool gnuForm = false;
+  Outcome outcome = ReadArchive(bytes, list.Fonctions, machine, gnuForm, list.LeftOutObjects);
+  list.SourceMachine = outcome ? machine : Machine::Unknown;
+  list.GnuForm = outcome && gnuForm;
   return outcome;
 }
 

@@ -79,17 +79,6 @@ class Reader {
 
   // The machines whose short imports linkers take; an ARM64X library's
   // members are ARM64 and ARM64EC ones.
-  static bool KnownMachine(Machine machine) {
-    switch (machine) {
-      case Machine::I386:
-      case Machine::Amd64:
-      case Machine::Arm64:
-      case Machine::Arm64ec:
-      case Machine::Arm64x: return true;
-      case Machine::Unknown: break;
-    }
-    return false;
-  }
 
   // Why the member cannot be read, when it cannot: a field no linker
   // knows, or names that run past its end.
@@ -109,8 +98,8 @@ class Reader {
     const auto nameType = static_cast<NameType>(header.NameTypeBits());
     if (header.NameTypeBits() > static_cast<unsigned>(NameType::ExportAs))
       return "has unknown name type " + std::to_string(header.NameTypeBits());
-    const auto machine = static_cast<Machine>(header.machine);
-    if (!KnownMachine(machine)) return "is for unknown " + MachineName(header.machine);
+    const Machine machine = MachineOfNumber(header.machine);
+    if (machine == Machine::Unknown || !IsKnown(machine)) return "is for unknown " + MachineName(machine);
 
     constexpr const char* kCutNames = "ends before its names do";
     const ByteView strings =
@@ -148,7 +137,7 @@ class Reader {
     for (std::size_t k = 0; k < group.size(); ++k) {
       if (group[k]->symbol != client) continue;  // the member is another import's
       group[k]->isImport = true;
-      group[k]->machine = header.machine;
+      group[k]->machine = MachineOfNumber(header.machine);
       if (k + 1 == group.size())
         Store(std::move(b), *group[k]->binding);
       else
@@ -160,10 +149,10 @@ class Reader {
   void ReadImportObject(ByteView data, const std::vector<ImportRequest*>& group) {
     ObjectView object;
     if (!object.Open(data, budget_)) return;
-    const std::uint16_t machine = object.Header().machine;
+    const Machine machine = MachineOfNumber(object.Header().machine);
     // GNU's long format, for the machines whose slots this reads.
-    if (machine != MachineNumber(Machine::I386) && machine != MachineNumber(Machine::Amd64) &&
-        machine != MachineNumber(Machine::Arm64))
+    if (machine != Machine::I386 && machine != Machine::Amd64 &&
+        machine != Machine::Arm64)
       return;
     std::string_view descriptor;
     const SymbolsByName defined = DefinedSymbols(object, &descriptor);
@@ -196,6 +185,7 @@ class Reader {
       r->notImport = false;
       r->isImport = true;
       r->machine = machine;
+      r->gnuObject = object.SectionNamed(kHeadLinkSection) != nullptr;
       // A code import has a thunk under the client symbol itself; a data
       // import only has the address slot.
       b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;

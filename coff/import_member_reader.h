@@ -14,6 +14,7 @@
 
 #include "coff/archive_reader.h"
 #include "model/fonction_lib.h"
+#include "model/machine.h"
 
 namespace coff::parse {
 
@@ -36,7 +37,10 @@ struct ImportRequest {
   // entry stays, without a binding.
   bool notImport = false;
   // The machine the member is for, when it is an import.
-  std::uint16_t machine = 0;
+  Machine machine = Machine::Unknown;
+  // The import is an object of GNU's long format: it links to the head
+  // object of its DLL.
+  bool gnuObject = false;
 };
 
 // A short import member that says what no linker could act on: an import

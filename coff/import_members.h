@@ -42,9 +42,9 @@ std::string ImportSymbol(std::string_view symbol);
 // import descriptor is one per library; it names the first DLL in its
 // debug block.
 // machine: 32-bit Intel, x64 or ARM64.
-Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine = MachineNumber(Machine::I386));
-Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine = MachineNumber(Machine::I386));
-Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine = MachineNumber(Machine::I386));
+Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machine machine = Machine::I386);
+Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machine machine = Machine::I386);
+Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machine = Machine::I386);
 
 // One import of the library.
 struct ImportMember {
@@ -53,7 +53,7 @@ struct ImportMember {
   // name ("#S").
   std::string memberSymbol;
   const DllNames* dll = nullptr;
-  std::uint16_t machine = MachineNumber(Machine::I386);  // or x64, ARM64, ARM64EC
+  Machine machine = Machine::I386;  // or x64, ARM64, ARM64EC
   ImportKind kind = ImportKind::Code;
   // Short form: the name type and the hint field (the ordinal for
   // NameType::Ordinal).

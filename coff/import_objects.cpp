@@ -40,19 +40,19 @@ constexpr std::uint32_t kArm64ThunkLoad = 4;  // the ldr, whose offset is reloca
 // address relative to the image base, the width of the lookup and address
 // slots, and the machine as the debug records number it.
 struct Target {
-  std::uint16_t machine = MachineNumber(Machine::I386);
+  Machine machine = Machine::I386;
   std::uint16_t rva32 = kRelocI386Rva32;
   std::uint32_t slotSize = kThunkSize32;
   std::uint16_t debugMachine = 3;
 
-  bool Intel32() const { return machine == MachineNumber(Machine::I386); }
+  bool Intel32() const { return machine == Machine::I386; }
   std::uint32_t SlotCharacteristics() const {
     return Intel32() ? kSectionIdataCharacteristics : kSectionIdata8Characteristics;
   }
 };
 
-Target TargetOf(std::uint16_t machine) {
-  switch (static_cast<Machine>(machine)) {
+Target TargetOf(Machine machine) {
+  switch (machine) {
     case Machine::Amd64: return {machine, kRelocAmd64Rva32, kThunkSize64, 0xD0};
     case Machine::Arm64: return {machine, kRelocArm64Rva32, kThunkSize64, 0xF6};
     default: return {};
@@ -191,7 +191,7 @@ void AppendStringTableSize(Bytes& out, std::uint32_t size) {
 FileHeader ObjectHeader(const Target& target, std::uint16_t sections, std::int32_t stamp,
                         std::uint32_t symbolsAt, std::uint32_t symbols) {
   FileHeader file;
-  file.machine = target.machine;
+  file.machine = MachineNumber(target.machine);
   file.numberOfSections = sections;
   file.timeDateStamp = stamp;
   file.pointerToSymbolTable = symbolsAt;
@@ -204,7 +204,7 @@ FileHeader ObjectHeader(const Target& target, std::uint16_t sections, std::int32
 
 namespace coff {
 
-Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine) {
+Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machine machine) {
   const Target target = TargetOf(machine);
   // Only the 32-bit Intel object carries an optional header.
   const std::uint32_t optionalSize = target.Intel32() ? kDescriptorOptionalHeaderSize : 0;
@@ -306,12 +306,12 @@ Bytes OneSymbolObject(const DllNames& dll, std::int32_t stamp, const Target& tar
 
 }  // namespace
 
-Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine) {
+Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machine machine) {
   return OneSymbolObject(dll, stamp, TargetOf(machine), {{kNullDirectorySection, kIdata3Size}},
                          kNullImportDescriptor);
 }
 
-Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, std::uint16_t machine) {
+Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machine) {
   const Target target = TargetOf(machine);
   const std::uint32_t c = target.SlotCharacteristics();
   return OneSymbolObject(dll, stamp, target,
@@ -324,7 +324,7 @@ Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, std::uint16_t mac
 // which brings the directory's terminator into the program.
 Bytes LongImportObject(const ImportMember& import, std::int32_t stamp) {
   const Target target = TargetOf(import.machine);
-  const bool arm64 = import.machine == MachineNumber(Machine::Arm64);
+  const bool arm64 = import.machine == Machine::Arm64;
   const std::uint32_t slotSize = target.slotSize;
   const std::uint32_t thunkSize = Size32(arm64 ? kArm64Thunk.size() : kJumpThunk.size());
   const std::uint16_t thunkRelocations = arm64 ? 2 : 1;

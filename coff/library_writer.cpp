@@ -13,6 +13,7 @@
 #include "coff/import_members.h"
 #include "model/decorated_names.h"
 #include "model/dll_names.h"
+#include "model/import_lookup.h"
 #include "model/machine.h"
 #include "platform/clock.h"
 
@@ -20,38 +21,24 @@ namespace coff {
 
 namespace {
 
+bool IsEc(Machine machine) { return machine == Machine::Arm64ec; }
+
 // How the loader finds the export the entry is bound to, from the client's
 // symbol S: by ordinal, by a name type that turns S into the export name,
 // or, when none does, through a long-format object that names it.
-bool IsEc(std::uint16_t machine) { return machine == MachineNumber(Machine::Arm64ec); }
-
-void ChooseLookup(const TFonctionLib& entry, std::uint16_t machine, ImportMember& import) {
-  const ImportBinding& b = entry.Import;
-  if (b.ByOrdinal || (b.NoName && b.Ordinal != 0)) {
-    import.nameType = NameType::Ordinal;
-    import.hint = b.Ordinal;
-    import.exportName.clear();
-    return;
-  }
-  // Off 32-bit Intel a hand-made entry is looked up by its symbol.
-  std::string exportName(AsCString(Decorates(machine) ? b.ExportName : LookupName(entry, machine)));
-  if (IsEc(machine)) {
-    // ARM64EC imports name their export outright (a code import's member
-    // names the function's body, never the export); a short import then
-    // reaches any export, and no long-format object is needed.
-    if (import.kind == ImportKind::Code && b.ExportName.empty()) exportName = import.symbol;
-    import.nameType = exportName == import.symbol && import.kind != ImportKind::Code ? NameType::Name
-                                                                                      : NameType::ExportAs;
-    import.exportName = exportName;
-    return;
-  }
-  if (exportName.empty()) return;  // a hand-made entry: undecorated, as always
-  if (exportName == import.symbol) import.nameType = NameType::Name;
-  else if (exportName == WithoutPrefix(import.symbol)) import.nameType = NameType::NoPrefix;
-  else if (exportName == UndecoratedName(import.symbol)) import.nameType = NameType::Undecorate;
-  else {
-    import.longForm = true;
-    import.exportName = exportName;
+void ChooseLookup(const TFonctionLib& entry, Machine machine, ImportMember& import) {
+  const ImportLookup lookup = ChooseImportLookup(entry, machine, import.symbol);
+  import.exportName = lookup.ExportName;
+  switch (lookup.How) {
+    case Reach::Ordinal:
+      import.nameType = NameType::Ordinal;
+      import.hint = lookup.Ordinal;
+      break;
+    case Reach::Symbol: import.nameType = NameType::Name; break;
+    case Reach::NoPrefix: import.nameType = NameType::NoPrefix; break;
+    case Reach::Undecorate: import.nameType = NameType::Undecorate; break;
+    case Reach::ExportAs: import.nameType = NameType::ExportAs; break;
+    case Reach::OwnObject: import.longForm = true; break;
   }
 }
 
@@ -63,7 +50,7 @@ struct Plan {
   std::vector<std::size_t> importDll;  // each import's index in dlls
 };
 
-Plan PlanImports(TTableau<TFonctionLib>& list, std::uint16_t machine, const std::string& defaultDll) {
+Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::string& defaultDll) {
   Plan plan;
   std::map<std::string, std::size_t> dllIndex;
   // Two DLL names with one base ("a.dll", "a.exe") would define the same
@@ -117,11 +104,11 @@ Plan PlanImports(TTableau<TFonctionLib>& list, std::uint16_t machine, const std:
 // their symbols are in both tables; the imports' symbols are in the EC
 // table only. A code import gives its body's name, its x64 name, its
 // "__imp_" pointer and the "__imp_aux_" pointer x64 code calls through.
-Archive Members(Plan& plan, std::uint16_t machine, std::int32_t stamp) {
+Archive Members(Plan& plan, Machine machine, std::int32_t stamp) {
   Archive a;
   a.stamp = stamp;
   const bool ec = IsEc(machine);
-  const std::uint16_t fixedMachine = ec ? MachineNumber(Machine::Arm64) : machine;
+  const Machine fixedMachine = ec ? Machine::Arm64 : machine;
   auto add = [&](std::size_t dll, Bytes data) {
     a.members.push_back({plan.dlls[dll].file + "/", std::move(data)});
     a.table.push_back(static_cast<std::uint32_t>(a.members.size() - 1));
@@ -172,8 +159,8 @@ Outcome WriteLibrary(const std::string& fileName, ExportList& list) {
   if (const std::string why = WrongMachine(list, ListForm::Coff); !why.empty())
     return Outcome::Refused(why);
   try {
-    const std::uint16_t machine =
-        Decorates(list.SourceMachine) ? MachineNumber(Machine::I386) : list.SourceMachine;
+    const Machine machine =
+        Decorates(list.SourceMachine) ? Machine::I386 : list.SourceMachine;
     Plan plan = PlanImports(list.Fonctions, machine, DefaultDllName(fileName));
     Archive archive = Members(plan, machine, platform::TimeStampNow());
     return WriteArchive(fileName, archive);

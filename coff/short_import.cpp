@@ -7,7 +7,7 @@ namespace coff {
 
 Bytes ShortImportObject(const ImportMember& import, std::int32_t stamp) {
   ImportHeader header;
-  header.machine = import.machine;
+  header.machine = MachineNumber(import.machine);
   header.timeDateStamp = stamp;
   const std::string& symbol = import.memberSymbol.empty() ? import.symbol : import.memberSymbol;
   const bool exportAs = import.nameType == NameType::ExportAs;

@@ -140,7 +140,7 @@ Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list, Machine
   }
   if (!dll.empty())
     for (std::uint32_t i = 0; i < Fonctions.Count; ++i) Fonctions.Item(i).Import.Dll = dll;
-  list.SourceMachine = MachineNumber(machine);
+  list.SourceMachine = machine;
   return Outcome::Done();
 }
 

@@ -43,7 +43,7 @@ AnsiString Quoted(const AnsiString& text) { return "\"" + text + "\""; }
 // what they derive, and LossesOf has named it before the save.
 // For a list of another machine than 32-bit Intel, whose symbols carry no
 // underscore, each line names its symbol as it is.
-Outcome EntryLine(const TFonctionLib& entry, std::uint16_t machine, AnsiString& line) {
+Outcome EntryLine(const TFonctionLib& entry, Machine machine, AnsiString& line) {
   const ImportBinding& import = entry.Import;
   const bool plainSymbols = !Decorates(machine);
   const AnsiString symbol = MicrosoftName(entry, machine);
@@ -106,7 +106,7 @@ Outcome EntryLine(const TFonctionLib& entry, std::uint16_t machine, AnsiString& 
 }
 
 // The whole file, or Refused with the reason.
-Outcome BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, std::uint16_t machine,
+Outcome BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, Machine machine,
                   std::string& text) {
   AnsiString dll;
   for (std::uint32_t i = 0; i < list.Count; ++i) {

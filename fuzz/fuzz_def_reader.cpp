@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!back.ReadDefFile(ScratchOutput()) || back.Fonctions.Count != lib.Fonctions.Count)
     std::abort();
   std::set<AnsiString> lost;
-  for (const FormLoss& loss : LossesOf(lib.Fonctions, ListForm::Def))
+  for (const FormLoss& loss : LossesOf(lib.Fonctions, ListForm::Def, lib.SourceMachine))
     lost.insert(loss.Names.begin(), loss.Names.end());
   for (std::uint32_t i = 0; i < lib.Fonctions.Count; ++i)
     if (!lost.count(lib.Fonctions.Item(i).Name) && !Same(lib.Fonctions.Item(i), back.Fonctions.Item(i)))

@@ -40,17 +40,17 @@ AnsiString KillAtExportName(std::string_view symbol) {
   return AnsiString(symbol);
 }
 
-AnsiString MicrosoftName(const TFonctionLib& entry, std::uint16_t machine) {
+AnsiString MicrosoftName(const TFonctionLib& entry, Machine machine) {
   if (Decorates(machine)) return MicrosoftName(entry);
   return entry.Import.Symbol.empty() ? entry.Name : entry.Import.Symbol;
 }
 
-AnsiString BorlandName(const TFonctionLib& entry, std::uint16_t machine) {
+AnsiString BorlandName(const TFonctionLib& entry, Machine machine) {
   if (Decorates(machine)) return BorlandName(entry);
   return MicrosoftName(entry, machine);
 }
 
-AnsiString LookupName(const TFonctionLib& entry, std::uint16_t machine) {
+AnsiString LookupName(const TFonctionLib& entry, Machine machine) {
   if (Decorates(machine)) return LookupName(entry);
   if (!entry.Import.ExportName.empty()) return entry.Import.ExportName;
   return MicrosoftName(entry, machine);

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "model/fonction_lib.h"
+#include "model/machine.h"
 
 AnsiString MicrosoftName(const TFonctionLib& entry);
 AnsiString BorlandName(const TFonctionLib& entry);
@@ -20,8 +21,8 @@ AnsiString BorlandName(const TFonctionLib& entry);
 // The same for a list of the given machine (model/machine.h): off 32-bit
 // Intel there are no decorations, and both toolchains know an entry by
 // its exact symbol, or else by its Name.
-AnsiString MicrosoftName(const TFonctionLib& entry, std::uint16_t machine);
-AnsiString BorlandName(const TFonctionLib& entry, std::uint16_t machine);
+AnsiString MicrosoftName(const TFonctionLib& entry, Machine machine);
+AnsiString BorlandName(const TFonctionLib& entry, Machine machine);
 
 // The name a loader looks up for a symbol imported with the "undecorate"
 // rule: no leading '?', '@' or '_', nothing from the first '@' on.
@@ -41,4 +42,4 @@ AnsiString KillAtExportName(std::string_view symbol);
 AnsiString LookupName(const TFonctionLib& entry);
 // Off 32-bit Intel, an entry without an export name is looked up by its
 // symbol as it is.
-AnsiString LookupName(const TFonctionLib& entry, std::uint16_t machine);
+AnsiString LookupName(const TFonctionLib& entry, Machine machine);

@@ -5,14 +5,14 @@
 #include "model/machine.h"
 
 std::string WrongMachine(const ExportList& list, ListForm form) {
-  const std::uint16_t machine = list.SourceMachine;
+  const Machine machine = list.SourceMachine;
   if (Decorates(machine) || form == ListForm::Def) return {};
   const std::string image = "a list for " + MachineName(machine);
   if (form == ListForm::Omf) return image + ", and OMF import libraries are for 32-bit Intel code only";
-  if (machine == MachineNumber(Machine::Amd64) || machine == MachineNumber(Machine::Arm64) ||
-      machine == MachineNumber(Machine::Arm64ec))
+  if (machine == Machine::Amd64 || machine == Machine::Arm64 ||
+      machine == Machine::Arm64ec)
     return {};
-  if (machine == MachineNumber(Machine::Arm64x))
+  if (machine == Machine::Arm64x)
     return image + ": ARM64X libraries are not written yet; write it for ARM64 or for ARM64EC";
   return image + ", and the COFF writer does not write " + MachineName(machine) +
          " libraries (it writes 32-bit Intel, x64, ARM64 and ARM64EC)";
@@ -29,4 +29,5 @@ void Swap(ExportList& a, ExportList& b) noexcept {
   std::swap(a.SourceMachine, b.SourceMachine);
   a.LeftOutObjects.swap(b.LeftOutObjects);
   std::swap(a.CodePacked, b.CodePacked);
+  std::swap(a.GnuForm, b.GnuForm);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/fonction_lib.h"
+#include "model/machine.h"
 #include "model/form_losses.h"
 #include "model/outcome.h"
 #include "model/tableau.h"
@@ -17,7 +18,7 @@ struct ExportList {
   // it was read from said: a COFF library's members, a DLL's header. 0
   // for a list no file gave a machine (a .def, an OMF library, a list
   // made by hand), which is taken as 32-bit Intel.
-  std::uint16_t SourceMachine = 0;
+  Machine SourceMachine = Machine::Unknown;
   // The object modules of the last COFF library read that define an
   // "__imp_" symbol but are no imports, by file name: they were left out
   // of the list.
@@ -26,6 +27,10 @@ struct ExportList {
   // it is loaded): conventions not told by a name were guessed for that
   // reason, and cannot be checked against the code.
   bool CodePacked = false;
+  // The list was read from a COFF library in GNU's long format (a head
+  // object per DLL, an object per import), which a save back asks before
+  // writing in Microsoft's short form.
+  bool GnuForm = false;
 };
 
 // Exchanges two lists whole, with what their files said of them.

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "model/decorated_names.h"
+#include "model/import_lookup.h"
 
 namespace {
 
@@ -22,29 +23,30 @@ bool OmfLosesLength(const TFonctionLib& e) {
 }
 
 // A .def line says the client symbol, and the librarians derive the name
-// the loader looks up from it, unless "== export" says another; a name
-// that no word can hold is left to what llvm-dlltool derives.
-bool DefLosesExportName(const TFonctionLib& e) {
+// the loader looks up from it (killing at signs on 32-bit Intel, the
+// symbol itself elsewhere), unless "== export" says another; a name that
+// no word can hold is left to what llvm-dlltool derives.
+bool DefLosesExportName(const TFonctionLib& e, Machine machine) {
   if (e.Import.ByOrdinal || e.Import.NoName) return false;
-  const AnsiString exportName = LookupName(e);
-  return !DefWordCanHold(exportName) && exportName != KillAtExportName(MicrosoftName(e));
+  const AnsiString exportName = LookupName(e, machine);
+  const AnsiString derived =
+      Decorates(machine) ? KillAtExportName(MicrosoftName(e)) : MicrosoftName(e, machine);
+  return !DefWordCanHold(exportName) && exportName != derived;
 }
 
 // An import that no short import's name type reaches from its symbol is
 // written as an object of its own, which knows code and data but not
-// constant data.
-bool CoffLosesConst(const TFonctionLib& e) {
-  if (e.Import.Kind != ImportKind::Const || e.Import.ByOrdinal || e.Import.NoName ||
-      e.Import.ExportName.empty())
-    return false;
-  const AnsiString symbol = MicrosoftName(e);
-  const AnsiString& name = e.Import.ExportName;
-  return name != symbol && name != WithoutPrefix(symbol) && name != UndecoratedName(symbol);
+// constant data. The choice is the library writer's own.
+bool CoffLosesConst(const TFonctionLib& e, Machine machine) {
+  if (e.Import.Kind != ImportKind::Const) return false;
+  const Machine written = Decorates(machine) ? Machine::I386 : machine;
+  const AnsiString symbol = MicrosoftName(e, written);
+  return ChooseImportLookup(e, written, symbol.c_str()).How == Reach::OwnObject;
 }
 
 }  // namespace
 
-std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form) {
+std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form, Machine machine) {
   std::vector<FormLoss> losses;
   auto note = [&](LossKind kind, const TFonctionLib& e) {
     if (losses.empty() || losses.back().Kind != kind) {
@@ -67,10 +69,10 @@ std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form) {
       pass(LossKind::DataImport, [](const TFonctionLib& e) { return e.Import.Kind != ImportKind::Code; });
       break;
     case ListForm::Def:
-      pass(LossKind::ExportName, DefLosesExportName);
+      pass(LossKind::ExportName, [machine](const TFonctionLib& e) { return DefLosesExportName(e, machine); });
       break;
     case ListForm::Coff:
-      pass(LossKind::ConstImport, CoffLosesConst);
+      pass(LossKind::ConstImport, [machine](const TFonctionLib& e) { return CoffLosesConst(e, machine); });
       break;
   }
   return losses;

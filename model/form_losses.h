@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/fonction_lib.h"
+#include "model/machine.h"
 #include "model/tableau.h"
 
 // The forms the list is written in.
@@ -31,11 +32,11 @@ struct FormLoss {
   std::vector<AnsiString> Names;
 };
 
-// A list for another processor is no loss: the writers refuse it with the
-// reason.
-// Nothing when the form keeps the whole list. Kinds come in the order of
-// the enumeration, each at most once.
-std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form);
+// What saving the list of the given machine (its SourceMachine) in the
+// form loses; nothing when the form keeps the whole list. Kinds come in
+// the order of the enumeration, each at most once. A list for another
+// processor is no loss: the writers refuse it with the reason.
+std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form, Machine machine);
 
 // A .def file can write text as one word: in double quotes, or, for text
 // that holds a quote, bare when nothing else in it ends a word (a blank,

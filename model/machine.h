@@ -59,7 +59,3 @@ bool Decorates(Machine machine);
 // A known machine, or Unknown.
 bool IsKnown(Machine machine);
 
-// TRANSITIONAL: header numbers still held as integers by callers.
-inline std::string MachineName(std::uint16_t number) { return MachineName(MachineOfNumber(number)); }
-inline bool Is64Bit(std::uint16_t number) { return Is64Bit(MachineOfNumber(number)); }
-inline bool Decorates(std::uint16_t number) { return Decorates(MachineOfNumber(number)); }

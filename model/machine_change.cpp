@@ -9,28 +9,27 @@ TFonctionLib FromUndecoratedSymbol(std::string_view symbol) {
   return entry;
 }
 
-std::string WhyNotMachine(const ExportList& list, std::uint16_t to) {
+std::string WhyNotMachine(const ExportList& list, Machine to) {
   return WhyNotMachine(list.SourceMachine, to);
 }
 
-std::string WhyNotMachine(std::uint16_t from, std::uint16_t to) {
-  if (from == 0 || from == to) return {};
-  if (from == MachineNumber(Machine::I386) && !Decorates(to)) return {};
+std::string WhyNotMachine(Machine from, Machine to) {
+  if (from == Machine::Unknown || from == to) return {};
+  if (from == Machine::I386 && !Decorates(to)) return {};
   // ARM64EC code calls x64 DLLs as they are (an ARM64EC DLL's own header
   // says x64), and an ARM64X library holds both its ARM64 and ARM64EC
   // lists.
-  const auto is = [](std::uint16_t m, Machine which) { return m == MachineNumber(which); };
-  if ((is(from, Machine::Amd64) && is(to, Machine::Arm64ec)) ||
-      (is(from, Machine::Arm64ec) && is(to, Machine::Amd64)) ||
-      (is(from, Machine::Arm64x) && (is(to, Machine::Arm64) || is(to, Machine::Arm64ec))))
+  if ((from == Machine::Amd64 && to == Machine::Arm64ec) ||
+      (from == Machine::Arm64ec && to == Machine::Amd64) ||
+      (from == Machine::Arm64x && (to == Machine::Arm64 || to == Machine::Arm64ec)))
     return {};
   return "a list for " + MachineName(from) + " cannot become one for " + MachineName(to) +
          ": the DLL it imports from is built for " + MachineName(from);
 }
 
-std::vector<AnsiString> ChangeMachine(ExportList& list, std::uint16_t to) {
+std::vector<AnsiString> ChangeMachine(ExportList& list, Machine to) {
   std::vector<AnsiString> changed;
-  const std::uint16_t from = list.SourceMachine;
+  const Machine from = list.SourceMachine;
   list.SourceMachine = to;
   if (!Decorates(from) || Decorates(to)) return changed;
   for (std::uint32_t i = 0; i < list.Fonctions.Count; ++i) {
@@ -39,7 +38,7 @@ std::vector<AnsiString> ChangeMachine(ExportList& list, std::uint16_t to) {
     // A list no file gave a machine (a .def file) names its exports, not
     // 32-bit symbols: what is told is a name that changes from what it
     // said, or a convention or length that goes.
-    const AnsiString said = from == 0 ? LookupName(entry) : before;
+    const AnsiString said = from == Machine::Unknown ? LookupName(entry) : before;
     const bool hadConvention = entry.IsPascal || entry.ArgLength != 0;
     ImportBinding& b = entry.Import;
     // The client now links against what the DLL exports; an entry that

@@ -20,12 +20,12 @@ TFonctionLib FromUndecoratedSymbol(std::string_view symbol);
 // 32-bit Intel list can become a 64-bit one, losing its decorations; a
 // list read from a 64-bit library or DLL stays with its machine, which
 // the DLL it imports from was built for.
-std::string WhyNotMachine(const ExportList& list, std::uint16_t to);
+std::string WhyNotMachine(const ExportList& list, Machine to);
 // The same for a list whose file gave it the machine `from` (0: none).
-std::string WhyNotMachine(std::uint16_t from, std::uint16_t to);
+std::string WhyNotMachine(Machine from, Machine to);
 
 // Gives the list the machine `to` (WhyNotMachine must be empty). From
 // 32-bit Intel to a machine without decorations, each entry's symbol
 // becomes the name the loader looked up; the names whose symbol changed
 // are returned, in list order.
-std::vector<AnsiString> ChangeMachine(ExportList& list, std::uint16_t to);
+std::vector<AnsiString> ChangeMachine(ExportList& list, Machine to);

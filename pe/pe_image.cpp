@@ -54,7 +54,7 @@ Outcome Image::Parse(FileBytes bytes) {
     return NotPe("the PE header lies past the end of the file");
   if (std::string_view(reinterpret_cast<const char*>(file.data() + peAt), kPeSignature.size()) != kPeSignature)
     return NotPe("no PE signature");
-  machine_ = header.machine;
+  machine_ = MachineOfNumber(header.machine);
 
   const std::uint64_t optionalAt = fileHeaderAt + FileHeader::kSize;
   const std::uint64_t optionalSize = header.sizeOfOptionalHeader;

@@ -13,6 +13,7 @@
 
 #include "model/coff_headers.h"
 #include "model/file_bytes.h"
+#include "model/machine.h"
 #include "model/outcome.h"
 #include "platform/records.h"
 
@@ -103,7 +104,7 @@ class Image {
   // ordinals (address 0) give nothing.
   Outcome ReadExports(std::vector<RawExport>& exports) const;
 
-  std::uint16_t Machine() const { return machine_; }
+  Machine ImageMachine() const { return machine_; }
   bool IsPe32Plus() const { return pe32Plus_; }
   // The load configuration points to hybrid metadata: an ARM64 image
   // with it is ARM64X, loaded by ARM64 and ARM64EC processes alike. A
@@ -133,7 +134,7 @@ class Image {
 
   FileBytes bytes_;
   std::vector<SectionHeader> sections_;
-  std::uint16_t machine_ = 0;
+  Machine machine_ = Machine::Unknown;
   bool pe32Plus_ = false;
   bool codePacked_ = false;
   bool hybridMetadata_ = false;

@@ -91,7 +91,7 @@ Outcome ReadDll(FileBytes bytes, const std::string& fileName, ExportList& list) 
   if (Outcome o = image.ReadExports(exports); !o) return o;
 
   const AnsiString dll = BaseName(fileName);
-  const bool i386 = image.Machine() == MachineNumber(Machine::I386);
+  const bool i386 = image.ImageMachine() == Machine::I386;
   // Packed code is only unpacked by the loader: what the file holds there
   // would walk as nonsense.
   const bool packed = image.CodePacked();
@@ -152,7 +152,7 @@ Outcome ReadDll(FileBytes bytes, const std::string& fileName, ExportList& list) 
   list.Fonctions.Clear();
   for (std::size_t i = 0; i < entries.size(); ++i)
     list.Fonctions.Item(static_cast<std::uint32_t>(i)) = std::move(entries[i]);
-  list.SourceMachine = image.Machine();
+  list.SourceMachine = image.ImageMachine();
   list.CodePacked = packed;
   return Outcome::Done();
 }

@@ -10,6 +10,7 @@
 #include "app/list_box.h"
 #include "tests/app/form_harness.h"
 #include "tests/support/omf_builder.h"
+#include "tests/support/peers.h"
 
 namespace {
 
@@ -231,20 +232,18 @@ TEST_F(FileCommandsTest, AFailedSaveSaysWhyAndKeepsTheCaption) {
 // A DLL opens by its content under "Librairies" as under its own filter;
 // functions whose convention was guessed are named and marked.
 TEST_F(FileCommandsTest, ADllOpensByContentWhateverItsName) {
-  if (!HaveProgram("clang") || !HaveProgram("lld-link")) GTEST_SKIP() << "clang or lld-link missing";
+  ASSERT_TRUE(Installed({Peer("clang"), Peer("lld-link")}));
   const std::string source = dir.File("w.c"), object = dir.File("w.obj"), dll = dir.File("w.dll");
   WriteFileText(source,
                 "__declspec(dllexport) int __stdcall Add(int a, int b) { return a + b; }\n"
                 "__declspec(dllexport) int Count(void) { return 3; }\n");
   std::string output;
-  ASSERT_EQ(RunCommand("clang --target=i686-pc-windows-msvc -O1 -c " + source + " -o " + object +
-                           " && lld-link /dll /noentry /nodefaultlib /machine:x86 " + object +
-                           " /out:" + dll,
+  ASSERT_EQ(RunCommand(Peer("clang") + " --target=i686-pc-windows-msvc -O1 -c " + source + " -o " + object +
+                           " && " + Peer("lld-link") + " -dll -noentry -nodefaultlib -machine:x86 " + object +
+                           " -out:" + dll,
                        &output),
             0)
       << output;
-  TFichierLib probe;
-  if (probe.ReadDllFile(dll).Kind == OutcomeKind::Refused) GTEST_SKIP() << "no DLL reader yet";
   const std::string named = dir.File("w.lib");
   WriteFileBytes(named, ReadFileBytes(dll));
   for (const auto& [path, filter] : {std::pair{dll, 4}, std::pair{named, 1}}) {
@@ -283,7 +282,7 @@ TEST_F(FileCommandsTest, ACancelledDialogChangesNothing) {
 TEST_F(FileCommandsTest, AnX64LibraryShowsItsMachineAndPlainSymbols) {
   TFichierLib lib;
   SetList(lib, {BoundTo("Foo", "Foo", ImportKind::Code, "w.dll")});
-  lib.SourceMachine = 0x8664;
+  lib.SourceMachine = Machine::Amd64;
   const std::string path = dir.File("w64.lib");
   ASSERT_TRUE(lib.WriteCoffLibrary(path));
   dialogs.Confirm(path, 1);

@@ -24,15 +24,15 @@ class MachineChoiceTest : public FormTest {
 TEST_F(MachineChoiceTest, ChoosingAMachineSetsCaptionPanelAndWhatASaveWrites) {
   struct Case {
     QAction* TForm1::*action;
-    std::uint16_t machine;
+    Machine machine;
     QString caption;
     std::string symbol;  // the Microsoft line of _stdcall Foo, 8 bytes
   };
   const std::vector<Case> cases = {
-      {&TForm1::MachineX86, 0, "Nouveau fichier", "_Foo@8"},
-      {&TForm1::MachineX64, 0x8664, "*Nouveau fichier (x64)", "Foo"},
-      {&TForm1::MachineArm64, 0xAA64, "*Nouveau fichier (ARM64)", "Foo"},
-      {&TForm1::MachineArm64ec, 0xA641, "*Nouveau fichier (ARM64EC)", "Foo"},
+      {&TForm1::MachineX86, Machine::Unknown, "Nouveau fichier", "_Foo@8"},
+      {&TForm1::MachineX64, Machine::Amd64, "*Nouveau fichier (x64)", "Foo"},
+      {&TForm1::MachineArm64, Machine::Arm64, "*Nouveau fichier (ARM64)", "Foo"},
+      {&TForm1::MachineArm64ec, Machine::Arm64ec, "*Nouveau fichier (ARM64EC)", "Foo"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.caption.toStdString());
@@ -40,7 +40,7 @@ TEST_F(MachineChoiceTest, ChoosingAMachineSetsCaptionPanelAndWhatASaveWrites) {
     const std::vector<TFonctionLib> list = {Entry("Foo", 8, true)};
     Load(list);
     (form.*c.action)->trigger();
-    const bool decorates = c.machine == 0;
+    const bool decorates = c.machine == Machine::Unknown;
     EXPECT_EQ(form.FichierLib.SourceMachine, c.machine);
     EXPECT_EQ(Caption(), c.caption);
     EXPECT_TRUE((form.*c.action)->isChecked());
@@ -75,7 +75,7 @@ TEST_F(MachineChoiceTest, ChoosingAMachineSetsCaptionPanelAndWhatASaveWrites) {
     }
 
     boxes.Clear();
-    const std::string path = dir.File("m" + std::to_string(c.machine) + ".lib");
+    const std::string path = dir.File("m" + std::to_string(MachineNumber(c.machine)) + ".lib");
     const bool writable = form.FichierLib.WrongMachine().empty();
     dialogs.Confirm(path, 1);
     form.EnregistrerSous1->trigger();
@@ -88,7 +88,7 @@ TEST_F(MachineChoiceTest, ChoosingAMachineSetsCaptionPanelAndWhatASaveWrites) {
     EXPECT_TRUE(boxes.Calls().empty());
     TFichierLib back;
     ASSERT_TRUE(back.ReadCoffLibrary(path));
-    EXPECT_EQ(back.SourceMachine, decorates ? 0x014C : c.machine);
+    EXPECT_EQ(back.SourceMachine, decorates ? Machine::I386 : c.machine);
     ASSERT_EQ(back.Fonctions.Count, 1u);
     EXPECT_EQ(back.Fonctions.Item(0).Name, "Foo");
     EXPECT_EQ(back.Fonctions.Item(0).IsPascal, decorates);
@@ -103,24 +103,25 @@ TEST_F(MachineChoiceTest, TheMenuOffersWhatTheFileAllows) {
   const Choice all[] = {&TForm1::MachineX86, &TForm1::MachineX64, &TForm1::MachineArm64,
                         &TForm1::MachineArm64ec};
   struct Case {
-    std::uint16_t written;  // 0: a .def file
+    Machine written;  // Unknown: a .def file
     std::vector<Choice> offered;
     Choice checked;
   };
   const std::vector<Case> cases = {
-      {0, {all, all + 4}, &TForm1::MachineX86},
-      {0x014C, {all, all + 4}, &TForm1::MachineX86},
+      {Machine::Unknown, {all, all + 4}, &TForm1::MachineX86},
+      {Machine::I386, {all, all + 4}, &TForm1::MachineX86},
       // ARM64EC code calls x64 DLLs.
-      {0x8664, {&TForm1::MachineX64, &TForm1::MachineArm64ec}, &TForm1::MachineX64},
-      {0xAA64, {}, &TForm1::MachineArm64},
+      {Machine::Amd64, {&TForm1::MachineX64, &TForm1::MachineArm64ec}, &TForm1::MachineX64},
+      {Machine::Arm64, {}, &TForm1::MachineArm64},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.written);
+    SCOPED_TRACE(MachineName(c.written));
     TFichierLib lib;
     SetList(lib, {Entry("Foo", 8, true)});
     lib.SourceMachine = c.written;
-    const std::string path = dir.File(c.written ? "w.lib" : "w.def");
-    ASSERT_TRUE(c.written ? lib.WriteCoffLibrary(path) : lib.WriteDefFile(path));
+    const bool library = c.written != Machine::Unknown;
+    const std::string path = dir.File(library ? "w.lib" : "w.def");
+    ASSERT_TRUE(library ? lib.WriteCoffLibrary(path) : lib.WriteDefFile(path));
     ASSERT_TRUE(form.OpenFile(Q(path), kOpenAnything));
     EXPECT_TRUE((form.*c.checked)->isChecked());
     for (Choice choice : all)
@@ -131,8 +132,8 @@ TEST_F(MachineChoiceTest, TheMenuOffersWhatTheFileAllows) {
     EXPECT_EQ(form.GroupBox1->isEnabled(), decorates);
     EXPECT_EQ(form.Label10->isVisible(), !decorates);
     // A greyed choice changes nothing even when asked for.
-    form.ChooseMachine(0xA641);
-    EXPECT_EQ(form.FichierLib.SourceMachine == 0xA641, !c.offered.empty());
+    form.ChooseMachine(Machine::Arm64ec);
+    EXPECT_EQ(form.FichierLib.SourceMachine == Machine::Arm64ec, !c.offered.empty());
   }
 }
 
@@ -149,7 +150,7 @@ TEST_F(MachineChoiceTest, ADefListIsReadAgainInTheChosenMachinesDialect) {
   const std::vector<TFonctionLib> read = List();
 
   form.MachineX64->trigger();
-  EXPECT_EQ(form.FichierLib.SourceMachine, 0x8664);
+  EXPECT_EQ(form.FichierLib.SourceMachine, Machine::Amd64);
   EXPECT_EQ(List(), ListOf(x64));
   EXPECT_EQ(List()[0].Name, "Bar@8");
   EXPECT_EQ(form.StatusBar1->currentMessage().toStdString(),
@@ -161,7 +162,7 @@ TEST_F(MachineChoiceTest, ADefListIsReadAgainInTheChosenMachinesDialect) {
   EXPECT_EQ(List(), ListOf(x64));
   form.Annuler1->trigger();
   EXPECT_EQ(List(), read);
-  EXPECT_EQ(form.FichierLib.SourceMachine, 0);
+  EXPECT_EQ(form.FichierLib.SourceMachine, Machine::Unknown);
 
   WriteFileText(path, "LIBRARY bar.dll\nEXPORTS\nOther@4\n");
   form.MachineX64->trigger();

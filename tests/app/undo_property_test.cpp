@@ -43,7 +43,7 @@ class UndoPropertyTest : public FormTest {
     std::vector<std::string> all;
     for (std::uint32_t i = 0; i < form.Fonctions().Count; ++i)
       all.push_back(Whole(form.Fonctions().Item(i)));
-    all.push_back("machine " + std::to_string(form.FichierLib.SourceMachine));
+    all.push_back("machine " + MachineName(form.FichierLib.SourceMachine));
     return all;
   }
   // A list of `count` functions bound to a DLL; every third one is named

@@ -11,6 +11,7 @@
 
 #include "tests/cli/cli_runner.h"
 #include "tests/support/omf_builder.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -21,8 +22,8 @@ constexpr char kCutShort[] = "the file is cut short: only ";
 std::string MakeStaticCoff(const TempDir& dir, const std::string& path) {
   WriteFileText(dir.File("f.c"), "int f(int a) { return a + 1; }\n");
   std::string output;
-  if (RunCommand("clang --target=i686-pc-windows-msvc -c -o '" + dir.File("f.obj") + "' '" +
-                     dir.File("f.c") + "' && llvm-ar rcs '" + path + "' '" + dir.File("f.obj") + "'",
+  if (RunCommand(Peer("clang") + " --target=i686-pc-windows-msvc -c -o '" + dir.File("f.obj") + "' '" +
+                     dir.File("f.c") + "' && " + Peer("llvm-ar") + " rcs '" + path + "' '" + dir.File("f.obj") + "'",
                  &output) != 0)
     return "clang or llvm-ar failed: " + output;
   return {};
@@ -51,7 +52,7 @@ void CutAfter(const std::string& path, const Bytes& whole, std::size_t size) {
 
 struct BadFile {
   std::string label;
-  std::vector<std::string> tools;  // the row is skipped without them
+  std::vector<std::string> tools;  // the row fails without them
   // Makes the file at path; answers why it could not, empty when it did.
   std::function<std::string(const TempDir&, const std::string&)> make;
   std::string reason;     // after "libmorph-cli: FILE: "
@@ -88,7 +89,7 @@ TEST(BadFilesTest, EachIsOneLineOnStderrExitOneAndNothingWritten) {
          return std::string();
        },
        "not an import library", true},
-      {"static-coff", {"clang", "llvm-ar"}, MakeStaticCoff,
+      {"static-coff", {Peer("clang"), Peer("llvm-ar")}, MakeStaticCoff,
        "a static library of 1 object module and no import, not an import library"},
       {"static-omf", {"nasm"}, MakeStaticOmf,
        "a static library of 2 object modules and no import, not an import library"},
@@ -123,14 +124,12 @@ TEST(BadFilesTest, EachIsOneLineOnStderrExitOneAndNothingWritten) {
                     },
                     ReasonText(SystemReason::AccessDenied)});
 
-  std::string skipped;
   for (const BadFile& row : rows) {
-    bool haveTools = true;
-    for (const std::string& tool : row.tools) haveTools = haveTools && HaveProgram(tool);
+    const ::testing::AssertionResult tools = Installed(row.tools);
     const std::string path = dir.File(row.label + ".lib");
-    const std::string why = haveTools ? row.make(dir, path) : "a tool is missing";
+    const std::string why = tools ? row.make(dir, path) : tools.message();
     if (!why.empty()) {
-      skipped += " " + row.label + " (" + why + ")";
+      ADD_FAILURE() << row.label << " could not be made: " << why;
       continue;
     }
     const std::string output = dir.File("out.lib");
@@ -152,7 +151,6 @@ TEST(BadFilesTest, EachIsOneLineOnStderrExitOneAndNothingWritten) {
       std::remove(output.c_str());
     }
   }
-  if (!skipped.empty()) GTEST_SKIP() << "rows skipped:" << skipped;
 }
 
 }  // namespace

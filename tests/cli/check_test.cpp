@@ -9,6 +9,7 @@
 
 #include "tests/cli/cli_runner.h"
 #include "tests/support/pe_builder.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -16,14 +17,13 @@ namespace {
 class CheckCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* tool : {"clang-22", "lld-link-22", "llvm-dlltool-22"})
-      ASSERT_TRUE(HaveProgram(tool)) << tool << " is missing: run scripts/install-deps";
+    ASSERT_TRUE(Installed({Peer("clang"), Peer("lld-link"), Peer("llvm-dlltool")}));
     WriteFileText(dir_.File("t.c"), "int __stdcall s1(int a, int b) { return a + b; }\n"
                                     "int __stdcall s2(int a) { return a * 3; }\n");
     WriteFileText(dir_.File("t.def"), "LIBRARY t.dll\nEXPORTS\ns1\ns2\n");
     std::string output;
-    ASSERT_EQ(RunCommand("cd " + dir_.Path() + " && clang-22 --target=i686-pc-windows-msvc -O2 -c t.c && " +
-                             "lld-link-22 /dll /noentry /nodefaultlib /out:t.dll t.o /def:t.def",
+    ASSERT_EQ(RunCommand("cd " + dir_.Path() + " && " + Peer("clang") + " --target=i686-pc-windows-msvc -O2 -c t.c && " +
+                             Peer("lld-link") + " -dll -noentry -nodefaultlib -out:t.dll t.o -def:t.def",
                          &output),
               0)
         << output;
@@ -31,7 +31,7 @@ class CheckCliTest : public ::testing::Test {
   std::string Library(const std::string& name, const std::string& def) {
     WriteFileText(dir_.File(name + ".def"), def);
     std::string output;
-    EXPECT_EQ(RunCommand("llvm-dlltool-22 -m i386 -k -d " + dir_.File(name + ".def") + " -l " + dir_.File(name + ".lib"),
+    EXPECT_EQ(RunCommand(Peer("llvm-dlltool") + " -m i386 -k -d " + dir_.File(name + ".def") + " -l " + dir_.File(name + ".lib"),
                          &output),
               0)
         << output;

@@ -24,9 +24,11 @@ struct Wine {
   std::string loader, exe, prefix;
 };
 
-// Debian keeps wine64 out of PATH; empty when neither is there.
+// Debian keeps wine64 out of PATH; empty when neither is there. "wine"
+// alone runs no 32-bit program: that needs the 32-bit loader beside it
+// (Debian's wine32), which a 64-bit-only installation lacks.
 std::string Loader(bool wide) {
-  if (!wide) return HaveProgram("wine") ? "wine" : "";
+  if (!wide) return HaveProgram("wine") && FileExists("/usr/lib/wine/wine") ? "wine" : "";
   if (HaveProgram("wine64")) return "wine64";
   return FileExists("/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "";
 }

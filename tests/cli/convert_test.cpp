@@ -7,6 +7,7 @@
 #include "tests/cli/cli_runner.h"
 #include "tests/support/link_check.h"
 #include "tests/support/omf_builder.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -189,16 +190,15 @@ TEST_F(ConvertTest, AnOmfLibraryWrittenListsBack) {
 // known from its code; Answer reads no argument and returns with a plain
 // "ret", which a function without arguments of either convention does.
 TEST_F(ConvertTest, FromADllTheLibraryImportsFromThatDllAndGuessesAreFlagged) {
-  for (const char* tool : {"clang", "lld-link", "llvm-readobj"})
-    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is missing: run scripts/install-deps";
+  ASSERT_TRUE(Installed({Peer("clang"), Peer("lld-link"), Peer("llvm-readobj")}));
   WriteFileText(dir.File("calc.c"),
                 "int Answer(void) { return 42; }\n"
                 "int __stdcall Twice(int a) { return a * 2; }\n");
   const std::string dll = dir.File("calc.dll");
   std::string log;
-  ASSERT_EQ(RunCommand("clang --target=i686-pc-windows-msvc -O1 -c -o '" + dir.File("calc.obj") +
-                           "' '" + dir.File("calc.c") + "' && lld-link /nologo /dll /noentry "
-                           "/nodefaultlib /export:Answer /export:Twice=_Twice@4 /out:'" + dll +
+  ASSERT_EQ(RunCommand(Peer("clang") + " --target=i686-pc-windows-msvc -O1 -c -o '" + dir.File("calc.obj") +
+                           "' '" + dir.File("calc.c") + "' && " + Peer("lld-link") + " -nologo -dll -noentry "
+                           "-nodefaultlib -export:Answer -export:Twice=_Twice@4 -out:'" + dll +
                            "' '" + dir.File("calc.obj") + "'",
                        &log),
             0)
@@ -236,14 +236,13 @@ TEST_F(ConvertTest, FromADllTheLibraryImportsFromThatDllAndGuessesAreFlagged) {
 }
 
 TEST_F(ConvertTest, AnX64DllGivesAnX64LibraryButNoOmfOne) {
-  for (const char* tool : {"clang", "lld-link"})
-    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is missing: run scripts/install-deps";
+  ASSERT_TRUE(Installed({Peer("clang"), Peer("lld-link")}));
   WriteFileText(dir.File("wide.c"), "int Answer(void) { return 42; }\n");
   const std::string dll = dir.File("wide.dll");
   std::string log;
-  ASSERT_EQ(RunCommand("clang --target=x86_64-pc-windows-msvc -c -o '" + dir.File("wide.obj") +
-                           "' '" + dir.File("wide.c") + "' && lld-link /nologo /dll /noentry "
-                           "/nodefaultlib /export:Answer /out:'" + dll + "' '" +
+  ASSERT_EQ(RunCommand(Peer("clang") + " --target=x86_64-pc-windows-msvc -c -o '" + dir.File("wide.obj") +
+                           "' '" + dir.File("wide.c") + "' && " + Peer("lld-link") + " -nologo -dll -noentry "
+                           "-nodefaultlib -export:Answer -out:'" + dll + "' '" +
                            dir.File("wide.obj") + "'",
                        &log),
             0)

@@ -4,6 +4,7 @@
 
 #include "tests/cli/cli_runner.h"
 #include "tests/support/omf_builder.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -36,10 +37,10 @@ TEST_F(ListTest, CoffLibraryWeWrote) {
 // Without -k the peer keeps the decoration after the name in what the
 // loader looks up ("noprefix"), and the listing says so.
 TEST_F(ListTest, CoffLibraryOfLlvmDlltool) {
-  ASSERT_TRUE(HaveProgram("llvm-dlltool")) << "llvm-dlltool is missing: run scripts/install-deps";
+  ASSERT_TRUE(Installed({Peer("llvm-dlltool")}));
   WriteFileText(dir.File("mylib.def"), "LIBRARY mylib.dll\nEXPORTS\nFoo@12\nBar\nBaz@0\n");
   std::string output;
-  ASSERT_EQ(RunCommand("llvm-dlltool -m i386 -d " + dir.File("mylib.def") + " -l " +
+  ASSERT_EQ(RunCommand(Peer("llvm-dlltool") + " -m i386 -d " + dir.File("mylib.def") + " -l " +
                            dir.File("llvm.lib"),
                        &output),
             0)

@@ -12,6 +12,7 @@
 #include "tests/cli/cli_runner.h"
 #include "tests/support/link_check.h"
 #include "tests/support/peer_bindings.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -36,8 +37,7 @@ TEST_P(CliRoadTest, ConvertedLibraryBindsEveryImport) {
   const std::string corpus = LIBMORPH_CORPUS_DIR;
   if (!std::filesystem::is_directory(corpus))
     GTEST_SKIP() << "corpus folder " << corpus << " is absent; these checks need it";
-  for (const char* tool : {"llvm-readobj", "lld-link", "clang"})
-    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+  ASSERT_TRUE(Installed({Peer("llvm-readobj"), Peer("lld-link"), Peer("clang")}));
   const Road& road = GetParam();
   TempDir dir;
   const std::string input = dir.File("entrée-" + std::filesystem::path(road.input).filename().string());

@@ -11,6 +11,7 @@
 
 #include "check/library_check.h"
 #include "files/file_kind.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -71,12 +72,11 @@ TEST_F(CheckCorpusTest, EachLibraryAgainstItsDll) {
 }
 
 TEST_F(CheckCorpusTest, PeersRoadOnFmodBindsNothingAndEachMissNamesItsExport) {
-  for (const char* tool : {"gendef", "llvm-dlltool"})
-    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed (scripts/install-deps provides it)";
+  ASSERT_TRUE(Installed({"gendef", Peer("llvm-dlltool")}));
   TempDir dir;
   std::string output;
   ASSERT_EQ(RunCommand("cd " + dir.Path() + " && cp " + corpus_ + "/fmod-3.61/fmod.dll . && gendef fmod.dll" +
-                           " && llvm-dlltool -m i386 -k -d fmod.def -l fmod.lib",
+                           " && " + Peer("llvm-dlltool") + " -m i386 -k -d fmod.def -l fmod.lib",
                        &output),
             0)
       << output;

@@ -23,6 +23,7 @@
 #include "files/file_kind.h"
 #include "tests/support/link_check.h"
 #include "tests/support/peer_bindings.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -75,8 +76,7 @@ class RoadTest : public ::testing::TestWithParam<Road> {
   void SetUp() override {
     if (!std::filesystem::is_directory(corpus_))
       GTEST_SKIP() << "corpus folder " << corpus_ << " is absent; these checks need it";
-    for (const char* tool : {"llvm-readobj", "lld-link", "clang"})
-      if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+    ASSERT_TRUE(Installed({Peer("llvm-readobj"), Peer("lld-link"), Peer("clang")}));
   }
   std::string In(const char* path) const { return corpus_ + "/" + path; }
   std::string corpus_ = LIBMORPH_CORPUS_DIR;

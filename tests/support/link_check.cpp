@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -9,16 +10,6 @@ namespace {
 constexpr const char* kImportPrefix = "__imp_";
 
 std::string Quoted(const std::string& symbol) { return "\"" + symbol + "\""; }
-
-// The tools and the client's machine.
-struct Toolchain {
-  const char* clang;
-  const char* lldLink;
-  const char* readobj;
-  bool x64;
-};
-
-constexpr Toolchain kDefaultTools = {"clang", "lld-link", "llvm-readobj", false};
 
 std::string ClientSource(const std::vector<std::string>& symbols, bool x64) {
   // An x64 client reaches its slots relative to the instruction; the
@@ -69,40 +60,18 @@ bool operator==(const ImportedName& a, const ImportedName& b) {
   return a.dll == b.dll && a.name == b.name;
 }
 
+bool operator<(const ImportedName& a, const ImportedName& b) {
+  return a.dll != b.dll ? a.dll < b.dll : a.name < b.name;
+}
+
 void PrintTo(const ImportedName& import, std::ostream* os) {
   *os << import.dll << "!" << import.name;
 }
 
-namespace {
-
-LinkResult Link(const Toolchain& tools, const std::string& library,
-                const std::vector<std::string>& symbols, const std::string& workDir) {
+LinkResult ProgramImports(const std::string& program) {
   LinkResult result;
-  for (const char* tool : {tools.clang, tools.lldLink, tools.readobj}) {
-    if (!HaveProgram(tool)) {
-      result.error = std::string(tool) + " is not installed (scripts/install-deps provides it)";
-      return result;
-    }
-  }
-  const std::string source = workDir + "/client.s";
-  const std::string object = workDir + "/client.obj";
-  const std::string program = workDir + "/client.exe";
-  WriteFileText(source, ClientSource(symbols, tools.x64));
-
   std::string output;
-  const std::string target = tools.x64 ? "x86_64-pc-windows-msvc" : "i686-pc-windows-msvc";
-  if (RunCommand(std::string(tools.clang) + " --target=" + target + " -c -o '" + object + "' '" + source + "'",
-                 &output) != 0) {
-    result.error = "clang could not assemble the client:\n" + output;
-    return result;
-  }
-  if (RunCommand(std::string(tools.lldLink) + " /nologo /entry:start /subsystem:console /nodefaultlib /safeseh:no /out:'" +
-                     program + "' '" + object + "' '" + library + "'",
-                 &output) != 0) {
-    result.error = "lld-link could not link the client against " + library + ":\n" + output;
-    return result;
-  }
-  if (RunCommand(std::string(tools.readobj) + " --coff-imports '" + program + "'", &output) != 0) {
+  if (RunCommand(Peer("llvm-readobj") + " --coff-imports '" + program + "'", &output) != 0) {
     result.error = "llvm-readobj could not list the imports:\n" + output;
     return result;
   }
@@ -111,17 +80,30 @@ LinkResult Link(const Toolchain& tools, const std::string& library,
   return result;
 }
 
-}  // namespace
+LinkResult LinkClientAgainst(const std::string& library, const std::vector<std::string>& symbols,
+                             const std::string& workDir, bool x64) {
+  LinkResult result;
+  const ::testing::AssertionResult tools = Installed({Peer("clang"), Peer("lld-link"), Peer("llvm-readobj")});
+  if (!tools) {
+    result.error = tools.message();
+    return result;
+  }
+  const std::string source = workDir + "/client.s";
+  const std::string object = workDir + "/client.obj";
+  const std::string program = workDir + "/client.exe";
+  WriteFileText(source, ClientSource(symbols, x64));
 
-LinkResult LinkClientAgainst(const std::string& library,
-                             const std::vector<std::string>& decoratedSymbols,
-                             const std::string& workDir) {
-  return Link(kDefaultTools, library, decoratedSymbols, workDir);
-}
-
-LinkResult LinkClientWithLlvm22(const std::string& library, const std::vector<std::string>& symbols,
-                                const std::string& workDir, bool x64) {
-  const Toolchain tools = {"/usr/lib/llvm-22/bin/clang", "/usr/lib/llvm-22/bin/lld-link",
-                           "/usr/lib/llvm-22/bin/llvm-readobj", x64};
-  return Link(tools, library, symbols, workDir);
+  std::string output;
+  const std::string target = x64 ? "x86_64-pc-windows-msvc" : "i686-pc-windows-msvc";
+  if (RunCommand(Peer("clang") + " --target=" + target + " -c -o '" + object + "' '" + source + "'", &output) != 0) {
+    result.error = "clang could not assemble the client:\n" + output;
+    return result;
+  }
+  if (RunCommand(Peer("lld-link") + " -nologo -entry:start -subsystem:console -nodefaultlib -safeseh:no -out:'" +
+                     program + "' '" + object + "' '" + library + "'",
+                 &output) != 0) {
+    result.error = "lld-link could not link the client against " + library + ":\n" + output;
+    return result;
+  }
+  return ProgramImports(program);
 }

@@ -1,8 +1,8 @@
 // Links a small 32-bit Windows client against an import library with the
 // real tools, and tells which names the program imports from which DLL.
 //
-// The client, assembled by clang (--target=i686-pc-windows-msvc -c),
-// calls every symbol it is given both through the import library's thunk
+// The client, assembled by LLVM 22's clang (--target=i686-pc-windows-msvc
+// -c, or x86_64-pc-windows-msvc), calls every symbol it is given both through the import library's thunk
 // ("_Foo@8") and through its import address slot ("__imp__Foo@8"); a symbol
 // given with its "__imp_" prefix (a data import) is used through the slot
 // only. lld-link (/subsystem:console /nodefaultlib) makes the program, and
@@ -19,6 +19,7 @@ struct ImportedName {
 };
 
 bool operator==(const ImportedName& a, const ImportedName& b);
+bool operator<(const ImportedName& a, const ImportedName& b);  // by DLL, then name
 void PrintTo(const ImportedName& import, std::ostream* os);
 
 struct LinkResult {
@@ -31,13 +32,11 @@ struct LinkResult {
 };
 
 // Works in workDir (an existing folder, e.g. a TempDir's path), where it
-// leaves client.s, client.obj and client.exe.
-LinkResult LinkClientAgainst(const std::string& library,
-                             const std::vector<std::string>& decoratedSymbols,
-                             const std::string& workDir);
+// leaves client.s, client.obj and client.exe. An x64 client (x64) is given
+// x64 clients' symbols and reaches the slots relative to its instructions.
+LinkResult LinkClientAgainst(const std::string& library, const std::vector<std::string>& symbols,
+                             const std::string& workDir, bool x64 = false);
 
-// The same with LLVM 22's clang, lld-link and llvm-readobj, for a 32-bit
-// Intel client or (x64) an x64 one, whose symbols are x64 clients' and
-// which reaches the slots relative to its instructions.
-LinkResult LinkClientWithLlvm22(const std::string& library, const std::vector<std::string>& symbols,
-                                const std::string& workDir, bool x64 = false);
+// The imports of a linked program or DLL, as llvm-readobj --coff-imports
+// lists them; ok false (and error said) when it cannot read the file.
+LinkResult ProgramImports(const std::string& program);

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <tuple>
 
-#include "model/decorated_names.h"
 #include "tests/support/archive_members.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -38,7 +38,7 @@ std::vector<ReadobjImport> ParseReadobj(const std::string& listing) {
     if (line.rfind("File: ", 0) == 0) {
       file = value("File: ");
       inImport = false;
-    } else if (line == "Format: COFF-import-file") {
+    } else if (line.rfind("Format: COFF-import-file", 0) == 0) {  // "-i386", "-x86-64", ...
       imports.push_back({file, {}, {}, {}, {}});
       inImport = true;
     } else if (inImport && line.rfind("Type: ", 0) == 0) {
@@ -171,12 +171,13 @@ void PrintTo(const PeerBinding& b, std::ostream* os) {
 
 PeerBindings ReadLibraryBindings(const std::string& library) {
   PeerBindings result;
-  if (!HaveProgram("llvm-readobj")) {
-    result.error = "llvm-readobj is not installed (scripts/install-deps provides it)";
+  const ::testing::AssertionResult installed = Installed({Peer("llvm-readobj")});
+  if (!installed) {
+    result.error = installed.message();
     return result;
   }
   std::string listing;
-  if (RunCommand("llvm-readobj '" + library + "' 2>&1", &listing) != 0) {
+  if (RunCommand(Peer("llvm-readobj") + " '" + library + "' 2>&1", &listing) != 0) {
     result.error = "llvm-readobj could not read " + library + ":\n" + listing;
     return result;
   }
@@ -201,12 +202,9 @@ PeerBindings ReadLibraryBindings(const std::string& library) {
         if (s.rfind(kImp, 0) == 0) b.symbol = s.substr(kImp.size());
       b.kind = r.type;
       b.dll = r.dll;
-      if (!r.exportName.empty()) b.lookup = r.exportName;
-      else if (r.nameType == "ordinal") b.lookup = "@" + std::to_string(Le16(m.data, 16));
-      else if (r.nameType == "name") b.lookup = b.symbol;
-      else if (r.nameType == "noprefix") b.lookup = WithoutPrefix(b.symbol);
-      else if (r.nameType == "undecorate") b.lookup = UndecoratedName(b.symbol);
-      else throw std::runtime_error("unknown name type " + r.nameType);
+      if (r.nameType == "ordinal") b.lookup = "@" + std::to_string(Le16(m.data, 16));
+      else if (!r.exportName.empty()) b.lookup = r.exportName;
+      else throw std::runtime_error("no export name for name type " + r.nameType);
       result.bindings.push_back(b);
     }
     for (std::size_t i : undecided) result.bindings[i].dll = gnuDll;
@@ -242,7 +240,7 @@ std::vector<PeerBinding> WithoutDlls(std::vector<PeerBinding> bindings) {
 
 std::set<std::string> DllExports(const std::string& dll) {
   std::string listing;
-  if (RunCommand("llvm-readobj --coff-exports '" + dll + "'", &listing) != 0) return {};
+  if (RunCommand(Peer("llvm-readobj") + " --coff-exports '" + dll + "'", &listing) != 0) return {};
   std::set<std::string> exports;
   std::istringstream in(listing);
   for (std::string line; std::getline(in, line);) {

@@ -1,10 +1,10 @@
 // What each import of a COFF import library binds to, as the peers see it,
 // and the corpus's NAME.bindings.tsv lists to compare it with.
 //
-// ReadLibraryBindings runs llvm-readobj on the library: for each short
-// import member it prints the DLL, the import type, the name type and the
-// symbols; the ordinal, which it does not print, comes from the member's
-// hint field. Long-format import objects (one COFF object per import, as
+// ReadLibraryBindings runs LLVM 22's llvm-readobj on the library: for each
+// short import member it prints the DLL, the import type, the name type,
+// the export name the linker derives from them and the symbols; the
+// ordinal, which it does not print, comes from the member's hint field. Long-format import objects (one COFF object per import, as
 // GNU tools and our writer's renamed imports make them) are read from
 // their bytes: the "__imp_" slot in .idata$5 holds the ordinal or is
 // relocated to the hint/name.

@@ -10,6 +10,7 @@
 #include "model/form_losses.h"
 #include "model/microsoft_symbol.h"
 #include "tests/support/peer_bindings.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -19,27 +20,17 @@ void Shell(const std::string& command) {
   ASSERT_EQ(RunCommand(command, &output), 0) << command << "\n" << output;
 }
 
-bool Missing(std::initializer_list<const char*> tools, std::string& which) {
-  for (const char* tool : tools)
-    if (!HaveProgram(tool)) {
-      which = tool;
-      return true;
-    }
-  return false;
-}
-
 // mingw-w64's CRT libraries hold objects that define an "__imp_" pointer
 // of their own beside the import members: only the imports are imports.
 TEST(ArchiveContentsTest, ObjectsThatDefineImportPointersAreLeftOutAndNamed) {
-  std::string tool;
-  if (Missing({"llvm-dlltool", "llvm-ar", "clang"}, tool)) GTEST_SKIP() << tool << " is not installed";
+  ASSERT_TRUE(Installed({Peer("llvm-dlltool"), Peer("llvm-ar"), Peer("clang")}));
   TempDir dir;
   WriteFileText(dir.File("imp.def"), "LIBRARY imp.dll\nEXPORTS\nReal@4\nOther\n");
   WriteFileText(dir.File("ptr.c"),
                 "static void own(void) {}\nvoid (*_imp__x)(void) = own;\nint x_helper;\n");
   WriteFileText(dir.File("plain.c"), "int plain(int a) { return a; }\n");
-  Shell("cd '" + dir.Path() + "' && llvm-dlltool -m i386 -k -d imp.def -l mixed.a" +
-        " && clang --target=i686-w64-mingw32 -c ptr.c plain.c && llvm-ar r mixed.a ptr.o plain.o");
+  Shell("cd '" + dir.Path() + "' && " + Peer("llvm-dlltool") + " -m i386 -k -d imp.def -l mixed.a && " + Peer("clang") +
+        " --target=i686-w64-mingw32 -c ptr.c plain.c && " + Peer("llvm-ar") + " r mixed.a ptr.o plain.o");
 
   TFichierLib lib;
   ASSERT_TRUE(lib.ReadCoffLibrary(dir.File("mixed.a")));
@@ -49,7 +40,7 @@ TEST(ArchiveContentsTest, ObjectsThatDefineImportPointersAreLeftOutAndNamed) {
   EXPECT_EQ(lib.LeftOutObjects, std::vector<std::string>{"ptr.o"});
 
   // Objects alone: a static library, as before.
-  Shell("cd '" + dir.Path() + "' && llvm-ar rcs objects.a ptr.o plain.o");
+  Shell("cd '" + dir.Path() + "' && " + Peer("llvm-ar") + " rcs objects.a ptr.o plain.o");
   TFichierLib objects;
   const Outcome outcome = objects.ReadCoffLibrary(dir.File("objects.a"));
   EXPECT_EQ(outcome.Kind, OutcomeKind::StaticLibrary);
@@ -59,17 +50,16 @@ TEST(ArchiveContentsTest, ObjectsThatDefineImportPointersAreLeftOutAndNamed) {
 // A library for x64 or ARM64 stays one: the list says its machine, the
 // OMF writer refuses it with the reason, a .def file takes it.
 TEST(ArchiveContentsTest, ALibraryOfAnotherMachineKeepsItAndIsNotWrittenAsOmf) {
-  std::string tool;
-  if (Missing({"llvm-dlltool"}, tool)) GTEST_SKIP() << tool << " is not installed";
+  ASSERT_TRUE(Installed({Peer("llvm-dlltool")}));
   const struct {
     const char* option;
-    std::uint16_t machine;
-  } machines[] = {{"i386:x86-64", 0x8664}, {"arm64", 0xAA64}};
+    Machine machine;
+  } machines[] = {{"i386:x86-64", Machine::Amd64}, {"arm64", Machine::Arm64}};
   for (const auto& m : machines) {
     SCOPED_TRACE(m.option);
     TempDir dir;
     WriteFileText(dir.File("foo.def"), "LIBRARY foo.dll\nEXPORTS\nAlpha\nBeta DATA\n");
-    Shell("llvm-dlltool -m " + std::string(m.option) + " -d '" + dir.File("foo.def") + "' -l '" +
+    Shell(Peer("llvm-dlltool") + " -m " + m.option + " -d '" + dir.File("foo.def") + "' -l '" +
           dir.File("foo.lib") + "'");
     TFichierLib lib;
     ASSERT_TRUE(lib.ReadCoffLibrary(dir.File("foo.lib")));
@@ -89,8 +79,7 @@ TEST(ArchiveContentsTest, ALibraryOfAnotherMachineKeepsItAndIsNotWrittenAsOmf) {
 // What llvm-dlltool -m i386 -k makes of the .def file we write binds as
 // the list does: same symbols, same lookups, same kinds, same DLL.
 TEST(ArchiveContentsTest, DefWeWriteGivesTheListsImportsToDlltoolKillAt) {
-  std::string tool;
-  if (Missing({"llvm-dlltool", "llvm-readobj"}, tool)) GTEST_SKIP() << tool << " is not installed";
+  ASSERT_TRUE(Installed({Peer("llvm-dlltool"), Peer("llvm-readobj")}));
   TempDir dir;
   TFonctionLib data = Entry("Counter", 0, false);
   data.Import.Kind = ImportKind::Data;
@@ -103,9 +92,9 @@ TEST(ArchiveContentsTest, DefWeWriteGivesTheListsImportsToDlltoolKillAt) {
   TFichierLib lib;
   SetList(lib, {Entry("MyFunc", 8, true), Entry("Plain", 0, false), data, ordinal,
                 FromClientSymbol("@Fast@12"), cpp});
-  ASSERT_TRUE(LossesOf(lib.Fonctions, ListForm::Def).empty());
+  ASSERT_TRUE(LossesOf(lib.Fonctions, ListForm::Def, lib.SourceMachine).empty());
   ASSERT_TRUE(lib.WriteDefFile(dir.File("my.def")));
-  Shell("llvm-dlltool -m i386 -k -d '" + dir.File("my.def") + "' -l '" + dir.File("my.lib") + "'");
+  Shell(Peer("llvm-dlltool") + " -m i386 -k -d '" + dir.File("my.def") + "' -l '" + dir.File("my.lib") + "'");
   const PeerBindings peer = ReadLibraryBindings(dir.File("my.lib"));
   ASSERT_TRUE(peer.ok) << peer.error;
   std::vector<PeerBinding> expected;

@@ -11,6 +11,7 @@
 
 #include "check/library_check.h"
 #include "files/file_kind.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -47,14 +48,9 @@ const std::vector<Planted> kPlanted = {
     {"decorated_lookup", "LIBRARY t.dll\nEXPORTS\n_s1@8\ns2@4\nc1\nvar1 DATA\n", {{"not-exported", "__s1@8"}}},
 };
 
-// The first of the peers a test needs that is missing; empty when none is.
-std::string MissingTool(bool mingw) {
-  const std::vector<std::string> tools = mingw
-                                             ? std::vector<std::string>{"i686-w64-mingw32-gcc", "llvm-dlltool-22"}
-                                             : std::vector<std::string>{"clang-22", "lld-link-22", "llvm-dlltool-22"};
-  for (const std::string& tool : tools)
-    if (!HaveProgram(tool)) return tool + " is missing: run scripts/install-deps";
-  return "";
+::testing::AssertionResult ToolsInstalled(bool mingw) {
+  return mingw ? Installed({"i686-w64-mingw32-gcc", Peer("llvm-dlltool")})
+               : Installed({Peer("clang"), Peer("lld-link"), Peer("llvm-dlltool")});
 }
 
 void BuildDll(const TempDir& dir, bool mingw) {
@@ -63,9 +59,9 @@ void BuildDll(const TempDir& dir, bool mingw) {
   const std::string command =
       mingw ? "i686-w64-mingw32-gcc -O2 -shared " + dir.File("t.c") + " " + dir.File("t.def") + " -o " +
                   dir.File("t.dll") + " -Wl,--kill-at"
-            : "clang-22 --target=i686-pc-windows-msvc -O2 -c " + dir.File("t.c") + " -o " + dir.File("t.obj") +
-                  " && lld-link-22 /dll /noentry /nodefaultlib /out:" + dir.File("t.dll") + " " + dir.File("t.obj") +
-                  " /def:" + dir.File("t.def");
+            : Peer("clang") + " --target=i686-pc-windows-msvc -O2 -c " + dir.File("t.c") + " -o " +
+                  dir.File("t.obj") + " && " + Peer("lld-link") + " -dll -noentry -nodefaultlib -out:" +
+                  dir.File("t.dll") + " " + dir.File("t.obj") + " -def:" + dir.File("t.def");
   std::string output;
   ASSERT_EQ(RunCommand(command, &output), 0) << output;
 }
@@ -74,7 +70,7 @@ std::string MakeLibrary(const TempDir& dir, const std::string& name, const std::
   const std::string defFile = dir.File(name + ".def"), lib = dir.File(name + ".lib");
   WriteFileText(defFile, def);
   std::string output;
-  EXPECT_EQ(RunCommand("llvm-dlltool-22 -m i386 -k -d " + defFile + " -l " + lib, &output), 0) << output;
+  EXPECT_EQ(RunCommand(Peer("llvm-dlltool") + " -m i386 -k -d " + defFile + " -l " + lib, &output), 0) << output;
   return lib;
 }
 
@@ -98,7 +94,7 @@ class CheckToolsTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(CheckToolsTest, EachLibraryGivesExactlyThePlantedFindings) {
   const bool mingw = GetParam();
-  ASSERT_EQ(MissingTool(mingw), "");
+  ASSERT_TRUE(ToolsInstalled(mingw));
   TempDir dir;
   BuildDll(dir, mingw);
   for (const Planted& p : kPlanted) {
@@ -111,7 +107,7 @@ TEST_P(CheckToolsTest, EachLibraryGivesExactlyThePlantedFindings) {
 
 TEST_P(CheckToolsTest, MismatchSaysBothByteCounts) {
   const bool mingw = GetParam();
-  ASSERT_EQ(MissingTool(mingw), "");
+  ASSERT_TRUE(ToolsInstalled(mingw));
   TempDir dir;
   BuildDll(dir, mingw);
   const check::Report report =
@@ -131,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Compilers, CheckToolsTest, ::testing::Values(false, tru
 
 // A library for another version of the DLL: every ordinal one further.
 TEST(CheckOrdinalsTest, ShiftedOrdinalsBindToTheNeighbours) {
-  ASSERT_EQ(MissingTool(false), "");
+  ASSERT_TRUE(ToolsInstalled(false));
   TempDir dir;
   BuildDll(dir, false);
   const check::Report report = CheckFile(
@@ -166,7 +162,7 @@ void PackByHand(const std::string& dll) {
 }
 
 TEST(CheckPackedTest, PackedCodeIsSaidAndItsConventionsAreNotJudged) {
-  ASSERT_EQ(MissingTool(false), "");
+  ASSERT_TRUE(ToolsInstalled(false));
   TempDir dir;
   BuildDll(dir, false);
   PackByHand(dir.File("t.dll"));

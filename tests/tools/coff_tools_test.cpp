@@ -12,6 +12,7 @@
 #include "model/microsoft_symbol.h"
 #include "tests/support/link_check.h"
 #include "tests/support/peer_bindings.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -28,7 +29,7 @@ class CoffToolsTest : public ::testing::Test {
 
   std::vector<std::string> Lines(const std::string& command) {
     const std::string program = command.substr(0, command.find(' '));
-    EXPECT_TRUE(HaveProgram(program)) << program << " is not installed (scripts/install-deps provides it)";
+    EXPECT_TRUE(Installed({program}));
     std::string output;
     EXPECT_EQ(RunCommand(command, &output), 0) << output;
     std::vector<std::string> lines;
@@ -45,10 +46,10 @@ const std::vector<TFonctionLib> kThree = {Entry("Foo", 8, true), Entry("Alpha", 
 
 TEST_F(CoffToolsTest, ArchiverAndSymbolListerReadTheLibrary) {
   const std::string path = WriteLibrary("mylib.lib", kThree);
-  EXPECT_EQ(Lines("llvm-ar t '" + path + "'"), std::vector<std::string>(6, "mylib.dll"));
+  EXPECT_EQ(Lines(Peer("llvm-ar") + " t '" + path + "'"), std::vector<std::string>(6, "mylib.dll"));
 
   std::vector<std::string> symbols;
-  for (const std::string& line : Lines("llvm-nm --no-sort '" + path + "'")) {
+  for (const std::string& line : Lines(Peer("llvm-nm") + " --no-sort '" + path + "'")) {
     const std::size_t space = line.rfind(' ');
     if (!line.empty() && line.back() != ':' && space != std::string::npos)
       symbols.push_back(line.substr(space + 1));
@@ -60,7 +61,7 @@ TEST_F(CoffToolsTest, ArchiverAndSymbolListerReadTheLibrary) {
 
   // The short import members parse as code imported by undecorated name.
   std::vector<std::string> described;
-  for (const std::string& line : Lines("llvm-readobj '" + path + "'"))
+  for (const std::string& line : Lines(Peer("llvm-readobj") + " '" + path + "'"))
     if (line.rfind("Type:", 0) == 0 || line.rfind("Name type:", 0) == 0 || line.rfind("Symbol:", 0) == 0)
       described.push_back(line);
   EXPECT_EQ(described, (std::vector<std::string>{
@@ -135,8 +136,8 @@ TEST_F(CoffToolsTest, ALinkedClientImportsEachBoundExportFromItsDll) {
       BoundTo("_DataR", "RealData", kData, ""),
   };
   const std::string path = WriteLibrary("one.lib", list);
-  EXPECT_EQ(Lines("llvm-ar t '" + path + "'").size(), 5u + list.size());
-  EXPECT_FALSE(Lines("llvm-nm '" + path + "'").empty());
+  EXPECT_EQ(Lines(Peer("llvm-ar") + " t '" + path + "'").size(), 5u + list.size());
+  EXPECT_FALSE(Lines(Peer("llvm-nm") + " '" + path + "'").empty());
 
   const LinkResult result = LinkClientAgainst(
       path,
@@ -170,12 +171,12 @@ TEST_F(CoffToolsTest, ALinkedClientImportsEachBoundExportFromItsDll) {
 }
 
 TEST_F(CoffToolsTest, LibrariesOfLlvmDlltoolReadBack) {
-  ASSERT_TRUE(HaveProgram("llvm-dlltool")) << "llvm-dlltool is not installed (scripts/install-deps provides it)";
+  ASSERT_TRUE(Installed({Peer("llvm-dlltool")}));
   const std::string def = dir.File("tool.def");
   const std::string lib = dir.File("tool.lib");
   WriteFileText(def, "LIBRARY tool.dll\nEXPORTS\n  Foo@8\n  Plain\n  Bar@12\n  DataItem DATA\n  Last\n");
   std::string output;
-  ASSERT_EQ(RunCommand("llvm-dlltool -m i386 -d '" + def + "' -l '" + lib + "'", &output), 0) << output;
+  ASSERT_EQ(RunCommand(Peer("llvm-dlltool") + " -m i386 -d '" + def + "' -l '" + lib + "'", &output), 0) << output;
   TFichierLib read;
   ASSERT_TRUE(read.ReadCoffLibrary(lib));
   EXPECT_EQ(ListOf(read), (std::vector<TFonctionLib>{Entry("Foo", 8, true), Entry("Plain", 0, false),

@@ -16,14 +16,14 @@
 #include "model/decorated_names.h"
 #include "model/form_losses.h"
 #include "tests/support/peer_bindings.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
 
-// The peers scripts/install-deps installs, by their versioned paths.
-const std::string kLlvmDlltool = "/usr/lib/llvm-22/bin/llvm-dlltool";
-const std::string kLlvmLib = "/usr/lib/llvm-22/bin/llvm-lib";
-const std::string kGnuDlltool = "/usr/bin/i686-w64-mingw32-dlltool";
+const std::string kLlvmDlltool = Peer("llvm-dlltool");
+const std::string kLlvmLib = Peer("llvm-lib");
+const std::string kGnuDlltool = "i686-w64-mingw32-dlltool";
 
 const std::string kModule = "LIBRARY fmod\nEXPORTS\n";
 // Lines that say nothing of the import: read as the old lists were, they
@@ -55,13 +55,13 @@ const std::string kBoundLines = R"(    Ord @5
     ; a comment
 )";
 
-struct Peer {
+struct Librarian {
   const char* name;
   std::string program;
   std::string command;  // DEF and LIB stand for the files
 };
 
-void PrintTo(const Peer& peer, std::ostream* os) { *os << peer.name; }
+void PrintTo(const Librarian& peer, std::ostream* os) { *os << peer.name; }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   const std::size_t at = text.find(from);
@@ -69,7 +69,7 @@ std::string Replace(std::string text, const std::string& from, const std::string
 }
 
 // The peer's library of a .def file; empty when the peer refused it.
-std::string Make(const Peer& peer, const std::string& def, const std::string& library,
+std::string Make(const Librarian& peer, const std::string& def, const std::string& library,
                  std::string* output) {
   const std::string command =
       Replace(Replace(peer.command, "DEF", "'" + def + "'"), "LIB", "'" + library + "'");
@@ -84,7 +84,7 @@ std::vector<PeerBinding> Bindings(const std::string& library) {
   return read.bindings;
 }
 
-class DefToolsTest : public ::testing::TestWithParam<Peer> {
+class DefToolsTest : public ::testing::TestWithParam<Librarian> {
  protected:
   std::string Make(const std::string& def, const std::string& library, std::string* output) {
     return ::Make(GetParam(), def, library, output);
@@ -94,7 +94,7 @@ class DefToolsTest : public ::testing::TestWithParam<Peer> {
 };
 
 TEST_P(DefToolsTest, OurDefBindsAsTheOriginal) {
-  ASSERT_TRUE(FileExists(GetParam().program)) << GetParam().program << " is missing (scripts/install-deps installs it)";
+  ASSERT_TRUE(Installed({GetParam().program}));
   WriteFileText(dir.File("original.def"), kModule + kBareLines + kBoundLines);
   std::string output;
   const std::string original = Make(dir.File("original.def"), dir.File("original.lib"), &output);
@@ -115,15 +115,15 @@ TEST_P(DefToolsTest, OurDefBindsAsTheOriginal) {
 INSTANTIATE_TEST_SUITE_P(
     Peers, DefToolsTest,
     ::testing::Values(
-        Peer{"dlltool_kill_at", kLlvmDlltool, kLlvmDlltool + " -m i386 -k -d DEF -l LIB"},
-        Peer{"dlltool", kLlvmDlltool, kLlvmDlltool + " -m i386 -d DEF -l LIB"},
-        Peer{"lib", kLlvmLib, kLlvmLib + " -machine:x86 -def:DEF -out:LIB"}),
-    [](const ::testing::TestParamInfo<Peer>& info) { return std::string(info.param.name); });
+        Librarian{"dlltool_kill_at", kLlvmDlltool, kLlvmDlltool + " -m i386 -k -d DEF -l LIB"},
+        Librarian{"dlltool", kLlvmDlltool, kLlvmDlltool + " -m i386 -d DEF -l LIB"},
+        Librarian{"lib", kLlvmLib, kLlvmLib + " -machine:x86 -def:DEF -out:LIB"}),
+    [](const ::testing::TestParamInfo<Librarian>& info) { return std::string(info.param.name); });
 
 // The COFF library we write from a .def binds as the one llvm-dlltool -k
 // makes, the reading our .def reader follows.
 TEST(DefToolsCoffTest, OurLibraryBindsAsThePeers) {
-  ASSERT_TRUE(FileExists(kLlvmDlltool)) << kLlvmDlltool << " is missing";
+  ASSERT_TRUE(Installed({kLlvmDlltool}));
   TempDir dir;
   WriteFileText(dir.File("original.def"), kModule + kBoundLines);
   std::string output;
@@ -143,7 +143,7 @@ TEST(DefToolsCoffTest, OurLibraryBindsAsThePeers) {
 // up ("@N" by ordinal), code or data, as Libmorph reads the library.
 using Binding = std::tuple<std::string, std::string, ImportKind>;
 
-Binding BindingOf(const TFonctionLib& e, std::uint16_t machine) {
+Binding BindingOf(const TFonctionLib& e, Machine machine) {
   const ImportBinding& b = e.Import;
   return {MicrosoftName(e, machine),
           b.ByOrdinal ? "@" + std::to_string(b.Ordinal) : LookupName(e, machine), b.Kind};
@@ -159,7 +159,7 @@ std::vector<Binding> LibraryBindings(const std::string& library) {
   return bindings;
 }
 
-const Peer kKillAtPeers[] = {
+const Librarian kKillAtPeers[] = {
     {"GNU dlltool -k", kGnuDlltool, kGnuDlltool + " -k -d DEF -l LIB"},
     {"llvm-dlltool-22 -k", kLlvmDlltool, kLlvmDlltool + " -m i386 -k -d DEF -l LIB"},
 };
@@ -193,22 +193,22 @@ TEST(DefDlltoolsTest, EveryExportNameBindsWithBothDlltoolsButTheOneNamedLost) {
   }
   SetList(lib, list);
   std::vector<AnsiString> lost;
-  for (const FormLoss& loss : LossesOf(lib.Fonctions, ListForm::Def))
+  for (const FormLoss& loss : LossesOf(lib.Fonctions, ListForm::Def, lib.SourceMachine))
     if (loss.Kind == LossKind::ExportName) lost = loss.Names;
   EXPECT_EQ(lost, std::vector<AnsiString>{"Q"});
 
   TempDir dir;
   ASSERT_TRUE(lib.WriteDefFile(dir.File("fmod.def")));
-  for (const Peer& peer : kKillAtPeers) {
+  for (const Librarian& peer : kKillAtPeers) {
     SCOPED_TRACE(peer.name);
-    ASSERT_TRUE(FileExists(peer.program)) << peer.program << " is missing (scripts/install-deps installs it)";
+    ASSERT_TRUE(Installed({peer.program}));
     std::string output;
     const std::string made = Make(peer, dir.File("fmod.def"), dir.File("made.lib"), &output);
     ASSERT_FALSE(made.empty()) << output << ReadFileText(dir.File("fmod.def"));
     const std::vector<Binding> bindings = LibraryBindings(made);
     EXPECT_EQ(bindings.size(), std::size(rows));
     for (const Row& row : rows) {
-      const Binding wanted = BindingOf(row.entry, 0);
+      const Binding wanted = BindingOf(row.entry, Machine::Unknown);
       const bool bound = std::binary_search(bindings.begin(), bindings.end(), wanted);
       EXPECT_EQ(bound, row.entry.Name != "Q") << row.what << ReadFileText(dir.File("fmod.def"));
     }
@@ -219,7 +219,7 @@ TEST(DefDlltoolsTest, EveryExportNameBindsWithBothDlltoolsButTheOneNamedLost) {
 // that machine (with -k or without: it kills at signs on 32-bit Intel
 // only); and what we write of that list makes the same library again.
 TEST(DefDlltoolsTest, SixtyFourBitFilesReadAsLlvmDlltoolReadsThem) {
-  ASSERT_TRUE(FileExists(kLlvmDlltool)) << kLlvmDlltool << " is missing (scripts/install-deps installs it)";
+  ASSERT_TRUE(Installed({kLlvmDlltool}));
   const std::string text = kModule + R"(    Bar@8
     _Under@4 @3
     Baz == Qux
@@ -239,7 +239,7 @@ TEST(DefDlltoolsTest, SixtyFourBitFilesReadAsLlvmDlltoolReadsThem) {
   for (const auto& [machine, emulation] : machines) {
     for (const char* killAt : {"", " -k"}) {
       SCOPED_TRACE(std::string(emulation) + killAt);
-      const Peer peer{emulation, kLlvmDlltool,
+      const Librarian peer{emulation, kLlvmDlltool,
                       kLlvmDlltool + " -m " + emulation + killAt + " -d DEF -l LIB"};
       std::string output;
       const std::string made = Make(peer, dir.File("in.def"), dir.File("made.lib"), &output);

@@ -15,11 +15,11 @@
 #include "model/machine.h"
 #include "tests/support/archive_members.h"
 #include "tests/support/link_check.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
 
-const std::string kLlvm = "/usr/lib/llvm-22/bin/";
 
 struct Shape {
   const char* name;
@@ -95,9 +95,7 @@ std::string Shell(const std::string& command) {
 }
 
 std::vector<ImportedName> Sorted(std::vector<ImportedName> imports) {
-  std::sort(imports.begin(), imports.end(), [](const ImportedName& a, const ImportedName& b) {
-    return a.dll != b.dll ? a.dll < b.dll : a.name < b.name;
-  });
+  std::sort(imports.begin(), imports.end());
   return imports;
 }
 
@@ -105,17 +103,16 @@ class OldImportObjectsTest : public ::testing::TestWithParam<Shape> {};
 
 TEST_P(OldImportObjectsTest, ReadAsTheLinkerBindsThemAndConvertedBindTheSame) {
   const Shape& shape = GetParam();
-  for (const char* tool : {"clang", "llvm-lib", "lld-link", "llvm-readobj"})
-    ASSERT_TRUE(HaveProgram(kLlvm + tool)) << kLlvm << tool << " is missing: run scripts/install-deps";
+  ASSERT_TRUE(Installed({Peer("clang"), Peer("llvm-lib"), Peer("lld-link"), Peer("llvm-readobj")}));
   TempDir dir;
   const std::string cd = "cd '" + dir.Path() + "' && ";
-  const std::string clang = kLlvm + "clang --target=" + shape.target + " -c ";
+  const std::string clang = Peer("clang") + " --target=" + shape.target + " -c ";
 
   // The descriptor, null descriptor and null thunk objects, as the
   // librarian writes them beside short imports. lld-link orders a
   // library's .idata pieces by member name: the null thunk's come last.
   WriteFileText(dir.File("old.def"), "LIBRARY old.dll\nEXPORTS\n  Plain\n");
-  Shell(cd + kLlvm + "llvm-lib /machine:" + shape.librarian + " /def:old.def /out:short.lib");
+  Shell(cd + Peer("llvm-lib") + " -machine:" + shape.librarian + " -def:old.def -out:short.lib");
   std::string objects;
   int heads = 0;
   for (const ArchiveMember& m : SplitArchive(ReadFileBytes(dir.File("short.lib")))) {
@@ -146,11 +143,11 @@ TEST_P(OldImportObjectsTest, ReadAsTheLinkerBindsThemAndConvertedBindTheSame) {
                                           helper + ":\n  " + shape.pointer + " " + helper + "\n");
   Shell(cd + clang + "helper.s -o helper.obj");
   clientSymbols.push_back(helper);
-  Shell(cd + kLlvm + "llvm-lib /out:old.lib" + objects + " helper.obj");
+  Shell(cd + Peer("llvm-lib") + " -out:old.lib" + objects + " helper.obj");
 
   const bool x64 = shape.machine != Machine::I386;
   TempDir peerClient;
-  const LinkResult linked = LinkClientWithLlvm22(dir.File("old.lib"), clientSymbols, peerClient.Path(), x64);
+  const LinkResult linked = LinkClientAgainst(dir.File("old.lib"), clientSymbols, peerClient.Path(), x64);
   ASSERT_TRUE(linked.ok) << linked.error;
 
   TFichierLib lib;
@@ -172,7 +169,7 @@ TEST_P(OldImportObjectsTest, ReadAsTheLinkerBindsThemAndConvertedBindTheSame) {
 
   ASSERT_TRUE(lib.WriteCoffLibrary(dir.File("ours.lib")));
   TempDir ourClient;
-  const LinkResult again = LinkClientWithLlvm22(dir.File("ours.lib"), clientSymbols, ourClient.Path(), x64);
+  const LinkResult again = LinkClientAgainst(dir.File("ours.lib"), clientSymbols, ourClient.Path(), x64);
   ASSERT_TRUE(again.ok) << again.error;
   EXPECT_EQ(Sorted(again.imports), Sorted(linked.imports));
 }

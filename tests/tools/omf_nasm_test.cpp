@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/support/omf_builder.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 class OmfNasmTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(HaveProgram("nasm")) << "nasm is not installed (scripts/install-deps provides it)";
+    ASSERT_TRUE(Installed({"nasm"}));
   }
 
   Bytes Assemble(const std::string& name, const std::string& source) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -81,11 +82,8 @@ class PeDllTest : public ::testing::TestWithParam<Build> {};
 
 TEST_P(PeDllTest, EachExportReadsAsTheCompilerDecoratedIt) {
   const Build& build = GetParam();
-  const std::vector<std::string> tools =
-      build.mingw ? std::vector<std::string>{"i686-w64-mingw32-g++", "llvm-nm"}
-                  : std::vector<std::string>{"clang", "lld-link", "llvm-nm"};
-  for (const std::string& tool : tools)
-    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed (scripts/install-deps provides it)";
+  ASSERT_TRUE(build.mingw ? Installed({"i686-w64-mingw32-g++", Peer("llvm-nm")})
+                          : Installed({Peer("clang"), Peer("lld-link"), Peer("llvm-nm")}));
 
   TempDir dir;
   WriteFileText(dir.File("t.cpp"), kSource);
@@ -103,20 +101,20 @@ TEST_P(PeDllTest, EachExportReadsAsTheCompilerDecoratedIt) {
               0)
         << output;
   } else {
-    ASSERT_EQ(RunCommand("clang --target=i686-pc-windows-msvc " + std::string(build.optimisation) +
-                             " -c " + dir.File("t.cpp") + " -o " + obj +
-                             " && lld-link /dll /noentry /nodefaultlib /out:" + dll + " " + obj +
-                             " /def:" + dir.File("t.def") + " /export:fwd=kernel32.Sleep",
+    ASSERT_EQ(RunCommand(Peer("clang") + " --target=i686-pc-windows-msvc " + build.optimisation + " -c " +
+                             dir.File("t.cpp") + " -o " + obj + " && " + Peer("lld-link") +
+                             " -dll -noentry -nodefaultlib -out:" + dll + " " + obj + " -def:" + dir.File("t.def") +
+                             " -export:fwd=kernel32.Sleep",
                          &output),
               0)
         << output;
   }
   std::string symbols;
-  ASSERT_EQ(RunCommand("llvm-nm " + obj, &symbols), 0) << symbols;
+  ASSERT_EQ(RunCommand(Peer("llvm-nm") + " " + obj, &symbols), 0) << symbols;
 
   TFichierLib lib;
   ASSERT_TRUE(lib.ReadDllFile(dll));
-  EXPECT_EQ(lib.SourceMachine, 0x14C);
+  EXPECT_EQ(lib.SourceMachine, Machine::I386);
   const std::vector<TFonctionLib> list = ListOf(lib);
   const auto& expected = build.mingw ? kMingwExports : kClangExports;
   for (const Expected& x : expected) {
@@ -144,20 +142,19 @@ TEST_P(PeDllTest, EachExportReadsAsTheCompilerDecoratedIt) {
 
 // An x64 function has one convention only: nothing to find, nothing unsure.
 TEST(PeDll64Test, Pe32PlusExportsAreReadAndTellTheirMachine) {
-  for (const char* tool : {"clang", "lld-link"})
-    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed (scripts/install-deps provides it)";
+  ASSERT_TRUE(Installed({Peer("clang"), Peer("lld-link")}));
   TempDir dir;
   WriteFileText(dir.File("t.cpp"), kSource);
   std::string output;
-  ASSERT_EQ(RunCommand("clang --target=x86_64-pc-windows-msvc -O2 -c " + dir.File("t.cpp") + " -o " +
-                           dir.File("t.obj") + " && lld-link /dll /noentry /nodefaultlib /out:" +
+  ASSERT_EQ(RunCommand(Peer("clang") + " --target=x86_64-pc-windows-msvc -O2 -c " + dir.File("t.cpp") + " -o " +
+                           dir.File("t.obj") + " && " + Peer("lld-link") + " -dll -noentry -nodefaultlib -out:" +
                            dir.File("t.dll") + " " + dir.File("t.obj"),
                        &output),
             0)
       << output;
   TFichierLib lib;
   ASSERT_TRUE(lib.ReadDllFile(dir.File("t.dll")));
-  EXPECT_EQ(lib.SourceMachine, 0x8664);
+  EXPECT_EQ(lib.SourceMachine, Machine::Amd64);
   for (const TFonctionLib& e : ListOf(lib)) {
     EXPECT_FALSE(e.Unsure) << e.Name;
     EXPECT_EQ(e.Import.Kind, e.Name == "var1" ? ImportKind::Data : ImportKind::Code) << e.Name;

@@ -10,6 +10,7 @@
 
 #include "files/fichier_lib.h"
 #include "tests/support/peer_bindings.h"
+#include "tests/support/peers.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -23,15 +24,14 @@ std::string Wine64() {
 TEST(Wine64Test, ClientLinkedAgainstOurLibraryOfAWineDllBindsEveryImport) {
   const std::string wine = Wine64();
   if (wine.empty()) GTEST_SKIP() << "wine64 is not installed";
-  for (const char* tool : {"clang", "lld-link"})
-    if (!HaveProgram(tool)) GTEST_SKIP() << tool << " is missing: run scripts/install-deps";
+  ASSERT_TRUE(Installed({Peer("clang"), Peer("lld-link")}));
   const std::string dll = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/version.dll";
-  if (!FileExists(dll)) GTEST_SKIP() << dll << " is not there";
+  if (!FileExists(dll)) GTEST_SKIP() << dll << " is not there: this Wine has no 64-bit DLLs";
 
   TempDir dir;
   TFichierLib lib;
   ASSERT_TRUE(lib.ReadDllFile(dll));
-  ASSERT_EQ(lib.SourceMachine, 0x8664);
+  ASSERT_EQ(lib.SourceMachine, Machine::Amd64);
   ASSERT_TRUE(lib.WriteCoffLibrary(dir.File("version.lib")));
   const PeerBindings ours = ReadLibraryBindings(dir.File("version.lib"));
   ASSERT_TRUE(ours.ok) << ours.error;
@@ -44,9 +44,9 @@ TEST(Wine64Test, ClientLinkedAgainstOurLibraryOfAWineDllBindsEveryImport) {
   for (const PeerBinding& b : ours.bindings) s += "  .quad \"__imp_" + b.symbol + "\"\n";
   WriteFileText(dir.File("client.s"), s);
   std::string log;
-  ASSERT_EQ(RunCommand("clang --target=x86_64-pc-windows-msvc -c " + dir.File("client.s") + " -o " +
-                           dir.File("client.obj") + " && lld-link /machine:x64 /subsystem:console "
-                           "/nodefaultlib /entry:start /out:" + dir.File("client.exe") + " " +
+  ASSERT_EQ(RunCommand(Peer("clang") + " --target=x86_64-pc-windows-msvc -c " + dir.File("client.s") + " -o " +
+                           dir.File("client.obj") + " && " + Peer("lld-link") + " -machine:x64 -subsystem:console "
+                           "-nodefaultlib -entry:start -out:" + dir.File("client.exe") + " " +
                            dir.File("client.obj") + " " + dir.File("version.lib"), &log), 0) << log;
 
   const std::string prefix = std::string(LIBMORPH_BINARY_DIR) + "/wine64";

@@ -14,10 +14,10 @@ namespace {
 constexpr std::size_t kMachineAt = 6;  // in a short import's header
 
 struct Mix {
-  std::uint16_t written;  // the library's machine
+  Machine written;        // the library's machine
   std::uint16_t second;   // the second import's member, patched to this
   bool read;
-  std::uint16_t machine;  // when read
+  Machine machine;        // when read
 };
 
 class CoffMachineMixTest : public ::testing::TestWithParam<Mix> {};
@@ -59,10 +59,13 @@ TEST_P(CoffMachineMixTest, MembersDecideTheMachine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Mixes, CoffMachineMixTest,
-                         ::testing::Values(Mix{0x8664, 0x8664, true, 0x8664}, Mix{0xAA64, 0xAA64, true, 0xAA64},
-                                           Mix{0x14C, 0x14C, true, 0x14C}, Mix{0xAA64, 0xA641, true, 0xA64E},
-                                           Mix{0x8664, 0x14C, false, 0}, Mix{0x8664, 0xAA64, false, 0},
-                                           Mix{0x14C, 0xA641, false, 0}));
+                         ::testing::Values(Mix{Machine::Amd64, 0x8664, true, Machine::Amd64},
+                                           Mix{Machine::Arm64, 0xAA64, true, Machine::Arm64},
+                                           Mix{Machine::I386, 0x14C, true, Machine::I386},
+                                           Mix{Machine::Arm64, 0xA641, true, Machine::Arm64x},
+                                           Mix{Machine::Amd64, 0x14C, false, Machine::Unknown},
+                                           Mix{Machine::Amd64, 0xAA64, false, Machine::Unknown},
+                                           Mix{Machine::I386, 0xA641, false, Machine::Unknown}));
 
 }  // namespace
 
@@ -82,5 +85,30 @@ TEST(EcNamesTest, BodyAndCallNamesTurnIntoEachOther) {
     EXPECT_EQ(coff::EcBodyName(c.body), c.body) << c.body;
     EXPECT_EQ(coff::EcCallName(c.body), c.call) << c.body;
     EXPECT_EQ(coff::EcCallName(c.call), c.call) << c.call;
+  }
+}
+
+// A CONSTANT import whose export is named otherwise than its symbol: on
+// 32-bit Intel no name type reaches it, it becomes an object of its own
+// and the constant is lost, as the save says beforehand; an ARM64EC import
+// names its export outright and keeps it, and no loss is said.
+TEST(CoffConstantLossTest, SaidExactlyWhenTheWriterLosesIt) {
+  for (const Machine machine : {Machine::I386, Machine::Amd64, Machine::Arm64ec}) {
+    SCOPED_TRACE(MachineName(machine));
+    TempDir dir;
+    TFichierLib lib;
+    TFonctionLib constant = BoundTo(Decorates(machine) ? "_Limit" : "Limit", "MaxLimit", ImportKind::Const, "c.dll");
+    SetList(lib, {constant});
+    lib.SourceMachine = machine;
+    const bool said = !LossesOf(lib.Fonctions, ListForm::Coff, machine).empty();
+    ASSERT_TRUE(lib.WriteCoffLibrary(dir.File("c.lib")));
+    TFichierLib back;
+    ASSERT_TRUE(back.ReadCoffLibrary(dir.File("c.lib")));
+    ASSERT_EQ(back.Fonctions.Count, 1u);
+    const ImportBinding& read = back.Fonctions.Item(0).Import;
+    EXPECT_EQ(read.ExportName, "MaxLimit");
+    const bool kept = read.Kind == ImportKind::Const;
+    EXPECT_EQ(said, !kept);
+    EXPECT_EQ(kept, machine == Machine::Arm64ec);
   }
 }

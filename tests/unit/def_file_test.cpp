@@ -147,7 +147,7 @@ TEST(DefWriterTest, KeepsFileModeOfTheFileItReplaces) {
 // An entry with everything it says of its import, for one comparison:
 // name, convention, length, client symbol ("!" when carried whole), then
 // how the loader finds it, its kind, PRIVATE, forwarder and DLL.
-std::string Show(const TFonctionLib& e, std::uint16_t machine = 0) {
+std::string Show(const TFonctionLib& e, Machine machine = Machine::Unknown) {
   const ImportBinding& b = e.Import;
   std::string s = e.Name + (e.IsPascal ? " _pascal " : " _stdcall ") +
                   std::to_string(e.ArgLength) + " " + MicrosoftName(e, machine) +
@@ -393,13 +393,13 @@ TEST(DefReaderTest, EachMachineReadsItsOwnDialect) {
                         {Machine::Amd64, plain},       {Machine::Arm64, plain},
                         {Machine::Arm64ec, plain}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(MachineNumber(c.machine));
+    SCOPED_TRACE(MachineName(c.machine));
     TempDir dir;
     WriteFileText(dir.File("in.def"), text);
     TFichierLib lib;
-    lib.SourceMachine = 0xAA64;  // an older list's machine goes with it
+    lib.SourceMachine = Machine::Arm64;  // an older list's machine goes with it
     ASSERT_TRUE(lib.ReadDefFile(dir.File("in.def"), c.machine));
-    EXPECT_EQ(lib.SourceMachine, MachineNumber(c.machine));
+    EXPECT_EQ(lib.SourceMachine, c.machine);
     EXPECT_EQ(Shown(lib), c.shown);
     ASSERT_TRUE(lib.WriteDefFile(dir.File("out.def")));
     TFichierLib back;

@@ -103,21 +103,21 @@ TEST(LibraryCheckTest, ALibrarysClientsLoadOnlyDllsOfTheirMachine) {
     ASSERT_TRUE(opened[0].Open(dir.File("x.dll")));
     EXPECT_EQ(opened[0].LoadsAs(), dlls[d].loadsAs);
     for (const auto& [library, fits] : rule) {
-      SCOPED_TRACE(MachineName(MachineNumber(library)));
+      SCOPED_TRACE(MachineName(library));
       const bool expected = fits[d] == '1';
       EXPECT_EQ(check::MachineFits(library, dlls[d].loadsAs), expected);
       TFichierLib lib;
       SetList(lib, {Entry("f", 0, false)});
       check::Options options;
-      options.Machine = MachineNumber(library);
+      options.ListMachine = library;
       const check::Report report = check::Check(lib.Fonctions, opened, options);
       ASSERT_EQ(report.Count(Problem::WrongMachine), expected ? 0u : 1u);
       EXPECT_EQ(report.Passed(false), expected);
       if (!expected) {
         EXPECT_EQ(check::Describe(report.Findings.front()),
                   "wrong machine: the library is for " +
-                      MachineName(MachineNumber(library == Machine::Unknown ? Machine::I386 : library)) +
-                      ", x.dll for " + MachineName(MachineNumber(dlls[d].loadsAs)) + ": its clients cannot load it");
+                      MachineName(library == Machine::Unknown ? Machine::I386 : library) +
+                      ", x.dll for " + MachineName(dlls[d].loadsAs) + ": its clients cannot load it");
       }
     }
   }

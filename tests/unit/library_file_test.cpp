@@ -80,13 +80,13 @@ TEST(ReadByContentTest, ARefusedFileLeavesTheListItsMachineAndItsFlags) {
   for (const char* name : {"cut.lib", "empty.lib", "text.lib", "archive.lib", "missing.lib"}) {
     TFichierLib lib;
     SetList(lib, {Entry("Kept", 12, true)});
-    lib.SourceMachine = MachineNumber(Machine::Amd64);
+    lib.SourceMachine = Machine::Amd64;
     lib.CodePacked = true;
     lib.LeftOutObjects = {"helper.o"};
     FileKind kind;
     EXPECT_FALSE(ReadByContent(lib, dir.File(name), kind)) << name;
     EXPECT_EQ(ListOf(lib), std::vector<TFonctionLib>{Entry("Kept", 12, true)}) << name;
-    EXPECT_EQ(lib.SourceMachine, MachineNumber(Machine::Amd64)) << name;
+    EXPECT_EQ(lib.SourceMachine, Machine::Amd64) << name;
     EXPECT_TRUE(lib.CodePacked) << name;
     EXPECT_EQ(lib.LeftOutObjects, std::vector<std::string>{"helper.o"}) << name;
   }

@@ -113,7 +113,7 @@ TEST(RoundTripTest, RandomListsKeepAllButWhatLossesOfNames) {
       SCOPED_TRACE(std::string(f.name) + " round " + std::to_string(round));
       TFichierLib lib;
       SetList(lib, list);
-      const std::vector<FormLoss> losses = LossesOf(lib.Fonctions, f.form);
+      const std::vector<FormLoss> losses = LossesOf(lib.Fonctions, f.form, lib.SourceMachine);
       std::set<std::string> lost;
       for (const FormLoss& loss : losses) lost.insert(loss.Names.begin(), loss.Names.end());
 
@@ -163,7 +163,7 @@ TEST(RoundTripTest, LossesByForm) {
   SetList(lib, {Entry("Typed", 12, true), spelled, data, byOrdinal, Entry("Zero", 0, true), unsayable});
   auto kinds = [&](ListForm form) {
     std::vector<std::pair<LossKind, std::vector<AnsiString>>> out;
-    for (const FormLoss& l : LossesOf(lib.Fonctions, form)) out.emplace_back(l.Kind, l.Names);
+    for (const FormLoss& l : LossesOf(lib.Fonctions, form, lib.SourceMachine)) out.emplace_back(l.Kind, l.Names);
     return out;
   };
   using V = std::vector<std::pair<LossKind, std::vector<AnsiString>>>;
@@ -215,11 +215,11 @@ TEST(RoundTripTest, TheMachineOfALibraryIsKeptAndMixedOnesAreRefused) {
   EXPECT_EQ(refused.Detail, "imports for x64 and for 32-bit Intel in one library");
   TFichierLib x64;
   ASSERT_TRUE(x64.ReadCoffLibrary(withMachine(2)));
-  EXPECT_EQ(x64.SourceMachine, 0x8664);
+  EXPECT_EQ(x64.SourceMachine, Machine::Amd64);
   EXPECT_EQ(x64.WriteBorlandLibrary(dir.File("out.lib")).Kind, OutcomeKind::Refused);
   TFichierLib i386;
   ASSERT_TRUE(i386.ReadCoffLibrary(dir.File("x.lib")));
-  EXPECT_EQ(i386.SourceMachine, 0x014C);
+  EXPECT_EQ(i386.SourceMachine, Machine::I386);
 }
 
 }  // namespace
