@@ -24,6 +24,7 @@
 #include "platform/codepage.h"
 #include "platform/system_error.h"
 #include "app/qt_message_box.h"
+#include "app/system_path.h"
 #include "app/unit1.h"
 #include "files/file_kind.h"
 #include "model/form_losses.h"
@@ -42,8 +43,6 @@ const QString kDllSuffix = QStringLiteral(" (DLL)");
 constexpr std::uint32_t kUnsureNamed = 5;
 
 // The path as the file system spells it.
-std::string SystemPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
 // A name with no "." anywhere, folders included, gets the extension.
 void AddExtensionIfNoDot(QString& path, const char* extension) {
   if (!path.contains(QLatin1Char('.'))) path += QLatin1String(extension);
@@ -182,6 +181,8 @@ QString WriteReason(const Outcome& outcome, const QString& fileName) {
     return QStringLiteral("La liste ne peut pas être écrite sous cette forme (%1).")
         .arg(QString::fromStdString(outcome.Detail));
   }
+  // Windows answers "access denied" for a folder in the file's place.
+  if (QFileInfo(fileName).isDir()) return QStringLiteral("C'est un dossier, pas un fichier.");
   // A folder that is there but refuses new files (a system folder such
   // as /proc) answers "no such file" too.
   if (outcome.Error == ENOENT && QFileInfo(QFileInfo(fileName).absolutePath()).isDir())
@@ -351,10 +352,10 @@ void TForm1::ProposeSaveName() {
   if (const int filter = SaveFilterOf(Source)) SaveDialog1.FilterIndex = filter;
   else if (Source == TSourceForm::Dll) SaveDialog1.FilterIndex = kSaveCoff;
   const char* extension = SaveDialog1.FilterIndex == kSaveDefinition ? ".def" : ".lib";
-  SaveDialog1.FileName = FileName.isEmpty()
-                             ? folder + QLatin1Char('/')
-                             : folder + QLatin1Char('/') + current.completeBaseName() +
-                                   QLatin1String(extension);
+  // Shown as the system writes paths (C:\libs\fmod.lib on Windows).
+  SaveDialog1.FileName = QDir::toNativeSeparators(
+      FileName.isEmpty() ? folder + QLatin1Char('/')
+                         : folder + QLatin1Char('/') + current.completeBaseName() + QLatin1String(extension));
 }
 
 void TForm1::EnregistrerSous1Click() {

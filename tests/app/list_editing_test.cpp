@@ -252,7 +252,7 @@ TEST_F(ListEditingTest, SaveWritesBackSaveAsProposesTheListsOwnFile) {
   // A list of no file, and one that came from a DLL, ask where to go.
   form.Nouveau1->trigger();
   form.Enregistrer1->trigger();
-  EXPECT_EQ(dialogs.shown.back().FileName, QDir::homePath() + "/");
+  EXPECT_EQ(dialogs.shown.back().FileName, QDir::toNativeSeparators(QDir::homePath() + "/"));
 }
 
 TEST_F(ListEditingTest, NothingIsSavedThatCannotBeRight) {
