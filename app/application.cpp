@@ -15,9 +15,12 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) setStyle(classic);
   // The window speaks French; so do the toolkit's dialogs and buttons when
   // their French texts are installed.
+  // The Windows build carries them inside the program (app/CMakeLists.txt):
+  // nothing lies beside the .exe.
   auto* translator = new QTranslator(this);
   if (translator->load(QStringLiteral("qtbase_fr"),
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      translator->load(QStringLiteral("qtbase_fr"), QStringLiteral(":/translations")))
     installTranslator(translator);
 }
 

@@ -19,6 +19,7 @@
 #include "app/application.h"
 #include "app/list_box.h"
 #include "platform/message_box.h"
+#include "app/system_path.h"
 #include "app/unit1.h"
 #include "check/library_check.h"
 
@@ -157,7 +158,7 @@ void TForm1::VerifierAvecDll1Click() {
   if (!dialogs_.Execute(CheckDialog1, this)) return;
   const QString dllName = CheckDialog1.FileName;
   std::vector<check::Dll> dlls(1);
-  if (Outcome o = dlls[0].Open(QFile::encodeName(dllName).toStdString()); !o) {
+  if (Outcome o = dlls[0].Open(SystemPath(dllName)); !o) {
     MessageBoxA(Handle(), (dllName + QLatin1Char('\n') + Q(Describe(o))).toStdString(),
                 "Impossible d'ouvrir la DLL", MB_ICONERROR);
     return;

@@ -22,7 +22,9 @@
 #include "app/list_filter.h"
 #include "model/dll_names.h"
 #include "platform/codepage.h"
+#include "platform/system_error.h"
 #include "app/qt_message_box.h"
+#include "app/system_path.h"
 #include "app/unit1.h"
 #include "files/file_kind.h"
 #include "model/form_losses.h"
@@ -41,8 +43,6 @@ const QString kDllSuffix = QStringLiteral(" (DLL)");
 constexpr std::uint32_t kUnsureNamed = 5;
 
 // The path as the file system spells it.
-std::string SystemPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
 // A name with no "." anywhere, folders included, gets the extension.
 void AddExtensionIfNoDot(QString& path, const char* extension) {
   if (!path.contains(QLatin1Char('.'))) path += QLatin1String(extension);
@@ -69,6 +69,37 @@ void SayLeftOut(void* owner, const std::vector<std::string>& modules) {
   MessageBoxA(owner, text.toStdString(), "Modules laissés de côté", MB_ICONWARNING);
 }
 
+#ifdef _WIN32
+// On Windows the code is GetLastError's, not errno's (5 is "access
+// denied" there, an I/O error here): the same French words for the same
+// causes, else Windows' own.
+QString SystemReason(int error, bool writing) {
+  switch (error) {
+    case 2:  // ERROR_FILE_NOT_FOUND
+      return writing ? QStringLiteral("Le dossier n'existe pas.")
+                     : QStringLiteral("Le fichier n'existe pas.");
+    case 3: return QStringLiteral("Le dossier n'existe pas.");  // ERROR_PATH_NOT_FOUND
+    case 267: return QStringLiteral("Un élément du chemin n'est pas un dossier.");  // ERROR_DIRECTORY
+    case 5: return QStringLiteral("Accès refusé.");  // ERROR_ACCESS_DENIED
+    case 32:  // ERROR_SHARING_VIOLATION
+    case 33:  // ERROR_LOCK_VIOLATION
+      return QStringLiteral("Le fichier est ouvert par un autre programme.");
+    case 206: return QStringLiteral("Le nom du fichier est trop long.");  // ERROR_FILENAME_EXCED_RANGE
+    case 39:   // ERROR_HANDLE_DISK_FULL
+    case 112:  // ERROR_DISK_FULL
+      return QStringLiteral("Le disque est plein.");
+    case 19: return QStringLiteral("Le disque est en lecture seule.");  // ERROR_WRITE_PROTECT
+    case 29:  // ERROR_WRITE_FAULT
+    case 30:  // ERROR_READ_FAULT
+      return QStringLiteral("Erreur d'entrée-sortie sur le disque.");
+    case 0: return QStringLiteral("Le système n'a pas donné de raison.");
+    default:
+      return QStringLiteral("Erreur du système %1 (%2).")
+          .arg(error)
+          .arg(QString::fromStdString(platform::SystemErrorText(error)).trimmed());
+  }
+}
+#else
 QString SystemReason(int error, bool writing) {
   switch (error) {
     case ENOENT:
@@ -94,6 +125,7 @@ QString SystemReason(int error, bool writing) {
           .arg(QString::fromLocal8Bit(std::strerror(error)));
   }
 }
+#endif
 
 QString KindInFrench(FileKind kind) {
   switch (kind) {
@@ -149,6 +181,8 @@ QString WriteReason(const Outcome& outcome, const QString& fileName) {
     return QStringLiteral("La liste ne peut pas être écrite sous cette forme (%1).")
         .arg(QString::fromStdString(outcome.Detail));
   }
+  // Windows answers "access denied" for a folder in the file's place.
+  if (QFileInfo(fileName).isDir()) return QStringLiteral("C'est un dossier, pas un fichier.");
   // A folder that is there but refuses new files (a system folder such
   // as /proc) answers "no such file" too.
   if (outcome.Error == ENOENT && QFileInfo(QFileInfo(fileName).absolutePath()).isDir())
@@ -318,10 +352,10 @@ void TForm1::ProposeSaveName() {
   if (const int filter = SaveFilterOf(Source)) SaveDialog1.FilterIndex = filter;
   else if (Source == TSourceForm::Dll) SaveDialog1.FilterIndex = kSaveCoff;
   const char* extension = SaveDialog1.FilterIndex == kSaveDefinition ? ".def" : ".lib";
-  SaveDialog1.FileName = FileName.isEmpty()
-                             ? folder + QLatin1Char('/')
-                             : folder + QLatin1Char('/') + current.completeBaseName() +
-                                   QLatin1String(extension);
+  // Shown as the system writes paths (C:\libs\fmod.lib on Windows).
+  SaveDialog1.FileName = QDir::toNativeSeparators(
+      FileName.isEmpty() ? folder + QLatin1Char('/')
+                         : folder + QLatin1Char('/') + current.completeBaseName() + QLatin1String(extension));
 }
 
 void TForm1::EnregistrerSous1Click() {

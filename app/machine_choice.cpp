@@ -25,6 +25,7 @@
 #include "app/export_list_model.h"
 #include "app/fonts.h"
 #include "app/list_commands.h"
+#include "app/system_path.h"
 #include "app/unit1.h"
 #include "platform/message_box.h"
 #include "model/machine.h"
@@ -49,7 +50,7 @@ QString MachineSuffix(Machine machine) {
 // changed since it was read. Otherwise false, with the reason.
 bool ReadAgainFor(const QString& fileName, const TExportListModel& list, Machine from,
                   Machine to, std::vector<TFonctionLib>& entries, QString& why) {
-  const std::string path = QFile::encodeName(fileName).toStdString();
+  const std::string path = SystemPath(fileName);
   const QString shown = QFileInfo(fileName).fileName();
   TFichierLib was;
   TFichierLib now;

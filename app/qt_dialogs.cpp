@@ -1,5 +1,6 @@
 #include "app/qt_dialogs.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 
@@ -98,7 +99,7 @@ std::unique_ptr<QFileDialog> MakeFileDialog(const TFileDialog& dialog, QWidget* 
   if (count > 0) result->SelectChoice(std::clamp(dialog.FilterIndex, 1, count) - 1);
   // A folder alone (a path ending in "/") opens the dialog there with no
   // name proposed.
-  if (dialog.FileName.endsWith(QLatin1Char('/'))) {
+  if (QDir::fromNativeSeparators(dialog.FileName).endsWith(QLatin1Char('/'))) {
     result->setDirectory(dialog.FileName);
   } else if (!dialog.FileName.isEmpty()) {
     result->setDirectory(QFileInfo(dialog.FileName).absolutePath());
@@ -110,7 +111,9 @@ std::unique_ptr<QFileDialog> MakeFileDialog(const TFileDialog& dialog, QWidget* 
 bool TakeAnswer(const QFileDialog& shown, TFileDialog& dialog) {
   const QStringList files = shown.selectedFiles();
   if (files.isEmpty()) return false;
-  dialog.FileName = files.first();
+  // The toolkit answers with "/"; the window shows paths as the system
+  // writes them.
+  dialog.FileName = QDir::toNativeSeparators(files.first());
   const qsizetype index = shown.nameFilters().indexOf(shown.selectedNameFilter());
   if (index >= 0) dialog.FilterIndex = static_cast<int>(index) + 1;
   return true;
@@ -118,6 +121,11 @@ bool TakeAnswer(const QFileDialog& shown, TFileDialog& dialog) {
 
 bool TQtDialogs::Execute(TFileDialog& dialog, QWidget* owner) {
   std::unique_ptr<QFileDialog> shown = MakeFileDialog(dialog, owner);
+#ifdef Q_OS_WIN
+  // Windows' own dialog, as every program there shows: it asks before
+  // overwriting and refuses read-only files and folders itself.
+  shown->setOption(QFileDialog::DontUseNativeDialog, false);
+#endif
   if (shown->exec() != QDialog::Accepted) return false;
   return TakeAnswer(*shown, dialog);
 }

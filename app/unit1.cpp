@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -552,13 +553,13 @@ bool TForm1::ConfirmDiscard() {
 }
 
 void TForm1::OpenArguments(const QStringList& arguments) {
-  if (!arguments.isEmpty()) OpenFile(arguments.first(), kOpenAnything);
+  if (!arguments.isEmpty()) OpenFile(QDir::toNativeSeparators(arguments.first()), kOpenAnything);
 }
 
 void TForm1::RememberFile(const QString& path) {
   QSettings settings;
   QStringList files = settings.value(kRecentKey).toStringList();
-  const QString absolute = QFileInfo(path).absoluteFilePath();
+  const QString absolute = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
   files.removeAll(absolute);
   files.prepend(absolute);
   while (files.size() > kRecentFiles) files.removeLast();
@@ -588,7 +589,7 @@ namespace {
 QString DraggedFile(const QMimeData* data) {
   if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
   const QUrl url = data->urls().first();
-  return url.isLocalFile() ? url.toLocalFile() : QString();
+  return url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : QString();
 }
 
 }  // namespace

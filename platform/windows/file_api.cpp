@@ -185,3 +185,5 @@ FileObject* Adopt(Native native, bool writable) {
 }  // namespace windows
 
 }  // namespace platform
+
+void platform::SetLockPatienceForTesting(std::chrono::milliseconds patience) { win::SetPatience(patience); }

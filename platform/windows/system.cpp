@@ -29,13 +29,13 @@ std::string FromWide(const wchar_t* text) {
 // How long a reader or a save waits for another program that holds the
 // file in its way: in a parallel build another run of ours lets go in
 // moments.
-constexpr auto kPatience = std::chrono::seconds(10);
+std::chrono::milliseconds patience = std::chrono::seconds(10);
 
 // Calls attempt until it succeeds, fails for another reason than one of
-// the two "somebody holds it" codes, or kPatience has passed.
+// the two "somebody holds it" codes, or the patience has run out.
 template <typename Attempt>
 bool Patiently(Attempt&& attempt) {
-  const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+  const auto giveUp = std::chrono::steady_clock::now() + patience;
   auto pause = std::chrono::milliseconds(1);
   for (;;) {
     if (attempt()) return true;
@@ -51,6 +51,8 @@ bool Patiently(Attempt&& attempt) {
 }
 
 }  // namespace
+
+void SetPatience(std::chrono::milliseconds wait) { patience = wait; }
 
 Native Open(const std::string& path, std::uint32_t access, std::uint32_t share,
             std::uint32_t disposition, bool* created) {

@@ -3,6 +3,8 @@
 // <windows.h> (whose HANDLE, std::uint32_t and TRUE are not the core's).
 #pragma once
 
+#include <chrono>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,6 +46,10 @@ bool ReplaceWith(const std::string& from, const std::string& to);
 bool Remove(const std::string& path);
 
 std::uint32_t LastError();
+
+// How long a shared open or a save waits for another program that holds the
+// file (10 seconds unless a test asks for less).
+void SetPatience(std::chrono::milliseconds patience);
 
 // The core's handle over a Windows one (taking it over).
 FileObject* Adopt(Native file, bool writable);

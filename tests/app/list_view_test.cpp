@@ -102,9 +102,17 @@ TEST_F(ListViewTest, EachColumnSortsAndIsFound) {
 
 TEST(Demangle, MicrosoftAndItaniumNamesReadAsDeclarations) {
   const std::pair<const char*, const char*> cases[] = {
+  // Microsoft names as each system's reader writes them: LLVM's on Linux,
+  // the system's own (dbghelp) on Windows.
+#ifdef _WIN32
+      {"?addDSP@Channel@FMOD@@QAG?AW4FMOD_RESULT@@PAVDSP@2@PAPAVDSPConnection@2@@Z",
+       "public: enum FMOD_RESULT __stdcall FMOD::Channel::addDSP(class FMOD::DSP *,class "
+       "FMOD::DSPConnection * *)"},
+#else
       {"?addDSP@Channel@FMOD@@QAG?AW4FMOD_RESULT@@PAVDSP@2@PAPAVDSPConnection@2@@Z",
        "public: enum FMOD_RESULT __stdcall FMOD::Channel::addDSP(class FMOD::DSP *, class "
        "FMOD::DSPConnection **)"},
+#endif
       {"?f@@YGXH@Z", "void __stdcall f(int)"},
       {"_ZN4FMOD7Channel6addDSPEPNS_3DSPEPPNS_13DSPConnectionE",
        "FMOD::Channel::addDSP(FMOD::DSP*, FMOD::DSPConnection**)"},

@@ -24,11 +24,18 @@ using MainWindowTest = FormTest;
 TEST_F(MainWindowTest, StartsInItsDesignedState) {
   EXPECT_EQ(Caption(), "Conversion de fichiers lib");
   const QRect designed(252, 174, 518, 557);
-  if (QGuiApplication::primaryScreen()->availableGeometry().contains(designed))
-    EXPECT_EQ(form.frameGeometry(), designed);
-  else
-    EXPECT_EQ(form.frameGeometry().center(),
-              QGuiApplication::primaryScreen()->availableGeometry().center());
+  const QRect frame = form.frameGeometry();
+  if (!QGuiApplication::primaryScreen()->availableGeometry().contains(designed)) {
+    EXPECT_EQ(frame.center(), QGuiApplication::primaryScreen()->availableGeometry().center());
+  } else if (form.windowHandle()->frameMargins().isNull()) {
+    EXPECT_EQ(frame, designed);
+  } else {
+    // Framed by the system, whose title bar may be taller than the
+    // design's: the window then grows rather than cut off its lower controls.
+    EXPECT_EQ(frame.topLeft(), designed.topLeft());
+    EXPECT_EQ(frame.width(), designed.width());
+    EXPECT_GE(frame.height(), designed.height());
+  }
   EXPECT_EQ(form.ListBox1->count(), 0);
   EXPECT_EQ(form.Edit2->text(), "0");
   EXPECT_TRUE(form.RadioButton1->isChecked());

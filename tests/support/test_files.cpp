@@ -1,8 +1,10 @@
 #include "tests/support/test_files.h"
 
 #include <stdlib.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -18,9 +21,25 @@
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
+#ifdef _WIN32
+  // The window's tests built for Windows: a fresh folder of a random
+  // name, as mkdtemp would make it (windows.h would clash with the
+  // core's own Windows names).
+  std::random_device random;
+  for (unsigned attempt = 0;; ++attempt) {
+    const fs::path path = fs::temp_directory_path() /
+        ("libmorph-test-" + std::to_string(random()) + "-" + std::to_string(random()));
+    if (fs::create_directory(path)) {
+      path_ = path.string();
+      return;
+    }
+    if (attempt == 100) throw std::runtime_error("cannot make a temporary folder");
+  }
+#else
   std::string pattern = (fs::temp_directory_path() / "libmorph-test-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
+#endif
 }
 
 TempDir::~TempDir() {
@@ -108,7 +127,11 @@ int RunCommand(const std::string& command, std::string* output) {
   while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
   int status = ::pclose(pipe);
   if (output) *output = text;
+#ifdef _WIN32
+  return status;
+#else
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 bool HaveProgram(const std::string& name) {

@@ -20,7 +20,12 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& Path() const { return path_; }
+  // Joined as the system writes paths: what the window shows of it.
+#ifdef _WIN32
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+#else
   std::string File(const std::string& name) const { return path_ + "/" + name; }
+#endif
   // Names of the entries in the folder, sorted.
   std::vector<std::string> Entries() const;
 
