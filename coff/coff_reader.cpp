@@ -186,7 +186,7 @@ Outcome MachineOf(const std::vector<ImportRequest>& requests, Machine& machine) 
 // pointer, at the same member as its "__imp_" one, is left out so that
 // each import has one import name. `hybrid`: some import name is in both
 // tables, for different members: a native ARM64 import beside its
-// ARM64EC twin, which the list holds once.
+// ARM64EC twin; both are kept, each for its own view.
 struct EcSymbols {
   std::vector<std::string_view> names;
   std::vector<std::uint32_t> offsets;
