@@ -51,7 +51,7 @@ bool SameEntry(const TFonctionLib& a, const TFonctionLib& b) {
          a.Unsure == b.Unsure && x.Dll == y.Dll && x.ExportName == y.ExportName &&
          x.ByOrdinal == y.ByOrdinal && x.NoName == y.NoName && x.Ordinal == y.Ordinal &&
          x.Kind == y.Kind && x.Symbol == y.Symbol && x.Private == y.Private &&
-         x.ForwardTo == y.ForwardTo;
+         x.ForwardTo == y.ForwardTo && x.View == y.View;
 }
 
 QString KindText(ImportKind kind) {
@@ -80,7 +80,7 @@ QVariant TExportListModel::headerData(int section, Qt::Orientation orientation, 
   if (orientation != Qt::Horizontal) return {};
   static const char* const kHeaders[kColumnCount] = {
       "Nom", "Convention", "Longueur", "Symbole Microsoft", "Symbole Borland",
-      "Recherche", "Type", "DLL", "Déclaration C++"};
+      "Recherche", "Type", "DLL", "Déclaration C++", "Vue"};
   static const char* const kTips[kColumnCount] = {
       "Le nom de la fonction, sans décoration",
       "_pascal : la fonction dépile ses arguments ; _stdcall : l'appelant les dépile",
@@ -90,7 +90,8 @@ QVariant TExportListModel::headerData(int section, Qt::Orientation orientation, 
       "Ce que le chargeur demande à la DLL : le nom exporté, ou @ordinal",
       "Ce qu'importe le client : du code, des données ou une constante",
       "La DLL dont la fonction est importée",
-      "Le nom C++ tel qu'on l'écrit"};
+      "Le nom C++ tel qu'on l'écrit",
+      "Bibliothèque hybride (ARM64X) : les clients qui importent la fonction, ARM64, ARM64EC ou les deux"};
   if (section < 0 || section >= kColumnCount) return {};
   if (role == Qt::DisplayRole) return QString::fromUtf8(kHeaders[section]);
   if (role == Qt::ToolTipRole) return QString::fromUtf8(kTips[section]);
@@ -110,6 +111,14 @@ AnsiString TExportListModel::MakeText(int column, const TFonctionLib& entry) con
     case kColumnLookup: return LookupText(entry, machine);
     case kColumnKind: return QStringToAnsi(KindText(entry.Import.Kind));
     case kColumnDll: return entry.Import.Dll;
+    case kColumnView:
+      if (machine != Machine::Arm64x) return {};
+      switch (entry.Import.View) {
+        case HybridView::Arm64: return "ARM64";
+        case HybridView::Arm64ec: return "ARM64EC";
+        case HybridView::Both: break;
+      }
+      return QStringToAnsi(QStringLiteral("les deux"));
     case kColumnDeclaration: {
       // The name itself when it is one, else the symbol a library carries.
       std::string text = Demangle(entry.Name);

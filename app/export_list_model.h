@@ -1,6 +1,7 @@
 // The export list as the window shows it: one row per entry in list order,
 // one column per thing export tools show (name, convention, length, both
-// symbols, what the loader looks up, kind, DLL, the C++ declaration). It
+// symbols, what the loader looks up, kind, DLL, the C++ declaration, and
+// for a hybrid ARM64X list the view that imports it). It
 // owns every change of the list the window makes: the undo commands
 // (app/list_commands.h) act on it and nothing else, so the rows and the
 // entries cannot come apart.
@@ -40,6 +41,7 @@ enum TColumn : int {
   kColumnKind,
   kColumnDll,
   kColumnDeclaration,
+  kColumnView,  // a hybrid (ARM64X) list's: which clients import the entry
   kColumnCount
 };
 

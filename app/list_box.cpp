@@ -23,6 +23,7 @@ int ColumnWidth(int column) {
     case kColumnKind: return 80;
     case kColumnDll: return 110;
     case kColumnDeclaration: return 320;
+    case kColumnView: return 80;
     default: return 190;
   }
 }

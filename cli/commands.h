@@ -25,7 +25,11 @@ struct ConvertArguments {
   std::vector<std::string> pascal;   // NAME=BYTES
   std::vector<std::string> stdcall;  // NAME
   bool strict = false;
-  std::string machine;  // "i386", "x64", "arm64", "arm64ec"; empty: INPUT's own
+  std::string machine;  // "i386", "x64", "arm64", "arm64ec", "arm64x"; empty: INPUT's own
+  // Writing a library: the .def file of an ARM64X library's ARM64 view
+  // (INPUT gives the ARM64EC one). Writing a .def file: where an ARM64X
+  // list's ARM64 view goes.
+  std::string nativeDef;
 };
 
 struct CheckArguments {

@@ -7,6 +7,7 @@
 #include "cli/library_files.h"
 #include "cli/overrides.h"
 #include "cli/warnings.h"
+#include "model/hybrid_views.h"
 #include "model/machine.h"
 #include "model/machine_change.h"
 
@@ -60,10 +61,40 @@ int RunConvert(const ConvertArguments& arguments) {
   // A .def file is read in the machine's own dialect ("Bar@8" is the
   // export "Bar@8" on x64); other files say their machine, which may then
   // change below.
-  const Machine machine = MachineOf(arguments.machine);
-  if (!ReadListFile(lib, arguments.input, arguments.asDef, machine))
-    return kExitFileError;
+  Machine machine = MachineOf(arguments.machine);
   const OutputForm form = FormOf(arguments);
+  // An ARM64X library of a list of one view: INPUT is its ARM64EC view
+  // (an x64 list becomes one), --native-def its ARM64 view, if any.
+  const bool hybrid = form != OutputForm::Def && (!arguments.nativeDef.empty() || machine == Machine::Arm64x);
+  if (hybrid && machine != Machine::Unknown && machine != Machine::Arm64x) {
+    ReportFileError(arguments.nativeDef, "--native-def makes an ARM64X library, not one for " + MachineName(machine));
+    return kExitFileError;
+  }
+  if (!ReadListFile(lib, arguments.input, arguments.asDef, hybrid ? Machine::Arm64ec : machine))
+    return kExitFileError;
+  if (hybrid) {
+    machine = Machine::Unknown;
+    if (lib.SourceMachine == Machine::Arm64x && !arguments.nativeDef.empty()) {
+      ReportFileError(arguments.input, "an ARM64X list has its ARM64 view already; --native-def adds none");
+      return kExitFileError;
+    }
+    if (lib.SourceMachine != Machine::Arm64x) {
+      if (const std::string why = WhyNotMachine(lib, Machine::Arm64ec); !why.empty()) {
+        ReportFileError(arguments.input, why);
+        return kExitFileError;
+      }
+      ChangeMachine(lib, Machine::Arm64ec);
+      TFichierLib native;
+      if (!arguments.nativeDef.empty() && !ReadListFile(native, arguments.nativeDef, true, Machine::Arm64))
+        return kExitFileError;
+      JoinViews(lib, native, lib);
+    }
+  } else if (!arguments.nativeDef.empty() && lib.SourceMachine != Machine::Arm64x &&
+             machine != Machine::Arm64x) {
+    ReportFileError(arguments.input, "a list for " + MachineName(lib.SourceMachine) +
+                                         " has no ARM64 view of its own for --native-def");
+    return kExitFileError;
+  }
   if (machine != Machine::Unknown) {
     if (const std::string why = WhyNotMachine(lib, machine); !why.empty()) {
       ReportFileError(arguments.input, why);
@@ -106,6 +137,8 @@ int RunConvert(const ConvertArguments& arguments) {
     return kExitFileError;
   }
 
+  if (form == OutputForm::Def && !arguments.nativeDef.empty())
+    return WriteHybridDefFiles(lib, arguments.output, arguments.nativeDef) ? kExitOk : kExitFileError;
   return WriteListFile(lib, arguments.output, form) ? kExitOk : kExitFileError;
 }
 

@@ -80,4 +80,8 @@ bool WriteListFile(TFichierLib& lib, const std::string& fileName, OutputForm for
   });
 }
 
+bool WriteHybridDefFiles(TFichierLib& lib, const std::string& fileName, const std::string& nativeFile) {
+  return Guarded(fileName, [&] { return lib.WriteDefFiles(fileName, nativeFile); });
+}
+
 }  // namespace cli

@@ -32,5 +32,8 @@ bool ReadConventionsFile(TFichierLib& lib, const std::string& fileName);
 // Writes lib's list in the given form. False when it was not written (the
 // reason is on stderr); the old file is then untouched.
 bool WriteListFile(TFichierLib& lib, const std::string& fileName, OutputForm form);
+// An ARM64X list's views as two .def files: ARM64EC to fileName, ARM64 to
+// nativeFile.
+bool WriteHybridDefFiles(TFichierLib& lib, const std::string& fileName, const std::string& nativeFile);
 
 }  // namespace cli

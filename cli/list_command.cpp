@@ -4,6 +4,7 @@
 #include "cli/exit_status.h"
 #include "cli/library_files.h"
 #include "cli/warnings.h"
+#include "model/hybrid_views.h"
 #include "model/machine.h"
 
 namespace cli {
@@ -57,6 +58,11 @@ void AppendListLine(const TFonctionLib& entry, Machine machine, std::string& lin
   line += KindColumn(entry.Import.Kind);
   line += '\t';
   line += entry.Import.Dll;
+  // A hybrid list says which clients import each entry.
+  if (machine == Machine::Arm64x) {
+    line += '\t';
+    line += ViewWord(entry.Import.View);
+  }
   line += '\n';
 }
 

@@ -16,12 +16,10 @@
 
 namespace {
 
-// The machines --machine names: every one a library can be written for
-// (hybrid ARM64X libraries are not written yet).
+// The machines --machine names: every one a library can be written for.
 std::vector<std::string> MachineWords() {
   std::vector<std::string> words;
-  for (const MachineFacts& facts : KnownMachines())
-    if (facts.machine != Machine::Arm64x) words.emplace_back(facts.word);
+  for (const MachineFacts& facts : KnownMachines()) words.emplace_back(facts.word);
   return words;
 }
 
@@ -33,7 +31,8 @@ constexpr char kListFooter[] =
     "(_pascal or _stdcall), argument length, Microsoft symbol, Borland symbol, what the loader "
     "looks up in the DLL (the export name, or @N for an import by ordinal, followed by NONAME "
     "when the export has no name), the kind of import (code, data or const), and the DLL when "
-    "the entry names one.\n\n"
+    "the entry names one; for a hybrid ARM64X list, last, the view whose clients import it (arm64, "
+    "arm64ec or both).\n\n"
     "FILE is read by its content, whatever its name: a COFF or OMF import library, a DLL (its "
     "exports) or a definition file; with --def, as a definition file. Entries whose convention "
     "was guessed from the DLL's other functions follow the list as warnings on stderr. A list "
@@ -45,7 +44,7 @@ constexpr char kConvertSummary[] =
 constexpr char kConvertDescription[] =
     "Reads INPUT as list does, gives its entries the conventions and argument lengths named by "
     "--conventions, --pascal and --stdcall, and writes OUTPUT in the form --to names: coff (the "
-    "default), a COFF import library for the list's machine (32-bit Intel, x64 or ARM64); omf, an OMF import library; def, a "
+    "default), a COFF import library for the list's machine (32-bit Intel, x64, ARM64, ARM64EC or ARM64X); omf, an OMF import library; def, a "
     "definition file. Without --to, an OUTPUT whose name ends in .def is a definition file. "
     "OUTPUT is used as given; no extension is added.\n\n"
     "Each import keeps the DLL that INPUT names for it: converting from a DLL, the DLL named in "
@@ -56,8 +55,10 @@ constexpr char kConvertDescription[] =
     "library. --machine sets it for a .def file, and turns a 32-bit Intel list into an x64, "
     "ARM64 or ARM64EC one (its decorations dropped, as a warning says); an x64 list may become "
     "an ARM64EC one and back, and a hybrid ARM64X library's list an ARM64 or ARM64EC one; "
-    "any other list keeps its machine. OMF libraries are for 32-bit Intel only; ARM64X "
-    "libraries are not written yet.\n\n"
+    "any other list keeps its machine. OMF libraries are for 32-bit Intel only.\n\n"
+    "A hybrid ARM64X library holds an ARM64 view and an ARM64EC view: --native-def FILE makes one "
+    "of INPUT (its ARM64EC view) and FILE (a .def file, its ARM64 view); an ARM64X list written "
+    "as a .def file gives its ARM64EC view, and --native-def FILE its ARM64 view beside it.\n\n"
     "Example (an x64 import library from a 64-bit DLL):\n"
     "  libmorph-cli convert mylib.dll mylib.lib";
 
@@ -151,9 +152,14 @@ int main(int argc, char** argv) {
       ->allow_extra_args(false);
   convertCommand
       ->add_option("--machine", convert.machine,
-                   "Machine of OUTPUT's imports: i386, x64, arm64 or arm64ec (default: INPUT's)")
+                   "Machine of OUTPUT's imports: i386, x64, arm64, arm64ec or arm64x (default: INPUT's)")
       ->type_name("MACHINE")
       ->check(CLI::IsMember(MachineWords()));
+  convertCommand
+      ->add_option("--native-def", convert.nativeDef,
+                   "ARM64X: the .def file of the ARM64 view, INPUT giving the ARM64EC one; with --to def, "
+                   "where the ARM64 view is written")
+      ->type_name("FILE");
   convertCommand->add_flag("--strict", convert.strict,
                            "Refuse to write when a name matches nothing, on either side, or a convention was guessed");
 

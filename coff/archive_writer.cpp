@@ -103,10 +103,12 @@ std::vector<std::string> HeaderNames(const Archive& a, Bytes& longNames) {
   return names;
 }
 
-void AppendMember(Bytes& out, std::string_view name, std::int32_t stamp, const Bytes& data) {
+// owner: "" or "0"; mode: "0" or "644".
+void AppendMember(Bytes& out, std::string_view name, std::int32_t stamp, const Bytes& data,
+                  std::string_view owner = {}, std::string_view mode = "0") {
   const std::size_t at = out.size();
   out.resize(at + MemberHeader::kSize);
-  records::Encode(MemberHeader::For(name, stamp, data.size()), out.data() + at);
+  records::Encode(MemberHeader::For(name, stamp, data.size(), owner, mode), out.data() + at);
   out.insert(out.end(), data.begin(), data.end());
   if (data.size() & 1) out.push_back(kMemberPad);
 }
@@ -150,17 +152,25 @@ Outcome WriteArchive(const std::string& fileName, Archive& a) {
   FileSaver file(fileName);
   if (Outcome opened = file.Opened(); !opened) return opened;
   Bytes out(kArchiveSignature.begin(), kArchiveSignature.end());
-  AppendMember(out, kLinkerMemberName, a.stamp, FirstLinkerMember(a, slotOffsets));
-  if (secondLinker) AppendMember(out, kLinkerMemberName, a.stamp, SecondLinkerMember(a, slotOffsets));
-  if (!longNames.empty()) AppendMember(out, kLongNamesMemberName, a.stamp, longNames);
+  const std::string_view owner = a.ownerFields ? "0" : "";
+  const std::string_view mode = a.ownerFields ? "644" : "0";
+  // LLVM's writer counts a symbol table's pad byte, a zero, as part of it.
+  const auto index = [&a](Bytes data) {
+    if (a.ownerFields && (data.size() & 1)) data.push_back(0);
+    return data;
+  };
+  AppendMember(out, kLinkerMemberName, a.stamp, index(FirstLinkerMember(a, slotOffsets)), owner);
+  if (secondLinker)
+    AppendMember(out, kLinkerMemberName, a.stamp, index(SecondLinkerMember(a, slotOffsets)), owner);
+  if (!longNames.empty()) AppendMember(out, kLongNamesMemberName, a.stamp, longNames, owner);
   if (!a.ecSymbols.empty()) {
     Bytes ec;
     ec.reserve(EcSymbolsSize(a));
     AppendSortedIndex(ec, a.ecSymbols);
-    AppendMember(out, kEcSymbolsMemberName, a.stamp, ec);
+    AppendMember(out, kEcSymbolsMemberName, a.stamp, index(std::move(ec)), owner);
   }
   for (std::size_t m = 0; m < a.members.size(); ++m) {
-    AppendMember(out, headerNames[m], a.stamp, a.members[m].data);
+    AppendMember(out, headerNames[m], a.stamp, a.members[m].data, owner, mode);
     Bytes().swap(a.members[m].data);
     if (out.size() >= kWriteBatch) {
       file.Write(out);

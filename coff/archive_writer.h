@@ -42,6 +42,9 @@ struct Archive {
   // Names longer than 15 bytes go to the long-names member ("/" and their
   // offset there) rather than being cut to the 16 bytes of the field.
   bool longNames = false;
+  // Headers with owner 0, group 0 and the members' mode 644, as LLVM's
+  // archive writer fills them; blank owner and group and mode 0 otherwise.
+  bool ownerFields = false;
 };
 
 // The indices of names in the order of their bytes, as linkers compare

@@ -24,6 +24,7 @@
 #include "coff/ec_names.h"
 #include "coff/import_member_reader.h"
 #include "model/file_bytes.h"
+#include "model/hybrid_views.h"
 #include "model/machine.h"
 #include "model/machine_change.h"
 #include "model/microsoft_symbol.h"
@@ -185,7 +186,7 @@ Outcome MachineOf(const std::vector<ImportRequest>& requests, Machine& machine) 
 // pointer, at the same member as its "__imp_" one, is left out so that
 // each import has one import name. `hybrid`: some import name is in both
 // tables, for different members: a native ARM64 import beside its
-// ARM64EC twin, which the list holds once.
+// ARM64EC twin; both are kept, each for its own view.
 struct EcSymbols {
   std::vector<std::string_view> names;
   std::vector<std::uint32_t> offsets;
@@ -238,8 +239,10 @@ EcSymbols ReadEcSymbols(ByteView file, std::uint64_t at, const std::vector<std::
   }
   for (const auto& [name, memberAt] : read) {
     if (const auto twin = native.find(name); twin != native.end()) {
-      if (twin->second != memberAt && name.starts_with(kImportPrefix)) ec.hybrid = true;
-      continue;
+      // An import name in both tables for two members: the ARM64EC import
+      // of a hybrid library beside its native twin. Both views keep theirs.
+      if (twin->second == memberAt || !name.starts_with(kImportPrefix)) continue;
+      ec.hybrid = true;
     }
     if (name.starts_with(kImportAuxPrefix)) {
       const std::string plain = std::string(kImportPrefix) + std::string(name.substr(kImportAuxPrefix.size()));
@@ -249,6 +252,49 @@ EcSymbols ReadEcSymbols(ByteView file, std::uint64_t at, const std::vector<std::
     ec.offsets.push_back(memberAt);
   }
   return ec;
+}
+
+// A hybrid library's imports, each marked with its view and hint, in the
+// order of their members: the EC symbol table is sorted by name, and the members
+// keep the order each view was written in.
+void InMemberOrder(TTableau<TFonctionLib>& list, std::vector<ImportRequest>& requests) {
+  std::vector<std::size_t> order(requests.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(), [&requests](std::size_t a, std::size_t b) {
+    return requests[a].memberAt < requests[b].memberAt;
+  });
+  std::vector<TFonctionLib> entries;
+  std::vector<ImportRequest> sorted;
+  entries.reserve(order.size());
+  sorted.reserve(order.size());
+  for (std::size_t k : order) {
+    TFonctionLib& entry = list.Item(static_cast<std::uint32_t>(k));
+    entry.Import.View = requests[k].machine == Machine::Arm64ec ? HybridView::Arm64ec : HybridView::Arm64;
+    // The hint a hybrid library's import by name carries is the ordinal
+    // its .def gave (0 when none), as it is written back.
+    if (!entry.Import.ByOrdinal) entry.Import.Ordinal = requests[k].hint;
+    entries.push_back(std::move(entry));
+    sorted.push_back(requests[k]);
+  }
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    list.Item(static_cast<std::uint32_t>(k)) = std::move(entries[k]);
+    sorted[k].binding = &list.Item(static_cast<std::uint32_t>(k)).Import;
+  }
+  requests = std::move(sorted);
+}
+
+// A hybrid library's list, its two views joined: a function both import
+// alike becomes one entry.
+void JoinHybrid(ExportList& list) {
+  ExportList views[2];
+  for (std::uint32_t i = 0; i < list.Fonctions.Count; ++i) {
+    TFonctionLib& entry = list.Fonctions.Item(i);
+    TTableau<TFonctionLib>& to = views[entry.Import.View == HybridView::Arm64ec ? 0 : 1].Fonctions;
+    to.Item(to.Count) = std::move(entry);
+  }
+  ExportList joined;
+  JoinViews(views[0], views[1], joined);
+  list.Fonctions.Swap(joined.Fonctions);
 }
 
 Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, Machine& machine, bool& gnuForm,
@@ -327,6 +373,7 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, Machine& machin
     return mixed;
   }
   if (ec.hybrid && machine == Machine::Arm64) machine = Machine::Arm64x;
+  if (machine == Machine::Arm64x) InMemberOrder(list, requests);
   // Off 32-bit Intel a symbol carries no convention: it is the entry's
   // name whole ("Foo@8" stays "Foo@8", "_f" stays "_f").
   if (!Decorates(machine))
@@ -399,6 +446,7 @@ Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list) {
   bool gnuForm = false;
   Outcome outcome = ReadArchive(bytes, list.Fonctions, machine, gnuForm, list.LeftOutObjects);
   list.SourceMachine = outcome ? machine : Machine::Unknown;
+  if (machine == Machine::Arm64x) JoinHybrid(list);
   list.GnuForm = outcome && gnuForm;
   return outcome;
 }

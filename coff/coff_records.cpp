@@ -15,13 +15,14 @@ void PutField(std::array<char, N>& field, std::string_view text) {
 
 }  // namespace
 
-MemberHeader MemberHeader::For(std::string_view name, std::int32_t stamp, std::uint64_t dataSize) {
+MemberHeader MemberHeader::For(std::string_view name, std::int32_t stamp, std::uint64_t dataSize,
+                               std::string_view owner, std::string_view mode) {
   MemberHeader h;
   PutField(h.name, name);
   PutField(h.date, std::to_string(stamp));
-  PutField(h.userId, "");
-  PutField(h.groupId, "");
-  PutField(h.mode, "0");
+  PutField(h.userId, owner);
+  PutField(h.groupId, owner);
+  PutField(h.mode, mode);
   PutField(h.size, std::to_string(dataSize));
   h.end = kEnd;
   return h;

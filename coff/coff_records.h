@@ -52,7 +52,8 @@ struct MemberHeader {
 
   // A header for a member of the given name, time stamp and data size;
   // the user and group are left blank and the mode is "0".
-  static MemberHeader For(std::string_view name, std::int32_t stamp, std::uint64_t dataSize);
+  static MemberHeader For(std::string_view name, std::int32_t stamp, std::uint64_t dataSize,
+                          std::string_view owner = {}, std::string_view mode = "0");
 
   // The name field less its trailing blanks.
   std::string_view Name() const;

@@ -138,6 +138,7 @@ class Reader {
       if (group[k]->symbol != client) continue;  // the member is another import's
       group[k]->isImport = true;
       group[k]->machine = MachineOfNumber(header.machine);
+      group[k]->hint = header.ordinalOrHint;
       if (k + 1 == group.size())
         Store(std::move(b), *group[k]->binding);
       else

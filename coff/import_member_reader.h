@@ -38,6 +38,8 @@ struct ImportRequest {
   bool notImport = false;
   // The machine the member is for, when it is an import.
   Machine machine = Machine::Unknown;
+  // A short import's hint field (its ordinal when imported by ordinal).
+  std::uint16_t hint = 0;
   // The import is an object of GNU's long format: it links to the head
   // object of its DLL.
   bool gnuObject = false;

@@ -46,6 +46,12 @@ Bytes ImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machine ma
 Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machine machine = Machine::I386);
 Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machine = Machine::I386);
 
+// The same three in the lean shape of LLVM's librarian (no debug block,
+// no "@comp.id"), which hybrid ARM64X libraries carry.
+Bytes LeanImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machine machine);
+Bytes LeanNullImportDescriptorObject(std::int32_t stamp, Machine machine);
+Bytes LeanNullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machine);
+
 // One import of the library.
 struct ImportMember {
   std::string symbol;  // S: what the client links against

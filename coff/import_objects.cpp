@@ -458,3 +458,92 @@ std::string ImportSymbol(std::string_view symbol) {
 }
 
 }  // namespace coff
+
+// ---- The fixed objects in their lean form --------------------------------
+//
+// The shape LLVM's librarian gives them: no debug block, no "@comp.id"
+// symbol, section symbols of value 0. Hybrid (ARM64X) libraries are read
+// by tools that compare them with that librarian's, so they carry these.
+
+namespace coff {
+
+Bytes LeanImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machine machine) {
+  const Target target = TargetOf(machine);
+  const std::string descriptor = ImportDescriptorSymbol(dll);
+  const std::string nullThunk = NullThunkSymbol(dll);
+  const std::uint32_t idata6Size = Size32((dll.file.size() + 2) & ~std::size_t{1});
+  const std::uint32_t idata2At = SectionsEnd(2);
+  const std::uint32_t relocAt = idata2At + ImportDirectoryEntry::kSize;
+  const std::uint32_t idata6At = relocAt + kDescriptorRelocations * Relocation::kSize;
+  const std::uint32_t symbolsAt = idata6At + idata6Size;
+  const std::uint32_t descriptorName = kStringTableSizeField;
+  const std::uint32_t nullDescriptorName = Size32(descriptorName + descriptor.size() + 1);
+  const std::uint32_t nullThunkName = Size32(nullDescriptorName + kNullImportDescriptor.size() + 1);
+
+  Bytes out;
+  AppendRecord(out, ObjectHeader(target, 2, stamp, symbolsAt, 7));
+  SectionHeader idata2 = DataSection(kDirectorySection, ImportDirectoryEntry::kSize, idata2At);
+  idata2.pointerToRelocations = relocAt;
+  idata2.numberOfRelocations = kDescriptorRelocations;
+  AppendRecord(out, idata2);
+  AppendRecord(out, DataSection(kNamesSection, idata6Size, idata6At, kSectionIdata6Characteristics));
+  AppendZeros(out, ImportDirectoryEntry::kSize);
+  AppendRecord(out, Relocation{kDirectoryNameAt, 2, target.rva32});
+  AppendRecord(out, Relocation{kDirectoryLookupTableAt, 3, target.rva32});
+  AppendRecord(out, Relocation{kDirectoryAddressTableAt, 4, target.rva32});
+  AppendName(out, dll.file);
+  AppendZeros(out, idata6Size - (dll.file.size() + 1));
+
+  AppendRecord(out, ExternalSymbol(descriptorName, 1));
+  AppendRecord(out, SectionSymbol(kDirectorySection, 0, 1, kClassSection));
+  AppendRecord(out, SectionSymbol(kNamesSection, 0, 2, kClassStatic));
+  AppendRecord(out, SectionSymbol(kLookupSection, 0, 0, kClassSection));
+  AppendRecord(out, SectionSymbol(kAddressSection, 0, 0, kClassSection));
+  AppendRecord(out, ExternalSymbol(nullDescriptorName, 0));
+  AppendRecord(out, ExternalSymbol(nullThunkName, 0));
+  AppendStringTableSize(out, Size32(nullThunkName + nullThunk.size() + 1));
+  AppendName(out, descriptor);
+  AppendName(out, kNullImportDescriptor);
+  AppendName(out, nullThunk);
+  return out;
+}
+
+namespace {
+
+// The lean null import descriptor and null thunk: zero-filled sections and
+// one external symbol at the start of the first.
+Bytes LeanOneSymbolObject(std::int32_t stamp, const Target& target, std::initializer_list<ZeroSection> sections,
+                          std::string_view symbol) {
+  const auto count = static_cast<std::uint16_t>(sections.size());
+  std::uint32_t dataAt = SectionsEnd(count);
+  std::uint32_t dataSize = 0;
+  for (const ZeroSection& z : sections) dataSize += z.size;
+  Bytes out;
+  AppendRecord(out, ObjectHeader(target, count, stamp, dataAt + dataSize, 1));
+  for (const ZeroSection& z : sections) {
+    AppendRecord(out, DataSection(z.name, z.size, dataAt, z.characteristics));
+    dataAt += z.size;
+  }
+  AppendZeros(out, dataSize);
+  AppendRecord(out, ExternalSymbol(kStringTableSizeField, 1));
+  AppendStringTableSize(out, Size32(kStringTableSizeField + symbol.size() + 1));
+  AppendName(out, symbol);
+  return out;
+}
+
+}  // namespace
+
+Bytes LeanNullImportDescriptorObject(std::int32_t stamp, Machine machine) {
+  return LeanOneSymbolObject(stamp, TargetOf(machine), {{kNullDirectorySection, kIdata3Size}},
+                             kNullImportDescriptor);
+}
+
+Bytes LeanNullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machine) {
+  const Target target = TargetOf(machine);
+  const std::uint32_t c = target.SlotCharacteristics();
+  return LeanOneSymbolObject(stamp, target,
+                             {{kAddressSection, target.slotSize, c}, {kLookupSection, target.slotSize, c}},
+                             NullThunkSymbol(dll));
+}
+
+}  // namespace coff

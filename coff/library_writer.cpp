@@ -13,6 +13,7 @@
 #include "coff/import_members.h"
 #include "model/decorated_names.h"
 #include "model/dll_names.h"
+#include "model/hybrid_views.h"
 #include "model/import_lookup.h"
 #include "model/machine.h"
 #include "platform/clock.h"
@@ -69,14 +70,21 @@ Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::strin
     return it->second;
   };
   plan.imports.reserve(list.Count);
+  // A hybrid library holds its ARM64EC view's imports, then its ARM64
+  // view's, each in list order.
+  const bool hybrid = machine == Machine::Arm64x;
+  for (const Machine view : hybrid ? std::vector<Machine>{Machine::Arm64ec, Machine::Arm64}
+                                   : std::vector<Machine>{machine})
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const TFonctionLib& entry = list.Item(i);
     if (entry.Import.Private) continue;
+    if (hybrid && !InView(entry, view == Machine::Arm64 ? HybridView::Arm64 : HybridView::Arm64ec)) continue;
     ImportMember import;
-    import.symbol = std::string(AsCString(MicrosoftName(entry, machine)));
-    import.machine = machine;
+    import.symbol = std::string(AsCString(MicrosoftName(entry, view)));
+    import.machine = view;
+    import.hint = entry.Import.Ordinal;
     import.kind = entry.Import.Kind;
-    if (IsEc(machine) && import.kind == ImportKind::Code) {
+    if (IsEc(view) && import.kind == ImportKind::Code) {
       // Whichever of a function's two names the list holds, the client
       // calls it by the x64 one, and the member names its body.
       import.symbol = EcCallName(import.symbol);
@@ -84,13 +92,36 @@ Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::strin
     }
     const std::string dll(AsCString(entry.Import.Dll));
     plan.importDll.push_back(dllOf(dll.empty() ? defaultDll : dll));
-    ChooseLookup(entry, machine, import);
+    ChooseLookup(entry, view, import);
     plan.imports.push_back(std::move(import));
   }
   if (plan.dlls.empty()) dllOf(defaultDll);
   for (std::size_t i = 0; i < plan.imports.size(); ++i)
     plan.imports[i].dll = &plan.dlls[plan.importDll[i]];
   return plan;
+}
+
+// The first DLL's descriptor, the null import descriptor and the first
+// DLL's null thunk, then each other DLL's descriptor and null thunk, with
+// their symbols in the first linker member.
+// lean: in the shape of LLVM's librarian.
+void AddFixedObjects(const Plan& plan, Machine machine, std::int32_t stamp, Archive& a, bool lean = false) {
+  auto add = [&](std::size_t dll, Bytes data) {
+    a.members.push_back({plan.dlls[dll].file + "/", std::move(data)});
+    a.table.push_back(static_cast<std::uint32_t>(a.members.size() - 1));
+    return static_cast<std::uint32_t>(a.table.size() - 1);
+  };
+  for (std::size_t d = 0; d < plan.dlls.size(); ++d) {
+    const DllNames& dll = plan.dlls[d];
+    a.symbols.push_back({ImportDescriptorSymbol(dll), add(d, lean ? LeanImportDescriptorObject(dll, stamp, machine)
+                                                                  : ImportDescriptorObject(dll, stamp, machine))});
+    if (d == 0)
+      a.symbols.push_back({std::string(kNullImportDescriptor),
+                           add(0, lean ? LeanNullImportDescriptorObject(stamp, machine)
+                                       : NullImportDescriptorObject(dll, stamp, machine))});
+    a.symbols.push_back({NullThunkSymbol(dll), add(d, lean ? LeanNullThunkObject(dll, stamp, machine)
+                                                           : NullThunkObject(dll, stamp, machine))});
+  }
 }
 
 // The members and the indexes' symbols. The fixed objects come first: the
@@ -104,25 +135,43 @@ Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::strin
 // their symbols are in both tables; the imports' symbols are in the EC
 // table only. A code import gives its body's name, its x64 name, its
 // "__imp_" pointer and the "__imp_aux_" pointer x64 code calls through.
+//
+// ARM64X: the fixed objects as for ARM64EC; then the imports in plan order
+// (the ARM64EC view's, then the ARM64 view's), each with the hint its
+// entry's ordinal gives, each view's symbols in its own table, the
+// "__imp_" symbol before the function's: as llvm-lib lays them out, so
+// that both make the same bytes.
+Archive HybridMembers(Plan& plan, std::int32_t stamp) {
+  Archive a;
+  a.stamp = stamp;
+  a.ownerFields = true;
+  AddFixedObjects(plan, Machine::Arm64, stamp, a, true);
+  a.ecSymbols = a.symbols;
+  for (std::size_t i = 0; i < plan.imports.size(); ++i) {
+    const ImportMember& import = plan.imports[i];
+    a.members.push_back({plan.dlls[plan.importDll[i]].file + "/",
+                         import.longForm ? LongImportObject(import, stamp) : ShortImportObject(import, stamp)});
+    const auto slot = static_cast<std::uint32_t>(a.table.size());
+    a.table.push_back(static_cast<std::uint32_t>(a.members.size() - 1));
+    const bool ec = IsEc(import.machine);
+    const bool code = import.kind == ImportKind::Code;
+    std::vector<ArchiveSymbol>& symbols = ec ? a.ecSymbols : a.symbols;
+    symbols.push_back({ImportSymbol(import.symbol), slot});
+    if (code) symbols.push_back({import.symbol, slot});
+    if (ec && code) {
+      symbols.push_back({std::string(kImportAuxPrefix) + import.symbol, slot});
+      symbols.push_back({import.memberSymbol, slot});
+    }
+  }
+  return a;
+}
+
 Archive Members(Plan& plan, Machine machine, std::int32_t stamp) {
+  if (machine == Machine::Arm64x) return HybridMembers(plan, stamp);
   Archive a;
   a.stamp = stamp;
   const bool ec = IsEc(machine);
-  const Machine fixedMachine = ec ? Machine::Arm64 : machine;
-  auto add = [&](std::size_t dll, Bytes data) {
-    a.members.push_back({plan.dlls[dll].file + "/", std::move(data)});
-    a.table.push_back(static_cast<std::uint32_t>(a.members.size() - 1));
-    return static_cast<std::uint32_t>(a.table.size() - 1);
-  };
-  for (std::size_t d = 0; d < plan.dlls.size(); ++d) {
-    const DllNames& dll = plan.dlls[d];
-    a.symbols.push_back(
-        {ImportDescriptorSymbol(dll), add(d, ImportDescriptorObject(dll, stamp, fixedMachine))});
-    if (d == 0)
-      a.symbols.push_back({std::string(kNullImportDescriptor),
-                           add(0, NullImportDescriptorObject(dll, stamp, fixedMachine))});
-    a.symbols.push_back({NullThunkSymbol(dll), add(d, NullThunkObject(dll, stamp, fixedMachine))});
-  }
+  AddFixedObjects(plan, ec ? Machine::Arm64 : machine, stamp, a);
   if (ec) a.ecSymbols = a.symbols;
   std::vector<ArchiveSymbol>& importSymbols = ec ? a.ecSymbols : a.symbols;
 

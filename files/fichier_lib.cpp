@@ -2,6 +2,7 @@
 
 #include "coff/coff.h"
 #include "def/def.h"
+#include "model/hybrid_views.h"
 #include "files/file_kind.h"
 #include "model/file_bytes.h"
 #include "omf/omf.h"
@@ -44,7 +45,16 @@ Outcome TFichierLib::WriteCoffLibrary(const std::string& fileName) {
   return coff::WriteLibrary(fileName, *this);
 }
 
-Outcome TFichierLib::WriteDefFile(const std::string& fileName) { return def::WriteFile(fileName, *this); }
+Outcome TFichierLib::WriteDefFile(const std::string& fileName) { return WriteDefFiles(fileName, {}); }
+
+Outcome TFichierLib::WriteDefFiles(const std::string& fileName, const std::string& nativeFile) {
+  if (SourceMachine != Machine::Arm64x) return def::WriteFile(fileName, *this);
+  ExportList view;
+  CopyView(*this, HybridView::Arm64ec, view);
+  if (Outcome written = def::WriteFile(fileName, view); !written || nativeFile.empty()) return written;
+  CopyView(*this, HybridView::Arm64, view);
+  return def::WriteFile(nativeFile, view);
+}
 
 Outcome TFichierLib::WriteBorlandLibrary(const std::string& fileName) {
   return omf::WriteLibrary(fileName, *this);

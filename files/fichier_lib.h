@@ -49,7 +49,10 @@ class TFichierLib : public ExportList {
   // Writers: Done when the file was written whole. On failure the old file
   // stays as it was and the outcome says why.
   Outcome WriteCoffLibrary(const std::string& fileName);
+  // An ARM64X list's definition file holds its ARM64EC view; nativeFile,
+  // when named, gets its ARM64 view.
   Outcome WriteDefFile(const std::string& fileName);
+  Outcome WriteDefFiles(const std::string& fileName, const std::string& nativeFile);
   // An OMF import library, as Borland's tools link it.
   Outcome WriteBorlandLibrary(const std::string& fileName);
 };

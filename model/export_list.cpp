@@ -10,12 +10,10 @@ std::string WrongMachine(const ExportList& list, ListForm form) {
   const std::string image = "a list for " + MachineName(machine);
   if (form == ListForm::Omf) return image + ", and OMF import libraries are for 32-bit Intel code only";
   if (machine == Machine::Amd64 || machine == Machine::Arm64 ||
-      machine == Machine::Arm64ec)
+      machine == Machine::Arm64ec || machine == Machine::Arm64x)
     return {};
-  if (machine == Machine::Arm64x)
-    return image + ": ARM64X libraries are not written yet; write it for ARM64 or for ARM64EC";
   return image + ", and the COFF writer does not write " + MachineName(machine) +
-         " libraries (it writes 32-bit Intel, x64, ARM64 and ARM64EC)";
+         " libraries (it writes 32-bit Intel, x64, ARM64, ARM64EC and ARM64X)";
 }
 
 Outcome MakeRoom(TTableau<TFonctionLib>& list, std::uint64_t count) {

@@ -38,7 +38,7 @@ void Swap(ExportList& a, ExportList& b) noexcept;
 
 // Why the list cannot be written in this form: the form's libraries are
 // not made for its machine (OMF: 32-bit Intel only; COFF: 32-bit Intel,
-// x64, ARM64 and ARM64EC, not yet the hybrid ARM64X). Empty when it can be written; a definition file always
+// x64, ARM64, ARM64EC and the hybrid ARM64X). Empty when it can be written; a definition file always
 // can.
 std::string WrongMachine(const ExportList& list, ListForm form);
 

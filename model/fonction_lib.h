@@ -9,6 +9,10 @@
 // of data (only the "__imp_" pointer exists, no thunk), or constant data.
 enum class ImportKind : std::uint8_t { Code, Data, Const };
 
+// Which clients of a hybrid (ARM64X) DLL import the function: its ARM64
+// view, its ARM64EC view, or both. Entries of any other list are Both.
+enum class HybridView : std::uint8_t { Both, Arm64, Arm64ec };
+
 // How the function is imported, when the file it came from said so. An
 // entry made by hand carries none of it and is imported as it always was:
 // from the DLL named after the output file, by its plain name.
@@ -35,13 +39,16 @@ struct ImportBinding {
   bool Private = false;
   // A forwarder: the DLL passes the import on to "OTHER.Func".
   AnsiString ForwardTo;
+  // In an ARM64X list: the view whose clients import it.
+  HybridView View = HybridView::Both;
 
   // The source told what the loader should look up.
   bool Exported() const { return ByOrdinal || !ExportName.empty(); }
   // Nothing beyond a hand-made entry.
   bool Empty() const {
     return Dll.empty() && ExportName.empty() && !ByOrdinal && !NoName && Ordinal == 0 &&
-           Kind == ImportKind::Code && Symbol.empty() && !Private && ForwardTo.empty();
+           Kind == ImportKind::Code && Symbol.empty() && !Private && ForwardTo.empty() &&
+           View == HybridView::Both;
   }
 };
 

@@ -1,6 +1,7 @@
 #include "model/machine_change.h"
 
 #include "model/decorated_names.h"
+#include "model/hybrid_views.h"
 #include "model/machine.h"
 
 TFonctionLib FromUndecoratedSymbol(std::string_view symbol) {
@@ -30,6 +31,11 @@ std::string WhyNotMachine(Machine from, Machine to) {
 std::vector<AnsiString> ChangeMachine(ExportList& list, Machine to) {
   std::vector<AnsiString> changed;
   const Machine from = list.SourceMachine;
+  // An ARM64X list becomes one of its views.
+  if (from == Machine::Arm64x && to != from) {
+    KeepView(list, to == Machine::Arm64 ? HybridView::Arm64 : HybridView::Arm64ec);
+    return changed;
+  }
   list.SourceMachine = to;
   if (!Decorates(from) || Decorates(to)) return changed;
   for (std::uint32_t i = 0; i < list.Fonctions.Count; ++i) {

@@ -1,0 +1,143 @@
+// Hybrid ARM64X libraries through the command line: made from two .def
+// files byte for byte as llvm-lib makes them, read back with each entry's
+// view, written back whole, split into two .def files again, cut down to
+// one view; and linked by an ARM64 and an ARM64EC client, each to the
+// imports of its own view.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/cli/cli_runner.h"
+#include "tests/support/link_check.h"
+#include "tests/support/peers.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+struct HybridCase {
+  const char* name;
+  const char* ec;      // the ARM64EC view's .def
+  const char* native;  // the ARM64 view's .def
+  std::vector<std::string> views;  // `list`: each entry's name and view
+};
+
+// The first and the last column of each line `list` prints.
+std::vector<std::string> NamesAndViews(const std::string& listed) {
+  std::vector<std::string> out;
+  std::istringstream lines(listed);
+  for (std::string line; std::getline(lines, line);)
+    out.push_back(line.substr(0, line.find('\t')) + " " + line.substr(line.rfind('\t') + 1));
+  return out;
+}
+
+class Arm64xTest : public ::testing::TestWithParam<HybridCase> {
+ protected:
+  // llvm-lib stamps nothing; ours then stamps 0 too.
+  void SetUp() override { ::setenv("SOURCE_DATE_EPOCH", "0", 1); }
+  void TearDown() override { ::unsetenv("SOURCE_DATE_EPOCH"); }
+
+  void Run(const std::vector<std::string>& arguments, std::string* out = nullptr) {
+    const CliResult r = RunCli(arguments);
+    ASSERT_EQ(r.status, 0) << Describe(arguments, r);
+    if (out) *out = r.out;
+  }
+
+  TempDir dir;
+};
+
+TEST_P(Arm64xTest, MadeAsLlvmLibMakesItReadWithViewsAndWrittenBackWhole) {
+  const HybridCase& c = GetParam();
+  ASSERT_TRUE(Installed({Peer("llvm-lib")}));
+  const std::string ec = dir.File("ec.def"), native = dir.File("native.def"), peer = dir.File("peer.lib");
+  WriteFileText(ec, c.ec);
+  WriteFileText(native, c.native);
+  std::string log;
+  ASSERT_EQ(RunCommand(Peer("llvm-lib") + " -machine:arm64x -def:" + ec + " -defArm64Native:" + native +
+                           " -out:" + peer, &log), 0) << log;
+  const Bytes expected = ReadFileBytes(peer);
+
+  Run({"convert", ec, dir.File("ours.lib"), "--machine", "arm64x", "--native-def", native});
+  EXPECT_EQ(ReadFileBytes(dir.File("ours.lib")), expected);
+  // llvm-lib's library, read and written again.
+  Run({"convert", peer, dir.File("back.lib")});
+  EXPECT_EQ(ReadFileBytes(dir.File("back.lib")), expected);
+  std::string listed;
+  Run({"list", peer}, &listed);
+  EXPECT_EQ(NamesAndViews(listed), c.views);
+  // Its views as two .def files, which make the same library again.
+  Run({"convert", peer, dir.File("e.def"), "--native-def", dir.File("n.def")});
+  Run({"convert", dir.File("e.def"), dir.File("again.lib"), "--native-def", dir.File("n.def")});
+  EXPECT_EQ(ReadFileBytes(dir.File("again.lib")), expected);
+  // One view kept: the list of that machine has no view column.
+  for (const char* machine : {"arm64", "arm64ec"}) {
+    Run({"convert", peer, dir.File("one.lib"), "--machine", machine});
+    Run({"list", dir.File("one.lib")}, &listed);
+    std::size_t expectedCount = 0;
+    for (const std::string& v : c.views)
+      expectedCount += v.ends_with(" both") || v.ends_with(std::string(" ") + machine);
+    EXPECT_EQ(NamesAndViews(listed).size(), expectedCount) << machine;
+    EXPECT_EQ(listed.find("\tboth"), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, Arm64xTest,
+    ::testing::Values(
+        // Code, data, a C++ name, NONAME and a hint in one view or both.
+        HybridCase{"Mixed",
+                   "LIBRARY hyb.dll\nEXPORTS\n  EcOnly\n  Shared\n  EcVar DATA\n  ?Cpp@@YAHH@Z\n"
+                   "  Hidden @7 NONAME\n  Hinted @5\n",
+                   "LIBRARY hyb.dll\nEXPORTS\n  NativeOnly\n  Shared\n  NativeVar DATA\n  Hidden @7 NONAME\n",
+                   {"EcOnly arm64ec", "NativeOnly arm64", "Shared both", "EcVar arm64ec", "?Cpp@@YAHH@Z arm64ec",
+                    "NativeVar arm64", "Hidden both", "Hinted arm64ec"}},
+        // The views name two functions in crossed orders: each keeps its own.
+        HybridCase{"Crossed", "LIBRARY x.dll\nEXPORTS\n  A\n  B\n", "LIBRARY x.dll\nEXPORTS\n  B\n  A\n",
+                   {"A arm64ec", "B both", "A arm64"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// lld-link links an ARM64 client and an ARM64EC client against one of our
+// ARM64X libraries, each to its own view's imports only. The ARM64EC
+// client reaches its imports as ARM64EC code does and, with no runtime to
+// link here, defines the helpers the linker asks of it.
+TEST_F(Arm64xTest, EachViewsClientLinksToItsOwnImports) {
+  ASSERT_TRUE(Installed({Peer("clang"), Peer("llvm-mc"), Peer("lld-link"), Peer("llvm-readobj")}));
+  WriteFileText(dir.File("ec.def"), "LIBRARY hyb.dll\nEXPORTS\n  EcOnly\n  Shared\n  EcVar DATA\n");
+  WriteFileText(dir.File("native.def"), "LIBRARY hyb.dll\nEXPORTS\n  NativeOnly\n  Shared\n  NativeVar DATA\n");
+  const std::string lib = dir.File("hyb.lib");
+  Run({"convert", dir.File("ec.def"), lib, "--native-def", dir.File("native.def")});
+
+  WriteFileText(dir.File("a.c"), "void NativeOnly(void); void Shared(void);\n"
+                                 "__declspec(dllimport) extern int NativeVar;\n"
+                                 "int start(void) { NativeOnly(); Shared(); return NativeVar; }\n");
+  WriteFileText(dir.File("e.s"), ".section .test, \"r\"\n.rva __imp_EcOnly\n.rva __imp_aux_EcOnly\n"
+                                 ".rva \"#EcOnly\"\n.rva __imp_Shared\n.rva \"#Shared\"\n.rva __imp_EcVar\n");
+  WriteFileText(dir.File("runtime.s"),
+                ".data\n"
+                ".globl __os_arm64x_dispatch_ret\n__os_arm64x_dispatch_ret: .xword 0\n"
+                ".globl __os_arm64x_dispatch_call_no_redirect\n__os_arm64x_dispatch_call_no_redirect: .xword 0\n"
+                ".globl __os_arm64x_check_icall\n__os_arm64x_check_icall: .xword 0\n"
+                ".text\n.globl __icall_helper_arm64ec\n.p2align 2\n__icall_helper_arm64ec:\n  ret\n");
+  const std::string mc = Peer("llvm-mc") + " -filetype=obj -triple=arm64ec-windows ";
+  std::string log;
+  ASSERT_EQ(RunCommand(Peer("clang") + " --target=aarch64-pc-windows-msvc -c " + dir.File("a.c") + " -o " +
+                           dir.File("a.obj") + " && " + Peer("lld-link") +
+                           " -machine:arm64 -subsystem:console -nodefaultlib -entry:start -out:" +
+                           dir.File("a.exe") + " " + dir.File("a.obj") + " " + lib + " && " + mc + dir.File("e.s") +
+                           " -o " + dir.File("e.obj") + " && " + mc + dir.File("runtime.s") + " -o " +
+                           dir.File("runtime.obj") + " && " + Peer("lld-link") +
+                           " -machine:arm64ec -dll -noentry -nodefaultlib -out:" + dir.File("e.dll") + " " +
+                           dir.File("e.obj") + " " + dir.File("runtime.obj") + " " + lib, &log), 0)
+      << log;
+  const LinkResult arm64 = ProgramImports(dir.File("a.exe"));
+  const LinkResult arm64ec = ProgramImports(dir.File("e.dll"));
+  ASSERT_TRUE(arm64.ok && arm64ec.ok) << arm64.error << arm64ec.error;
+  EXPECT_EQ(arm64.imports, (std::vector<ImportedName>{{"hyb.dll", "NativeOnly"}, {"hyb.dll", "NativeVar"},
+                                                      {"hyb.dll", "Shared"}}));
+  EXPECT_EQ(arm64ec.imports, (std::vector<ImportedName>{{"hyb.dll", "EcOnly"}, {"hyb.dll", "EcVar"},
+                                                        {"hyb.dll", "Shared"}}));
+}
+
+}  // namespace
