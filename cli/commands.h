@@ -26,6 +26,7 @@ struct ConvertArguments {
   std::vector<std::string> stdcall;  // NAME
   bool strict = false;
   std::string machine;  // "i386", "x64", "arm64", "arm64ec"; empty: INPUT's own
+  bool delay = false;   // a delay-load library (GNU form)
 };
 
 struct CheckArguments {

@@ -32,6 +32,7 @@ bool GatherConventions(const ConvertArguments& arguments, const ConventionTable&
 OutputForm FormOf(const ConvertArguments& arguments) {
   if (arguments.to == "omf") return OutputForm::Omf;
   if (arguments.to == "def") return OutputForm::Def;
+  if (arguments.to == "gnu") return OutputForm::Gnu;
   if (arguments.to.empty() && HasDefExtension(arguments.output)) return OutputForm::Def;
   return OutputForm::Coff;
 }
@@ -45,6 +46,7 @@ ListForm ListFormOf(OutputForm form) {
   switch (form) {
     case OutputForm::Omf: return ListForm::Omf;
     case OutputForm::Def: return ListForm::Def;
+    case OutputForm::Gnu: return ListForm::Gnu;
     case OutputForm::Coff: break;
   }
   return ListForm::Coff;
@@ -63,7 +65,26 @@ int RunConvert(const ConvertArguments& arguments) {
   const Machine machine = MachineOf(arguments.machine);
   if (!ReadListFile(lib, arguments.input, arguments.asDef, machine))
     return kExitFileError;
-  const OutputForm form = FormOf(arguments);
+  // A delay-load library is GNU's form, which ld.bfd links; Microsoft's
+  // linkers delay-load a DLL from an ordinary library.
+  if (arguments.delay && !arguments.to.empty() && arguments.to != "gnu") {
+    std::fprintf(stderr,
+                 "libmorph-cli: --delay writes GNU's form (--to gnu), which GNU ld links; for lld-link or "
+                 "link.exe write an ordinary library (--to %s without --delay) and link with "
+                 "/DELAYLOAD:DLL\n",
+                 arguments.to.c_str());
+    return kExitUsage;
+  }
+  const OutputForm form = arguments.delay ? OutputForm::Gnu : FormOf(arguments);
+  if (arguments.delay) {
+    // Only code can wait for its first call: a variable's address is read
+    // without any call, so data imports stay ordinary ones.
+    const std::vector<AnsiString> data = DelayLoad(lib);
+    if (!data.empty())
+      std::fprintf(stderr, "libmorph-cli: warning: %s: %zu data imports cannot be delay-loaded and stay ordinary "
+                           "imports: %s\n",
+                   arguments.input.c_str(), data.size(), NameListText(data).c_str());
+  }
   if (machine != Machine::Unknown) {
     if (const std::string why = WhyNotMachine(lib, machine); !why.empty()) {
       ReportFileError(arguments.input, why);

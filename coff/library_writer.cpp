@@ -42,13 +42,7 @@ void ChooseLookup(const TFonctionLib& entry, Machine machine, ImportMember& impo
   }
 }
 
-// The imports in list order, private entries left out, each with its DLL;
-// the DLLs in the order the list first names them.
-struct Plan {
-  std::vector<DllNames> dlls;
-  std::vector<ImportMember> imports;
-  std::vector<std::size_t> importDll;  // each import's index in dlls
-};
+}  // namespace
 
 Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::string& defaultDll) {
   Plan plan;
@@ -76,6 +70,7 @@ Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::strin
     import.symbol = std::string(AsCString(MicrosoftName(entry, machine)));
     import.machine = machine;
     import.kind = entry.Import.Kind;
+    import.delayed = entry.Import.Delayed && import.kind == ImportKind::Code;
     if (IsEc(machine) && import.kind == ImportKind::Code) {
       // Whichever of a function's two names the list holds, the client
       // calls it by the x64 one, and the member names its body.
@@ -92,6 +87,8 @@ Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::strin
     plan.imports[i].dll = &plan.dlls[plan.importDll[i]];
   return plan;
 }
+
+namespace {
 
 // The members and the indexes' symbols. The fixed objects come first: the
 // first DLL's descriptor, the null import descriptor and the first DLL's

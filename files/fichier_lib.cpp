@@ -44,6 +44,10 @@ Outcome TFichierLib::WriteCoffLibrary(const std::string& fileName) {
   return coff::WriteLibrary(fileName, *this);
 }
 
+Outcome TFichierLib::WriteGnuLibrary(const std::string& fileName) {
+  return coff::WriteGnuLibrary(fileName, *this);
+}
+
 Outcome TFichierLib::WriteDefFile(const std::string& fileName) { return def::WriteFile(fileName, *this); }
 
 Outcome TFichierLib::WriteBorlandLibrary(const std::string& fileName) {

@@ -50,6 +50,8 @@ class TFichierLib : public ExportList {
   // stays as it was and the outcome says why.
   Outcome WriteCoffLibrary(const std::string& fileName);
   Outcome WriteDefFile(const std::string& fileName);
+  // A COFF library in GNU's long format, as GNU ld links it.
+  Outcome WriteGnuLibrary(const std::string& fileName);
   // An OMF import library, as Borland's tools link it.
   Outcome WriteBorlandLibrary(const std::string& fileName);
 };

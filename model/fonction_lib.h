@@ -35,13 +35,16 @@ struct ImportBinding {
   bool Private = false;
   // A forwarder: the DLL passes the import on to "OTHER.Func".
   AnsiString ForwardTo;
+  // Imported through a delay-load library: the DLL is loaded, and the
+  // import bound, at the first call rather than when the program starts.
+  bool Delayed = false;
 
   // The source told what the loader should look up.
   bool Exported() const { return ByOrdinal || !ExportName.empty(); }
   // Nothing beyond a hand-made entry.
   bool Empty() const {
     return Dll.empty() && ExportName.empty() && !ByOrdinal && !NoName && Ordinal == 0 &&
-           Kind == ImportKind::Code && Symbol.empty() && !Private && ForwardTo.empty();
+           Kind == ImportKind::Code && Symbol.empty() && !Private && ForwardTo.empty() && !Delayed;
   }
 };
 
