@@ -109,6 +109,19 @@ inline constexpr std::array<CodeFixup, 2> kAmd64TailMergeFixups = {{
     {0x3C, CodeTarget::Helper, kRelocAmd64Rel32},
 }};
 
+// The trampoline's unwind information, so that an exception the helper
+// raises (a DLL or function not found) unwinds through it to the caller:
+// version 1, a 13-byte prologue, 6 code slots, then the codes from the last
+// prologue instruction back.
+inline constexpr std::array<std::uint8_t, 16> kAmd64TailMergeUnwind = {
+    0x01, 0x0D, 0x06, 0x00,  // version 1, no flags; prologue 13 bytes; 6 slots; no frame register
+    0x0D, 0x01, 0x11, 0x00,  // at 13: sub rsp, 0x88 (large allocation, 17 * 8)
+    0x06, 0x90,              // at 6: push r9
+    0x04, 0x80,              // at 4: push r8
+    0x02, 0x20,              // at 2: push rdx
+    0x01, 0x10,              // at 1: push rcx
+};
+
 // ---- ARM64: x0-x7, x8 (where a large struct is returned) and q0-q7;
 // x17 holds the slot's address, as the intra-call registers may.
 inline constexpr std::array<std::uint8_t, 24> kArm64DelayImport = {

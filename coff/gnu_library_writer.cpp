@@ -183,6 +183,8 @@ Bytes ImportObject(const ImportMember& import, const GnuLabels& l, const GnuTarg
 // ---- Delay-load objects ----------------------------------------------------
 
 constexpr std::uint32_t kSectionReadOnlyCharacteristics = 0x40300040;  // read, align 4
+constexpr std::string_view kUnwindSection = ".xdata";
+constexpr std::string_view kFunctionTableSection = ".pdata";
 
 struct DelayLabels {
   std::string tailMerge;
@@ -225,7 +227,8 @@ std::vector<Relocation> Fixups(std::span<const CodeFixup> fixups, std::uint32_t 
 Bytes DelayHeadObject(const DelayLabels& l, const DllNames& dll, const GnuTarget& t) {
   const DelayCode code = DelayCodeFor(t.machine);
   const std::uint32_t c = t.SlotCharacteristics();
-  enum : std::uint32_t { kText, kHandle, kReadOnly, kAddressStart, kLookupStart, kTailMerge, kDescriptor, kHelper };
+  enum : std::uint32_t { kText, kHandle, kReadOnly, kAddressStart, kLookupStart, kTailMerge, kDescriptor, kHelper,
+                         kUnwind };
   Bytes descriptor(DelayImportDescriptor::kSize);
   DelayImportDescriptor d;
   d.dllNameRva = DelayImportDescriptor::kSize;  // added to the section's address
@@ -248,10 +251,22 @@ Bytes DelayHeadObject(const DelayLabels& l, const DllNames& dll, const GnuTarget
       {addressEnd, c, Zeros(t.slotSize), {}},
       {lookupEnd, c, Zeros(t.slotSize), {}},
   };
-  return BuildObject(t.machine, sections,
-                     {SectionSymbol(kTextSection, 1), {l.handle, 2}, SectionSymbol(kReadOnlySection, 3),
-                      {addressStart, 4, 0, kClassStatic}, {lookupStart, 5, 0, kClassStatic},
-                      {l.tailMerge, 1}, {l.descriptor, 3}, {l.helper, kSectionUndefined}});
+  std::vector<ObjectSymbol> symbols = {
+      SectionSymbol(kTextSection, 1), {l.handle, 2}, SectionSymbol(kReadOnlySection, 3),
+      {addressStart, 4, 0, kClassStatic}, {lookupStart, 5, 0, kClassStatic},
+      {l.tailMerge, 1}, {l.descriptor, 3}, {l.helper, kSectionUndefined}};
+  if (t.machine == Machine::Amd64) {
+    // The function table entry of the trampoline: its start, end and
+    // unwind information.
+    Bytes entry(12);
+    records::StoreLittle(entry.data() + 4, Size32(code.tailMerge.size()));
+    sections.push_back({kUnwindSection, kSectionReadOnlyCharacteristics,
+                        Bytes(kAmd64TailMergeUnwind.begin(), kAmd64TailMergeUnwind.end()), {}});
+    sections.push_back({kFunctionTableSection, kSectionReadOnlyCharacteristics, std::move(entry),
+                        {{0, kText, t.rva32}, {4, kText, t.rva32}, {8, kUnwind, t.rva32}}});
+    symbols.push_back(SectionSymbol(kUnwindSection, 8));
+  }
+  return BuildObject(t.machine, sections, symbols);
 }
 
 // One delay-loaded function: its code, its address slot (first the load
