@@ -6,6 +6,7 @@
 // an ARM64 client whose function returns a struct through x8.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "files/fichier_lib.h"
@@ -58,6 +59,8 @@ std::string Wine(Machine machine) {
   if (HaveProgram("wine64")) return "wine64";
   return FileExists("/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "";
 }
+
+void PrintTo(const DelayRow& row, std::ostream* os) { *os << MachineName(row.machine); }
 
 class DelayLibraryTest : public ::testing::TestWithParam<DelayRow> {};
 

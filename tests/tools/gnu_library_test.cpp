@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 
 #include "files/fichier_lib.h"
@@ -46,6 +47,8 @@ struct GnuRow {
   std::string triple;
   std::string dlltoolOptions;  // 32-bit Intel's .def names are read without "@n"
 };
+
+void PrintTo(const GnuRow& row, std::ostream* os) { *os << MachineName(row.machine); }
 
 class GnuLibraryTest : public ::testing::TestWithParam<GnuRow> {};
 
