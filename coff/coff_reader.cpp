@@ -446,7 +446,12 @@ Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list) {
   bool gnuForm = false;
   Outcome outcome = ReadArchive(bytes, list.Fonctions, machine, gnuForm, list.LeftOutObjects);
   list.SourceMachine = outcome ? machine : Machine::Unknown;
-  if (machine == Machine::Arm64x) JoinHybrid(list);
+  if (machine == Machine::Arm64x) {
+    JoinHybrid(list);
+    // A function both views import alike is now one entry: a library cut
+    // short tells how many entries it kept, not how many imports.
+    if (outcome.Kind == OutcomeKind::CutShort) outcome.Count = list.Fonctions.Count;
+  }
   list.GnuForm = outcome && gnuForm;
   return outcome;
 }

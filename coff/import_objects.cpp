@@ -267,27 +267,30 @@ struct ZeroSection {
 };
 
 // The null import descriptor and the null thunk have one shape: the debug
-// block, then zero-filled data sections, and one external symbol defined
-// at the start of the first of them.
-Bytes OneSymbolObject(const DllNames& dll, std::int32_t stamp, const Target& target,
+// block of `debugDll`, then zero-filled data sections, and one external
+// symbol defined at the start of the first of them. Without `debugDll`,
+// the lean shape of LLVM's librarian: no debug block and no "@comp.id".
+Bytes OneSymbolObject(const DllNames* debugDll, std::int32_t stamp, const Target& target,
                       std::initializer_list<ZeroSection> sections, std::string_view symbol) {
-  const auto count = static_cast<std::uint32_t>(sections.size());
-  const std::uint32_t debugAt = SectionsEnd(1 + count);
-  std::uint32_t dataAt = debugAt + DebugBlockSize(dll);
+  const std::uint32_t debugSize = debugDll ? DebugBlockSize(*debugDll) : 0;
+  const auto count = static_cast<std::uint16_t>(sections.size() + (debugDll ? 1 : 0));
+  const std::uint32_t debugAt = SectionsEnd(count);
+  std::uint32_t dataAt = debugAt + debugSize;
   std::uint32_t dataSize = 0;
   for (const ZeroSection& z : sections) dataSize += z.size;
 
   Bytes out;
-  AppendRecord(out, ObjectHeader(target, static_cast<std::uint16_t>(1 + count), stamp, dataAt + dataSize, 2));
-  AppendRecord(out, DebugSection(DebugBlockSize(dll), debugAt));
+  AppendRecord(out, ObjectHeader(target, count, stamp, dataAt + dataSize, debugDll ? 2 : 1));
+  if (debugDll) AppendRecord(out, DebugSection(debugSize, debugAt));
   for (const ZeroSection& z : sections) {
     AppendRecord(out, DataSection(z.name, z.size, dataAt, z.characteristics));
     dataAt += z.size;
   }
-  AppendDebugBlock(out, dll, target);
+  if (debugDll) AppendDebugBlock(out, *debugDll, target);
   AppendZeros(out, dataSize);
-  AppendRecord(out, kCompIdSymbol);
-  AppendRecord(out, ExternalSymbol(kStringTableSizeField, 2));
+  if (debugDll) AppendRecord(out, kCompIdSymbol);
+  // The symbol's section: the first data section, after the debug one.
+  AppendRecord(out, ExternalSymbol(kStringTableSizeField, debugDll ? 2 : 1));
   AppendStringTableSize(out, Size32(kStringTableSizeField + symbol.size() + 1));
   AppendName(out, symbol);
   return out;
@@ -296,14 +299,14 @@ Bytes OneSymbolObject(const DllNames& dll, std::int32_t stamp, const Target& tar
 }  // namespace
 
 Bytes NullImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machine machine) {
-  return OneSymbolObject(dll, stamp, TargetOf(machine), {{kNullDirectorySection, kIdata3Size}},
+  return OneSymbolObject(&dll, stamp, TargetOf(machine), {{kNullDirectorySection, kIdata3Size}},
                          kNullImportDescriptor);
 }
 
 Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machine) {
   const Target target = TargetOf(machine);
   const std::uint32_t c = target.SlotCharacteristics();
-  return OneSymbolObject(dll, stamp, target,
+  return OneSymbolObject(&dll, stamp, target,
                          {{kAddressSection, target.slotSize, c}, {kLookupSection, target.slotSize, c}},
                          NullThunkSymbol(dll));
 }
@@ -497,42 +500,17 @@ Bytes LeanImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machin
   return out;
 }
 
-namespace {
-
-// The lean null import descriptor and null thunk: zero-filled sections and
-// one external symbol at the start of the first.
-Bytes LeanOneSymbolObject(std::int32_t stamp, const Target& target, std::initializer_list<ZeroSection> sections,
-                          std::string_view symbol) {
-  const auto count = static_cast<std::uint16_t>(sections.size());
-  std::uint32_t dataAt = SectionsEnd(count);
-  std::uint32_t dataSize = 0;
-  for (const ZeroSection& z : sections) dataSize += z.size;
-  Bytes out;
-  AppendRecord(out, ObjectHeader(target, count, stamp, dataAt + dataSize, 1));
-  for (const ZeroSection& z : sections) {
-    AppendRecord(out, DataSection(z.name, z.size, dataAt, z.characteristics));
-    dataAt += z.size;
-  }
-  AppendZeros(out, dataSize);
-  AppendRecord(out, ExternalSymbol(kStringTableSizeField, 1));
-  AppendStringTableSize(out, Size32(kStringTableSizeField + symbol.size() + 1));
-  AppendName(out, symbol);
-  return out;
-}
-
-}  // namespace
-
 Bytes LeanNullImportDescriptorObject(std::int32_t stamp, Machine machine) {
-  return LeanOneSymbolObject(stamp, TargetOf(machine), {{kNullDirectorySection, kIdata3Size}},
-                             kNullImportDescriptor);
+  return OneSymbolObject(nullptr, stamp, TargetOf(machine), {{kNullDirectorySection, kIdata3Size}},
+                         kNullImportDescriptor);
 }
 
 Bytes LeanNullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machine) {
   const Target target = TargetOf(machine);
   const std::uint32_t c = target.SlotCharacteristics();
-  return LeanOneSymbolObject(stamp, target,
-                             {{kAddressSection, target.slotSize, c}, {kLookupSection, target.slotSize, c}},
-                             NullThunkSymbol(dll));
+  return OneSymbolObject(nullptr, stamp, target,
+                         {{kAddressSection, target.slotSize, c}, {kLookupSection, target.slotSize, c}},
+                         NullThunkSymbol(dll));
 }
 
 }  // namespace coff

@@ -114,12 +114,7 @@ TEST_F(Arm64xTest, EachViewsClientLinksToItsOwnImports) {
                                  "int start(void) { NativeOnly(); Shared(); return NativeVar; }\n");
   WriteFileText(dir.File("e.s"), ".section .test, \"r\"\n.rva __imp_EcOnly\n.rva __imp_aux_EcOnly\n"
                                  ".rva \"#EcOnly\"\n.rva __imp_Shared\n.rva \"#Shared\"\n.rva __imp_EcVar\n");
-  WriteFileText(dir.File("runtime.s"),
-                ".data\n"
-                ".globl __os_arm64x_dispatch_ret\n__os_arm64x_dispatch_ret: .xword 0\n"
-                ".globl __os_arm64x_dispatch_call_no_redirect\n__os_arm64x_dispatch_call_no_redirect: .xword 0\n"
-                ".globl __os_arm64x_check_icall\n__os_arm64x_check_icall: .xword 0\n"
-                ".text\n.globl __icall_helper_arm64ec\n.p2align 2\n__icall_helper_arm64ec:\n  ret\n");
+  WriteFileText(dir.File("runtime.s"), kArm64ecRuntimeStubs);
   const std::string mc = Peer("llvm-mc") + " -filetype=obj -triple=arm64ec-windows ";
   std::string log;
   ASSERT_EQ(RunCommand(Peer("clang") + " --target=aarch64-pc-windows-msvc -c " + dir.File("a.c") + " -o " +

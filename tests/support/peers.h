@@ -25,3 +25,13 @@ std::string PeerOf(int llvmVersion, const std::string& tool);
 // peer, so a test asserts this rather than skip: a missing peer means a
 // machine the script did not set up, and the check it would make is lost.
 ::testing::AssertionResult Installed(const std::vector<std::string>& programs);
+
+// Assembly (llvm-mc, arm64ec-windows) defining what the CRT gives an
+// ARM64EC program and lld-link asks for: the dispatch pointers and the
+// indirect-call helper, as empty stand-ins.
+inline constexpr char kArm64ecRuntimeStubs[] =
+    ".data\n"
+    ".globl __os_arm64x_dispatch_ret\n__os_arm64x_dispatch_ret: .xword 0\n"
+    ".globl __os_arm64x_dispatch_call_no_redirect\n__os_arm64x_dispatch_call_no_redirect: .xword 0\n"
+    ".globl __os_arm64x_check_icall\n__os_arm64x_check_icall: .xword 0\n"
+    ".text\n.globl __icall_helper_arm64ec\n.p2align 2\n__icall_helper_arm64ec:\n  ret\n";

@@ -277,12 +277,7 @@ TEST(CoffArm64ecTest, LldLinksAnArm64ecClientAgainstOurs) {
   WriteFileText(dir.File("c.s"), ".section .test, \"r\"\n.rva __imp_Plain\n.rva __imp_aux_Plain\n.rva \"#Plain\"\n"
                                  ".rva __imp_ByOrd\n.rva __imp_Hidden\n.rva __imp_Var\n"
                                  ".rva \"?Cpp@@$$hYAHH@Z\"\n");
-  WriteFileText(dir.File("runtime.s"),
-                ".data\n"
-                ".globl __os_arm64x_dispatch_ret\n__os_arm64x_dispatch_ret: .xword 0\n"
-                ".globl __os_arm64x_dispatch_call_no_redirect\n__os_arm64x_dispatch_call_no_redirect: .xword 0\n"
-                ".globl __os_arm64x_check_icall\n__os_arm64x_check_icall: .xword 0\n"
-                ".text\n.globl __icall_helper_arm64ec\n.p2align 2\n__icall_helper_arm64ec:\n  ret\n");
+  WriteFileText(dir.File("runtime.s"), kArm64ecRuntimeStubs);
   std::string log;
   const std::string mc = Peer("llvm-mc") + " -filetype=obj -triple=arm64ec-windows ";
   ASSERT_EQ(RunCommand(Peer("llvm-lib") + " -machine:arm64ec -def:" + dir.File("t.def") + " -out:" +
