@@ -51,7 +51,7 @@ bool SameEntry(const TFonctionLib& a, const TFonctionLib& b) {
          a.Unsure == b.Unsure && x.Dll == y.Dll && x.ExportName == y.ExportName &&
          x.ByOrdinal == y.ByOrdinal && x.NoName == y.NoName && x.Ordinal == y.Ordinal &&
          x.Kind == y.Kind && x.Symbol == y.Symbol && x.Private == y.Private &&
-         x.ForwardTo == y.ForwardTo && x.View == y.View;
+         x.ForwardTo == y.ForwardTo && x.View == y.View && x.Delayed == y.Delayed;
 }
 
 QString KindText(ImportKind kind) {
@@ -109,7 +109,10 @@ AnsiString TExportListModel::MakeText(int column, const TFonctionLib& entry) con
     case kColumnMicrosoft: return MicrosoftName(entry, machine);
     case kColumnBorland: return BorlandName(entry, machine);
     case kColumnLookup: return LookupText(entry, machine);
-    case kColumnKind: return QStringToAnsi(KindText(entry.Import.Kind));
+    case kColumnKind:
+      // A delay-loaded function's DLL is loaded at its first call.
+      return QStringToAnsi(KindText(entry.Import.Kind) +
+                           (entry.Import.Delayed ? QStringLiteral(", différé") : QString()));
     case kColumnDll: return entry.Import.Dll;
     case kColumnView:
       if (machine != Machine::Arm64x) return {};

@@ -33,10 +33,11 @@
 
 namespace {
 
-enum SaveFilter { kSaveCoff = 1, kSaveBorland = 2, kSaveDefinition = 3 };
+enum SaveFilter { kSaveCoff = 1, kSaveBorland = 2, kSaveDefinition = 3, kSaveGnu = 4 };
 
 const QString kMicrosoftSuffix = QStringLiteral(" (Microsoft)");
 const QString kBorlandSuffix = QStringLiteral(" (Borland)");
+const QString kGnuSuffix = QStringLiteral(" (GNU)");
 const QString kDllSuffix = QStringLiteral(" (DLL)");
 
 // How many unsure entries the summary names before it stops.
@@ -207,9 +208,10 @@ QString UsableFolder(const QString& folder) {
 }
 
 // The save filter choice that writes a form back; 0 when it cannot be.
-int SaveFilterOf(TSourceForm form) {
+// A COFF library read in GNU's form is written back in it.
+int SaveFilterOf(TSourceForm form, bool gnu) {
   switch (form) {
-    case TSourceForm::Coff: return kSaveCoff;
+    case TSourceForm::Coff: return gnu ? kSaveGnu : kSaveCoff;
     case TSourceForm::Omf: return kSaveBorland;
     case TSourceForm::Def: return kSaveDefinition;
     case TSourceForm::Dll:
@@ -225,6 +227,10 @@ QString MachineRefusal(ListForm form, Machine machine) {
     return QStringLiteral("La liste est pour %1, et les librairies Borland ne servent qu'au code "
                           "Intel 32 bits (menu Machine).")
         .arg(name);
+  if (form == ListForm::Gnu)
+    return QStringLiteral("La liste est pour %1 ; les librairies GNU sont écrites pour Intel 32 "
+                          "bits, x64 et ARM64 (menu Machine).")
+        .arg(name);
   return QStringLiteral("Ce programme n'écrit pas encore de librairie Microsoft pour %1.").arg(name);
 }
 
@@ -238,6 +244,9 @@ QString LossInFrench(LossKind kind) {
       return QStringLiteral("l'import de données (DATA ou CONSTANT), qui deviendrait du code");
     case LossKind::ExportName:
       return QStringLiteral("le nom exporté, qu'aucune ligne .def ne peut écrire");
+    case LossKind::DelayLoad:
+      return QStringLiteral("le chargement différé, que seule une librairie GNU garde "
+                            "(avec une librairie Microsoft, liez avec /DELAYLOAD)");
   }
   return QStringLiteral("une information que cette forme de fichier ne garde pas");
 }
@@ -314,6 +323,7 @@ bool TForm1::OpenFile(const QString& fileName, int filter) {
   Swap(FichierLib, read);
   ReadMachine = FichierLib.SourceMachine;
   ReadGnu = kind == FileKind::CoffArchive && FichierLib.GnuForm;
+  if (ReadGnu) suffix = kGnuSuffix;
   FileName = fileName;
   SetListCaption(FileName + suffix);
   FillListBox();
@@ -349,9 +359,11 @@ void TForm1::ProposeSaveName() {
   // from another list; its form's choice, a DLL's list as a library.
   const QFileInfo current(FileName);
   const QString folder = UsableFolder(FileName.isEmpty() ? QString() : current.absolutePath());
-  if (const int filter = SaveFilterOf(Source)) SaveDialog1.FilterIndex = filter;
+  if (const int filter = SaveFilterOf(Source, ReadGnu)) SaveDialog1.FilterIndex = filter;
   else if (Source == TSourceForm::Dll) SaveDialog1.FilterIndex = kSaveCoff;
-  const char* extension = SaveDialog1.FilterIndex == kSaveDefinition ? ".def" : ".lib";
+  const char* extension = SaveDialog1.FilterIndex == kSaveDefinition ? ".def"
+                          : SaveDialog1.FilterIndex == kSaveGnu      ? ".a"
+                                                                     : ".lib";
   // Shown as the system writes paths (C:\libs\fmod.lib on Windows).
   SaveDialog1.FileName = QDir::toNativeSeparators(
       FileName.isEmpty() ? folder + QLatin1Char('/')
@@ -365,7 +377,7 @@ void TForm1::EnregistrerSous1Click() {
 }
 
 void TForm1::Enregistrer1Click() {
-  const int filter = SaveFilterOf(Source);
+  const int filter = SaveFilterOf(Source, ReadGnu);
   if (FileName.isEmpty() || filter == 0) EnregistrerSous1Click();
   else SaveAs(FileName, filter);
 }
@@ -379,6 +391,10 @@ bool TForm1::SaveAs(QString fileName, int filter) {
     case kSaveDefinition:
       form = ListForm::Def;
       extension = ".def";
+      break;
+    case kSaveGnu:
+      form = ListForm::Gnu;
+      extension = ".a";
       break;
     default: return false;
   }
@@ -493,6 +509,10 @@ bool TForm1::SaveAs(QString fileName, int filter) {
       outcome = FichierLib.WriteDefFile(SystemPath(fileName));
       source = TSourceForm::Def;
       break;
+    case ListForm::Gnu:
+      outcome = FichierLib.WriteGnuLibrary(SystemPath(fileName));
+      suffix = kGnuSuffix;
+      break;
   }
   if (!outcome) {
     ShowError(Handle(),
@@ -503,7 +523,7 @@ bool TForm1::SaveAs(QString fileName, int filter) {
   }
   FileName = fileName;
   Source = source;
-  ReadGnu = false;
+  ReadGnu = form == ListForm::Gnu;
   TakeWhatWasSaved(fileName, lost);
   UndoStack->setClean();
   SetListCaption(FileName + suffix);

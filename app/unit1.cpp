@@ -62,7 +62,7 @@ constexpr char kOpenFilter[] =
     "Bibliothèques dynamiques (*.dll)|*.dll";
 constexpr char kSaveFilter[] =
     "Librairie OMF (Microsoft) (*.lib)|*.lib|Librairie COFF (Borland) (*.lib)|*.lib|"
-    "Fichier de définitions (*.def)|*.def";
+    "Fichier de définitions (*.def)|*.def|Librairie GNU (*.a)|*.a";
 
 constexpr char kAboutText[] =
     "Libmorph 1.0 : conversion de librairies d'importation\n\n"

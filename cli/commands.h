@@ -30,6 +30,7 @@ struct ConvertArguments {
   // (INPUT gives the ARM64EC one). Writing a .def file: where an ARM64X
   // list's ARM64 view goes.
   std::string nativeDef;
+  bool delay = false;  // a delay-load library (GNU form)
 };
 
 struct CheckArguments {

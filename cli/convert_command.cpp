@@ -33,6 +33,7 @@ bool GatherConventions(const ConvertArguments& arguments, const ConventionTable&
 OutputForm FormOf(const ConvertArguments& arguments) {
   if (arguments.to == "omf") return OutputForm::Omf;
   if (arguments.to == "def") return OutputForm::Def;
+  if (arguments.to == "gnu") return OutputForm::Gnu;
   if (arguments.to.empty() && HasDefExtension(arguments.output)) return OutputForm::Def;
   return OutputForm::Coff;
 }
@@ -46,6 +47,7 @@ ListForm ListFormOf(OutputForm form) {
   switch (form) {
     case OutputForm::Omf: return ListForm::Omf;
     case OutputForm::Def: return ListForm::Def;
+    case OutputForm::Gnu: return ListForm::Gnu;
     case OutputForm::Coff: break;
   }
   return ListForm::Coff;
@@ -62,7 +64,17 @@ int RunConvert(const ConvertArguments& arguments) {
   // export "Bar@8" on x64); other files say their machine, which may then
   // change below.
   Machine machine = MachineOf(arguments.machine);
-  const OutputForm form = FormOf(arguments);
+  // A delay-load library is GNU's form, which ld.bfd links; Microsoft's
+  // linkers delay-load a DLL from an ordinary library.
+  if (arguments.delay && !arguments.to.empty() && arguments.to != "gnu") {
+    std::fprintf(stderr,
+                 "libmorph-cli: --delay writes GNU's form (--to gnu), which GNU ld links; for lld-link or "
+                 "link.exe write an ordinary library (--to %s without --delay) and link with "
+                 "/DELAYLOAD:DLL\n",
+                 arguments.to.c_str());
+    return kExitUsage;
+  }
+  const OutputForm form = arguments.delay ? OutputForm::Gnu : FormOf(arguments);
   // An ARM64X library of a list of one view: INPUT is its ARM64EC view
   // (an x64 list becomes one), --native-def its ARM64 view, if any.
   const bool hybrid = form != OutputForm::Def && (!arguments.nativeDef.empty() || machine == Machine::Arm64x);
@@ -94,6 +106,15 @@ int RunConvert(const ConvertArguments& arguments) {
     ReportFileError(arguments.input, "a list for " + MachineName(lib.SourceMachine) +
                                          " has no ARM64 view of its own for --native-def");
     return kExitFileError;
+  }
+  if (arguments.delay) {
+    // Only code can wait for its first call: a variable's address is read
+    // without any call, so data imports stay ordinary ones.
+    const std::vector<AnsiString> data = DelayLoad(lib);
+    if (!data.empty())
+      std::fprintf(stderr, "libmorph-cli: warning: %s: %zu data imports cannot be delay-loaded and stay ordinary "
+                           "imports: %s\n",
+                   arguments.input.c_str(), data.size(), NameListText(data).c_str());
   }
   if (machine != Machine::Unknown) {
     if (const std::string why = WhyNotMachine(lib, machine); !why.empty()) {

@@ -74,6 +74,7 @@ bool WriteListFile(TFichierLib& lib, const std::string& fileName, OutputForm for
     switch (form) {
       case OutputForm::Omf: return lib.WriteBorlandLibrary(fileName);
       case OutputForm::Def: return lib.WriteDefFile(fileName);
+      case OutputForm::Gnu: return lib.WriteGnuLibrary(fileName);
       case OutputForm::Coff: break;
     }
     return lib.WriteCoffLibrary(fileName);

@@ -9,7 +9,7 @@
 namespace cli {
 
 // The forms convert writes.
-enum class OutputForm { Coff, Omf, Def };
+enum class OutputForm { Coff, Omf, Def, Gnu };
 
 // True when the name ends in ".def", in any letter case.
 bool HasDefExtension(const std::string& fileName);

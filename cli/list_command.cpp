@@ -55,7 +55,7 @@ void AppendListLine(const TFonctionLib& entry, Machine machine, std::string& lin
   line += '\t';
   line += ImportColumn(entry, machine);
   line += '\t';
-  line += KindColumn(entry.Import.Kind);
+  line += entry.Import.Delayed ? "delayed" : KindColumn(entry.Import.Kind);
   line += '\t';
   line += entry.Import.Dll;
   // A hybrid list says which clients import each entry.

@@ -44,7 +44,9 @@ constexpr char kConvertSummary[] =
 constexpr char kConvertDescription[] =
     "Reads INPUT as list does, gives its entries the conventions and argument lengths named by "
     "--conventions, --pascal and --stdcall, and writes OUTPUT in the form --to names: coff (the "
-    "default), a COFF import library for the list's machine (32-bit Intel, x64, ARM64, ARM64EC or ARM64X); omf, an OMF import library; def, a "
+    "default), a COFF import library for the list's machine (32-bit Intel, x64, ARM64, ARM64EC or ARM64X); gnu, "
+    "an import library in GNU's long format (head, one object per import, tail) for GNU ld, "
+    "32-bit Intel, x64 or ARM64; omf, an OMF import library; def, a "
     "definition file. Without --to, an OUTPUT whose name ends in .def is a definition file. "
     "OUTPUT is used as given; no extension is added.\n\n"
     "Each import keeps the DLL that INPUT names for it: converting from a DLL, the DLL named in "
@@ -133,9 +135,9 @@ int main(int argc, char** argv) {
       ->required();
   convertCommand->add_option("OUTPUT", convert.output, "Import library or .def file to write")
       ->required();
-  convertCommand->add_option("--to", convert.to, "Form of OUTPUT: coff, omf or def")
+  convertCommand->add_option("--to", convert.to, "Form of OUTPUT: coff, gnu, omf or def")
       ->type_name("FORM")
-      ->check(CLI::IsMember({"coff", "omf", "def"}));
+      ->check(CLI::IsMember({"coff", "gnu", "omf", "def"}));
   convertCommand
       ->add_option("--conventions", convert.conventionFiles,
                    "Where decorated names come from: a COFF import library, or a text file of "
@@ -160,6 +162,10 @@ int main(int argc, char** argv) {
                    "ARM64X: the .def file of the ARM64 view, INPUT giving the ARM64EC one; with --to def, "
                    "where the ARM64 view is written")
       ->type_name("FILE");
+  convertCommand->add_flag("--delay", convert.delay,
+                           "Write a delay-load library (GNU form, for GNU ld): each function's DLL is "
+                           "loaded at its first call. lld-link and link.exe take an ordinary library "
+                           "and /DELAYLOAD:DLL instead");
   convertCommand->add_flag("--strict", convert.strict,
                            "Refuse to write when a name matches nothing, on either side, or a convention was guessed");
 

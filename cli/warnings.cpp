@@ -82,6 +82,12 @@ bool ReportLosses(const std::vector<FormLoss>& losses, bool asErrors) {
         PrintLine(asErrors, loss.Names.size(), "constant import would become data",
                   "constant imports would become data", loss.Names);
         break;
+      case LossKind::DelayLoad:
+        PrintLine(asErrors, loss.Names.size(),
+                  "delay-loaded import would be loaded with the program (link with /DELAYLOAD, or --to gnu)",
+                  "delay-loaded imports would be loaded with the program (link with /DELAYLOAD, or --to gnu)",
+                  loss.Names);
+        break;
       default:
         PrintLine(asErrors, loss.Names.size(), "entry loses part of its import",
                   "entries lose part of their imports", loss.Names);

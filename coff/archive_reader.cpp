@@ -105,6 +105,23 @@ const SectionHeader* ObjectView::SectionNamed(std::string_view name) const {
   return nullptr;
 }
 
+std::string_view ObjectView::SectionName(const SectionHeader& section) const {
+  const std::string_view name = section.NameText();
+  if (!name.starts_with('/') || name.size() < 2) return name;
+  std::uint32_t offset = 0;
+  for (char c : name.substr(1)) {
+    if (c < '0' || c > '9') return {};
+    offset = offset * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  return ZStringAt(strings_, offset, *budget_).value_or(std::string_view());
+}
+
+const SectionHeader* ObjectView::SectionStarting(std::string_view prefix) const {
+  for (const SectionHeader& s : sections_)
+    if (SectionName(s).starts_with(prefix)) return &s;
+  return nullptr;
+}
+
 ByteView ObjectView::Data(const SectionHeader& section) const {
   return Slice(data_, section.pointerToRawData, section.sizeOfRawData);
 }

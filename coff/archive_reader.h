@@ -95,6 +95,11 @@ class ObjectView {
   // The section a symbol lies in, when its section number names one.
   const SectionHeader* SectionOf(const Symbol& symbol) const;
   const SectionHeader* SectionNamed(std::string_view name) const;
+  // A section's name, a long one ("/123") read from the string table;
+  // empty when the table does not hold it.
+  std::string_view SectionName(const SectionHeader& section) const;
+  // The first section whose name starts with the prefix.
+  const SectionHeader* SectionStarting(std::string_view prefix) const;
   // A section's raw data, less what lies outside the object.
   ByteView Data(const SectionHeader& section) const;
   // The index of the symbol a relocation of the section at `offset`

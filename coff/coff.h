@@ -20,6 +20,11 @@ Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list);
 // Intel (also for a list without one), x64 or ARM64.
 Outcome WriteLibrary(const std::string& fileName, ExportList& list);
 
+// Writes the list as an import library in GNU's long format, as GNU ld
+// and lld link it: 32-bit Intel (also for a list without a machine), x64
+// or ARM64. Deterministic: no time stamp.
+Outcome WriteGnuLibrary(const std::string& fileName, ExportList& list);
+
 // True when the file starts with the archive signature.
 bool StartsAsArchive(const std::string& fileName);
 

@@ -42,7 +42,7 @@ namespace {
 bool IsImportMachinery(std::string_view name) {
   return name.starts_with(coff::kImportDescriptorPrefix) || name == coff::kNullImportDescriptor ||
          (name.starts_with(coff::kNullThunkLead) && name.ends_with(coff::kNullThunkSuffix)) ||
-         name.starts_with(coff::kGnuHeadPrefix) ||
+         name.starts_with(coff::kGnuHeadPrefix) || name.starts_with(coff::kDelayDescriptorPrefix) ||
          (name.starts_with('_') && name.ends_with(coff::kGnuDllNameSuffix));
 }
 

@@ -147,6 +147,11 @@ inline constexpr std::uint16_t kRelocAmd64Rel32 = 4;  // relative to the end of 
 inline constexpr std::uint16_t kRelocArm64Rva32 = 2;  // ADDR32NB
 inline constexpr std::uint16_t kRelocArm64PageBase21 = 4;  // adrp's page of the target
 inline constexpr std::uint16_t kRelocArm64PageOffset12L = 7;  // ldr's scaled offset in that page
+inline constexpr std::uint16_t kRelocI386Rel32 = 0x14;  // relative to the end of the field
+inline constexpr std::uint16_t kRelocAmd64Addr64 = 1;  // absolute 64-bit address
+inline constexpr std::uint16_t kRelocArm64Addr64 = 0xE;  // absolute 64-bit address
+inline constexpr std::uint16_t kRelocArm64Branch26 = 3;  // b and bl
+inline constexpr std::uint16_t kRelocArm64PageOffset12A = 6;  // add's offset in the page
 
 // A string table begins with its own 32-bit size; the first name is at 4.
 inline constexpr std::uint32_t kStringTableSizeField = 4;
@@ -160,6 +165,16 @@ inline constexpr std::string_view kLookupSection = ".idata$4";         // lookup
 inline constexpr std::string_view kAddressSection = ".idata$5";        // address table
 inline constexpr std::string_view kNamesSection = ".idata$6";          // hint/names, DLL name
 inline constexpr std::string_view kHeadLinkSection = ".idata$7";       // GNU: the head object
+// A delay-load library's tables, in the writable ".didat" section. Each
+// DLL's address and lookup tables are sections named after the table, the
+// DLL's label and the part ("a" start, "b" an import, "c" terminator):
+// linkers order same-prefixed sections by name, so each DLL's tables stay
+// whole and in order however its objects were pulled in.
+inline constexpr std::string_view kDelayAddressPrefix = ".didat$5-";
+inline constexpr std::string_view kDelayLookupPrefix = ".didat$4-";
+inline constexpr std::string_view kDelayNamesSection = ".didat$6";
+inline constexpr std::string_view kDataSection = ".data";
+inline constexpr std::string_view kReadOnlySection = ".rdata";
 
 // One entry of the import directory: where the DLL's lookup table, name
 // and address table are.
@@ -183,6 +198,37 @@ inline constexpr std::uint32_t kDirectoryLookupTableAt =
 inline constexpr std::uint32_t kDirectoryNameAt = records::OffsetOf(&ImportDirectoryEntry::nameRva);
 inline constexpr std::uint32_t kDirectoryAddressTableAt =
     records::OffsetOf(&ImportDirectoryEntry::importAddressTableRva);
+
+// A delay-load descriptor, which the delay-load helper reads: the DLL's
+// name, its module handle's slot, its address table (written at each
+// first call) and its lookup table (what each slot asks for), all as
+// addresses relative to the image base (attribute 1).
+struct DelayImportDescriptor {
+  static constexpr std::size_t kSize = 32;
+  static constexpr std::uint32_t kRvaBased = 1;
+  std::uint32_t attributes = kRvaBased;
+  std::uint32_t dllNameRva = 0;
+  std::uint32_t moduleHandleRva = 0;
+  std::uint32_t importAddressTableRva = 0;
+  std::uint32_t importNameTableRva = 0;
+  std::uint32_t boundImportAddressTableRva = 0;
+  std::uint32_t unloadInformationTableRva = 0;
+  std::uint32_t timeDateStamp = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.attributes), v(r.dllNameRva), v(r.moduleHandleRva), v(r.importAddressTableRva),
+        v(r.importNameTableRva), v(r.boundImportAddressTableRva), v(r.unloadInformationTableRva),
+        v(r.timeDateStamp);
+  }
+};
+static_assert(records::SizeOf<DelayImportDescriptor>() == DelayImportDescriptor::kSize);
+inline constexpr std::uint32_t kDelayDllNameAt = records::OffsetOf(&DelayImportDescriptor::dllNameRva);
+inline constexpr std::uint32_t kDelayHandleAt = records::OffsetOf(&DelayImportDescriptor::moduleHandleRva);
+inline constexpr std::uint32_t kDelayAddressTableAt =
+    records::OffsetOf(&DelayImportDescriptor::importAddressTableRva);
+inline constexpr std::uint32_t kDelayNameTableAt =
+    records::OffsetOf(&DelayImportDescriptor::importNameTableRva);
 
 // An import lookup entry of a 32-bit image: this bit set means "by
 // ordinal", the ordinal in the low 16 bits; otherwise it is the address of
@@ -245,5 +291,9 @@ inline constexpr std::string_view kNullThunkSuffix = "_NULL_THUNK_DATA";
 // tail's symbol that holds the DLL name ends in "_iname".
 inline constexpr std::string_view kGnuHeadPrefix = "__head_";
 inline constexpr std::string_view kGnuDllNameSuffix = "_iname";
+// A delay-load library's: its descriptor and the trampoline that every
+// first call of its DLL's functions passes through.
+inline constexpr std::string_view kDelayDescriptorPrefix = "__DELAY_IMPORT_DESCRIPTOR_";
+inline constexpr std::string_view kTailMergePrefix = "__tailMerge_";
 
 }  // namespace coff

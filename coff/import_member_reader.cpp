@@ -178,15 +178,30 @@ class Reader {
       const auto slot = defined.find(slotName);
       if (slot == defined.end()) continue;
       ImportBinding b;
-      if (!ReadAddressSlot(object, object.SymbolAt(slot->second), Is64Bit(machine), targetOf, b))
+      // A delay-load library's slot first points to the function's load
+      // stub: what the loader looks up is in the lookup table's entry.
+      const Symbol slotSymbol = object.SymbolAt(slot->second);
+      const SectionHeader* slotSection = object.SectionOf(slotSymbol);
+      if (slotSection == nullptr) continue;
+      b.Delayed = object.SectionName(*slotSection).starts_with(kDelayAddressPrefix);
+      if (b.Delayed) {
+        const SectionHeader* lookup = object.SectionStarting(kDelayLookupPrefix);
+        if (lookup == nullptr ||
+            !ReadSlot(object, *lookup, 0, Is64Bit(machine), targetOf, kDelayNamesSection, b))
+          continue;
+      } else if (slotSection->NameText() != kAddressSection ||
+                 !ReadSlot(object, *slotSection, slotSymbol.value, Is64Bit(machine), targetOf,
+                           kNamesSection, b)) {
         continue;
-      if (!dll) dll = DllOf(object, descriptor);
+      }
+      if (b.Delayed) dll = DelayDllOf(object);
+      else if (!dll) dll = DllOf(object, descriptor);
       // An object without the directory entry of its DLL imports nothing.
       if (!*dll) continue;
       r->notImport = false;
       r->isImport = true;
       r->machine = machine;
-      r->gnuObject = object.SectionNamed(kHeadLinkSection) != nullptr;
+      r->gnuObject = b.Delayed || object.SectionNamed(kHeadLinkSection) != nullptr;
       // A code import has a thunk under the client symbol itself; a data
       // import only has the address slot.
       b.Kind = defined.contains(r->symbol) ? ImportKind::Code : ImportKind::Data;
@@ -203,6 +218,7 @@ class Reader {
     to.ByOrdinal = from.ByOrdinal;
     to.Ordinal = from.Ordinal;
     to.Kind = from.Kind;
+    to.Delayed = from.Delayed;
   }
 
   static RelocationsByOffset RelocationMap(const ObjectView& object, const SectionHeader& section) {
@@ -212,24 +228,23 @@ class Reader {
     return map;
   }
 
-  // The address slot holds the ordinal with the ordinal flag, or is
-  // relocated to the hint and name.
+  // The slot (address or lookup entry) at `at` in the section holds the
+  // ordinal with the ordinal flag, or is relocated to the hint and name in
+  // the section namesSection.
   template <typename TargetOf>
-  static bool ReadAddressSlot(const ObjectView& object, const Symbol& slot, bool wide,
-                              TargetOf& targetOf, ImportBinding& b) {
-    const SectionHeader* section = object.SectionOf(slot);
-    if (section == nullptr || section->NameText() != kAddressSection) return false;
-    const ByteView bytes = object.Data(*section);
+  static bool ReadSlot(const ObjectView& object, const SectionHeader& section, std::uint32_t at, bool wide,
+                       TargetOf& targetOf, std::string_view namesSection, ImportBinding& b) {
+    const ByteView bytes = object.Data(section);
     const std::size_t width = wide ? sizeof(std::uint64_t) : sizeof(std::uint32_t);
-    if (slot.value > bytes.size() || bytes.size() - slot.value < width) return false;
+    if (at > bytes.size() || bytes.size() - at < width) return false;
     // A 64-bit slot relocated to the hint/name adds its low half.
-    const std::uint64_t value = wide ? records::LoadLittle<std::uint64_t>(bytes.data() + slot.value)
-                                     : records::LoadLittle<std::uint32_t>(bytes.data() + slot.value);
-    if (const std::optional<std::uint32_t> target = targetOf(*section, slot.value)) {
+    const std::uint64_t value = wide ? records::LoadLittle<std::uint64_t>(bytes.data() + at)
+                                     : records::LoadLittle<std::uint32_t>(bytes.data() + at);
+    if (const std::optional<std::uint32_t> target = targetOf(section, at)) {
       // The slot's own bytes are added to the target's address.
       const Symbol hintName = object.SymbolAt(*target);
       const SectionHeader* names = object.SectionOf(hintName);
-      if (names == nullptr || names->NameText() != kNamesSection) return false;
+      if (names == nullptr || names->NameText() != namesSection) return false;
       const std::optional<std::string_view> name =
           TextAt(object, hintName, (value & 0xFFFFFFFFu) + kHintSize);
       if (!name) return false;
@@ -267,6 +282,43 @@ class Reader {
     auto [it, fresh] = dllOfHead_.try_emplace(*headAt);
     if (fresh) it->second = DllOfHead(*headAt);
     return it->second;
+  }
+
+  // The DLL of a delay-load library's function: the descriptor of the
+  // object whose trampoline it calls names it. An empty name when that
+  // object is missing or names none.
+  std::optional<std::string_view> DelayDllOf(const ObjectView& object) {
+    std::string_view tailMerge;
+    object.ForEachSymbol([&](std::uint32_t i, const Symbol& s) {
+      if (tailMerge.empty() && s.storageClass == kClassExternal && s.sectionNumber == kSectionUndefined &&
+          object.SymbolName(i).starts_with(kTailMergePrefix))
+        tailMerge = object.SymbolName(i);
+    });
+    if (tailMerge.empty()) return std::nullopt;
+    const std::optional<std::uint64_t> headAt = DefiningMember(tailMerge);
+    if (!headAt) return std::string_view();
+    auto [it, fresh] = dllOfHead_.try_emplace(*headAt);
+    if (fresh) it->second = DllOfDelayHead(*headAt);
+    return it->second;
+  }
+
+  std::string_view DllOfDelayHead(std::uint64_t at) {
+    const std::optional<ByteView> data = MemberData(at);
+    ObjectView head;
+    if (!data || !head.Open(*data, budget_)) return {};
+    std::optional<Symbol> descriptor;
+    head.ForEachSymbol([&](std::uint32_t i, const Symbol& s) {
+      if (!descriptor && s.sectionNumber > 0 && head.SymbolName(i).starts_with(kDelayDescriptorPrefix))
+        descriptor = s;
+    });
+    const SectionHeader* section = descriptor ? head.SectionOf(*descriptor) : nullptr;
+    if (section == nullptr) return {};
+    const std::uint32_t field = descriptor->value + kDelayDllNameAt;
+    const std::optional<std::uint32_t> target = head.RelocationTarget(*section, field);
+    const ByteView bytes = head.Data(*section);
+    if (!target || bytes.size() < std::uint64_t{field} + sizeof(std::uint32_t)) return {};
+    return TextAt(head, head.SymbolAt(*target), records::LoadLittle<std::uint32_t>(bytes.data() + field))
+        .value_or(std::string_view());
   }
 
   // The DLL name that the object's own directory entry points at.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -17,6 +18,7 @@
 #include "coff/coff_records.h"
 #include "model/fonction_lib.h"
 #include "model/machine.h"
+#include "model/tableau.h"
 
 namespace coff {
 
@@ -52,6 +54,19 @@ Bytes LeanImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machin
 Bytes LeanNullImportDescriptorObject(std::int32_t stamp, Machine machine);
 Bytes LeanNullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machine);
 
+inline constexpr std::uint32_t kSectionIdataCharacteristics = 0xC0300040;  // read/write, align 4
+inline constexpr std::uint32_t kSectionIdata8Characteristics = 0xC0400040;  // read/write, align 8
+inline constexpr std::uint32_t kSectionIdata6Characteristics = 0xC0200040;  // read/write, align 2
+inline constexpr std::uint32_t kSectionTextCharacteristics = 0x60300020;  // code, exec, read, align 4
+
+// The import thunk: jmp dword ptr [__imp_S], padded to 8 bytes.
+inline constexpr std::array<std::uint8_t, 8> kJumpThunk = {0xFF, 0x25, 0, 0, 0, 0, 0x90, 0x90};
+inline constexpr std::uint32_t kJumpThunkTarget = 2;  // where the slot's address goes
+// ARM64's: adrp x16, __imp_S; ldr x16, [x16, :lo12:__imp_S]; br x16.
+inline constexpr std::array<std::uint8_t, 12> kArm64Thunk = {0x10, 0, 0, 0x90, 0x10, 0x02, 0x40, 0xF9,
+                                                             0x00, 0x02, 0x1F, 0xD6};
+inline constexpr std::uint32_t kArm64ThunkLoad = 4;  // the ldr, whose offset is relocated
+
 // One import of the library.
 struct ImportMember {
   std::string symbol;  // S: what the client links against
@@ -70,7 +85,20 @@ struct ImportMember {
   // NameType::ExportAs names after the DLL's.
   bool longForm = false;
   std::string exportName;
+  // GNU's form: imported through a delay-load library.
+  bool delayed = false;
 };
+
+// The imports of a list in list order, private entries left out, each
+// with its client symbol, its DLL and how the loader reaches its export;
+// the DLLs in the order the list first names them. An entry without a DLL
+// imports from defaultDll.
+struct Plan {
+  std::vector<DllNames> dlls;
+  std::vector<ImportMember> imports;
+  std::vector<std::size_t> importDll;  // each import's index in dlls
+};
+Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::string& defaultDll);
 
 Bytes ShortImportObject(const ImportMember& import, std::int32_t stamp);
 Bytes LongImportObject(const ImportMember& import, std::int32_t stamp);

@@ -18,23 +18,12 @@ constexpr std::uint32_t kIdata3Size = 20;  // the terminating entry
 constexpr std::uint32_t kDescriptorRelocations = 3;
 
 constexpr std::uint32_t kSectionDebugCharacteristics = 0x42100040;  // discardable, read
-constexpr std::uint32_t kSectionIdataCharacteristics = 0xC0300040;  // read/write, align 4
-constexpr std::uint32_t kSectionIdata8Characteristics = 0xC0400040;  // read/write, align 8
-constexpr std::uint32_t kSectionIdata6Characteristics = 0xC0200040;  // read/write, align 2
-constexpr std::uint32_t kSectionTextCharacteristics = 0x60300020;  // code, exec, read, align 4
 // The value of a section symbol: the section's characteristics.
 constexpr std::uint32_t kSectionSymbolValue = 0xC0000040;
 
 // The first symbol of every object: the producing tool's build number.
 constexpr Symbol kCompIdSymbol = Symbol::Short("@comp.id", 0x00041FE8, kSectionAbsolute, kClassStatic);
 
-// The import thunk: jmp dword ptr [__imp_S], padded to 8 bytes.
-constexpr std::array<std::uint8_t, 8> kJumpThunk = {0xFF, 0x25, 0, 0, 0, 0, 0x90, 0x90};
-constexpr std::uint32_t kJumpThunkTarget = 2;  // where the slot's address goes
-// ARM64's: adrp x16, __imp_S; ldr x16, [x16, :lo12:__imp_S]; br x16.
-constexpr std::array<std::uint8_t, 12> kArm64Thunk = {0x10, 0, 0, 0x90, 0x10, 0x02, 0x40, 0xF9,
-                                                      0x00, 0x02, 0x1F, 0xD6};
-constexpr std::uint32_t kArm64ThunkLoad = 4;  // the ldr, whose offset is relocated
 
 // What the machine changes in the objects: the relocation type of an
 // address relative to the image base, the width of the lookup and address

@@ -43,13 +43,7 @@ void ChooseLookup(const TFonctionLib& entry, Machine machine, ImportMember& impo
   }
 }
 
-// The imports in list order, private entries left out, each with its DLL;
-// the DLLs in the order the list first names them.
-struct Plan {
-  std::vector<DllNames> dlls;
-  std::vector<ImportMember> imports;
-  std::vector<std::size_t> importDll;  // each import's index in dlls
-};
+}  // namespace
 
 Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::string& defaultDll) {
   Plan plan;
@@ -84,6 +78,7 @@ Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::strin
     import.machine = view;
     import.hint = entry.Import.Ordinal;
     import.kind = entry.Import.Kind;
+    import.delayed = entry.Import.Delayed && import.kind == ImportKind::Code;
     if (IsEc(view) && import.kind == ImportKind::Code) {
       // Whichever of a function's two names the list holds, the client
       // calls it by the x64 one, and the member names its body.
@@ -100,6 +95,8 @@ Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::strin
     plan.imports[i].dll = &plan.dlls[plan.importDll[i]];
   return plan;
 }
+
+namespace {
 
 // The first DLL's descriptor, the null import descriptor and the first
 // DLL's null thunk, then each other DLL's descriptor and null thunk, with

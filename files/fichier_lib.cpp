@@ -45,6 +45,10 @@ Outcome TFichierLib::WriteCoffLibrary(const std::string& fileName) {
   return coff::WriteLibrary(fileName, *this);
 }
 
+Outcome TFichierLib::WriteGnuLibrary(const std::string& fileName) {
+  return coff::WriteGnuLibrary(fileName, *this);
+}
+
 Outcome TFichierLib::WriteDefFile(const std::string& fileName) { return WriteDefFiles(fileName, {}); }
 
 Outcome TFichierLib::WriteDefFiles(const std::string& fileName, const std::string& nativeFile) {

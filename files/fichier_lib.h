@@ -53,6 +53,8 @@ class TFichierLib : public ExportList {
   // when named, gets its ARM64 view.
   Outcome WriteDefFile(const std::string& fileName);
   Outcome WriteDefFiles(const std::string& fileName, const std::string& nativeFile);
+  // A COFF library in GNU's long format, as GNU ld links it.
+  Outcome WriteGnuLibrary(const std::string& fileName);
   // An OMF import library, as Borland's tools link it.
   Outcome WriteBorlandLibrary(const std::string& fileName);
 };

@@ -42,6 +42,11 @@ void Swap(ExportList& a, ExportList& b) noexcept;
 // can.
 std::string WrongMachine(const ExportList& list, ListForm form);
 
+// Marks every code import as delay-loaded (its DLL loaded at its first
+// call, through a GNU delay-load library). Answers the data and constant
+// imports, which no call can wait for: they stay ordinary imports.
+std::vector<AnsiString> DelayLoad(ExportList& list);
+
 // Makes room for count entries before a reader fills them: Done, or
 // CannotOpen (ENOMEM) when the storage cannot be had, the list unchanged.
 Outcome MakeRoom(TTableau<TFonctionLib>& list, std::uint64_t count);

@@ -41,6 +41,9 @@ struct ImportBinding {
   AnsiString ForwardTo;
   // In an ARM64X list: the view whose clients import it.
   HybridView View = HybridView::Both;
+  // Imported through a delay-load library: the DLL is loaded, and the
+  // import bound, at the first call rather than when the program starts.
+  bool Delayed = false;
 
   // The source told what the loader should look up.
   bool Exported() const { return ByOrdinal || !ExportName.empty(); }
@@ -48,7 +51,7 @@ struct ImportBinding {
   bool Empty() const {
     return Dll.empty() && ExportName.empty() && !ByOrdinal && !NoName && Ordinal == 0 &&
            Kind == ImportKind::Code && Symbol.empty() && !Private && ForwardTo.empty() &&
-           View == HybridView::Both;
+           View == HybridView::Both && !Delayed;
   }
 };
 

@@ -63,16 +63,26 @@ std::vector<FormLoss> LossesOf(TTableau<TFonctionLib>& list, ListForm form, Mach
       if (loses(e)) note(kind, e);
     }
   };
+  const auto delayed = [](const TFonctionLib& e) { return e.Import.Delayed; };
   switch (form) {
     case ListForm::Omf:
       pass(LossKind::ArgumentLength, OmfLosesLength);
       pass(LossKind::DataImport, [](const TFonctionLib& e) { return e.Import.Kind != ImportKind::Code; });
+      pass(LossKind::DelayLoad, delayed);
       break;
     case ListForm::Def:
       pass(LossKind::ExportName, [machine](const TFonctionLib& e) { return DefLosesExportName(e, machine); });
+      pass(LossKind::DelayLoad, delayed);
       break;
     case ListForm::Coff:
       pass(LossKind::ConstImport, [machine](const TFonctionLib& e) { return CoffLosesConst(e, machine); });
+      // Microsoft's linkers delay-load a DLL from an ordinary library
+      // (/DELAYLOAD); the library itself cannot say it.
+      pass(LossKind::DelayLoad, delayed);
+      break;
+    case ListForm::Gnu:
+      // GNU's objects have no constant kind: every one becomes data.
+      pass(LossKind::ConstImport, [](const TFonctionLib& e) { return e.Import.Kind == ImportKind::Const; });
       break;
   }
   return losses;

@@ -14,8 +14,9 @@
 #include "model/machine.h"
 #include "model/tableau.h"
 
-// The forms the list is written in.
-enum class ListForm : std::uint8_t { Coff, Omf, Def };
+// The forms the list is written in: Gnu is a COFF library in GNU's long
+// format (a head object per DLL, an object per import, a tail).
+enum class ListForm : std::uint8_t { Coff, Omf, Def, Gnu };
 
 // One thing a form loses. A front end that meets a kind it does not know
 // says so in general words.
@@ -24,6 +25,7 @@ enum class LossKind : std::uint8_t {
   DataImport,      // DATA or CONSTANT imports that would become code
   ExportName,      // a name the loader looks up that the form cannot say
   ConstImport,     // CONSTANT imports that would become DATA
+  DelayLoad,       // delay-loaded imports that would be loaded with the program
 };
 
 struct FormLoss {

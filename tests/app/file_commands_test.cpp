@@ -165,6 +165,7 @@ TEST_F(FileCommandsTest, SaveAsWritesByFilterAndAddsTheExtensionOnlyWithoutADot)
       {"my.libs", "out", 1, "out", " (Microsoft)"},
       {"plain", "mydefs", 3, "mydefs.def", ""},
       {"a.b", "mydefs", 3, "mydefs", ""},
+      {"plain", "libgnu", 4, "libgnu.a", " (GNU)"},
   };
   Load(kThree);
   ClickLine(1);
@@ -178,10 +179,16 @@ TEST_F(FileCommandsTest, SaveAsWritesByFilterAndAddsTheExtensionOnlyWithoutADot)
     EXPECT_EQ(form.FileName, Q(written));
     EXPECT_EQ(Caption(), Q(written + c.captionSuffix));
     TFichierLib back;
-    if (c.filter == 1) back.ReadCoffLibrary(written);
-    else back.ReadDefFile(written);
-    EXPECT_EQ(ListOf(back), c.filter == 1 ? kThree : kThreeFromDef);
+    if (c.filter == 3) back.ReadDefFile(written);
+    else back.ReadCoffLibrary(written);
+    EXPECT_EQ(ListOf(back), c.filter == 3 ? kThreeFromDef : kThree);
+    EXPECT_EQ(back.GnuForm, c.filter == 4);
   }
+  // "Enregistrer" writes a GNU library back in its own form.
+  form.Enregistrer1->trigger();
+  TFichierLib again;
+  ASSERT_TRUE(again.ReadCoffLibrary(dir.File("plain/libgnu.a")));
+  EXPECT_TRUE(again.GnuForm);
   EXPECT_TRUE(boxes.Calls().empty());
   // Save as leaves the list, the lines and the panel alone.
   EXPECT_EQ(List(), kThree);

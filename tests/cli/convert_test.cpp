@@ -304,3 +304,33 @@ TEST_F(ConvertTest, AFileThatCannotBeOpenedOrWrittenStopsWithExitOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConvertTest, GnuAndDelayLoadFormsListAsTheyWereWrittenAndDelayRefusesMicrosoftForms) {
+  ASSERT_EQ(Convert({borland, output}).status, 0);
+  const std::string gnu = dir.File("libmylib.a"), delay = dir.File("libmylib-delay.a");
+  ASSERT_EQ(Convert({borland, gnu, "--to", "gnu"}).status, 0);
+  EXPECT_EQ(RunCli({"list", gnu}).out, RunCli({"list", output}).out);
+
+  const CliResult delayed = Convert({borland, delay, "--delay"});
+  ASSERT_EQ(delayed.status, 0) << Context(delayed);
+  // The same lines, each function marked as delayed.
+  std::string expected = RunCli({"list", output}).out;
+  for (std::size_t at = expected.find("\tcode\t"); at != std::string::npos; at = expected.find("\tcode\t", at))
+    expected.replace(at, 5, "\tdelayed");
+  EXPECT_EQ(RunCli({"list", delay}).out, expected);
+  // A delayed list written where the delay cannot be said names what loses it.
+  const CliResult lost = Convert({delay, dir.File("plain.lib")});
+  EXPECT_EQ(lost.status, 0) << Context(lost);
+  EXPECT_NE(lost.err.find("/DELAYLOAD"), std::string::npos) << Context(lost);
+
+  for (const char* form : {"coff", "omf", "def"}) {
+    const CliResult refused = Convert({borland, dir.File("x"), "--delay", "--to", form});
+    EXPECT_EQ(refused.status, 2) << Context(refused);
+    EXPECT_NE(refused.err.find("/DELAYLOAD"), std::string::npos) << Context(refused);
+    EXPECT_FALSE(FileExists(dir.File("x")));
+  }
+}
+
+}  // namespace
