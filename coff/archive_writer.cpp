@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <numeric>
+#include <unordered_map>
 
 #include "coff/coff_records.h"
 #include "model/file_bytes.h"
@@ -91,26 +92,39 @@ std::size_t EcSymbolsSize(const Archive& a) {
 std::vector<std::string> HeaderNames(const Archive& a, Bytes& longNames) {
   std::vector<std::string> names;
   names.reserve(a.members.size());
+  std::unordered_map<std::string_view, std::size_t> offsets;
   for (const ArchiveMember& m : a.members) {
     if (!a.longNames || m.name.size() <= kLongestShortName + 1) {
       names.push_back(m.name);
       continue;
     }
-    names.push_back("/" + std::to_string(longNames.size()));
-    longNames.insert(longNames.end(), m.name.begin(), m.name.end());
-    longNames.push_back('\n');
+    // A name met before points to its first copy, as LLVM's writer does
+    // (every import of a DLL has the DLL's name).
+    const auto [known, added] = offsets.try_emplace(m.name, longNames.size());
+    names.push_back("/" + std::to_string(known->second));
+    if (!added) continue;
+    // GNU keeps the name's closing "/" and ends it with a line feed;
+    // Microsoft drops the "/" and ends it with a zero.
+    const std::string_view name = a.gnu || m.name.back() != '/' ? std::string_view(m.name)
+                                                                : std::string_view(m.name).substr(0, m.name.size() - 1);
+    longNames.insert(longNames.end(), name.begin(), name.end());
+    longNames.push_back(a.gnu ? '\n' : '\0');
   }
   return names;
+}
+
+void AppendMember(Bytes& out, const MemberHeader& header, const Bytes& data) {
+  const std::size_t at = out.size();
+  out.resize(at + MemberHeader::kSize);
+  records::Encode(header, out.data() + at);
+  out.insert(out.end(), data.begin(), data.end());
+  if (data.size() & 1) out.push_back(kMemberPad);
 }
 
 // owner: "" or "0"; mode: "0" or "644".
 void AppendMember(Bytes& out, std::string_view name, std::int32_t stamp, const Bytes& data,
                   std::string_view owner = {}, std::string_view mode = "0") {
-  const std::size_t at = out.size();
-  out.resize(at + MemberHeader::kSize);
-  records::Encode(MemberHeader::For(name, stamp, data.size(), owner, mode), out.data() + at);
-  out.insert(out.end(), data.begin(), data.end());
-  if (data.size() & 1) out.push_back(kMemberPad);
+  AppendMember(out, MemberHeader::For(name, stamp, data.size(), owner, mode), data);
 }
 
 }  // namespace
@@ -129,7 +143,7 @@ Outcome WriteArchive(const std::string& fileName, Archive& a) {
   // Past 65535 members the second linker member's 16-bit indices cannot
   // name them; the archive then has the first linker member alone, which
   // linkers read in its place.
-  const bool secondLinker = a.table.size() <= kMaxIndexedMembers;
+  const bool secondLinker = !a.gnu && a.table.size() <= kMaxIndexedMembers;
   // The EC symbol table has no such fallback: its indices are 16-bit only.
   if (!a.ecSymbols.empty() && !secondLinker)
     return Outcome::Refused("an ARM64EC library indexes at most " + std::to_string(kMaxIndexedMembers) +
@@ -162,7 +176,18 @@ Outcome WriteArchive(const std::string& fileName, Archive& a) {
   AppendMember(out, kLinkerMemberName, a.stamp, index(FirstLinkerMember(a, slotOffsets)), owner);
   if (secondLinker)
     AppendMember(out, kLinkerMemberName, a.stamp, index(SecondLinkerMember(a, slotOffsets)), owner);
-  if (!longNames.empty()) AppendMember(out, kLongNamesMemberName, a.stamp, longNames, owner);
+  if (!longNames.empty()) {
+    MemberHeader h = MemberHeader::For(kLongNamesMemberName, a.stamp, longNames.size(), owner);
+    // LLVM's writer leaves the long-names header blank but for its name
+    // and size.
+    if (a.ownerFields) {
+      h.date.fill(' ');
+      h.userId.fill(' ');
+      h.groupId.fill(' ');
+      h.mode.fill(' ');
+    }
+    AppendMember(out, h, longNames);
+  }
   if (!a.ecSymbols.empty()) {
     Bytes ec;
     ec.reserve(EcSymbolsSize(a));

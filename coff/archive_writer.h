@@ -1,8 +1,8 @@
 // Writes an archive: the signature, the first linker member (every symbol
 // with the file offset of the member that defines it, in the order given),
 // the second linker member (the member table, then the symbols sorted by
-// their bytes with 1-based member indices), the long-names member when
-// asked for, the EC symbol table when there is one, and the members. The import library writer hands it whole
+// their bytes with 1-based member indices; not in GNU's form), the
+// long-names member when a name needs it, the EC symbol table when there is one, and the members. The import library writer hands it whole
 // members, as LLVM's import-library writer hands its members to its
 // archive writer.
 #pragma once
@@ -39,9 +39,15 @@ struct Archive {
   // An ARM64EC library's EC symbol table: its members' symbols, indexed
   // apart from the native ones, after the long-names member.
   std::vector<ArchiveSymbol> ecSymbols;
-  // Names longer than 15 bytes go to the long-names member ("/" and their
-  // offset there) rather than being cut to the 16 bytes of the field.
+  // Names longer than the 16 bytes of the header's field go to the
+  // long-names member ("/" and their offset there), as today's librarians
+  // write them, rather than being cut as the classic writer cuts them.
   bool longNames = false;
+  // GNU ar's form, which ld.bfd and GNU's tools expect of a GNU import
+  // library: one index (the first linker member's layout) and long names
+  // ending in "/\n". Microsoft's otherwise: both linker members, long
+  // names ending in a zero.
+  bool gnu = false;
   // Headers with owner 0, group 0 and the members' mode 644, as LLVM's
   // archive writer fills them; blank owner and group and mode 0 otherwise.
   bool ownerFields = false;

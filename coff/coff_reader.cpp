@@ -120,7 +120,8 @@ std::string MemberName(ByteView file, std::uint64_t at) {
         if (offset >= s->data.size()) break;
         const std::string_view table(reinterpret_cast<const char*>(s->data.data()) + offset,
                                      s->data.size() - offset);
-        return std::string(table.substr(0, table.find_first_of("/\n")));
+        // GNU ends a long name with "/\n", Microsoft with a zero.
+        return std::string(table.substr(0, table.find_first_of(std::string_view("/\n\0", 3))));
       }
       if (!IsSpecialMemberName(s->header.Name()) || !s->sizeKnown) break;
       scan = s->next;

@@ -324,6 +324,7 @@ Outcome WriteGnuLibrary(const std::string& fileName, ExportList& list) {
     }
 
     Archive a;
+    a.gnu = true;
     a.longNames = true;
     auto add = [&](std::string name, Bytes data) {
       a.members.push_back({std::move(name) + "/", std::move(data)});

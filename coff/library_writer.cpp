@@ -142,6 +142,7 @@ Archive HybridMembers(Plan& plan, std::int32_t stamp) {
   Archive a;
   a.stamp = stamp;
   a.ownerFields = true;
+  a.longNames = true;
   AddFixedObjects(plan, Machine::Arm64, stamp, a, true);
   a.ecSymbols = a.symbols;
   for (std::size_t i = 0; i < plan.imports.size(); ++i) {

@@ -75,6 +75,11 @@ TEST_P(GnuLibraryTest, GccAndLdLinkAClientThatRunsBesideTheDll) {
   // Deterministic: the same list gives the same bytes.
   ASSERT_TRUE(theirs.WriteGnuLibrary(dir.File("again.a")));
   EXPECT_EQ(ReadFileBytes(dir.File("libgnutest.a")), ReadFileBytes(dir.File("again.a")));
+  // GNU's and LLVM's librarians read the members' long names alike.
+  std::string gnuNames, llvmNames;
+  ASSERT_EQ(RunCommand(row.triple + "-ar t " + dir.File("libgnutest.a"), &gnuNames), 0) << gnuNames;
+  ASSERT_EQ(RunCommand(Peer("llvm-ar") + " t " + dir.File("libgnutest.a"), &llvmNames), 0) << llvmNames;
+  EXPECT_EQ(llvmNames, gnuNames);
   ASSERT_TRUE(ours.ReadCoffLibrary(dir.File("libgnutest.a")));
   EXPECT_TRUE(ours.GnuForm);
   EXPECT_EQ(ours.SourceMachine, row.machine);
