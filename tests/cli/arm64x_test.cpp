@@ -157,12 +157,11 @@ TEST_F(Arm64xTest, EachViewsClientLinksToItsOwnImports) {
   ExpectEachViewsClientLinks(dir, lib);
 }
 
-// A hybrid DLL that lld-link builds, its two views exporting different
-// functions and one alike, is read as both views: its library is the one
-// llvm-lib makes from the two views' .def files, its clients link, and
-// --machine keeps one view.
-TEST_F(Arm64xTest, AHybridDllGivesBothViews) {
-  ASSERT_TRUE(Installed({Peer("clang"), Peer("llvm-mc"), Peer("lld-link"), Peer("llvm-lib")}));
+// A hybrid DLL built by lld-link, hyb.dll in dir, whose views export
+// different functions and one alike: EcOnly, Shared and EcVar (data) for
+// ARM64EC clients, NativeOnly, Shared and NativeVar (data) for ARM64 ones.
+std::string BuildHybridDll(TempDir& dir) {
+  EXPECT_TRUE(Installed({Peer("clang"), Peer("llvm-mc"), Peer("lld-link")}));
   WriteFileText(dir.File("ec.c"), "__declspec(dllexport) int EcOnly(void) { return 1; }\n"
                                   "__declspec(dllexport) int Shared(void) { return 2; }\n"
                                   "__declspec(dllexport) int EcVar = 3;\n");
@@ -174,7 +173,7 @@ TEST_F(Arm64xTest, AHybridDllGivesBothViews) {
   const std::string cc = Peer("clang") + " -c --target=", mc = Peer("llvm-mc") + " -filetype=obj -triple=";
   const std::string dll = dir.File("hyb.dll");
   std::string log;
-  ASSERT_EQ(RunCommand(cc + "arm64ec-pc-windows-msvc " + dir.File("ec.c") + " -o " + dir.File("ec.obj") + " && " +
+  EXPECT_EQ(RunCommand(cc + "arm64ec-pc-windows-msvc " + dir.File("ec.c") + " -o " + dir.File("ec.obj") + " && " +
                            cc + "aarch64-pc-windows-msvc " + dir.File("native.c") + " -o " + dir.File("native.obj") +
                            " && " + mc + "arm64ec-windows " + dir.File("lc-ec.s") + " -o " + dir.File("lc-ec.obj") +
                            " && " + mc + "aarch64-windows " + dir.File("lc-native.s") + " -o " +
@@ -183,7 +182,17 @@ TEST_F(Arm64xTest, AHybridDllGivesBothViews) {
                            " " + dir.File("native.obj") + " " + dir.File("lc-ec.obj") + " " +
                            dir.File("lc-native.obj"), &log), 0)
       << log;
+  return dll;
+}
 
+// A hybrid DLL is read as both views: its library is the one llvm-lib
+// makes from the two views' .def files, its clients link, and --machine
+// keeps one view.
+TEST_F(Arm64xTest, AHybridDllGivesBothViews) {
+  ASSERT_TRUE(Installed({Peer("llvm-lib")}));
+  const std::string dll = BuildHybridDll(dir);
+  ASSERT_FALSE(HasFailure());
+  std::string log;
   std::string listed;
   Run({"list", dll}, &listed);
   EXPECT_EQ(NamesAndViews(listed), (std::vector<std::string>{"EcOnly arm64ec", "EcVar arm64ec", "NativeOnly arm64",
@@ -209,6 +218,28 @@ TEST_F(Arm64xTest, AHybridDllGivesBothViews) {
     for (const std::string& line : NamesAndViews(listed)) got.push_back(line.substr(0, line.find(' ')));
     EXPECT_EQ(got, names) << machine;
   }
+}
+
+// Each view of a hybrid list is checked against the same view of the
+// DLL: an import that only the other view exports does not bind.
+TEST_F(Arm64xTest, CheckTakesEachViewOnItsOwn) {
+  const std::string dll = BuildHybridDll(dir);
+  ASSERT_FALSE(HasFailure());
+  const std::string good = dir.File("good.lib"), crossed = dir.File("crossed.lib");
+  Run({"convert", dll, good});
+  Run({"check", good, dll});
+  // NativeOnly asked by ARM64EC clients, EcOnly by ARM64 ones.
+  WriteFileText(dir.File("ec.def"), "LIBRARY hyb.dll\nEXPORTS\n  NativeOnly\n  Shared\n  EcVar DATA\n");
+  WriteFileText(dir.File("native.def"), "LIBRARY hyb.dll\nEXPORTS\n  EcOnly\n  Shared\n  NativeVar DATA\n");
+  Run({"convert", dir.File("ec.def"), crossed, "--native-def", dir.File("native.def")});
+  const std::vector<std::string> arguments{"check", crossed, dll, "--format", "tsv"};
+  const CliResult r = RunCli(arguments);
+  EXPECT_EQ(r.status, 1) << Describe(arguments, r);
+  std::vector<std::string> notExported;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);)
+    if (line.starts_with("not-exported\t")) notExported.push_back(line.substr(line.rfind('(')));
+  EXPECT_EQ(notExported, (std::vector<std::string>{"(ARM64EC view)", "(ARM64 view)"})) << r.out;
 }
 
 }  // namespace
