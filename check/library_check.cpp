@@ -221,8 +221,9 @@ Machine Dll::LoadsAs() const {
   return header == Machine::Arm64 && image_->HasHybridMetadata() ? Machine::Arm64x : header;
 }
 
-Outcome Dll::Exports::Read(const pe::Image& from) {
+Outcome Dll::Exports::Read(const pe::Image& from, bool mayBeNone) {
   image = &from;
+  if (mayBeNone && !from.HasExports()) return Outcome::Done();
   if (Outcome o = from.ReadExports(list); !o) return o;
   for (std::uint32_t i = 0; i < list.size(); ++i) {
     const pe::RawExport& x = list[i];
@@ -238,12 +239,16 @@ Outcome Dll::Open(const std::string& path) {
   fileName_ = BaseName(path);
   image_ = std::make_unique<pe::Image>();
   if (Outcome o = pe::LoadImage(path, *image_); !o) return o;
-  if (Outcome o = native_.Read(*image_); !o) return o;
-  if (LoadsAs() == Machine::Arm64x) {
+  const bool hybrid = LoadsAs() == Machine::Arm64x;
+  if (hybrid) {
     ecImage_ = std::make_unique<pe::Image>();
     if (Outcome o = image_->Arm64ecView(*ecImage_); !o) return o;
-    if (Outcome o = ec_.Read(*ecImage_); !o) return o;
   }
+  // Either view of an ARM64X DLL may export nothing, not both.
+  const bool mayBeNone = hybrid && (image_->HasExports() || ecImage_->HasExports());
+  if (Outcome o = native_.Read(*image_, mayBeNone); !o) return o;
+  if (hybrid)
+    if (Outcome o = ec_.Read(*ecImage_, mayBeNone); !o) return o;
   walker_ = std::make_unique<pe::CodeWalker>(*image_);
   return Outcome::Done();
 }
@@ -253,9 +258,10 @@ Outcome Dll::Open(const std::string& path) {
 // against the list: its ARM64 clients, its ARM64EC clients, or both.
 std::vector<HybridView> ViewsOf(const Dll& dll, Machine list) {
   if (dll.LoadsAs() != Machine::Arm64x) return {HybridView::Both};
-  if (list == Machine::Arm64) return {HybridView::Arm64};
-  if (list == Machine::Arm64ec) return {HybridView::Arm64ec};
-  return {HybridView::Arm64, HybridView::Arm64ec};
+  if (list == Machine::Arm64x) return {HybridView::Arm64, HybridView::Arm64ec};
+  // x64 code, emulated, binds as ARM64EC code does.
+  if (list == Machine::Arm64ec || list == Machine::Amd64) return {HybridView::Arm64ec};
+  return {HybridView::Arm64};
 }
 
 // One run of the check: the state the entries share.

@@ -141,7 +141,9 @@ class Dll {
     std::unordered_map<std::string, std::uint32_t> byName;
     std::unordered_map<std::uint16_t, std::uint32_t> byOrdinal;
     std::unordered_map<std::string, std::uint32_t> byUndecorated;
-    Outcome Read(const pe::Image& from);
+    // mayBeNone: an image without an export directory has no exports
+    // rather than being refused.
+    Outcome Read(const pe::Image& from, bool mayBeNone);
   };
   // The exports of the view (the only ones of a DLL that is not ARM64X).
   const Exports& In(HybridView view) const { return view == HybridView::Arm64ec && ecImage_ ? ec_ : native_; }

@@ -192,6 +192,9 @@ class Image {
   // record per name, one with none a record without a name. Gaps in the
   // ordinals (address 0) give nothing.
   Outcome ReadExports(std::vector<RawExport>& exports) const;
+  // The image has an export directory (which ReadExports may still find
+  // damaged). Each view of an ARM64X DLL may lack one.
+  bool HasExports() const { return exportRva_ != 0 && exportSize_ != 0; }
 
   Machine ImageMachine() const { return machine_; }
   bool IsPe32Plus() const { return pe32Plus_; }

@@ -161,18 +161,23 @@ Outcome ListExports(const pe::Image& image, const std::vector<pe::RawExport>& ex
 Outcome ReadDll(FileBytes bytes, const std::string& fileName, ExportList& list) {
   pe::Image image;
   if (Outcome o = image.Parse(std::move(bytes)); !o) return o;
-  std::vector<pe::RawExport> exports;
-  if (Outcome o = image.ReadExports(exports); !o) return o;
   const AnsiString dll = BaseName(fileName);
-  if (image.ImageMachine() != Machine::Arm64 || !image.HasHybridMetadata())
+  std::vector<pe::RawExport> exports;
+  if (image.ImageMachine() != Machine::Arm64 || !image.HasHybridMetadata()) {
+    if (Outcome o = image.ReadExports(exports); !o) return o;
     return ListExports(image, exports, dll, list);
+  }
 
   // An ARM64X DLL: ARM64 clients bind to its export directory, ARM64EC
-  // ones to the directory its ARM64X relocations put in its place.
+  // ones to the directory its ARM64X relocations put in its place. Either
+  // view may export nothing, not both.
   pe::Image ecImage;
   if (Outcome o = image.Arm64ecView(ecImage); !o) return o;
   std::vector<pe::RawExport> ecExports;
-  if (Outcome o = ecImage.ReadExports(ecExports); !o) return o;
+  if (image.HasExports() || !ecImage.HasExports())
+    if (Outcome o = image.ReadExports(exports); !o) return o;
+  if (ecImage.HasExports())
+    if (Outcome o = ecImage.ReadExports(ecExports); !o) return o;
   ExportList native, ec, joined;
   if (Outcome o = ListExports(image, exports, dll, native); !o) return o;
   if (Outcome o = ListExports(ecImage, ecExports, dll, ec); !o) return o;

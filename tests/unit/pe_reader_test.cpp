@@ -242,6 +242,15 @@ TEST(PeReaderTest, AHybridDllHasTwoViewsAndALyingRelocationTableIsRefused) {
   std::vector<std::string> views;
   for (const TFonctionLib& e : ListOf(read)) views.push_back(e.Name + " " + std::string(ViewWord(e.Import.View)));
   EXPECT_EQ(views, (std::vector<std::string>{"EcOnly arm64ec", "NativeOnly arm64", "Shared both"}));
+  // A view that exports nothing leaves the other's exports in that view.
+  Bytes noEc = good;
+  Put32(noEc, kArm64xBlockAt + 10, 0);
+  Put32(noEc, kArm64xBlockAt + 16, 0);
+  WriteFileBytes(tmp.File("no-ec.dll"), noEc);
+  ASSERT_TRUE(read.ReadDllFile(tmp.File("no-ec.dll")));
+  views.clear();
+  for (const TFonctionLib& e : ListOf(read)) views.push_back(e.Name + " " + std::string(ViewWord(e.Import.View)));
+  EXPECT_EQ(views, (std::vector<std::string>{"NativeOnly arm64", "Shared arm64"}));
 
   const struct {
     const char* what;
