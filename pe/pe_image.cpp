@@ -369,7 +369,12 @@ Outcome Image::Arm64ecView(Image& view) const {
       at += headerSize + fixupsSize;
     }
   }
-  return view.Parse(std::move(copy));
+  if (Outcome o = view.Parse(std::move(copy)); !o) return o;
+  // The loader maps the sections before it applies the fixups: a fixup of
+  // the section table changes nothing of where the bytes lie.
+  view.sections_ = sections_;
+  view.sizeOfHeaders_ = sizeOfHeaders_;
+  return Outcome::Done();
 }
 
 }  // namespace pe
