@@ -39,7 +39,7 @@ QString Demande(const check::Finding& f) {
   return f.ByOrdinal ? QStringLiteral("l'ordinal %1").arg(f.Ordinal) : QStringLiteral("« %1 »").arg(Q(f.Asked));
 }
 
-QString EnFrancais(const check::Finding& f) {
+QString ProblemeEnFrancais(const check::Finding& f) {
   const QString dll = Q(f.Dll);
   switch (f.What) {
     case check::Problem::NotExported: {
@@ -93,6 +93,12 @@ QString EnFrancais(const check::Finding& f) {
     }
   }
   return {};
+}
+
+// An ARM64X DLL's ARM64 and ARM64EC clients bind to exports of their own.
+QString EnFrancais(const check::Finding& f) {
+  if (f.View == HybridView::Both) return ProblemeEnFrancais(f);
+  return ProblemeEnFrancais(f) + (f.View == HybridView::Arm64 ? QStringLiteral(" (vue ARM64)") : QStringLiteral(" (vue ARM64EC)"));
 }
 
 }  // namespace

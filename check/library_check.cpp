@@ -1,10 +1,12 @@
 #include "check/library_check.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <string_view>
 
 #include "model/decorated_names.h"
+#include "model/hybrid_views.h"
 #include "model/machine.h"
 
 namespace check {
@@ -130,7 +132,9 @@ const char* ProblemKeyword(Problem problem) {
   return "unknown";
 }
 
-std::string Describe(const Finding& f) {
+namespace {
+
+std::string DescribeProblem(const Finding& f) {
   const std::string asked = f.ByOrdinal ? "ordinal " + std::to_string(f.Ordinal) : Quoted(f.Asked);
   switch (f.What) {
     case Problem::NotExported: {
@@ -190,6 +194,13 @@ std::string Describe(const Finding& f) {
   return {};
 }
 
+}  // namespace
+
+std::string Describe(const Finding& f) {
+  if (f.View == HybridView::Both) return DescribeProblem(f);
+  return DescribeProblem(f) + " (" + (f.View == HybridView::Arm64 ? "ARM64" : "ARM64EC") + " view)";
+}
+
 std::uint32_t Report::Count(Problem problem) const {
   return static_cast<std::uint32_t>(
       std::count_if(Findings.begin(), Findings.end(), [&](const Finding& f) { return f.What == problem; }));
@@ -210,20 +221,47 @@ Machine Dll::LoadsAs() const {
   return header == Machine::Arm64 && image_->HasHybridMetadata() ? Machine::Arm64x : header;
 }
 
+Outcome Dll::Exports::Read(const pe::Image& from, bool mayBeNone) {
+  image = &from;
+  if (mayBeNone && !from.HasExports()) return Outcome::Done();
+  if (Outcome o = from.ReadExports(list); !o) return o;
+  for (std::uint32_t i = 0; i < list.size(); ++i) {
+    const pe::RawExport& x = list[i];
+    byOrdinal.try_emplace(x.Ordinal, i);
+    if (x.Name.empty()) continue;
+    byName.try_emplace(x.Name, i);
+    byUndecorated.try_emplace(UndecoratedName(x.Name), i);
+  }
+  return Outcome::Done();
+}
+
 Outcome Dll::Open(const std::string& path) {
   fileName_ = BaseName(path);
   image_ = std::make_unique<pe::Image>();
   if (Outcome o = pe::LoadImage(path, *image_); !o) return o;
-  if (Outcome o = image_->ReadExports(exports_); !o) return o;
-  walker_ = std::make_unique<pe::CodeWalker>(*image_);
-  for (std::uint32_t i = 0; i < exports_.size(); ++i) {
-    const pe::RawExport& x = exports_[i];
-    byOrdinal_.try_emplace(x.Ordinal, i);
-    if (x.Name.empty()) continue;
-    byName_.try_emplace(x.Name, i);
-    byUndecorated_.try_emplace(UndecoratedName(x.Name), i);
+  const bool hybrid = LoadsAs() == Machine::Arm64x;
+  if (hybrid) {
+    ecImage_ = std::make_unique<pe::Image>();
+    if (Outcome o = image_->Arm64ecView(*ecImage_); !o) return o;
   }
+  // Either view of an ARM64X DLL may export nothing, not both.
+  const bool mayBeNone = hybrid && (image_->HasExports() || ecImage_->HasExports());
+  if (Outcome o = native_.Read(*image_, mayBeNone); !o) return o;
+  if (hybrid)
+    if (Outcome o = ec_.Read(*ecImage_, mayBeNone); !o) return o;
+  walker_ = std::make_unique<pe::CodeWalker>(*image_);
   return Outcome::Done();
+}
+
+// The views a check covers: for a DLL that is not ARM64X its one export
+// directory (Both); for an ARM64X one, those of the clients that link
+// against the list: its ARM64 clients, its ARM64EC clients, or both.
+std::vector<HybridView> ViewsOf(const Dll& dll, Machine list) {
+  if (dll.LoadsAs() != Machine::Arm64x) return {HybridView::Both};
+  if (list == Machine::Arm64x) return {HybridView::Arm64, HybridView::Arm64ec};
+  // x64 code, emulated, binds as ARM64EC code does.
+  if (list == Machine::Arm64ec || list == Machine::Amd64) return {HybridView::Arm64ec};
+  return {HybridView::Arm64};
 }
 
 // One run of the check: the state the entries share.
@@ -232,7 +270,8 @@ class Checker {
   Checker(std::vector<Dll>& dlls, const Options& options, Report& report)
       : dlls_(dlls), options_(options), report_(report), used_(dlls.size()) {
     for (std::size_t i = 0; i < dlls.size(); ++i) {
-      used_[i].assign(dlls[i].exports_.size(), false);
+      used_[i][0].assign(dlls[i].native_.list.size(), false);
+      used_[i][1].assign(dlls[i].ec_.list.size(), false);
       byFileName_.try_emplace(Folded(dlls[i].FileName()), i);
     }
   }
@@ -242,12 +281,19 @@ class Checker {
 
  private:
   Finding Start(Problem what, std::uint32_t index, const TFonctionLib& entry, const AnsiString& dll) const;
+  // Checks the entry against one view of the DLL; true when it binds.
+  bool Bind(std::uint32_t index, const TFonctionLib& entry, std::size_t which, HybridView view);
   void Stack(std::uint32_t index, const TFonctionLib& entry, Dll& dll, const pe::RawExport& x);
+  std::vector<bool>& Used(std::size_t which, HybridView view) {
+    return used_[which][view == HybridView::Arm64ec && dlls_[which].ecImage_ ? 1 : 0];
+  }
 
   std::vector<Dll>& dlls_;
   const Options& options_;
   Report& report_;
-  std::vector<std::vector<bool>> used_;  // exports some import binds to
+  // Exports some import binds to, of each DLL's ARM64 (or only) and
+  // ARM64EC views.
+  std::vector<std::array<std::vector<bool>, 2>> used_;
   std::unordered_map<AnsiString, std::size_t> byFileName_;
 };
 
@@ -276,21 +322,32 @@ void Checker::Entry(std::uint32_t index, const TFonctionLib& entry) {
     }
     which = it->second;
   }
-  Dll& dll = dlls_[which];
-  Finding f = Start(Problem::NotExported, index, entry, dll.FileName());
+  // An entry of a hybrid list is checked in its own views only.
+  bool bound = true;
+  for (const HybridView view : ViewsOf(dlls_[which], options_.ListMachine))
+    if (view == HybridView::Both || options_.ListMachine != Machine::Arm64x || InView(entry, view))
+      bound = Bind(index, entry, which, view) && bound;
+  if (bound) ++report_.Bound;
+}
 
-  const std::unordered_map<std::string, std::uint32_t>& table = dll.byName_;
+bool Checker::Bind(std::uint32_t index, const TFonctionLib& entry, std::size_t which, HybridView view) {
+  const ImportBinding& import = entry.Import;
+  Dll& dll = dlls_[which];
+  const Dll::Exports& exports = dll.In(view);
+  Finding f = Start(Problem::NotExported, index, entry, dll.FileName());
+  f.View = view;
+  const std::unordered_map<std::string, std::uint32_t>& table = exports.byName;
   std::uint32_t at = 0;
   if (f.ByOrdinal) {
-    auto it = dll.byOrdinal_.find(f.Ordinal);
-    if (it == dll.byOrdinal_.end()) {
+    auto it = exports.byOrdinal.find(f.Ordinal);
+    if (it == exports.byOrdinal.end()) {
       report_.Findings.push_back(std::move(f));
-      return;
+      return false;
     }
     at = it->second;
     // The DLL's name at that ordinal against the import's own: an export
     // without a name, or an import that never had one, cannot disagree.
-    const std::string& there = dll.exports_[at].Name;
+    const std::string& there = exports.list[at].Name;
     if (!there.empty() && !import.NoName && there != entry.Name && there != f.Symbol &&
         UndecoratedName(there) != UndecoratedName(f.Symbol)) {
       f.What = Problem::OtherFunction;
@@ -299,43 +356,43 @@ void Checker::Entry(std::uint32_t index, const TFonctionLib& entry) {
       auto own = table.find(entry.Name);
       if (own == table.end()) own = table.find(f.Symbol);
       if (own == table.end()) {
-        auto loose = dll.byUndecorated_.find(UndecoratedName(f.Symbol));
-        if (loose != dll.byUndecorated_.end()) f.OwnOrdinal = dll.exports_[loose->second].Ordinal;
+        auto loose = exports.byUndecorated.find(UndecoratedName(f.Symbol));
+        if (loose != exports.byUndecorated.end()) f.OwnOrdinal = exports.list[loose->second].Ordinal;
       } else {
-        f.OwnOrdinal = dll.exports_[own->second].Ordinal;
+        f.OwnOrdinal = exports.list[own->second].Ordinal;
       }
-      used_[which][at] = true;
+      Used(which, view)[at] = true;
       report_.Findings.push_back(std::move(f));
-      return;
+      return false;
     }
   } else {
     auto it = table.find(f.Asked);
     if (it == table.end()) {
-      auto loose = dll.byUndecorated_.find(UndecoratedName(f.Asked));
-      if (loose != dll.byUndecorated_.end()) f.Other = dll.exports_[loose->second].Name;
+      auto loose = exports.byUndecorated.find(UndecoratedName(f.Asked));
+      if (loose != exports.byUndecorated.end()) f.Other = exports.list[loose->second].Name;
       report_.Findings.push_back(std::move(f));
-      return;
+      return false;
     }
     at = it->second;
   }
-  used_[which][at] = true;
-  ++report_.Bound;
+  Used(which, view)[at] = true;
 
-  const pe::RawExport& x = dll.exports_[at];
+  const pe::RawExport& x = exports.list[at];
   if (!x.ForwardTo.empty()) {
     f.What = Problem::Forwarded;
     f.Other = x.ForwardTo;
     report_.Findings.push_back(std::move(f));
-    return;  // what it is lies in another DLL
+    return true;  // what it is lies in another DLL
   }
-  const bool code = dll.image_->IsExecutable(x.Rva);
+  const bool code = exports.image->IsExecutable(x.Rva);
   if (code != (import.Kind == ImportKind::Code)) {
     f.What = Problem::CodeOrData;
     f.Imported = import.Kind;
     report_.Findings.push_back(std::move(f));
-    return;
+    return true;
   }
   if (code && Decorates(options_.ListMachine)) Stack(index, entry, dll, x);
+  return true;
 }
 
 void Checker::Stack(std::uint32_t index, const TFonctionLib& entry, Dll& dll, const pe::RawExport& x) {
@@ -403,23 +460,27 @@ void Checker::Dlls() {
       f.Dll = dll.FileName();
       report_.Findings.push_back(std::move(f));
     }
-    Finding unused;
-    unused.What = Problem::NotImported;
-    unused.Dll = dll.FileName();
-    // An export with several names is used when any of them is.
-    std::unordered_map<std::uint16_t, bool> ordinalUsed;
-    for (std::size_t e = 0; e < dll.exports_.size(); ++e)
-      ordinalUsed[dll.exports_[e].Ordinal] |= used_[i][e];
-    for (std::size_t e = 0; e < dll.exports_.size(); ++e) {
-      const pe::RawExport& x = dll.exports_[e];
-      auto it = ordinalUsed.find(x.Ordinal);
-      if (it->second) continue;
-      it->second = true;  // counted once
-      ++unused.Count;
-      if (unused.Names.size() < options_.NamesKept)
-        unused.Names.push_back(x.Name.empty() ? "@" + std::to_string(x.Ordinal) : x.Name);
+    for (const HybridView view : ViewsOf(dll, library)) {
+      const std::vector<pe::RawExport>& exports = dll.In(view).list;
+      const std::vector<bool>& used = Used(i, view);
+      Finding unused;
+      unused.What = Problem::NotImported;
+      unused.Dll = dll.FileName();
+      unused.View = view;
+      // An export with several names is used when any of them is.
+      std::unordered_map<std::uint16_t, bool> ordinalUsed;
+      for (std::size_t e = 0; e < exports.size(); ++e) ordinalUsed[exports[e].Ordinal] |= used[e];
+      for (std::size_t e = 0; e < exports.size(); ++e) {
+        const pe::RawExport& x = exports[e];
+        auto it = ordinalUsed.find(x.Ordinal);
+        if (it->second) continue;
+        it->second = true;  // counted once
+        ++unused.Count;
+        if (unused.Names.size() < options_.NamesKept)
+          unused.Names.push_back(x.Name.empty() ? "@" + std::to_string(x.Ordinal) : x.Name);
+      }
+      if (unused.Count != 0) report_.Findings.push_back(std::move(unused));
     }
-    if (unused.Count != 0) report_.Findings.push_back(std::move(unused));
   }
 }
 

@@ -96,6 +96,9 @@ struct Finding {
   // NotImported: how many, and the first of them.
   std::uint32_t Count = 0;
   std::vector<AnsiString> Names;
+  // The view of an ARM64X DLL it is about (Arm64 or Arm64ec): its clients
+  // of each machine bind to exports of their own. Both for any other DLL.
+  HybridView View = HybridView::Both;
 };
 
 // English, for the command line and for logs: "asks for "F", the DLL
@@ -130,13 +133,26 @@ class Dll {
 
  private:
   friend class Checker;
+  // One export directory: an ARM64X DLL has two, the one its ARM64
+  // clients bind to and the one its ARM64EC clients bind to.
+  struct Exports {
+    const pe::Image* image = nullptr;  // whose sections tell code from data
+    std::vector<pe::RawExport> list;
+    std::unordered_map<std::string, std::uint32_t> byName;
+    std::unordered_map<std::uint16_t, std::uint32_t> byOrdinal;
+    std::unordered_map<std::string, std::uint32_t> byUndecorated;
+    // mayBeNone: an image without an export directory has no exports
+    // rather than being refused.
+    Outcome Read(const pe::Image& from, bool mayBeNone);
+  };
+  // The exports of the view (the only ones of a DLL that is not ARM64X).
+  const Exports& In(HybridView view) const { return view == HybridView::Arm64ec && ecImage_ ? ec_ : native_; }
+
   AnsiString fileName_;
   std::unique_ptr<pe::Image> image_;
+  std::unique_ptr<pe::Image> ecImage_;  // an ARM64X DLL's ARM64EC view
   std::unique_ptr<pe::CodeWalker> walker_;
-  std::vector<pe::RawExport> exports_;
-  std::unordered_map<std::string, std::uint32_t> byName_;
-  std::unordered_map<std::uint16_t, std::uint32_t> byOrdinal_;
-  std::unordered_map<std::string, std::uint32_t> byUndecorated_;
+  Exports native_, ec_;
 };
 
 struct Options {

@@ -11,6 +11,7 @@
 #include "cli/exit_status.h"
 #include "cli/library_files.h"
 #include "files/file_kind.h"
+#include "model/hybrid_views.h"
 
 namespace cli {
 
@@ -114,6 +115,7 @@ nlohmann::ordered_json FindingJson(const check::Finding& f) {
   j["dll"] = f.Dll;
   j["lookup"] = aboutEntry ? nlohmann::ordered_json(Lookup(f)) : nullptr;
   j["message"] = check::Describe(f);
+  if (f.View != HybridView::Both) j["view"] = std::string(ViewWord(f.View));
   switch (f.What) {
     case Problem::NotExported:
     case Problem::OtherFunction:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 namespace pe {
@@ -63,6 +64,7 @@ Outcome Image::Parse(FileBytes bytes) {
   const std::uint16_t magic = records::LoadLittle<std::uint16_t>(file.data() + optionalAt);
   std::uint64_t fixedSize = 0;
   std::uint64_t directories = 0;
+  std::uint64_t imageBase = 0;
   if (magic == coffhdr::OptionalHeader32::kMagic) {
     coffhdr::OptionalHeader32 optional;
     if (optionalSize < coffhdr::OptionalHeader32::kSize) return NotPe("the optional header is too short");
@@ -77,6 +79,7 @@ Outcome Image::Parse(FileBytes bytes) {
     fixedSize = coffhdr::OptionalHeader64::kSize;
     sizeOfHeaders_ = optional.sizeOfHeaders;
     directories = optional.numberOfRvaAndSizes;
+    imageBase = optional.imageBase;
     pe32Plus_ = true;
   } else {
     return NotPe("unknown optional header");
@@ -100,6 +103,9 @@ Outcome Image::Parse(FileBytes bytes) {
   for (std::uint32_t i = 0; i < header.numberOfSections; ++i)
     sections_.push_back(records::Decode<SectionHeader>(file.data() + sectionsAt +
                                                        std::uint64_t{i} * SectionHeader::kSize));
+  // The load configuration names a section by its place in the file's
+  // table, which the sort below loses.
+  const std::vector<SectionHeader> inFileOrder = sections_;
   // Sorted by address, so that finding an address's section is a search
   // rather than a walk over a table a hostile image can make long.
   std::stable_sort(sections_.begin(), sections_.end(),
@@ -118,11 +124,25 @@ Outcome Image::Parse(FileBytes bytes) {
   if (head.find(kPackerMark) != std::string_view::npos) codePacked_ = true;
 
   hybridMetadata_ = false;
+  dynamicRelocRva_ = 0;
   const std::string_view config = pe32Plus_ && loadConfig.virtualAddress != 0 ? BytesAt(loadConfig.virtualAddress)
                                                                              : std::string_view();
+  const auto* configBytes = reinterpret_cast<const std::uint8_t*>(config.data());
   if (config.size() >= LoadConfig64Head::kSize) {
-    const auto head64 = records::Decode<LoadConfig64Head>(reinterpret_cast<const std::uint8_t*>(config.data()));
+    const auto head64 = records::Decode<LoadConfig64Head>(configBytes);
     hybridMetadata_ = head64.size >= LoadConfig64Head::kSize && head64.chpeMetadataPointer != 0;
+    std::uint64_t table = 0;
+    if (hybridMetadata_ && head64.dynamicRelocTable > imageBase) table = head64.dynamicRelocTable - imageBase;
+    constexpr std::size_t kEnd = LoadConfig64DynamicRelocs::kAt + LoadConfig64DynamicRelocs::kSize;
+    if (hybridMetadata_ && head64.size >= kEnd && config.size() >= kEnd) {
+      const auto where = records::Decode<LoadConfig64DynamicRelocs>(configBytes + LoadConfig64DynamicRelocs::kAt);
+      if (where.tableSection != 0 && where.tableSection <= inFileOrder.size())
+        table = std::uint64_t{inFileOrder[where.tableSection - 1].virtualAddress} + where.tableOffset;
+      else if (where.tableSection != 0)
+        table = 0;  // a section that is not there: no table to read
+    }
+    // An address past 4 GiB lies in no image; BytesAt finds nothing at 0.
+    if (table <= UINT32_MAX) dynamicRelocRva_ = static_cast<std::uint32_t>(table);
   }
   return Outcome::Done();
 }
@@ -259,5 +279,102 @@ Outcome Image::ReadExports(std::vector<RawExport>& exports) const {
   return Outcome::Done();
 }
 
+Outcome Image::ApplyArm64xFixups(std::string_view fixups, std::uint8_t* copy) const {
+  const auto* data = reinterpret_cast<const std::uint8_t*>(fixups.data());
+  std::size_t at = 0;
+  while (at < fixups.size()) {
+    if (fixups.size() - at < FixupBlock::kSize) return NotPe("an ARM64X fixup block is cut short");
+    const auto block = records::Decode<FixupBlock>(data + at);
+    if (block.blockSize < FixupBlock::kSize || block.blockSize > fixups.size() - at)
+      return NotPe("an ARM64X fixup block claims " + std::to_string(block.blockSize) + " bytes");
+    const std::size_t end = at + block.blockSize;
+    std::size_t next = at + FixupBlock::kSize;
+    while (end - next >= FixupBlock::kRecordSize) {
+      const std::uint16_t record = records::LoadLittle<std::uint16_t>(data + next);
+      next += FixupBlock::kRecordSize;
+      if (record == 0) break;  // padding to the block's end
+      const std::uint64_t rva = std::uint64_t{block.pageRva} + (record & 0xFFF);
+      const auto kind = static_cast<Arm64xFixup>((record >> 12) & 3);
+      const unsigned high = record >> 14;
+      // The loader writes memory; the copy holds what the file holds, and
+      // a fixup of bytes the file does not hold (zero-filled space) has
+      // nothing to change in it.
+      const auto target = [&](std::size_t size) -> std::uint8_t* {
+        if (rva > UINT32_MAX) return nullptr;
+        const std::string_view there = BytesAt(static_cast<std::uint32_t>(rva));
+        if (there.size() < size) return nullptr;
+        return copy + (reinterpret_cast<const std::uint8_t*>(there.data()) - bytes_.data.get());
+      };
+      if (kind == Arm64xFixup::ZeroFill || kind == Arm64xFixup::Value) {
+        const std::size_t size = std::size_t{1} << high;
+        if (kind == Arm64xFixup::Value && end - next < size) return NotPe("an ARM64X fixup's value is cut short");
+        if (std::uint8_t* to = target(size)) {
+          if (kind == Arm64xFixup::Value) std::memcpy(to, data + next, size);
+          else std::memset(to, 0, size);
+        }
+        if (kind == Arm64xFixup::Value) next += size;
+      } else if (kind == Arm64xFixup::Delta) {
+        if (end - next < sizeof(std::uint16_t)) return NotPe("an ARM64X fixup's delta is cut short");
+        const std::uint32_t delta = std::uint32_t{records::LoadLittle<std::uint16_t>(data + next)} * ((high & 2) ? 8 : 4);
+        next += sizeof(std::uint16_t);
+        if (std::uint8_t* to = target(sizeof(std::uint32_t))) {
+          const std::uint32_t was = records::LoadLittle<std::uint32_t>(to);
+          records::StoreLittle<std::uint32_t>(to, (high & 1) ? was - delta : was + delta);
+        }
+      } else {
+        return NotPe("an ARM64X fixup of unknown kind");
+      }
+    }
+    at = end;
+  }
+  return Outcome::Done();
+}
+
+Outcome Image::Arm64ecView(Image& view) const {
+  FileBytes copy;
+  copy.data = std::make_unique<std::uint8_t[]>(bytes_.size);
+  copy.size = bytes_.size;
+  if (bytes_.size != 0) std::memcpy(copy.data.get(), bytes_.data.get(), bytes_.size);
+  if (machine_ == Machine::Arm64 && hybridMetadata_ && dynamicRelocRva_ != 0) {
+    std::string_view head;
+    if (Outcome o = Range(dynamicRelocRva_, DynamicRelocTable::kSize, "the dynamic relocation table", head); !o)
+      return o;
+    const auto table = records::Decode<DynamicRelocTable>(reinterpret_cast<const std::uint8_t*>(head.data()));
+    if (table.version != 1 && table.version != 2)
+      return NotPe("a dynamic relocation table of version " + std::to_string(table.version));
+    std::string_view whole;
+    if (Outcome o = Range(dynamicRelocRva_, std::uint64_t{DynamicRelocTable::kSize} + table.size,
+                          "the dynamic relocation table", whole);
+        !o)
+      return o;
+    const std::string_view groups = whole.substr(DynamicRelocTable::kSize);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(groups.data());
+    std::size_t at = 0;
+    while (at < groups.size()) {
+      std::uint64_t symbol = 0, headerSize = 0, fixupsSize = 0;
+      const std::size_t left = groups.size() - at;
+      if (table.version == 1) {
+        if (left < DynamicReloc64V1::kSize) return NotPe("a dynamic relocation is cut short");
+        const auto group = records::Decode<DynamicReloc64V1>(data + at);
+        symbol = group.symbol, headerSize = DynamicReloc64V1::kSize, fixupsSize = group.fixupsSize;
+      } else {
+        if (left < DynamicReloc64V2::kSize) return NotPe("a dynamic relocation is cut short");
+        const auto group = records::Decode<DynamicReloc64V2>(data + at);
+        if (group.headerSize < DynamicReloc64V2::kSize) return NotPe("a dynamic relocation's header is too short");
+        symbol = group.symbol, headerSize = group.headerSize, fixupsSize = group.fixupsSize;
+      }
+      if (headerSize + fixupsSize > left) return NotPe("a dynamic relocation lies past its table");
+      if (symbol == kArm64xRelocSymbol)
+        if (Outcome o = ApplyArm64xFixups(groups.substr(at + headerSize, fixupsSize), copy.data.get()); !o) return o;
+      at += headerSize + fixupsSize;
+    }
+  }
+  if (Outcome o = view.Parse(std::move(copy)); !o) return o;
+  // The loader maps the sections before it applies the fixups: a fixup of
+  // the section table changes nothing of where the bytes lie.
+  view.sections_ = sections_;
+  view.sizeOfHeaders_ = sizeOfHeaders_;
+  return Outcome::Done();
+}
 
 }  // namespace pe

@@ -76,15 +76,104 @@ struct LoadConfig64Head {
   static constexpr std::size_t kSize = 208;
   static constexpr std::size_t kDirectory = 10;  // its data directory entry
   std::uint32_t size = 0;
-  std::array<std::uint8_t, 196> rest{};  // what no reader here needs
+  std::array<std::uint8_t, 188> rest{};  // what no reader here needs
+  std::uint64_t dynamicRelocTable = 0;   // an address (VA); superseded below
   std::uint64_t chpeMetadataPointer = 0;
 
   template <typename Self, typename Visit>
   static constexpr void Fields(Self& r, Visit&& v) {
-    v(r.size), v(r.rest), v(r.chpeMetadataPointer);
+    v(r.size), v(r.rest), v(r.dynamicRelocTable), v(r.chpeMetadataPointer);
   }
 };
 static_assert(records::SizeOf<LoadConfig64Head>() == LoadConfig64Head::kSize);
+
+// What follows the head in newer load configurations, as far as where the
+// dynamic value relocation table lies: an offset into a section, the
+// section counted from 1 (0: the address in the head says it, if any).
+struct LoadConfig64DynamicRelocs {
+  static constexpr std::size_t kAt = LoadConfig64Head::kSize;
+  static constexpr std::size_t kSize = 24;
+  std::array<std::uint8_t, 16> guardRf{};  // what no reader here needs
+  std::uint32_t tableOffset = 0;
+  std::uint16_t tableSection = 0;
+  std::uint16_t reserved = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.guardRf), v(r.tableOffset), v(r.tableSection), v(r.reserved);
+  }
+};
+static_assert(records::SizeOf<LoadConfig64DynamicRelocs>() == LoadConfig64DynamicRelocs::kSize);
+
+// The dynamic value relocation table: a header, then `size` bytes of
+// relocation groups, each a header naming what it relocates (its symbol)
+// and the bytes of its fixups.
+struct DynamicRelocTable {
+  static constexpr std::size_t kSize = 8;
+  std::uint32_t version = 0;  // 1 or 2: which group header follows
+  std::uint32_t size = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.version), v(r.size);
+  }
+};
+static_assert(records::SizeOf<DynamicRelocTable>() == DynamicRelocTable::kSize);
+
+// A group's header in a table of version 1 (PE32+).
+struct DynamicReloc64V1 {
+  static constexpr std::size_t kSize = 12;
+  std::uint64_t symbol = 0;
+  std::uint32_t fixupsSize = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.symbol), v(r.fixupsSize);
+  }
+};
+static_assert(records::SizeOf<DynamicReloc64V1>() == DynamicReloc64V1::kSize);
+
+// A group's header in a table of version 2: it says its own size, which
+// may grow past these fields.
+struct DynamicReloc64V2 {
+  static constexpr std::size_t kSize = 24;
+  std::uint32_t headerSize = 0;
+  std::uint32_t fixupsSize = 0;
+  std::uint64_t symbol = 0;
+  std::uint32_t symbolGroup = 0;
+  std::uint32_t flags = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.headerSize), v(r.fixupsSize), v(r.symbol), v(r.symbolGroup), v(r.flags);
+  }
+};
+static_assert(records::SizeOf<DynamicReloc64V2>() == DynamicReloc64V2::kSize);
+
+// The group whose fixups turn an ARM64X image into what ARM64EC code sees.
+inline constexpr std::uint64_t kArm64xRelocSymbol = 6;
+
+// A block of fixups within one 4 KiB page, as base relocations are laid
+// out: the page's address, the block's size with this header, then 16-bit
+// records (offset in the page: 12 bits; kind: 2; size or sign and scale:
+// 2), each followed by its value, if any. A zero record pads the block.
+struct FixupBlock {
+  static constexpr std::size_t kSize = 8;
+  std::uint32_t pageRva = 0;
+  std::uint32_t blockSize = 0;
+  static constexpr std::size_t kRecordSize = 2;
+
+  template <typename Self, typename Visit>
+  static constexpr void Fields(Self& r, Visit&& v) {
+    v(r.pageRva), v(r.blockSize);
+  }
+};
+static_assert(records::SizeOf<FixupBlock>() == FixupBlock::kSize);
+
+// The kinds of ARM64X fixups: clear 1 << size bytes; write the 1 << size
+// bytes that follow the record; add to the 32-bit word there the 16-bit
+// value that follows, times 8 (scale bit) or 4, negated (sign bit).
+enum class Arm64xFixup : std::uint8_t { ZeroFill = 0, Value = 1, Delta = 2 };
 
 // One export as the directory holds it.
 struct RawExport {
@@ -103,6 +192,9 @@ class Image {
   // record per name, one with none a record without a name. Gaps in the
   // ordinals (address 0) give nothing.
   Outcome ReadExports(std::vector<RawExport>& exports) const;
+  // The image has an export directory (which ReadExports may still find
+  // damaged). Each view of an ARM64X DLL may lack one.
+  bool HasExports() const { return exportRva_ != 0 && exportSize_ != 0; }
 
   Machine ImageMachine() const { return machine_; }
   bool IsPe32Plus() const { return pe32Plus_; }
@@ -117,6 +209,13 @@ class Image {
   // file.
   bool CodePacked() const { return codePacked_; }
 
+  // The image as ARM64EC code sees it: an ARM64X image with the fixups of
+  // its ARM64X dynamic relocations applied to a copy of its bytes (its
+  // header's machine, its export directory and whatever else they
+  // rewrite). A copy of the image itself when it has none. NotImportLibrary
+  // or CutShort when the table is cut or says what cannot be.
+  Outcome Arm64ecView(Image& view) const;
+
   // The file bytes from rva to the end of its section's data in the file;
   // empty when rva maps to no byte of the file.
   std::string_view BytesAt(std::uint32_t rva) const;
@@ -129,6 +228,9 @@ class Image {
   // what is wrong, naming the table for the message.
   Outcome Range(std::uint32_t rva, std::uint64_t size, const char* what,
                 std::string_view& range) const;
+  // Applies to copy (the file's bytes) the fixups of one group of ARM64X
+  // relocations.
+  Outcome ApplyArm64xFixups(std::string_view fixups, std::uint8_t* copy) const;
   // A zero-terminated string at rva of at most kMaxNameLength bytes.
   Outcome ReadString(std::uint32_t rva, const char* what, std::string& text) const;
 
@@ -141,6 +243,8 @@ class Image {
   std::uint32_t sizeOfHeaders_ = 0;
   std::uint32_t exportRva_ = 0;
   std::uint32_t exportSize_ = 0;
+  // Where the dynamic value relocation table lies; 0: none.
+  std::uint32_t dynamicRelocRva_ = 0;
 };
 
 // Reads the file whole into image. CannotOpen (with errno) when it cannot

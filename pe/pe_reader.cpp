@@ -4,6 +4,7 @@
 // guessed).
 #include <string_view>
 
+#include "model/hybrid_views.h"
 #include "model/machine.h"
 #include "pe/code_walk.h"
 #include "pe/pe.h"
@@ -84,13 +85,11 @@ Outcome ReadDll(const std::string& fileName, ExportList& list) {
   return ReadDll(std::move(bytes), fileName, list);
 }
 
-Outcome ReadDll(FileBytes bytes, const std::string& fileName, ExportList& list) {
-  pe::Image image;
-  if (Outcome o = image.Parse(std::move(bytes)); !o) return o;
-  std::vector<pe::RawExport> exports;
-  if (Outcome o = image.ReadExports(exports); !o) return o;
+namespace {
 
-  const AnsiString dll = BaseName(fileName);
+// The list of one export directory of image.
+Outcome ListExports(const pe::Image& image, const std::vector<pe::RawExport>& exports, const AnsiString& dll,
+                    ExportList& list) {
   const bool i386 = image.ImageMachine() == Machine::I386;
   // Packed code is only unpacked by the loader: what the file holds there
   // would walk as nonsense.
@@ -154,6 +153,39 @@ Outcome ReadDll(FileBytes bytes, const std::string& fileName, ExportList& list) 
     list.Fonctions.Item(static_cast<std::uint32_t>(i)) = std::move(entries[i]);
   list.SourceMachine = image.ImageMachine();
   list.CodePacked = packed;
+  return Outcome::Done();
+}
+
+}  // namespace
+
+Outcome ReadDll(FileBytes bytes, const std::string& fileName, ExportList& list) {
+  pe::Image image;
+  if (Outcome o = image.Parse(std::move(bytes)); !o) return o;
+  const AnsiString dll = BaseName(fileName);
+  std::vector<pe::RawExport> exports;
+  if (image.ImageMachine() != Machine::Arm64 || !image.HasHybridMetadata()) {
+    if (Outcome o = image.ReadExports(exports); !o) return o;
+    return ListExports(image, exports, dll, list);
+  }
+
+  // An ARM64X DLL: ARM64 clients bind to its export directory, ARM64EC
+  // ones to the directory its ARM64X relocations put in its place. Either
+  // view may export nothing, not both.
+  pe::Image ecImage;
+  if (Outcome o = image.Arm64ecView(ecImage); !o) return o;
+  std::vector<pe::RawExport> ecExports;
+  if (image.HasExports() || !ecImage.HasExports())
+    if (Outcome o = image.ReadExports(exports); !o) return o;
+  if (ecImage.HasExports())
+    if (Outcome o = ecImage.ReadExports(ecExports); !o) return o;
+  ExportList native, ec, joined;
+  if (Outcome o = ListExports(image, exports, dll, native); !o) return o;
+  if (Outcome o = ListExports(ecImage, ecExports, dll, ec); !o) return o;
+  JoinViews(ec, native, joined);
+  // As for one view: only the entries, the machine and the packing change.
+  joined.LeftOutObjects = std::move(list.LeftOutObjects);
+  joined.GnuForm = list.GnuForm;
+  Swap(list, joined);
   return Outcome::Done();
 }
 

@@ -299,3 +299,37 @@ TEST_F(FileCommandsTest, AnX64LibraryShowsItsMachineAndPlainSymbols) {
   EXPECT_EQ(form.Label4->text(), "Foo");
   EXPECT_EQ(form.Label6->text(), "Foo");
 }
+
+// An ARM64X library shows each entry's view in the "Vue" column and is
+// saved back whole, both views included.
+TEST_F(FileCommandsTest, AHybridLibraryShowsItsViewsAndSavesBackWhole) {
+  // Both writes stamp alike.
+  struct StampZero {
+    StampZero() { ::setenv("SOURCE_DATE_EPOCH", "0", 1); }
+    ~StampZero() { ::unsetenv("SOURCE_DATE_EPOCH"); }
+  } stamp;
+  TFichierLib lib;
+  std::vector<TFonctionLib> entries = {BoundTo("EcOnly", "EcOnly", ImportKind::Code, "hyb.dll"),
+                                       BoundTo("NativeOnly", "NativeOnly", ImportKind::Code, "hyb.dll"),
+                                       BoundTo("Shared", "Shared", ImportKind::Code, "hyb.dll"),
+                                       BoundTo("NativeVar", "NativeVar", ImportKind::Data, "hyb.dll")};
+  entries[0].Import.View = HybridView::Arm64ec;
+  entries[1].Import.View = entries[3].Import.View = HybridView::Arm64;
+  SetList(lib, entries);
+  lib.SourceMachine = Machine::Arm64x;
+  const std::string path = dir.File("hyb.lib");
+  ASSERT_TRUE(lib.WriteCoffLibrary(path));
+  const Bytes written = ReadFileBytes(path);
+  dialogs.Confirm(path, 1);
+  form.Ouvrir1->trigger();
+  std::vector<QString> views;
+  for (int row = 0; row < form.ListBox1->count(); ++row)
+    views.push_back(form.Fonctions().Item(static_cast<std::uint32_t>(row)).Name.c_str() + QStringLiteral(" ") +
+                    form.ListBox1->model()->index(row, kColumnView).data().toString());
+  EXPECT_EQ(views, (std::vector<QString>{"EcOnly ARM64EC", "NativeOnly ARM64", "Shared les deux",
+                                         "NativeVar ARM64"}));
+  std::filesystem::remove(path);
+  form.Enregistrer1->trigger();
+  EXPECT_TRUE(boxes.Calls().empty());
+  EXPECT_EQ(ReadFileBytes(path), written);
+}

@@ -21,6 +21,18 @@ struct PeShape {
   bool packed = false;
   // A load configuration that points to hybrid metadata (PE32+ only).
   bool hybridMetadata = false;
+  // With hybridMetadata: a second export directory, for ARM64EC clients,
+  // which ARM64X dynamic relocations put in place of the first.
+  std::vector<PeExport> ecExports;
 };
+
+// Where the ARM64X relocations of an image with ecExports lie in the file:
+// the table's header (version, size), then one group of version 1
+// (symbol, size of its fixups), then one block (page 0, its size) of two
+// records that each write 4 bytes, the export directory's address and
+// size in the optional header.
+inline constexpr std::size_t kDynamicRelocTableAt = 0x200 + 0x1000 + 0x600;
+inline constexpr std::size_t kArm64xGroupAt = kDynamicRelocTableAt + 8;
+inline constexpr std::size_t kArm64xBlockAt = kArm64xGroupAt + 12;
 
 Bytes BuildPe(const std::vector<PeExport>& exports, const PeShape& shape = {});

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "model/hybrid_views.h"
+#include "tests/support/pe_builder.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -222,6 +224,55 @@ TEST(PeReaderTest, DamagedImagesAreRefusedAndLeaveTheListAlone) {
     SetList(lib, {Entry("kept", 4, true)});
     const Outcome o = lib.ReadDllFile(tmp.File("x.dll"));
     EXPECT_EQ(o.Kind, c.kind) << Describe(o);
+    EXPECT_FALSE(o.Detail.empty());
+    EXPECT_EQ(lib.Fonctions.Count, 1u);
+  }
+}
+
+// An ARM64X DLL's ARM64EC exports are those of the directory its ARM64X
+// relocations put in place; a relocation table that lies is refused.
+TEST(PeReaderTest, AHybridDllHasTwoViewsAndALyingRelocationTableIsRefused) {
+  PeShape shape{.machine = Machine::Arm64, .hybridMetadata = true, .ecExports = {{"EcOnly"}, {"Shared"}}};
+  const Bytes good = BuildPe({{"NativeOnly"}, {"Shared"}}, shape);
+  TempDir tmp;
+  WriteFileBytes(tmp.File("good.dll"), good);
+  TFichierLib read;
+  ASSERT_TRUE(read.ReadDllFile(tmp.File("good.dll")));
+  EXPECT_EQ(read.SourceMachine, Machine::Arm64x);
+  std::vector<std::string> views;
+  for (const TFonctionLib& e : ListOf(read)) views.push_back(e.Name + " " + std::string(ViewWord(e.Import.View)));
+  EXPECT_EQ(views, (std::vector<std::string>{"EcOnly arm64ec", "NativeOnly arm64", "Shared both"}));
+  // A view that exports nothing leaves the other's exports in that view.
+  Bytes noEc = good;
+  Put32(noEc, kArm64xBlockAt + 10, 0);
+  Put32(noEc, kArm64xBlockAt + 16, 0);
+  WriteFileBytes(tmp.File("no-ec.dll"), noEc);
+  ASSERT_TRUE(read.ReadDllFile(tmp.File("no-ec.dll")));
+  views.clear();
+  for (const TFonctionLib& e : ListOf(read)) views.push_back(e.Name + " " + std::string(ViewWord(e.Import.View)));
+  EXPECT_EQ(views, (std::vector<std::string>{"NativeOnly arm64", "Shared arm64"}));
+
+  const struct {
+    const char* what;
+    std::function<void(Bytes&)> damage;
+  } cases[] = {
+      {"table of an unknown version", [](Bytes& b) { Put32(b, kDynamicRelocTableAt, 3); }},
+      {"table past its section", [](Bytes& b) { Put32(b, kDynamicRelocTableAt + 4, 0x10000); }},
+      {"fixups past the table", [](Bytes& b) { Put32(b, kArm64xGroupAt + 8, 0x100); }},
+      {"block shorter than its header", [](Bytes& b) { Put32(b, kArm64xBlockAt + 4, 4); }},
+      {"block past its group", [](Bytes& b) { Put32(b, kArm64xBlockAt + 4, 0x100); }},
+      {"value cut by its block", [](Bytes& b) { Put32(b, kArm64xBlockAt + 4, 8 + 2 + 2); }},
+      {"fixup of an unknown kind", [](Bytes& b) { b[kArm64xBlockAt + 9] |= 0x30; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes image = good;
+    c.damage(image);
+    WriteFileBytes(tmp.File("x.dll"), image);
+    TFichierLib lib;
+    SetList(lib, {Entry("kept", 4, true)});
+    const Outcome o = lib.ReadDllFile(tmp.File("x.dll"));
+    EXPECT_EQ(o.Kind, OutcomeKind::NotImportLibrary) << Describe(o);
     EXPECT_FALSE(o.Detail.empty());
     EXPECT_EQ(lib.Fonctions.Count, 1u);
   }
