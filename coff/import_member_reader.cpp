@@ -184,11 +184,19 @@ class Reader {
       const SectionHeader* slotSection = object.SectionOf(slotSymbol);
       if (slotSection == nullptr) continue;
       b.Delayed = object.SectionName(*slotSection).starts_with(kDelayAddressPrefix);
+      // GNU dlltool's delay objects keep the ".idata" names; what tells
+      // them is the trampoline their stub jumps to.
+      const bool gnuDelayed = !b.Delayed && slotSection->NameText() == kAddressSection && CallsTailMerge(object);
       if (b.Delayed) {
         const SectionHeader* lookup = object.SectionStarting(kDelayLookupPrefix);
         if (lookup == nullptr ||
             !ReadSlot(object, *lookup, 0, Is64Bit(machine), targetOf, kDelayNamesSection, b))
           continue;
+      } else if (gnuDelayed) {
+        const SectionHeader* lookup = object.SectionNamed(kLookupSection);
+        if (lookup == nullptr || !ReadSlot(object, *lookup, 0, Is64Bit(machine), targetOf, kNamesSection, b))
+          continue;
+        b.Delayed = true;
       } else if (slotSection->NameText() != kAddressSection ||
                  !ReadSlot(object, *slotSection, slotSymbol.value, Is64Bit(machine), targetOf,
                            kNamesSection, b)) {
@@ -287,13 +295,21 @@ class Reader {
   // The DLL of a delay-load library's function: the descriptor of the
   // object whose trampoline it calls names it. An empty name when that
   // object is missing or names none.
-  std::optional<std::string_view> DelayDllOf(const ObjectView& object) {
+  static std::string_view TailMergeOf(const ObjectView& object) {
     std::string_view tailMerge;
     object.ForEachSymbol([&](std::uint32_t i, const Symbol& s) {
-      if (tailMerge.empty() && s.storageClass == kClassExternal && s.sectionNumber == kSectionUndefined &&
-          object.SymbolName(i).starts_with(kTailMergePrefix))
-        tailMerge = object.SymbolName(i);
+      if (!tailMerge.empty() || s.storageClass != kClassExternal || s.sectionNumber != kSectionUndefined) return;
+      // 32-bit Intel names carry C's leading underscore.
+      const std::string_view name = object.SymbolName(i);
+      if (name.starts_with(kTailMergePrefix) || (name.starts_with('_') && name.substr(1).starts_with(kTailMergePrefix)))
+        tailMerge = name;
     });
+    return tailMerge;
+  }
+  static bool CallsTailMerge(const ObjectView& object) { return !TailMergeOf(object).empty(); }
+
+  std::optional<std::string_view> DelayDllOf(const ObjectView& object) {
+    const std::string_view tailMerge = TailMergeOf(object);
     if (tailMerge.empty()) return std::nullopt;
     const std::optional<std::uint64_t> headAt = DefiningMember(tailMerge);
     if (!headAt) return std::string_view();
@@ -317,8 +333,7 @@ class Reader {
     const std::optional<std::uint32_t> target = head.RelocationTarget(*section, field);
     const ByteView bytes = head.Data(*section);
     if (!target || bytes.size() < std::uint64_t{field} + sizeof(std::uint32_t)) return {};
-    return TextAt(head, head.SymbolAt(*target), records::LoadLittle<std::uint32_t>(bytes.data() + field))
-        .value_or(std::string_view());
+    return NameAt(head, *target, records::LoadLittle<std::uint32_t>(bytes.data() + field));
   }
 
   // The DLL name that the object's own directory entry points at.
@@ -354,9 +369,15 @@ class Reader {
     const std::uint32_t addend = field.size() >= kDirectoryNameAt + sizeof(std::uint32_t)
                                      ? records::LoadLittle<std::uint32_t>(field.data() + kDirectoryNameAt)
                                      : 0;
-    const Symbol name = head.SymbolAt(*target);
+    return NameAt(head, *target, addend);
+  }
+
+  // The text a head's symbol points to, `addend` bytes on: in the head
+  // itself, or in the tail that defines the symbol (GNU's "_iname").
+  std::string_view NameAt(const ObjectView& head, std::uint32_t target, std::uint32_t addend) {
+    const Symbol name = head.SymbolAt(target);
     if (name.sectionNumber > 0) return TextAt(head, name, addend).value_or(std::string_view());
-    const std::string_view symbol = head.SymbolName(*target);
+    const std::string_view symbol = head.SymbolName(target);
     const std::optional<std::uint64_t> tailAt = DefiningMember(symbol);
     if (!tailAt) return {};
     auto [it, fresh] = tails_.try_emplace(*tailAt);

@@ -6,6 +6,7 @@
 // an ARM64 client whose function returns a struct through x8.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 
@@ -108,6 +109,29 @@ INSTANTIATE_TEST_SUITE_P(Machines, DelayLibraryTest, ::testing::Values(kI386, kA
                          [](const auto& info) { return std::string(info.param.machine == Machine::I386 ? "i386" : "x64"); });
 
 // What each trampoline must keep, in llvm-objdump's words.
+// GNU dlltool's own delay libraries (-y) keep the ".idata" section names
+// of its normal ones: they read as delayed imports of their DLL all the
+// same, 32-bit Intel names with their decoration.
+TEST_P(DelayLibraryTest, GnuDlltoolsDelayLibraryReadsAsDelayedImports) {
+  const DelayRow& row = GetParam();
+  const std::string dlltool = row.triple + "-dlltool";
+  ASSERT_TRUE(Installed({dlltool}));
+  TempDir dir;
+  WriteFileText(dir.File("x.def"), "LIBRARY gnudelay.dll\nEXPORTS\n  Func@8\n  Var DATA\n");
+  std::string log;
+  ASSERT_EQ(RunCommand(dlltool + " -d " + dir.File("x.def") + " -y " + dir.File("x.a"), &log), 0) << log;
+  TFichierLib lib;
+  ASSERT_TRUE(lib.ReadCoffLibrary(dir.File("x.a")));
+  std::vector<std::string> seen;
+  for (const TFonctionLib& e : ListOf(lib))
+    seen.push_back(e.Name + " " + e.Import.ExportName + " " + e.Import.Dll + (e.Import.Delayed ? " delayed" : "") +
+                   (e.Import.Kind == ImportKind::Data ? " data" : ""));
+  std::sort(seen.begin(), seen.end());
+  // GNU's delay objects look the function up without its "@8".
+  const std::string func = row.machine == Machine::I386 ? "Func Func" : "Func@8 Func";
+  EXPECT_EQ(seen, (std::vector<std::string>{func + " gnudelay.dll delayed", "Var Var gnudelay.dll delayed data"}));
+}
+
 struct TrampolineRow {
   Machine machine;
   std::vector<std::string> saved;
