@@ -35,10 +35,16 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The only way to learn the umask is to set it and put it back; done once,
+// since between the two calls a save on another thread would take the
+// umask 0 (a file anyone may write) or the mode computed from it.
 mode_t DefaultMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+  static const mode_t mode = [] {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+  }();
+  return mode;
 }
 
 }  // namespace
