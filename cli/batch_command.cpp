@@ -53,7 +53,7 @@ constexpr char kBatchHelp[] =
     "--stdcall apply to every input (the names that no input has are said once), --strict to each, "
     "--native-def to none. Each failure is said with its file and the others are still converted; "
     "the exit status is 1 when any failed. The outputs' bytes do not depend on the order of the "
-    "inputs nor on the number of threads (LIBMORPH_THREADS, by default one per core): they share "
+    "inputs nor on the number of threads (LIBMORPH_THREADS, by default one per core and at least 8): they share "
     "one time stamp, SOURCE_DATE_EPOCH or the run's start.";
 
 // Paths are UTF-8 on every system; std::filesystem takes the system's
@@ -136,8 +136,14 @@ bool OutputsAreDistinct(const std::vector<std::string>& inputs, const std::vecto
   return distinct;
 }
 
+// Each output's save waits for the disk (the safe save syncs the file and
+// its folder before and after the rename), and syncs that wait together
+// share the disk's flushes: more threads than cores keep the cores busy
+// meanwhile.
+constexpr unsigned kLeastThreads = 8;
+
 unsigned ThreadCount(std::size_t jobs) {
-  unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  unsigned threads = std::max(kLeastThreads, std::thread::hardware_concurrency());
   if (const char* given = std::getenv("LIBMORPH_THREADS")) {
     char* end = nullptr;
     const long value = std::strtol(given, &end, 10);
