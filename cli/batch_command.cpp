@@ -35,6 +35,7 @@
 #include "model/file_bytes.h"
 #include "platform/clock.h"
 #include "platform/file_api.h"
+#include "platform/safe_save.h"
 
 namespace cli {
 
@@ -279,11 +280,18 @@ int RunBatch(const ConvertArguments& arguments) {
       reporter.Done(job, std::move(text));
     }
   };
+  // Every output goes to one folder: its renames are made durable once,
+  // at the end, not once per output.
+  platform::GroupedFolderSyncs folderSyncs;
   std::vector<std::thread> threads;
   const unsigned threadCount = ThreadCount(inputs.size());
   for (unsigned t = 1; t < threadCount; ++t) threads.emplace_back(work);
   work();
   for (std::thread& thread : threads) thread.join();
+  if (const int error = folderSyncs.Finish(); error != 0) {
+    ReportFileError(arguments.outDir, std::error_code(error, std::generic_category()).message());
+    return kExitFileError;
+  }
 
   const auto failed = static_cast<std::size_t>(std::count(converted.begin(), converted.end(), 0));
   if (conventions) {
