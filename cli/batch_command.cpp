@@ -294,6 +294,7 @@ int RunBatch(const ConvertArguments& arguments) {
   }
 
   const auto failed = static_cast<std::size_t>(std::count(converted.begin(), converted.end(), 0));
+  bool unknownNames = false;
   if (conventions) {
     std::map<AnsiString, std::size_t> lacking;
     std::size_t applied = 0;
@@ -306,13 +307,12 @@ int RunBatch(const ConvertArguments& arguments) {
     for (const TFonctionLib& entry : table.Entries())
       if (const auto it = lacking.find(entry.Name); applied > 0 && it != lacking.end() && it->second == applied)
         report.UnusedNames.push_back(entry.Name);
-    if (ReportUnmatched(report, arguments.strict) && arguments.strict) return kExitFileError;
+    // The outputs are written all the same: --strict judges each input,
+    // and a name no input has changes none of them.
+    unknownNames = ReportUnmatched(report, arguments.strict) && arguments.strict;
   }
-  if (failed > 0) {
-    Print("libmorph-cli: %zu of %zu inputs not converted\n", failed, inputs.size());
-    return kExitFileError;
-  }
-  return kExitOk;
+  if (failed > 0) Print("libmorph-cli: %zu of %zu inputs not converted\n", failed, inputs.size());
+  return failed > 0 || unknownNames ? kExitFileError : kExitOk;
 }
 
 }  // namespace cli
