@@ -131,28 +131,59 @@ void WriteMember(FileSaver& file, Bytes& out, std::string_view name, std::int32_
 
 }  // namespace
 
-std::vector<std::uint32_t> ByteOrder(const std::vector<std::string_view>& names) {
-  // Each name's first eight bytes, big-endian in one number, decide most
-  // comparisons without reaching for the name itself: sorting 200,000
-  // symbols is otherwise mostly waiting for memory. Ties go to the full
-  // names, then to the earlier index, which keeps equal names in order.
-  struct Key {
-    std::uint64_t prefix;
-    std::uint32_t index;
-  };
-  std::vector<Key> keys(names.size());
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    std::uint64_t prefix = 0;
-    const std::size_t n = std::min<std::size_t>(names[i].size(), 8);
-    for (std::size_t b = 0; b < 8; ++b)
-      prefix = (prefix << 8) | (b < n ? static_cast<std::uint8_t>(names[i][b]) : 0u);
-    keys[i] = {prefix, static_cast<std::uint32_t>(i)};
+namespace {
+
+struct SortKey {
+  std::uint64_t word;  // eight bytes of the name from the depth sorted at, big-endian
+  std::uint32_t index;
+};
+
+std::uint64_t WordAt(std::string_view name, std::size_t depth) {
+  std::uint64_t word = 0;
+  for (std::size_t b = depth; b < depth + 8; ++b)
+    word = (word << 8) | (b < name.size() ? static_cast<std::uint8_t>(name[b]) : 0u);
+  return word;
+}
+
+// Sorts keys whose names share their first depth bytes, eight bytes at a
+// time: comparisons of numbers in one array rather than of names spread
+// over memory, which is where sorting 200,000 symbols spends its time.
+// Names hold no zero byte (the archive ends each with one), so the zeros
+// that pad a name's last word sort it before any longer name.
+void SortFrom(std::vector<std::string_view> const& names, SortKey* begin, SortKey* end, std::size_t depth) {
+  bool longer = false;
+  for (SortKey* k = begin; k != end; ++k) {
+    k->word = WordAt(names[k->index], depth);
+    longer = longer || names[k->index].size() > depth + 8;
   }
-  std::sort(keys.begin(), keys.end(), [&names](const Key& x, const Key& y) {
-    if (x.prefix != y.prefix) return x.prefix < y.prefix;
-    if (const int c = names[x.index].compare(names[y.index]); c != 0) return c < 0;
-    return x.index < y.index;
+  if (!longer) {
+    // Every name ends here: names of equal words and size are equal (a
+    // shorter one, padded with zeros, comes first); equal names keep
+    // their order.
+    std::sort(begin, end, [&names](const SortKey& x, const SortKey& y) {
+      if (x.word != y.word) return x.word < y.word;
+      if (names[x.index].size() != names[y.index].size()) return names[x.index].size() < names[y.index].size();
+      return x.index < y.index;
+    });
+    return;
+  }
+  std::sort(begin, end, [](const SortKey& x, const SortKey& y) {
+    return x.word != y.word ? x.word < y.word : x.index < y.index;
   });
+  for (SortKey* run = begin; run != end;) {
+    SortKey* next = run + 1;
+    while (next != end && next->word == run->word) ++next;
+    if (next - run > 1) SortFrom(names, run, next, depth + 8);
+    run = next;
+  }
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> ByteOrder(const std::vector<std::string_view>& names) {
+  std::vector<SortKey> keys(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) keys[i].index = static_cast<std::uint32_t>(i);
+  SortFrom(names, keys.data(), keys.data() + keys.size(), 0);
   std::vector<std::uint32_t> order(names.size());
   for (std::size_t i = 0; i < keys.size(); ++i) order[i] = keys[i].index;
   return order;
