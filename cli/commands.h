@@ -17,6 +17,10 @@ struct ListArguments {
 };
 
 struct ConvertArguments {
+  // As parsed: INPUT OUTPUT, or with outDir every input (an "@FILE" names
+  // a file of inputs, one per line).
+  std::vector<std::string> files;
+  std::string outDir;
   std::string input;
   std::string output;
   bool asDef = false;
@@ -54,8 +58,15 @@ void AppendListLine(const TFonctionLib& entry, Machine machine, std::string& lin
 // guessed.
 int RunList(const ListArguments& arguments);
 
-// Raises UsageError for --pascal or --stdcall values that are wrong.
+// Raises UsageError for --pascal or --stdcall values that are wrong, or
+// for a wrong count of files. With an outDir, RunBatch.
 int RunConvert(const ConvertArguments& arguments);
+
+// Converts every input into outDir, each output named after its input,
+// across the machine's cores (LIBMORPH_THREADS sets how many threads).
+int RunBatch(const ConvertArguments& arguments);
+// What convert --help says of it.
+const char* BatchHelp();
 
 // Prints one line per finding and a summary (or a table under --format
 // tsv); kExitOk when every import binds to the function it names and no

@@ -36,8 +36,7 @@ bool HasDefExtension(const std::string& fileName) {
 }
 
 void ReportFileError(const std::string& fileName, const std::string& reason) {
-  std::fprintf(stderr, "libmorph-cli: %s: %s\n", fileName.c_str(), reason.c_str());
-  std::fflush(stderr);
+  Print("libmorph-cli: %s: %s\n", fileName.c_str(), reason.c_str());
 }
 
 bool ReadListFile(TFichierLib& lib, const std::string& fileName, bool asDef, Machine defMachine) {

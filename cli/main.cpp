@@ -129,12 +129,16 @@ int main(int argc, char** argv) {
 
   cli::ConvertArguments convert;
   CLI::App* convertCommand = app.add_subcommand("convert", kConvertSummary);
-  convertCommand->footer(std::string(kConvertDescription) + "\n\n" + kConvertFooter);
+  convertCommand->footer(std::string(kConvertDescription) + "\n\n" + cli::BatchHelp() + "\n\n" + kConvertFooter);
   convertCommand->add_flag("--def", convert.asDef, "Read INPUT as a definition file whatever its content");
-  convertCommand->add_option("INPUT", convert.input, "Import library, DLL or definition file to read")
+  convertCommand
+      ->add_option("INPUT OUTPUT", convert.files,
+                   "Import library, DLL or definition file to read, and the import library or .def file "
+                   "to write; with --out-dir, every INPUT to read (@FILE: the paths FILE lists, one per line)")
+      ->type_name("")
       ->required();
-  convertCommand->add_option("OUTPUT", convert.output, "Import library or .def file to write")
-      ->required();
+  convertCommand->add_option("--out-dir", convert.outDir, "Convert every INPUT into DIR, each named after its INPUT")
+      ->type_name("DIR");
   convertCommand->add_option("--to", convert.to, "Form of OUTPUT: coff, gnu, omf or def")
       ->type_name("FORM")
       ->check(CLI::IsMember({"coff", "gnu", "omf", "def"}));

@@ -1,10 +1,13 @@
 #include "cli/warnings.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 namespace cli {
 
 namespace {
+
+thread_local std::string* captured = nullptr;
 
 constexpr char kEllipsis[] = "\u2026";
 
@@ -12,11 +15,35 @@ const char* Severity(bool asError) { return asError ? "error" : "warning"; }
 
 void PrintLine(bool asError, std::size_t count, const char* singular, const char* plural,
                const std::vector<AnsiString>& names) {
-  std::fprintf(stderr, "libmorph-cli: %s: %zu %s: %s\n", Severity(asError), count,
+  Print("libmorph-cli: %s: %zu %s: %s\n", Severity(asError), count,
                count == 1 ? singular : plural, NameListText(names).c_str());
 }
 
 }  // namespace
+
+void Print(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  if (captured == nullptr) {
+    std::vfprintf(stderr, format, arguments);
+  } else {
+    va_list again;
+    va_copy(again, arguments);
+    const int size = std::vsnprintf(nullptr, 0, format, again);
+    va_end(again);
+    if (size > 0) {
+      const std::size_t at = captured->size();
+      captured->resize(at + static_cast<std::size_t>(size) + 1);
+      std::vsnprintf(captured->data() + at, static_cast<std::size_t>(size) + 1, format, arguments);
+      captured->resize(at + static_cast<std::size_t>(size));
+    }
+  }
+  va_end(arguments);
+}
+
+Capture::Capture() : previous_(captured) { captured = &text_; }
+
+Capture::~Capture() { captured = previous_; }
 
 std::string NameListText(const std::vector<AnsiString>& names) {
   std::string text;
@@ -40,7 +67,6 @@ bool ReportUnmatched(const ConventionReport& report, bool asErrors) {
   if (!report.UnusedNames.empty())
     PrintLine(asErrors, report.UnusedNames.size(), "name given matches no entry",
               "names given match no entry", report.UnusedNames);
-  std::fflush(stderr);
   return !report.UnmatchedEntries.empty() || !report.UnusedNames.empty();
 }
 
@@ -55,7 +81,6 @@ bool ReportGuessed(const std::vector<AnsiString>& names, bool asErrors) {
   if (names.empty()) return false;
   PrintLine(asErrors, names.size(), "entry's convention guessed, check it",
             "entries' conventions guessed, check them", names);
-  std::fflush(stderr);
   return true;
 }
 
@@ -94,7 +119,6 @@ bool ReportLosses(const std::vector<FormLoss>& losses, bool asErrors) {
         break;
     }
   }
-  std::fflush(stderr);
   return !losses.empty();
 }
 
@@ -104,23 +128,20 @@ void WarnLengthDisagreements(const std::vector<AnsiString>& names) {
             "entry's argument length differs from the one its export name spells (kept)",
             "entries' argument lengths differ from the ones their export names spell (kept)",
             names);
-  std::fflush(stderr);
 }
 
 void WarnLeftOut(const std::string& fileName, const std::vector<std::string>& modules) {
   if (modules.empty()) return;
   const std::vector<AnsiString> names(modules.begin(), modules.end());
-  std::fprintf(stderr, "libmorph-cli: warning: %s: %zu %s: %s\n", fileName.c_str(),
+  Print("libmorph-cli: warning: %s: %zu %s: %s\n", fileName.c_str(),
                modules.size(),
                modules.size() == 1 ? "object module that is not an import was left out"
                                    : "object modules that are not imports were left out",
                NameListText(names).c_str());
-  std::fflush(stderr);
 }
 
 void WarnGuessed(const AnsiString& name) {
-  std::fprintf(stderr, "libmorph-cli: warning: %s: convention guessed, check it\n", name.c_str());
-  std::fflush(stderr);
+  Print("libmorph-cli: warning: %s: convention guessed, check it\n", name.c_str());
 }
 
 }  // namespace cli

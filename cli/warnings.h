@@ -11,6 +11,25 @@
 
 namespace cli {
 
+// Every message of a conversion goes through Print: to stderr at once,
+// or, while a Capture lives on the calling thread, into its text, so that
+// a batch prints each input's lines together, in the inputs' order,
+// however the threads interleave.
+[[gnu::format(printf, 1, 2)]] void Print(const char* format, ...);
+
+class Capture {
+ public:
+  Capture();
+  ~Capture();
+  Capture(const Capture&) = delete;
+  Capture& operator=(const Capture&) = delete;
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+  std::string* previous_;
+};
+
 // At most this many names are spelled out; "…" stands for the rest.
 inline constexpr std::size_t kNamesShown = 20;
 

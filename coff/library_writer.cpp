@@ -169,6 +169,13 @@ Archive Members(Plan& plan, Machine machine, std::int32_t stamp) {
   Archive a;
   a.stamp = stamp;
   const bool ec = IsEc(machine);
+  // Room for everything at once: a library of 100,000 imports would
+  // otherwise move its symbols' strings a dozen times over.
+  const std::size_t fixed = 3 * plan.dlls.size();
+  a.members.reserve(fixed + plan.imports.size());
+  a.table.reserve(fixed + plan.imports.size());
+  a.symbols.reserve(fixed + (ec ? 0 : 2 * plan.imports.size()));
+  if (ec) a.ecSymbols.reserve(fixed + 4 * plan.imports.size());
   AddFixedObjects(plan, ec ? Machine::Arm64 : machine, stamp, a);
   if (ec) a.ecSymbols = a.symbols;
   std::vector<ArchiveSymbol>& importSymbols = ec ? a.ecSymbols : a.symbols;

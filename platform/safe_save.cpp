@@ -9,6 +9,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
 
 #include "platform/file_api.h"
 
@@ -35,10 +39,40 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The only way to learn the umask is to set it and put it back; done once,
+// since between the two calls a save on another thread would take the
+// umask 0 (a file anyone may write) or the mode computed from it.
 mode_t DefaultMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+  static const mode_t mode = [] {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+  }();
+  return mode;
+}
+
+// The folders a GroupedFolderSyncs will sync; null while none lives.
+std::mutex groupLock;
+std::set<std::string>* groupedFolders = nullptr;
+
+int SyncFolder(const std::string& folder) {
+  const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return errno;
+  const int error = ::fsync(dfd) == 0 ? 0 : errno;
+  ::close(dfd);
+  return error;
+}
+
+// Makes the rename into folder durable, now or at the group's Finish.
+void SyncAfterRename(const std::string& folder) {
+  {
+    std::lock_guard<std::mutex> hold(groupLock);
+    if (groupedFolders != nullptr) {
+      groupedFolders->insert(folder);
+      return;
+    }
+  }
+  SyncFolder(folder);
 }
 
 }  // namespace
@@ -49,6 +83,27 @@ void FailSaveStageForTesting(SaveStage stage, int nth) {
   int i = static_cast<int>(stage);
   failAt[i] = nth;
   calls[i] = 0;
+}
+
+GroupedFolderSyncs::GroupedFolderSyncs() {
+  std::lock_guard<std::mutex> hold(groupLock);
+  if (groupedFolders == nullptr) groupedFolders = new std::set<std::string>;
+}
+
+GroupedFolderSyncs::~GroupedFolderSyncs() { Finish(); }
+
+int GroupedFolderSyncs::Finish() {
+  std::set<std::string>* folders = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(groupLock);
+    std::swap(folders, groupedFolders);
+  }
+  if (folders == nullptr) return 0;
+  int first = 0;
+  for (const std::string& folder : *folders)
+    if (const int error = SyncFolder(folder); error != 0 && first == 0) first = error;
+  delete folders;
+  return first;
 }
 
 }  // namespace platform
@@ -149,12 +204,7 @@ bool SafeSave::Commit() {
   if (Injected(platform::SaveStage::Rename) ||
       ::rename(tempName_.c_str(), targetPath_.c_str()) != 0)
     return Failed();
-  // Make the rename itself durable.
-  int dfd = ::open(FolderOf(targetPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
+  SyncAfterRename(FolderOf(targetPath_));
   tempName_.clear();
   if (target_ != INVALID_HANDLE_VALUE) CloseHandle(target_);
   target_ = INVALID_HANDLE_VALUE;

@@ -68,4 +68,21 @@ enum class SaveStage { Open, Write, Seek, Flush, Rename };
 // switches it off. Process-wide; for tests.
 void FailSaveStageForTesting(SaveStage stage, int nth);
 
+// While one lives, saves leave the sync that makes their rename durable to
+// it: many files saved into one folder then cost one sync of the folder,
+// at Finish, rather than one each. Each file's bytes still reach the disk
+// before its rename, so a file in place is always whole; until Finish, a
+// crash may only undo renames. One at a time, process-wide.
+class GroupedFolderSyncs {
+ public:
+  GroupedFolderSyncs();
+  ~GroupedFolderSyncs();  // finishes, if Finish was not called
+  GroupedFolderSyncs(const GroupedFolderSyncs&) = delete;
+  GroupedFolderSyncs& operator=(const GroupedFolderSyncs&) = delete;
+
+  // Syncs every folder saved into; 0, or the system's error code of the
+  // first sync that failed.
+  int Finish();
+};
+
 }  // namespace platform

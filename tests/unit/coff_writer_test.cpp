@@ -271,7 +271,8 @@ TEST(CoffWriterTest, TheDllNameComesFromTheFileName) {
   for (const Case& c : {Case{"/x/my.api.lib", "my.api"}, Case{"/x/.lib", ""},
                         Case{"/x/y.z/plain", "plain"}, Case{"name.lib", "name"},
                         Case{"C:\\libs\\my.api.lib", "my.api"}, Case{"C:foo.lib", "foo"},
-                        Case{"/x/caf\xC3\xA9.lib", "caf\xE9"}, Case{"", ""}}) {
+                        Case{"/x/caf\xC3\xA9.lib", "caf\xE9"}, Case{"", ""},
+                        Case{"/x/libshlwapi.dll.a", "shlwapi"}, Case{"libz.a", "libz"}}) {
     EXPECT_EQ(DllBaseNameOf(c.path), c.base) << c.path;
   }
   TempDir dir;
