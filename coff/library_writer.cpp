@@ -138,12 +138,15 @@ void AddFixedObjects(const Plan& plan, Machine machine, std::int32_t stamp, Arch
 // entry's ordinal gives, each view's symbols in its own table, the
 // "__imp_" symbol before the function's: as llvm-lib lays them out, so
 // that both make the same bytes.
-Archive HybridMembers(Plan& plan, std::int32_t stamp) {
+// A library of one machine in LLVM's layout (PeerLayout) is laid out the
+// same way, the fixed objects of its own machine, one view.
+Archive HybridMembers(Plan& plan, std::int32_t stamp, Machine machine = Machine::Arm64x) {
   Archive a;
   a.stamp = stamp;
   a.ownerFields = true;
-  AddFixedObjects(plan, Machine::Arm64, stamp, a, true);
-  a.ecSymbols = a.symbols;
+  const bool ecTable = machine == Machine::Arm64x || IsEc(machine);
+  AddFixedObjects(plan, ecTable ? Machine::Arm64 : machine, stamp, a, true);
+  if (ecTable) a.ecSymbols = a.symbols;
   for (std::size_t i = 0; i < plan.imports.size(); ++i) {
     const ImportMember& import = plan.imports[i];
     a.members.push_back({plan.dlls[plan.importDll[i]].file + "/",
@@ -151,20 +154,35 @@ Archive HybridMembers(Plan& plan, std::int32_t stamp) {
     const auto slot = static_cast<std::uint32_t>(a.table.size());
     a.table.push_back(static_cast<std::uint32_t>(a.members.size() - 1));
     const bool ec = IsEc(import.machine);
-    const bool code = import.kind == ImportKind::Code;
+    // LLVM's archive writer indexes a constant's names as a function's,
+    // as its short member declares them.
+    const bool named = import.kind != ImportKind::Data;
     std::vector<ArchiveSymbol>& symbols = ec ? a.ecSymbols : a.symbols;
     symbols.push_back({ImportSymbol(import.symbol), slot});
-    if (code) symbols.push_back({import.symbol, slot});
-    if (ec && code) {
-      symbols.push_back({std::string(kImportAuxPrefix) + import.symbol, slot});
-      symbols.push_back({import.memberSymbol, slot});
-    }
+    if (named) symbols.push_back({import.symbol, slot});
+    if (ec && named) symbols.push_back({std::string(kImportAuxPrefix) + import.symbol, slot});
+    if (ec && !import.memberSymbol.empty()) symbols.push_back({import.memberSymbol, slot});
   }
   return a;
 }
 
-Archive Members(Plan& plan, Machine machine, std::int32_t stamp) {
-  if (machine == Machine::Arm64x) return HybridMembers(plan, stamp);
+Archive Members(Plan& plan, Machine machine, std::int32_t stamp, CoffLayout layout) {
+  if (layout == CoffLayout::Peer) {
+    // LLVM's librarians reach an export the symbol's own name does not
+    // give with the export-as name type (off 32-bit Intel, the only other
+    // rule they use), where ours prefers the older rules or an object of
+    // its own that every linker reads.
+    for (ImportMember& import : plan.imports)
+      if (import.longForm || (machine != Machine::I386 && (import.nameType == NameType::NoPrefix ||
+                                                           import.nameType == NameType::Undecorate))) {
+        if (import.exportName.empty())
+          import.exportName = import.nameType == NameType::NoPrefix ? WithoutPrefix(import.symbol)
+                                                                    : UndecoratedName(import.symbol);
+        import.longForm = false;
+        import.nameType = NameType::ExportAs;
+      }
+  }
+  if (layout == CoffLayout::Peer || machine == Machine::Arm64x) return HybridMembers(plan, stamp, machine);
   Archive a;
   a.stamp = stamp;
   const bool ec = IsEc(machine);
@@ -201,14 +219,14 @@ Archive Members(Plan& plan, Machine machine, std::int32_t stamp) {
 
 }  // namespace
 
-Outcome WriteLibrary(const std::string& fileName, ExportList& list) {
+Outcome WriteLibrary(const std::string& fileName, ExportList& list, CoffLayout layout) {
   if (const std::string why = WrongMachine(list, ListForm::Coff); !why.empty())
     return Outcome::Refused(why);
   try {
     const Machine machine =
         Decorates(list.SourceMachine) ? Machine::I386 : list.SourceMachine;
     Plan plan = PlanImports(list.Fonctions, machine, DefaultDllName(fileName));
-    Archive archive = Members(plan, machine, platform::TimeStampNow());
+    Archive archive = Members(plan, machine, platform::TimeStampNow(), layout);
     return WriteArchive(fileName, archive);
   } catch (const std::bad_alloc&) {
     // A list too large for memory: nothing was written.
