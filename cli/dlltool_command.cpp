@@ -208,7 +208,7 @@ int Identify(const DlltoolOptions& o) {
 }
 
 int Usage(const std::string& why) {
-  std::fprintf(stderr, "libmorph-cli dlltool: %s\n%s", why.c_str(), kUsage);
+  std::fprintf(stderr, "libmorph-cli dlltool: %s (libmorph-cli dlltool --help lists the options)\n", why.c_str());
   return kExitUsage;
 }
 

@@ -96,7 +96,7 @@ std::optional<Machine> MachineOfLibWord(const std::string& word) {
 }
 
 int Usage(const std::string& why) {
-  std::fprintf(stderr, "libmorph-cli lib: %s\n%s", why.c_str(), kUsage);
+  std::fprintf(stderr, "libmorph-cli lib: %s (libmorph-cli lib /help lists the options)\n", why.c_str());
   return kExitUsage;
 }
 

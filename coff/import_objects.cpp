@@ -463,7 +463,8 @@ Bytes LeanImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machin
   const Target target = TargetOf(machine);
   const std::string descriptor = ImportDescriptorSymbol(dll);
   const std::string nullThunk = NullThunkSymbol(dll);
-  const std::uint32_t idata6Size = Size32((dll.file.size() + 2) & ~std::size_t{1});
+  // The name and its terminator, unpadded, as LLVM's librarians size it.
+  const std::uint32_t idata6Size = Size32(dll.file.size() + 1);
   const std::uint32_t idata2At = SectionsEnd(2);
   const std::uint32_t relocAt = idata2At + ImportDirectoryEntry::kSize;
   const std::uint32_t idata6At = relocAt + kDescriptorRelocations * Relocation::kSize;
