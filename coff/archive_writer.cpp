@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
 #include <numeric>
 
 #include "coff/coff_records.h"
@@ -91,24 +92,50 @@ std::size_t EcSymbolsSize(const Archive& a) {
 std::vector<std::string> HeaderNames(const Archive& a, Bytes& longNames) {
   std::vector<std::string> names;
   names.reserve(a.members.size());
+  // LLVM's writer names each long name once, however many members carry
+  // it; GNU's ar once per member.
+  std::map<std::string_view, std::string> written;
   for (const ArchiveMember& m : a.members) {
     if (!a.longNames || m.name.size() <= kLongestShortName + 1) {
       names.push_back(m.name);
       continue;
     }
+    if (a.ownerFields) {
+      if (const auto it = written.find(m.name); it != written.end()) {
+        names.push_back(it->second);
+        continue;
+      }
+      written.emplace(m.name, "/" + std::to_string(longNames.size()));
+    }
     names.push_back("/" + std::to_string(longNames.size()));
-    longNames.insert(longNames.end(), m.name.begin(), m.name.end());
-    longNames.push_back('\n');
+    if (a.ownerFields) {
+      // COFF's own form: the name without its '/', ended by a zero.
+      longNames.insert(longNames.end(), m.name.begin(), m.name.end() - (m.name.ends_with('/') ? 1 : 0));
+      longNames.push_back(0);
+    } else {
+      longNames.insert(longNames.end(), m.name.begin(), m.name.end());
+      longNames.push_back('\n');
+    }
   }
+  // LLVM's writer counts the member's pad byte as part of it.
+  if (a.ownerFields && (longNames.size() & 1)) longNames.push_back('\n');
   return names;
 }
 
-// owner: "" or "0"; mode: "0" or "644".
+// owner: "" or "0"; mode: "0" or "644". blank: only the name and the
+// size, as LLVM's writer heads its long-names member.
 void AppendMember(Bytes& out, std::string_view name, std::int32_t stamp, const Bytes& data,
-                  std::string_view owner = {}, std::string_view mode = "0") {
+                  std::string_view owner = {}, std::string_view mode = "0", bool blank = false) {
   const std::size_t at = out.size();
   out.resize(at + MemberHeader::kSize);
-  records::Encode(MemberHeader::For(name, stamp, data.size(), owner, mode), out.data() + at);
+  MemberHeader header = MemberHeader::For(name, stamp, data.size(), owner, mode);
+  if (blank) {
+    header.date.fill(' ');
+    header.userId.fill(' ');
+    header.groupId.fill(' ');
+    header.mode.fill(' ');
+  }
+  records::Encode(header, out.data() + at);
   out.insert(out.end(), data.begin(), data.end());
   if (data.size() & 1) out.push_back(kMemberPad);
 }
@@ -162,7 +189,8 @@ Outcome WriteArchive(const std::string& fileName, Archive& a) {
   AppendMember(out, kLinkerMemberName, a.stamp, index(FirstLinkerMember(a, slotOffsets)), owner);
   if (secondLinker)
     AppendMember(out, kLinkerMemberName, a.stamp, index(SecondLinkerMember(a, slotOffsets)), owner);
-  if (!longNames.empty()) AppendMember(out, kLongNamesMemberName, a.stamp, longNames, owner);
+  if (!longNames.empty())
+    AppendMember(out, kLongNamesMemberName, a.stamp, longNames, owner, "0", a.ownerFields);
   if (!a.ecSymbols.empty()) {
     Bytes ec;
     ec.reserve(EcSymbolsSize(a));

@@ -144,6 +144,8 @@ Archive HybridMembers(Plan& plan, std::int32_t stamp, Machine machine = Machine:
   Archive a;
   a.stamp = stamp;
   a.ownerFields = true;
+  // A DLL name past 15 bytes is named whole, in the long-names member.
+  a.longNames = true;
   const bool ecTable = machine == Machine::Arm64x || IsEc(machine);
   AddFixedObjects(plan, ecTable ? Machine::Arm64 : machine, stamp, a, true);
   if (ecTable) a.ecSymbols = a.symbols;
@@ -172,7 +174,11 @@ Archive Members(Plan& plan, Machine machine, std::int32_t stamp, CoffLayout layo
     // give with the export-as name type (off 32-bit Intel, the only other
     // rule they use), where ours prefers the older rules or an object of
     // its own that every linker reads.
-    for (ImportMember& import : plan.imports)
+    // They write those after all the others, in list order (ARM64EC
+    // uses export-as everywhere and defers none).
+    std::vector<std::size_t> order, deferred;
+    for (std::size_t i = 0; i < plan.imports.size(); ++i) {
+      ImportMember& import = plan.imports[i];
       if (import.longForm || (machine != Machine::I386 && (import.nameType == NameType::NoPrefix ||
                                                            import.nameType == NameType::Undecorate))) {
         if (import.exportName.empty())
@@ -180,7 +186,24 @@ Archive Members(Plan& plan, Machine machine, std::int32_t stamp, CoffLayout layo
                                                                     : UndecoratedName(import.symbol);
         import.longForm = false;
         import.nameType = NameType::ExportAs;
+        if (machine != Machine::Arm64x) {
+          deferred.push_back(i);
+          continue;
+        }
       }
+      order.push_back(i);
+    }
+    if (!deferred.empty()) {
+      order.insert(order.end(), deferred.begin(), deferred.end());
+      std::vector<ImportMember> imports;
+      std::vector<std::size_t> importDll;
+      for (const std::size_t i : order) {
+        imports.push_back(std::move(plan.imports[i]));
+        importDll.push_back(plan.importDll[i]);
+      }
+      plan.imports = std::move(imports);
+      plan.importDll = std::move(importDll);
+    }
   }
   if (layout == CoffLayout::Peer || machine == Machine::Arm64x) return HybridMembers(plan, stamp, machine);
   Archive a;
