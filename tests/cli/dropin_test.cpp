@@ -105,9 +105,9 @@ INSTANTIATE_TEST_SUITE_P(
                kDlltool + " -m i386 -k -l P.a -d X.def"},
         Caller{"mingw_crt_arm64", "dlltool -m arm64 -k --output-lib X.a --output-delaylib D.a --input-def X.def",
                kDlltool + " -m arm64 -k -l P.a -d X.def"},
-        Caller{"rustc_x64", "dlltool -d X.def -D other.dll -l X.a -m i386:x86-64 -f --64 --no-leading-underscore "
+        Caller{"rustc_x64", "dlltool -d X.def -D a-long-dll-name.dll -l X.a -m i386:x86-64 -f --64 --no-leading-underscore "
                             "--temp-prefix p",
-               kDlltool + " -d X.def -D other.dll -l P.a -m i386:x86-64 -f --64 --no-leading-underscore -t p"},
+               kDlltool + " -d X.def -D a-long-dll-name.dll -l P.a -m i386:x86-64 -f --64 --no-leading-underscore -t p"},
         Caller{"rustc_x86", "dlltool -d X.def -D name.dll -l X.a -m i386 -f --32 --no-leading-underscore "
                             "--temp-prefix p",
                kDlltool + " -d X.def -D name.dll -l P.a -m i386 --no-leading-underscore"},
