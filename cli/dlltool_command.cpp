@@ -5,7 +5,6 @@
 // options are getopt's rules, which no general parser follows.
 #include <algorithm>
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -13,12 +12,7 @@
 #include "cli/exit_status.h"
 #include "cli/library_files.h"
 #include "cli/warnings.h"
-#include "def/def_parser.h"
-#include "model/decorated_names.h"
-#include "model/file_bytes.h"
 #include "model/hybrid_views.h"
-#include "model/microsoft_symbol.h"
-#include "platform/file_api.h"
 
 namespace cli {
 

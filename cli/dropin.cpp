@@ -2,15 +2,15 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 #include "def/def_parser.h"
 #include "model/decorated_names.h"
 #include "model/file_bytes.h"
 #include "model/microsoft_symbol.h"
-#include "platform/file_api.h"
-#include <set>
 #include "platform/clock.h"
+#include "platform/file_api.h"
 
 namespace cli {
 
