@@ -514,4 +514,28 @@ Bytes LeanNullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machi
                          NullThunkSymbol(dll));
 }
 
+Bytes WeakAliasObject(const std::string& weak, const std::string& target, Machine machine) {
+  constexpr std::uint32_t kDrectveCharacteristics = 0x00000A00;  // linker information, removed
+  FileHeader file = ObjectHeader(TargetOf(machine), 1, 0, SectionsEnd(1), 5);
+  file.characteristics = 0;
+  const std::uint32_t weakName = Size32(kStringTableSizeField + target.size() + 1);
+  Bytes out;
+  AppendRecord(out, file);
+  AppendRecord(out, DataSection(".drectve", 0, 0, kDrectveCharacteristics));
+  AppendRecord(out, Symbol::Short("@comp.id", 0, kSectionAbsolute, kClassStatic));
+  AppendRecord(out, Symbol::Short("@feat.00", 0, kSectionAbsolute, kClassStatic));
+  AppendRecord(out, ExternalSymbol(kStringTableSizeField, 0));
+  Symbol alias = Symbol::Long(weakName, 0, 0, kClassWeakExternal);
+  alias.numberOfAuxSymbols = 1;
+  AppendRecord(out, alias);
+  Symbol aux;  // tag index 2: the target above
+  records::StoreLittle(aux.name.data(), std::uint32_t{2});
+  records::StoreLittle(aux.name.data() + 4, kWeakSearchAlias);
+  AppendRecord(out, aux);
+  AppendStringTableSize(out, Size32(weakName + weak.size() + 1));
+  AppendName(out, target);
+  AppendName(out, weak);
+  return out;
+}
+
 }  // namespace coff

@@ -151,6 +151,17 @@ Archive HybridMembers(Plan& plan, std::int32_t stamp, Machine machine = Machine:
   if (ecTable) a.ecSymbols = a.symbols;
   for (std::size_t i = 0; i < plan.imports.size(); ++i) {
     const ImportMember& import = plan.imports[i];
+    if (!import.aliasOf.empty()) {
+      // A data import has no code symbol to alias.
+      const auto addAlias = [&](const std::string& weak, const std::string& target) {
+        a.members.push_back({plan.dlls[plan.importDll[i]].file + "/", WeakAliasObject(weak, target, import.machine)});
+        a.table.push_back(static_cast<std::uint32_t>(a.members.size() - 1));
+        a.symbols.push_back({weak, static_cast<std::uint32_t>(a.table.size() - 1)});
+      };
+      if (import.kind != ImportKind::Data) addAlias(import.symbol, import.aliasOf);
+      addAlias(ImportSymbol(import.symbol), ImportSymbol(import.aliasOf));
+      continue;
+    }
     a.members.push_back({plan.dlls[plan.importDll[i]].file + "/",
                          import.longForm ? LongImportObject(import, stamp) : ShortImportObject(import, stamp)});
     const auto slot = static_cast<std::uint32_t>(a.table.size());
@@ -194,6 +205,22 @@ Archive Members(Plan& plan, Machine machine, std::int32_t stamp, CoffLayout layo
       order.push_back(i);
     }
     if (!deferred.empty()) {
+      // One whose export another import already reaches becomes a weak
+      // alias of that import's symbol.
+      std::map<std::string, std::string_view> reached;
+      for (const std::size_t i : order) {
+        const ImportMember& import = plan.imports[i];
+        switch (import.nameType) {
+          case NameType::Name: reached.emplace(import.symbol, import.symbol); break;
+          case NameType::NoPrefix: reached.emplace(WithoutPrefix(import.symbol), import.symbol); break;
+          case NameType::Undecorate: reached.emplace(UndecoratedName(import.symbol), import.symbol); break;
+          case NameType::ExportAs: reached.emplace(import.exportName, import.symbol); break;
+          default: break;
+        }
+      }
+      for (const std::size_t i : deferred)
+        if (const auto it = reached.find(plan.imports[i].exportName); it != reached.end())
+          plan.imports[i].aliasOf = std::string(it->second);
       order.insert(order.end(), deferred.begin(), deferred.end());
       std::vector<ImportMember> imports;
       std::vector<std::size_t> importDll;

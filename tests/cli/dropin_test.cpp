@@ -16,7 +16,8 @@ namespace {
 
 // Every kind of line whose import each reading makes its own way: bare,
 // decorated, underscored, ordinals, NONAME, DATA, CONSTANT, PRIVATE,
-// renamed, fastcall, C++, and "==" both reachable by a name type and not.
+// renamed, fastcall, C++, and "==" reachable by a name type, by none, and
+// already reached by another line.
 constexpr char kDef[] = R"(LIBRARY name.dll
 EXPORTS
 Plain
@@ -32,6 +33,8 @@ Ren=Internal @12
 ?cpp@@YAXXZ @14
 Exp@4 == Exp
 Other == Elsewhere
+Twin == Plain
+DatTwin DATA == Dat
 )";
 constexpr char kNativeDef[] = "LIBRARY name.dll\nEXPORTS\nPlain\nNative DATA\n";
 
