@@ -80,6 +80,10 @@ bool WriteListFile(TFichierLib& lib, const std::string& fileName, OutputForm for
   });
 }
 
+bool WriteCoffAsPeers(TFichierLib& lib, const std::string& fileName) {
+  return Guarded(fileName, [&] { return lib.WriteCoffLibraryAsPeers(fileName); });
+}
+
 bool WriteHybridDefFiles(TFichierLib& lib, const std::string& fileName, const std::string& nativeFile) {
   return Guarded(fileName, [&] { return lib.WriteDefFiles(fileName, nativeFile); });
 }

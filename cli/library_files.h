@@ -32,6 +32,9 @@ bool ReadConventionsFile(TFichierLib& lib, const std::string& fileName);
 // Writes lib's list in the given form. False when it was not written (the
 // reason is on stderr); the old file is then untouched.
 bool WriteListFile(TFichierLib& lib, const std::string& fileName, OutputForm form);
+// A COFF library laid out member for member as LLVM's librarians lay it
+// out, for builds that compare their bytes.
+bool WriteCoffAsPeers(TFichierLib& lib, const std::string& fileName);
 // An ARM64X list's views as two .def files: ARM64EC to fileName, ARM64 to
 // nativeFile.
 bool WriteHybridDefFiles(TFichierLib& lib, const std::string& fileName, const std::string& nativeFile);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/dropin.h"
 #include "cli/exit_status.h"
 #include "cli/overrides.h"
 #include "model/machine.h"
@@ -116,6 +117,9 @@ int main(int argc, char** argv) {
                kProgram);
   app.set_version_flag("--version", std::string(kProgram) + " " + LIBMORPH_VERSION);
   app.require_subcommand(1);
+  app.footer("libmorph-cli dlltool ... and libmorph-cli lib ... take the command lines of dlltool "
+             "and lib (see libmorph-cli dlltool --help, libmorph-cli lib /help); so does the program "
+             "started under a name ending in dlltool (x86_64-w64-mingw32-dlltool) or lib (lib, llvm-lib).");
   // On Windows the parser would take "/name" for an option: a path from
   // the root of the drive (or a Unix path under Wine) must stay a path.
   // Subcommands inherit this.
@@ -190,7 +194,23 @@ int main(int argc, char** argv) {
   // File names in UTF-8 on every system, accents included; the parser
   // takes the arguments after the program's name, last first.
   std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+  // Started as "dlltool" or "lib" (a link), or asked for one of them: that
+  // program's own command line, which the parser below does not read.
+  const cli::ProgramName name = cli::PersonalityOf(arguments.empty() ? std::string() : arguments.front());
   if (!arguments.empty()) arguments.erase(arguments.begin());
+  cli::Personality personality = name.personality;
+  if (personality == cli::Personality::Own && !arguments.empty() &&
+      (arguments.front() == "dlltool" || arguments.front() == "lib")) {
+    personality = arguments.front() == "lib" ? cli::Personality::Lib : cli::Personality::Dlltool;
+    arguments.erase(arguments.begin());
+  }
+  try {
+    if (personality == cli::Personality::Dlltool) return cli::RunDlltool(arguments, name);
+    if (personality == cli::Personality::Lib) return cli::RunLib(arguments);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, error.what());
+    return cli::kExitFileError;
+  }
   std::reverse(arguments.begin(), arguments.end());
 
   try {

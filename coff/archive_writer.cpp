@@ -110,6 +110,8 @@ std::vector<std::string> HeaderNames(const Archive& a, Bytes& longNames) {
     longNames.insert(longNames.end(), name.begin(), name.end());
     longNames.push_back(a.gnu ? '\n' : '\0');
   }
+  // LLVM's writer counts the long-names member's pad byte as part of it.
+  if (a.ownerFields && (longNames.size() & 1)) longNames.push_back('\n');
   return names;
 }
 

@@ -16,9 +16,16 @@ Outcome ReadLibrary(const std::string& fileName, ExportList& list);
 // The same for a library already read into memory.
 Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list);
 
+// How the members of a COFF library are laid out. Own: the imports in the
+// byte order of their symbols, each hinted by its place in that order, so
+// the loader's first guess in a DLL whose names are sorted alike hits.
+// Peer: in list order, each hinted by its .def ordinal, owner fields 0, as
+// llvm-lib and llvm-dlltool write them, for builds that compare bytes.
+enum class CoffLayout { Own, Peer };
+
 // Writes the list as a COFF import library for its machine: 32-bit
 // Intel (also for a list without one), x64 or ARM64.
-Outcome WriteLibrary(const std::string& fileName, ExportList& list);
+Outcome WriteLibrary(const std::string& fileName, ExportList& list, CoffLayout layout = CoffLayout::Own);
 
 // Writes the list as an import library in GNU's long format, as GNU ld
 // and lld link it: 32-bit Intel (also for a list without a machine), x64

@@ -125,6 +125,10 @@ inline constexpr std::int16_t kSectionUndefined = 0;
 inline constexpr std::int16_t kSectionAbsolute = -1;
 inline constexpr std::uint8_t kClassExternal = 2;
 inline constexpr std::uint8_t kClassStatic = 3;
+inline constexpr std::uint8_t kClassWeakExternal = 0x69;
+// A weak external's auxiliary record: the index of the symbol it stands
+// for, then how the linker searches (3: an alias of it).
+inline constexpr std::uint32_t kWeakSearchAlias = 3;
 inline constexpr std::uint8_t kClassSection = 104;
 
 struct Relocation {

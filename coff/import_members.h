@@ -53,6 +53,10 @@ Bytes NullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machine =
 Bytes LeanImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machine machine);
 Bytes LeanNullImportDescriptorObject(std::int32_t stamp, Machine machine);
 Bytes LeanNullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machine);
+// An object making weak an alias of target, which the linker resolves to
+// target's definition: how LLVM's librarians import an export that
+// another import of the library already reaches.
+Bytes WeakAliasObject(const std::string& weak, const std::string& target, Machine machine);
 
 inline constexpr std::uint32_t kSectionIdataCharacteristics = 0xC0300040;  // read/write, align 4
 inline constexpr std::uint32_t kSectionIdata8Characteristics = 0xC0400040;  // read/write, align 8
@@ -87,6 +91,9 @@ struct ImportMember {
   std::string exportName;
   // GNU's form: imported through a delay-load library.
   bool delayed = false;
+  // LLVM's layout: the symbol of another import reaching the same export,
+  // of which this one is a weak alias.
+  std::string aliasOf;
 };
 
 // The imports of a list in list order, private entries left out, each

@@ -463,7 +463,8 @@ Bytes LeanImportDescriptorObject(const DllNames& dll, std::int32_t stamp, Machin
   const Target target = TargetOf(machine);
   const std::string descriptor = ImportDescriptorSymbol(dll);
   const std::string nullThunk = NullThunkSymbol(dll);
-  const std::uint32_t idata6Size = Size32((dll.file.size() + 2) & ~std::size_t{1});
+  // The name and its terminator, unpadded, as LLVM's librarians size it.
+  const std::uint32_t idata6Size = Size32(dll.file.size() + 1);
   const std::uint32_t idata2At = SectionsEnd(2);
   const std::uint32_t relocAt = idata2At + ImportDirectoryEntry::kSize;
   const std::uint32_t idata6At = relocAt + kDescriptorRelocations * Relocation::kSize;
@@ -511,6 +512,30 @@ Bytes LeanNullThunkObject(const DllNames& dll, std::int32_t stamp, Machine machi
   return OneSymbolObject(nullptr, stamp, target,
                          {{kAddressSection, target.slotSize, c}, {kLookupSection, target.slotSize, c}},
                          NullThunkSymbol(dll));
+}
+
+Bytes WeakAliasObject(const std::string& weak, const std::string& target, Machine machine) {
+  constexpr std::uint32_t kDrectveCharacteristics = 0x00000A00;  // linker information, removed
+  FileHeader file = ObjectHeader(TargetOf(machine), 1, 0, SectionsEnd(1), 5);
+  file.characteristics = 0;
+  const std::uint32_t weakName = Size32(kStringTableSizeField + target.size() + 1);
+  Bytes out;
+  AppendRecord(out, file);
+  AppendRecord(out, DataSection(".drectve", 0, 0, kDrectveCharacteristics));
+  AppendRecord(out, Symbol::Short("@comp.id", 0, kSectionAbsolute, kClassStatic));
+  AppendRecord(out, Symbol::Short("@feat.00", 0, kSectionAbsolute, kClassStatic));
+  AppendRecord(out, ExternalSymbol(kStringTableSizeField, 0));
+  Symbol alias = Symbol::Long(weakName, 0, 0, kClassWeakExternal);
+  alias.numberOfAuxSymbols = 1;
+  AppendRecord(out, alias);
+  Symbol aux;  // tag index 2: the target above
+  records::StoreLittle(aux.name.data(), std::uint32_t{2});
+  records::StoreLittle(aux.name.data() + 4, kWeakSearchAlias);
+  AppendRecord(out, aux);
+  AppendStringTableSize(out, Size32(weakName + weak.size() + 1));
+  AppendName(out, target);
+  AppendName(out, weak);
+  return out;
 }
 
 }  // namespace coff

@@ -138,34 +138,101 @@ void AddFixedObjects(const Plan& plan, Machine machine, std::int32_t stamp, Arch
 // entry's ordinal gives, each view's symbols in its own table, the
 // "__imp_" symbol before the function's: as llvm-lib lays them out, so
 // that both make the same bytes.
-Archive HybridMembers(Plan& plan, std::int32_t stamp) {
+// A library of one machine in LLVM's layout (PeerLayout) is laid out the
+// same way, the fixed objects of its own machine, one view.
+Archive HybridMembers(Plan& plan, std::int32_t stamp, Machine machine = Machine::Arm64x) {
   Archive a;
   a.stamp = stamp;
   a.ownerFields = true;
+  // A DLL name past 15 bytes is named whole, in the long-names member.
   a.longNames = true;
-  AddFixedObjects(plan, Machine::Arm64, stamp, a, true);
-  a.ecSymbols = a.symbols;
+  const bool ecTable = machine == Machine::Arm64x || IsEc(machine);
+  AddFixedObjects(plan, ecTable ? Machine::Arm64 : machine, stamp, a, true);
+  if (ecTable) a.ecSymbols = a.symbols;
   for (std::size_t i = 0; i < plan.imports.size(); ++i) {
     const ImportMember& import = plan.imports[i];
+    if (!import.aliasOf.empty()) {
+      // A data import has no code symbol to alias.
+      const auto addAlias = [&](const std::string& weak, const std::string& target) {
+        a.members.push_back({plan.dlls[plan.importDll[i]].file + "/", WeakAliasObject(weak, target, import.machine)});
+        a.table.push_back(static_cast<std::uint32_t>(a.members.size() - 1));
+        a.symbols.push_back({weak, static_cast<std::uint32_t>(a.table.size() - 1)});
+      };
+      if (import.kind != ImportKind::Data) addAlias(import.symbol, import.aliasOf);
+      addAlias(ImportSymbol(import.symbol), ImportSymbol(import.aliasOf));
+      continue;
+    }
     a.members.push_back({plan.dlls[plan.importDll[i]].file + "/",
                          import.longForm ? LongImportObject(import, stamp) : ShortImportObject(import, stamp)});
     const auto slot = static_cast<std::uint32_t>(a.table.size());
     a.table.push_back(static_cast<std::uint32_t>(a.members.size() - 1));
     const bool ec = IsEc(import.machine);
-    const bool code = import.kind == ImportKind::Code;
+    // LLVM's archive writer indexes a constant's names as a function's,
+    // as its short member declares them.
+    const bool named = import.kind != ImportKind::Data;
     std::vector<ArchiveSymbol>& symbols = ec ? a.ecSymbols : a.symbols;
     symbols.push_back({ImportSymbol(import.symbol), slot});
-    if (code) symbols.push_back({import.symbol, slot});
-    if (ec && code) {
-      symbols.push_back({std::string(kImportAuxPrefix) + import.symbol, slot});
-      symbols.push_back({import.memberSymbol, slot});
-    }
+    if (named) symbols.push_back({import.symbol, slot});
+    if (ec && named) symbols.push_back({std::string(kImportAuxPrefix) + import.symbol, slot});
+    if (ec && !import.memberSymbol.empty()) symbols.push_back({import.memberSymbol, slot});
   }
   return a;
 }
 
-Archive Members(Plan& plan, Machine machine, std::int32_t stamp) {
-  if (machine == Machine::Arm64x) return HybridMembers(plan, stamp);
+Archive Members(Plan& plan, Machine machine, std::int32_t stamp, CoffLayout layout) {
+  if (layout == CoffLayout::Peer) {
+    // LLVM's librarians reach an export the symbol's own name does not
+    // give with the export-as name type (off 32-bit Intel, the only other
+    // rule they use), where ours prefers the older rules or an object of
+    // its own that every linker reads.
+    // They write those after all the others, in list order (ARM64EC
+    // uses export-as everywhere and defers none).
+    std::vector<std::size_t> order, deferred;
+    for (std::size_t i = 0; i < plan.imports.size(); ++i) {
+      ImportMember& import = plan.imports[i];
+      if (import.longForm || (machine != Machine::I386 && (import.nameType == NameType::NoPrefix ||
+                                                           import.nameType == NameType::Undecorate))) {
+        if (import.exportName.empty())
+          import.exportName = import.nameType == NameType::NoPrefix ? WithoutPrefix(import.symbol)
+                                                                    : UndecoratedName(import.symbol);
+        import.longForm = false;
+        import.nameType = NameType::ExportAs;
+        if (machine != Machine::Arm64x) {
+          deferred.push_back(i);
+          continue;
+        }
+      }
+      order.push_back(i);
+    }
+    if (!deferred.empty()) {
+      // One whose export another import already reaches becomes a weak
+      // alias of that import's symbol.
+      std::map<std::string, std::string_view> reached;
+      for (const std::size_t i : order) {
+        const ImportMember& import = plan.imports[i];
+        switch (import.nameType) {
+          case NameType::Name: reached.emplace(import.symbol, import.symbol); break;
+          case NameType::NoPrefix: reached.emplace(WithoutPrefix(import.symbol), import.symbol); break;
+          case NameType::Undecorate: reached.emplace(UndecoratedName(import.symbol), import.symbol); break;
+          case NameType::ExportAs: reached.emplace(import.exportName, import.symbol); break;
+          default: break;
+        }
+      }
+      for (const std::size_t i : deferred)
+        if (const auto it = reached.find(plan.imports[i].exportName); it != reached.end())
+          plan.imports[i].aliasOf = std::string(it->second);
+      order.insert(order.end(), deferred.begin(), deferred.end());
+      std::vector<ImportMember> imports;
+      std::vector<std::size_t> importDll;
+      for (const std::size_t i : order) {
+        imports.push_back(std::move(plan.imports[i]));
+        importDll.push_back(plan.importDll[i]);
+      }
+      plan.imports = std::move(imports);
+      plan.importDll = std::move(importDll);
+    }
+  }
+  if (layout == CoffLayout::Peer || machine == Machine::Arm64x) return HybridMembers(plan, stamp, machine);
   Archive a;
   a.stamp = stamp;
   const bool ec = IsEc(machine);
@@ -209,14 +276,14 @@ Archive Members(Plan& plan, Machine machine, std::int32_t stamp) {
 
 }  // namespace
 
-Outcome WriteLibrary(const std::string& fileName, ExportList& list) {
+Outcome WriteLibrary(const std::string& fileName, ExportList& list, CoffLayout layout) {
   if (const std::string why = WrongMachine(list, ListForm::Coff); !why.empty())
     return Outcome::Refused(why);
   try {
     const Machine machine =
         Decorates(list.SourceMachine) ? Machine::I386 : list.SourceMachine;
     Plan plan = PlanImports(list.Fonctions, machine, DefaultDllName(fileName));
-    Archive archive = Members(plan, machine, platform::TimeStampNow());
+    Archive archive = Members(plan, machine, platform::TimeStampNow(), layout);
     return WriteArchive(fileName, archive);
   } catch (const std::bad_alloc&) {
     // A list too large for memory: nothing was written.

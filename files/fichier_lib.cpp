@@ -45,6 +45,10 @@ Outcome TFichierLib::WriteCoffLibrary(const std::string& fileName) {
   return coff::WriteLibrary(fileName, *this);
 }
 
+Outcome TFichierLib::WriteCoffLibraryAsPeers(const std::string& fileName) {
+  return coff::WriteLibrary(fileName, *this, coff::CoffLayout::Peer);
+}
+
 Outcome TFichierLib::WriteGnuLibrary(const std::string& fileName) {
   return coff::WriteGnuLibrary(fileName, *this);
 }

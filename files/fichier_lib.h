@@ -49,6 +49,8 @@ class TFichierLib : public ExportList {
   // Writers: Done when the file was written whole. On failure the old file
   // stays as it was and the outcome says why.
   Outcome WriteCoffLibrary(const std::string& fileName);
+  // The same laid out member for member as LLVM's librarians lay it out.
+  Outcome WriteCoffLibraryAsPeers(const std::string& fileName);
   // An ARM64X list's definition file holds its ARM64EC view; nativeFile,
   // when named, gets its ARM64 view.
   Outcome WriteDefFile(const std::string& fileName);

@@ -1,0 +1,184 @@
+#include "cli/dropin.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "def/def_parser.h"
+#include "model/decorated_names.h"
+#include "model/file_bytes.h"
+#include "model/microsoft_symbol.h"
+#include "platform/clock.h"
+#include "platform/file_api.h"
+
+namespace cli {
+
+namespace {
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// The machine of a target triple's first word, as the mingw-w64 and LLVM
+// toolchains spell it.
+std::optional<Machine> MachineOfArch(std::string_view arch) {
+  if (arch == "x86_64" || arch == "amd64" || arch == "x64") return Machine::Amd64;
+  if (arch == "i386" || arch == "i486" || arch == "i586" || arch == "i686") return Machine::I386;
+  if (arch == "aarch64" || arch == "arm64") return Machine::Arm64;
+  if (arch == "arm64ec") return Machine::Arm64ec;
+  return std::nullopt;
+}
+
+// More "@file" levels than any build writes: past them a file that names
+// itself would never end.
+constexpr int kMaxResponseDepth = 20;
+
+void SplitWords(std::string_view text, bool backslashes, std::vector<std::string>& words) {
+  std::string word;
+  bool inWord = false, escaped = false;
+  char quote = 0;
+  for (const char c : text) {
+    if (escaped) {
+      word += c;
+      escaped = false;
+    } else if (backslashes && c == '\\') {
+      escaped = inWord = true;
+    } else if (quote) {
+      if (c == quote) quote = 0;
+      else word += c;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+      inWord = true;
+    } else if (std::isspace(static_cast<unsigned char>(c))) {
+      if (inWord) words.push_back(std::move(word));
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(std::move(word));
+}
+
+void Expand(const std::vector<std::string>& arguments, bool backslashes, int depth, std::vector<std::string>& out) {
+  for (const std::string& argument : arguments) {
+    FileBytes bytes;
+    if (argument.size() < 2 || argument[0] != '@' || depth >= kMaxResponseDepth ||
+        !ReadFileBytes(argument.substr(1), bytes)) {
+      out.push_back(argument);
+      continue;
+    }
+    std::vector<std::string> words;
+    SplitWords(std::string_view(reinterpret_cast<const char*>(bytes.data.get()), bytes.size), backslashes, words);
+    Expand(words, backslashes, depth + 1, out);
+  }
+}
+
+// Lines that say with "==" what the loader looks up: -k changes nothing
+// there.
+std::set<std::string> NamesWithLookup(const std::string& defFile) {
+  std::set<std::string> names;
+  FileBytes bytes;
+  if (!ReadFileBytes(defFile, bytes)) return names;
+  std::string_view rest(reinterpret_cast<const char*>(bytes.data.get()), bytes.size);
+  for (std::string line; NextLine(rest, line);) {
+    const def::ParsedLine parsed = def::ParseLine(line);
+    if ((parsed.kind == def::LineKind::Export || parsed.kind == def::LineKind::Bare) &&
+        !parsed.line.exportName.empty())
+      names.insert(parsed.line.name);
+  }
+  return names;
+}
+
+// What llvm-dlltool looks up for a 32-bit Intel symbol: with -k the name
+// undecorated when an at sign follows its first byte (C++ names whole),
+// otherwise the symbol less its leading underscore.
+// llvm-lib's reading, not a MinGW one: a name with an at sign is its own
+// symbol, and a decorated "_Foo@8" is looked up whole.
+std::string PeerLookup(const std::string& symbol, DefRules rules) {
+  if (rules == DefRules::KillAt && !symbol.starts_with('?') && symbol.find('@', 1) != std::string::npos)
+    return UndecoratedName(symbol);
+  if (rules == DefRules::Msvc && symbol.starts_with('_') && symbol.find('@') != std::string::npos) return symbol;
+  return symbol.starts_with('_') ? symbol.substr(1) : symbol;
+}
+
+}  // namespace
+
+void ReadAs32BitIntel(TFichierLib& lib, const std::string& defFile, DefRules rules, bool underscores) {
+  const std::set<std::string> explicitLookups = NamesWithLookup(defFile);
+  for (std::uint32_t i = 0; i < lib.Fonctions.Count; ++i) {
+    TFonctionLib& entry = lib.Fonctions.Item(i);
+    // A bare name ("Plain") is its "_Plain" for the librarians, not an old
+    // list's name of unknown convention.
+    const std::string symbol = entry.Import.Exported() ? std::string(MicrosoftName(entry, Machine::I386))
+                                                       : std::string(def::SymbolOfName(entry.Name));
+    // The name on the line: the symbol less the underscore the reader added.
+    const bool added = symbol.starts_with('_') && def::SymbolOfName(symbol.substr(1)) == symbol;
+    const std::string name = added ? symbol.substr(1) : symbol;
+    const std::string wanted = !underscores ? name
+                               : rules != DefRules::Msvc ? symbol
+                               : name.starts_with('?') || name.find('@') != std::string::npos ? name
+                                                                                              : "_" + name;
+    if (!entry.Import.NoName && !explicitLookups.count(name))
+      entry.Import.ExportName = PeerLookup(wanted, rules);
+    if (wanted != MicrosoftName(entry, Machine::I386)) {
+      TFonctionLib replaced = FromClientSymbol(wanted);
+      const AnsiString ownSymbol = replaced.Import.Symbol;
+      replaced.Import = entry.Import;
+      replaced.Import.Symbol = ownSymbol;
+      entry = replaced;
+    }
+  }
+}
+
+
+
+ProgramName PersonalityOf(std::string_view argv0) {
+  const std::size_t slash = argv0.find_last_of("/\\");
+  std::string base = Lower(slash == std::string_view::npos ? argv0 : argv0.substr(slash + 1));
+  if (base.ends_with(".exe")) base.resize(base.size() - 4);
+  ProgramName name;
+  if (base == "lib" || base == "llvm-lib") {
+    name.personality = Personality::Lib;
+    return name;
+  }
+  constexpr std::string_view kDlltool = "dlltool";
+  if (!base.ends_with(kDlltool)) return name;
+  std::string prefix = base.substr(0, base.size() - kDlltool.size());
+  if (!prefix.empty() && !prefix.ends_with('-')) return name;  // "xdlltool" is some other program
+  name.personality = Personality::Dlltool;
+  if (prefix.empty()) return name;
+  const std::string arch = prefix.substr(0, prefix.find('-'));
+  name.machine = MachineOfArch(arch);
+  // "llvm-dlltool" names no target; "armv7-w64-mingw32-" names one we do
+  // not write for.
+  if (!name.machine && prefix.find('-') + 1 < prefix.size()) name.unsupportedTarget = prefix.substr(0, prefix.size() - 1);
+  return name;
+}
+
+std::vector<std::string> ExpandResponseFiles(const std::vector<std::string>& arguments, bool backslashes) {
+  std::vector<std::string> out;
+  Expand(arguments, backslashes, 0, out);
+  return out;
+}
+
+void SetDll(ExportList& list, const std::string& dll) {
+  for (std::uint32_t i = 0; i < list.Fonctions.Count; ++i) list.Fonctions.Item(i).Import.Dll = dll;
+}
+
+bool NamesADll(ExportList& list) {
+  for (std::uint32_t i = 0; i < list.Fonctions.Count; ++i)
+    if (!list.Fonctions.Item(i).Import.Dll.empty()) return true;
+  return false;
+}
+
+void UseZeroTimeStamps() {
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (epoch == nullptr || *epoch == '\0') platform::SetClock([] { return std::int64_t{0}; });
+}
+
+}  // namespace cli
