@@ -7,6 +7,7 @@
 #include <map>
 #include <new>
 #include <set>
+#include <unordered_set>
 
 #include "coff/coff.h"
 #include "coff/ec_names.h"
@@ -175,6 +176,12 @@ Archive HybridMembers(Plan& plan, std::int32_t stamp, Machine machine = Machine:
     if (named) symbols.push_back({import.symbol, slot});
     if (ec && named) symbols.push_back({std::string(kImportAuxPrefix) + import.symbol, slot});
     if (ec && !import.memberSymbol.empty()) symbols.push_back({import.memberSymbol, slot});
+  }
+  // LLVM's archive writer indexes a name once, at the first member that
+  // defines it (a .def may list an export twice).
+  for (std::vector<ArchiveSymbol>* table : {&a.symbols, &a.ecSymbols}) {
+    std::unordered_set<std::string> seen;
+    std::erase_if(*table, [&seen](const ArchiveSymbol& s) { return !seen.insert(s.name).second; });
   }
   return a;
 }
