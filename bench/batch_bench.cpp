@@ -2,7 +2,9 @@
 // import libraries, written as .def files by convert itself, converted
 // back to COFF by one batch (convert ... --out-dir), beside llvm-dlltool
 // run once per file, as a build runs it, and beside our own command run
-// once per file; then the .a files themselves to COFF in one batch.
+// once per file; then the .a files themselves to COFF in one batch; then,
+// where scripts/fetch-mingw-w64-crt left it, the .def files mingw-w64's
+// CRT builds its x64 libraries from (lib64's own), the same two ways.
 // Prints figures; passes or fails nothing.
 //
 //   build/bench/batch_bench build/cli/libmorph-cli [LIBDIR]
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -49,6 +52,30 @@ std::size_t CountFiles(const fs::path& folder) {
 }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// lib64's .def files, its .def.in files preprocessed as the CRT's build
+// does; empty when the CRT is not in the cache.
+std::vector<std::string> CrtLib64Defs(const fs::path& dir) {
+  const char* given = std::getenv("LIBMORPH_MINGW_CRT");
+  const fs::path crt = given ? fs::path(given) : fs::path("/var/cache/libmorph/mingw-w64-crt");
+  std::vector<std::string> defs;
+  if (!fs::exists(crt / "lib64")) return defs;
+  fs::create_directories(dir / "crt64");
+  for (const auto& entry : fs::directory_iterator(crt / "lib64")) {
+    const std::string name = entry.path().filename().string();
+    if (name.ends_with(".def")) {
+      defs.push_back(entry.path().string());
+    } else if (name.ends_with(".def.in")) {
+      const fs::path out = dir / "crt64" / name.substr(0, name.size() - 3);
+      if (std::system(("cpp -x c " + Quoted(entry.path().string()) + " -Wp,-w -undef -P -I" +
+                       Quoted((crt / "def-include").string()) + " > " + Quoted(out.string()))
+                          .c_str()) == 0)
+        defs.push_back(out.string());
+    }
+  }
+  std::sort(defs.begin(), defs.end());
+  return defs;
+}
 
 }  // namespace
 
@@ -120,6 +147,23 @@ int main(int argc, char** argv) {
   std::printf(".a to COFF, one process:            %8.3f s (%zu of %zu libraries; the others are static "
               "libraries)\n",
               fromArchives, CountFiles(dir / "from-a"), libraries.size());
+
+  const std::vector<std::string> crt = CrtLib64Defs(dir);
+  if (crt.empty()) {
+    std::printf("mingw-w64's CRT is not in the cache (scripts/fetch-mingw-w64-crt): its lib64 set left out\n");
+  } else {
+    WriteList(dir / "crt64.txt", crt);
+    const std::string list = Quoted((dir / "crt64.txt").string());
+    const double crtOurs = bench::TimeCommand(cli + " convert @" + list + " --machine x64 --out-dir " +
+                                                  Quoted((dir / "crt-ours").string()) + quiet, 3);
+    fs::create_directories(dir / "crt-peer");
+    const double crtPeer = bench::TimeCommand(
+        "while read f; do n=${f##*/}; " + dlltool + " -m i386:x86-64 -k -d \"$f\" -l " +
+            Quoted((dir / "crt-peer").string()) + "/${n%.def}.a; done < " + list + quiet, 1);
+    std::printf("mingw-w64 CRT lib64, %zu .def files, one process: %8.3f s (%zu written)\n", crt.size(), crtOurs,
+                CountFiles(dir / "crt-ours"));
+    std::printf("llvm-dlltool-22, one process each:  %8.3f s   %.1f times faster\n", crtPeer, crtPeer / crtOurs);
+  }
   fs::remove_all(dir);
   return 0;
 }
