@@ -305,8 +305,8 @@ TEST_F(FileCommandsTest, AnX64LibraryShowsItsMachineAndPlainSymbols) {
 TEST_F(FileCommandsTest, AHybridLibraryShowsItsViewsAndSavesBackWhole) {
   // Both writes stamp alike.
   struct StampZero {
-    StampZero() { ::setenv("SOURCE_DATE_EPOCH", "0", 1); }
-    ~StampZero() { ::unsetenv("SOURCE_DATE_EPOCH"); }
+    StampZero() { qputenv("SOURCE_DATE_EPOCH", "0"); }
+    ~StampZero() { qunsetenv("SOURCE_DATE_EPOCH"); }
   } stamp;
   TFichierLib lib;
   std::vector<TFonctionLib> entries = {BoundTo("EcOnly", "EcOnly", ImportKind::Code, "hyb.dll"),
