@@ -23,7 +23,7 @@ enum class Opt {
   Ignored, IgnoredFlag, NonDeterministic, Help, Version
 };
 
-struct OptionSpec {
+struct OptionRule {
   char letter;  // 0: long form only
   const char* name;
   bool takesValue;
@@ -33,7 +33,7 @@ struct OptionSpec {
 // GNU dlltool's long names, llvm-dlltool's short ones, and the options
 // whose work an assembler would do, which a short-format library needs
 // none of: taken and ignored, so the callers' command lines run unchanged.
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {'d', "input-def", true, Opt::Def},
     {0, "def", true, Opt::Def},
     {'l', "output-lib", true, Opt::Lib},
@@ -112,24 +112,24 @@ void Take(DlltoolOptions& o, Opt id, const std::string& value) {
 
 // An exact long name, or else the one long name it begins (getopt's
 // abbreviations: "--output-d" is --output-delaylib).
-const OptionSpec& LongOption(const std::string& name) {
-  const OptionSpec* found = nullptr;
+const OptionRule& LongOption(const std::string& name) {
+  const OptionRule* found = nullptr;
   int matches = 0;
-  for (const OptionSpec& spec : kOptions) {
-    const std::string_view full = spec.name;
-    if (full == name) return spec;
+  for (const OptionRule& rule : kOptions) {
+    const std::string_view full = rule.name;
+    if (full == name) return rule;
     if (full.starts_with(name)) {
       ++matches;
-      found = &spec;
+      found = &rule;
     }
   }
   if (matches == 1) return *found;
   throw UsageProblem(matches ? "option --" + name + " is ambiguous" : "unknown option --" + name);
 }
 
-const OptionSpec& ShortOption(char letter) {
-  for (const OptionSpec& spec : kOptions)
-    if (spec.letter == letter) return spec;
+const OptionRule& ShortOption(char letter) {
+  for (const OptionRule& rule : kOptions)
+    if (rule.letter == letter) return rule;
   throw UsageProblem(std::string("unknown option -") + letter);
 }
 
@@ -143,20 +143,20 @@ DlltoolOptions Parse(const std::vector<std::string>& args) {
     };
     if (arg.starts_with("--") && arg.size() > 2) {
       const std::size_t equals = arg.find('=');
-      const OptionSpec& spec = LongOption(arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2));
-      if (!spec.takesValue && equals != std::string::npos)
-        throw UsageProblem(std::string("option --") + spec.name + " takes no value");
-      Take(o, spec.id,
-           !spec.takesValue ? std::string() : equals != std::string::npos ? arg.substr(equals + 1) : next(arg));
+      const OptionRule& rule = LongOption(arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2));
+      if (!rule.takesValue && equals != std::string::npos)
+        throw UsageProblem(std::string("option --") + rule.name + " takes no value");
+      Take(o, rule.id,
+           !rule.takesValue ? std::string() : equals != std::string::npos ? arg.substr(equals + 1) : next(arg));
     } else if (arg.size() > 1 && arg[0] == '-') {
       // "-kv" is -k and -v; "-lfoo.a" is -l foo.a; "-l foo.a" too.
       for (std::size_t at = 1; at < arg.size(); ++at) {
-        const OptionSpec& spec = ShortOption(arg[at]);
-        if (!spec.takesValue) {
-          Take(o, spec.id, {});
+        const OptionRule& rule = ShortOption(arg[at]);
+        if (!rule.takesValue) {
+          Take(o, rule.id, {});
           continue;
         }
-        Take(o, spec.id, at + 1 < arg.size() ? arg.substr(at + 1) : next(arg));
+        Take(o, rule.id, at + 1 < arg.size() ? arg.substr(at + 1) : next(arg));
         break;
       }
     } else {
