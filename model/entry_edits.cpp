@@ -54,3 +54,18 @@ bool Rename(TFonctionLib& entry, const AnsiString& name, const TFonctionLib* rea
   b.NoName = false;
   return true;
 }
+
+std::string_view::size_type ControlCharacterAt(std::string_view text) {
+  for (std::string_view::size_type i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7F) return i;
+  }
+  return std::string_view::npos;
+}
+
+const AnsiString* NameWithControlCharacter(const TFonctionLib& entry) {
+  for (const AnsiString* name : {&entry.Name, &entry.Import.Symbol, &entry.Import.ExportName,
+                                 &entry.Import.Dll, &entry.Import.ForwardTo})
+    if (ControlCharacterAt(*name) != std::string_view::npos) return name;
+  return nullptr;
+}

@@ -18,8 +18,19 @@
 // a guessed one (Unsure).
 #pragma once
 
+#include <string_view>
+
 #include "model/fonction_lib.h"
 
 bool SetConvention(TFonctionLib& entry, bool isPascal);
+
+// A name (plain name, client symbol, export name, DLL, forwarder) that
+// holds a control character (a tab or line break pasted with copied rows,
+// any byte below a blank, DEL) splits a .def line into two and puts bytes
+// no linker matches into a library: no file may hold one. The position
+// of the first such character, or npos.
+std::string_view::size_type ControlCharacterAt(std::string_view text);
+// The first of the entry's names that holds one, or null.
+const AnsiString* NameWithControlCharacter(const TFonctionLib& entry);
 bool SetArgLength(TFonctionLib& entry, std::int32_t argLength);
 bool Rename(TFonctionLib& entry, const AnsiString& name, const TFonctionLib* read = nullptr);
