@@ -19,7 +19,7 @@ namespace coff {
 
 // Where a piece of code needs an address: at `at`, of the symbol `target`
 // names, by relocation `type`.
-enum class CodeTarget : std::uint8_t { ImportSlot, TailMerge, Descriptor, Helper };
+enum class CodeTarget : std::uint8_t { ImportSlot, TailMerge, Descriptor, Helper, Unwind };
 struct CodeFixup {
   std::uint32_t at;
   CodeTarget target;
@@ -32,6 +32,13 @@ struct DelayCode {
   std::span<const CodeFixup> importFixups;
   std::span<const std::uint8_t> tailMerge;
   std::span<const CodeFixup> tailMergeFixups;
+  // The trampoline's function table entry (.pdata) and the unwind
+  // information it points to (.xdata), so that an exception the helper
+  // raises (a DLL or function not found) unwinds through the trampoline to
+  // the caller; none on 32-bit Intel, whose exceptions need no tables.
+  std::span<const std::uint8_t> functionEntry;
+  std::span<const CodeFixup> functionEntryFixups;  // TailMerge: the trampoline's start
+  std::span<const std::uint8_t> unwind;
 };
 
 // ---- 32-bit Intel: eax, ecx and edx may carry arguments (fastcall,
@@ -109,10 +116,16 @@ inline constexpr std::array<CodeFixup, 2> kAmd64TailMergeFixups = {{
     {0x3C, CodeTarget::Helper, kRelocAmd64Rel32},
 }};
 
-// The trampoline's unwind information, so that an exception the helper
-// raises (a DLL or function not found) unwinds through it to the caller:
-// version 1, a 13-byte prologue, 6 code slots, then the codes from the last
-// prologue instruction back.
+// The trampoline's start, end and unwind information.
+inline constexpr std::array<std::uint8_t, 12> kAmd64TailMergeEntry = {
+    0, 0, 0, 0, static_cast<std::uint8_t>(kAmd64TailMerge.size()), 0, 0, 0, 0, 0, 0, 0};
+inline constexpr std::array<CodeFixup, 3> kAmd64TailMergeEntryFixups = {{
+    {0, CodeTarget::TailMerge, kRelocAmd64Rva32},
+    {4, CodeTarget::TailMerge, kRelocAmd64Rva32},
+    {8, CodeTarget::Unwind, kRelocAmd64Rva32},
+}};
+// Version 1, a 13-byte prologue, 6 code slots, then the codes from the
+// last prologue instruction back.
 inline constexpr std::array<std::uint8_t, 16> kAmd64TailMergeUnwind = {
     0x01, 0x0D, 0x06, 0x00,  // version 1, no flags; prologue 13 bytes; 6 slots; no frame register
     0x0D, 0x01, 0x11, 0x00,  // at 13: sub rsp, 0x88 (large allocation, 17 * 8)
@@ -174,14 +187,48 @@ inline constexpr std::array<CodeFixup, 3> kArm64TailMergeFixups = {{
     {0x38, CodeTarget::Helper, kRelocArm64Branch26},
 }};
 
+// The trampoline's start and unwind information.
+inline constexpr std::array<std::uint8_t, 8> kArm64TailMergeEntry = {};
+inline constexpr std::array<CodeFixup, 2> kArm64TailMergeEntryFixups = {{
+    {0, CodeTarget::TailMerge, kRelocArm64Rva32},
+    {4, CodeTarget::Unwind, kRelocArm64Rva32},
+}};
+// One code per instruction of the prologue, from its last back, and of the
+// epilogue, in order; the end code stands for the closing br. The stores
+// of argument registers are nops: the unwinder gives back only what the
+// caller keeps (sp, fp, lr), and a save_regp or save_fregp would name x19
+// and up or d8 and up, which the trampoline never touches. The epilogue
+// closes the function, so the header gives where its codes start instead
+// of a scope of its own. Padded to whole words with a nop, as clang
+// assembles the same .seh_ directives.
+inline constexpr std::array<std::uint8_t, 28> kArm64TailMergeUnwind = {
+    0x1B, 0x00, 0x20, 0x33,  // 27 instructions; one epilogue at the end, its codes at 12; 6 code words
+    0xE3, 0xE3, 0xE3, 0xE3,  // nop: stp q6, q7 / stp q4, q5 / stp q2, q3 / stp q0, q1
+    0xE3, 0xE3, 0xE3, 0xE3,  // nop: str x8 / stp x6, x7 / stp x4, x5 / stp x2, x3
+    0xE3,                    // nop: stp x0, x1
+    0xE1,                    // set_fp: mov x29, sp
+    0x9B,                    // save_fplr_x: stp x29, x30, [sp, #-224]! ((27 + 1) * 8)
+    0xE4,                    // end
+    0xE3, 0xE3, 0xE3, 0xE3,  // epilogue, nop: ldp q6, q7 / ldp q4, q5 / ldp q2, q3 / ldp q0, q1
+    0xE3, 0xE3, 0xE3, 0xE3,  // nop: ldr x8 / ldp x6, x7 / ldp x4, x5 / ldp x2, x3
+    0xE3,                    // nop: ldp x0, x1
+    0x9B,                    // save_fplr_x: ldp x29, x30, [sp], #224
+    0xE4,                    // end: br x16
+    0xE3,                    // padding
+};
+static_assert(kArm64TailMergeUnwind[0] == kArm64TailMerge.size() / 4 && kArm64TailMergeUnwind[1] == 0,
+              "the function length is the trampoline's");
+
 inline DelayCode DelayCodeFor(Machine machine) {
   switch (machine) {
     case Machine::Amd64:
-      return {kAmd64DelayImport, 6, kAmd64DelayImportFixups, kAmd64TailMerge, kAmd64TailMergeFixups};
+      return {kAmd64DelayImport, 6, kAmd64DelayImportFixups, kAmd64TailMerge, kAmd64TailMergeFixups,
+              kAmd64TailMergeEntry, kAmd64TailMergeEntryFixups, kAmd64TailMergeUnwind};
     case Machine::Arm64:
-      return {kArm64DelayImport, 12, kArm64DelayImportFixups, kArm64TailMerge, kArm64TailMergeFixups};
+      return {kArm64DelayImport, 12, kArm64DelayImportFixups, kArm64TailMerge, kArm64TailMergeFixups,
+              kArm64TailMergeEntry, kArm64TailMergeEntryFixups, kArm64TailMergeUnwind};
     default:
-      return {kI386DelayImport, 6, kI386DelayImportFixups, kI386TailMerge, kI386TailMergeFixups};
+      return {kI386DelayImport, 6, kI386DelayImportFixups, kI386TailMerge, kI386TailMergeFixups, {}, {}, {}};
   }
 }
 

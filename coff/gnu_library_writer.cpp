@@ -206,7 +206,7 @@ DelayLabels DelayLabelsOf(const std::string& label, const GnuTarget& t) {
 }
 
 std::vector<Relocation> Fixups(std::span<const CodeFixup> fixups, std::uint32_t slot, std::uint32_t tailMerge,
-                               std::uint32_t descriptor, std::uint32_t helper) {
+                               std::uint32_t descriptor, std::uint32_t helper, std::uint32_t unwind) {
   std::vector<Relocation> out;
   for (const CodeFixup& f : fixups) {
     std::uint32_t symbol = 0;
@@ -215,6 +215,7 @@ std::vector<Relocation> Fixups(std::span<const CodeFixup> fixups, std::uint32_t 
       case CodeTarget::TailMerge: symbol = tailMerge; break;
       case CodeTarget::Descriptor: symbol = descriptor; break;
       case CodeTarget::Helper: symbol = helper; break;
+      case CodeTarget::Unwind: symbol = unwind; break;
     }
     out.push_back({f.at, symbol, f.type});
   }
@@ -239,7 +240,7 @@ Bytes DelayHeadObject(const DelayLabels& l, const DllNames& dll, const GnuTarget
   const std::string addressEnd = l.addressTable + "c", lookupEnd = l.lookupTable + "c";
   std::vector<ObjectSection> sections = {
       {kTextSection, kSectionTextCharacteristics, Bytes(code.tailMerge.begin(), code.tailMerge.end()),
-       Fixups(code.tailMergeFixups, 0, 0, kDescriptor, kHelper)},
+       Fixups(code.tailMergeFixups, 0, 0, kDescriptor, kHelper, 0)},
       {kDataSection, t.SlotCharacteristics(), Zeros(t.slotSize), {}},
       {kReadOnlySection, kSectionReadOnlyCharacteristics, std::move(descriptor),
        {{kDelayDllNameAt, kReadOnly, t.rva32},
@@ -255,15 +256,12 @@ Bytes DelayHeadObject(const DelayLabels& l, const DllNames& dll, const GnuTarget
       SectionSymbol(kTextSection, 1), {l.handle, 2}, SectionSymbol(kReadOnlySection, 3),
       {addressStart, 4, 0, kClassStatic}, {lookupStart, 5, 0, kClassStatic},
       {l.tailMerge, 1}, {l.descriptor, 3}, {l.helper, kSectionUndefined}};
-  if (t.machine == Machine::Amd64) {
-    // The function table entry of the trampoline: its start, end and
-    // unwind information.
-    Bytes entry(12);
-    records::StoreLittle(entry.data() + 4, Size32(code.tailMerge.size()));
+  if (!code.unwind.empty()) {
     sections.push_back({kUnwindSection, kSectionReadOnlyCharacteristics,
-                        Bytes(kAmd64TailMergeUnwind.begin(), kAmd64TailMergeUnwind.end()), {}});
-    sections.push_back({kFunctionTableSection, kSectionReadOnlyCharacteristics, std::move(entry),
-                        {{0, kText, t.rva32}, {4, kText, t.rva32}, {8, kUnwind, t.rva32}}});
+                        Bytes(code.unwind.begin(), code.unwind.end()), {}});
+    sections.push_back({kFunctionTableSection, kSectionReadOnlyCharacteristics,
+                        Bytes(code.functionEntry.begin(), code.functionEntry.end()),
+                        Fixups(code.functionEntryFixups, 0, kText, 0, 0, kUnwind)});
     symbols.push_back(SectionSymbol(kUnwindSection, 8));
   }
   return BuildObject(t.machine, sections, symbols);
@@ -286,7 +284,7 @@ Bytes DelayImportObject(const ImportMember& import, const DelayLabels& l, const 
   const std::string addressSlot = l.addressTable + "b", lookupSlot = l.lookupTable + "b";
   std::vector<ObjectSection> sections = {
       {kTextSection, kSectionTextCharacteristics, Bytes(code.import.begin(), code.import.end()),
-       Fixups(code.importFixups, imp, tailMerge, 0, 0)},
+       Fixups(code.importFixups, imp, tailMerge, 0, 0, 0)},
       {addressSlot, t.SlotCharacteristics(), std::move(slot), {{0, 0, absolute}}},
       {lookupSlot, t.SlotCharacteristics(), SlotBytes(import, t), toName},
   };

@@ -3,12 +3,17 @@
 // delay-load helper overwrites every argument register: a trampoline that
 // keeps too little gives wrong values at the first call. The trampolines
 // of all three machines are checked in their disassembly, and ld.lld links
-// an ARM64 client whose function returns a struct through x8.
+// an ARM64 client whose function returns a struct through x8. The ARM64
+// trampoline's unwind codes are held to its disassembly one instruction at
+// a time.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <ostream>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "files/fichier_lib.h"
 #include "tests/support/peers.h"
@@ -163,7 +168,7 @@ TEST(DelayTrampolineTest, EachMachineKeepsEveryArgumentRegister) {
 }
 
 TEST(DelayLibraryArm64Test, LldLinksAClientWhoseStructComesBackThroughX8) {
-  ASSERT_TRUE(Installed({Peer("clang"), Peer("ld.lld"), Peer("llvm-objdump")}));
+  ASSERT_TRUE(Installed({Peer("clang"), Peer("ld.lld"), Peer("llvm-objdump"), Peer("llvm-readobj")}));
   TempDir dir;
   WriteFileText(dir.File("big.def"), "LIBRARY big.dll\nEXPORTS\nmake\n");
   TFichierLib lib;
@@ -185,6 +190,92 @@ TEST(DelayLibraryArm64Test, LldLinksAClientWhoseStructComesBackThroughX8) {
   // address table in a section of its own.
   EXPECT_NE(log.find("str\tx8, [sp, #0x50]"), std::string::npos) << log;
   EXPECT_NE(log.find(".didat"), std::string::npos) << log;
+  // Its function table entry made it into the image's, at its address.
+  const std::size_t first = log.find("stp\tx29, x30, [sp, #-0xe0]!");
+  ASSERT_NE(first, std::string::npos) << log;
+  char start[32];
+  std::snprintf(start, sizeof start, "Function: 0x%llX\n",
+                std::stoull(log.substr(log.rfind('\n', first) + 1), nullptr, 16));
+  ASSERT_EQ(RunCommand(Peer("llvm-readobj") + " --unwind " + dir.File("client.exe"), &log), 0) << log;
+  const std::size_t entry = log.find(start);
+  ASSERT_NE(entry, std::string::npos) << start << log;
+  EXPECT_LT(log.find("stp x29, x30, [sp, #-224]!", entry), log.find("Function:", entry + 1)) << log;
+}
+
+// The instructions of `function` in llvm-objdump -d's text, each as
+// llvm-readobj words it: one space between the fields, numbers in decimal.
+std::vector<std::string> Disassembly(const std::string& text, const std::string& function) {
+  static const std::regex hex("#(-?)0x([0-9a-f]+)");
+  std::vector<std::string> out;
+  std::size_t at = text.find("<" + function + ">:\n");
+  if (at == std::string::npos) return out;
+  for (at = text.find('\n', at) + 1; at < text.size() && text[at] != '\n'; at = text.find('\n', at) + 1) {
+    std::string line = text.substr(at, text.find('\n', at) - at), words;
+    for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', tab + 1))
+      words += (words.empty() ? "" : " ") + line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1);
+    std::smatch m;
+    std::string decimal;
+    for (; std::regex_search(words, m, hex); words = m.suffix())
+      decimal += m.prefix().str() + "#" + m[1].str() + std::to_string(std::stoul(m[2].str(), nullptr, 16));
+    out.push_back(decimal + words);
+  }
+  return out;
+}
+
+// The instructions llvm-readobj --unwind reads in the codes of `list`
+// ("Prologue", "Epilogue"), without the end code, in x-register names.
+std::vector<std::string> UnwindListing(const std::string& text, const std::string& list) {
+  std::vector<std::string> out;
+  for (std::size_t at = text.find(list + " [\n"); at != std::string::npos;) {
+    at = text.find('\n', at) + 1;
+    const std::string line = text.substr(at, text.find('\n', at) - at);
+    const std::size_t semicolon = line.find("; ");
+    if (semicolon == std::string::npos) break;
+    const std::string words = line.substr(semicolon + 2);
+    if (words != "end")
+      out.push_back(std::regex_replace(std::regex_replace(words, std::regex("\\bfp\\b"), "x29"),
+                                       std::regex("\\blr\\b"), "x30"));
+  }
+  return out;
+}
+
+// The unwinder undoes the prologue from the instruction an exception left
+// the trampoline at: each code must stand for its instruction, in order,
+// and a nop only for a store or load of an argument register, which moves
+// neither sp nor anything the caller keeps.
+TEST(DelayLibraryArm64Test, UnwindCodesFollowTheTrampolineInstructionByInstruction) {
+  ASSERT_TRUE(Installed({Peer("llvm-objdump"), Peer("llvm-readobj")}));
+  TempDir dir;
+  WriteFileText(dir.File("d.def"), "LIBRARY d.dll\nEXPORTS\nf\n");
+  TFichierLib lib;
+  ASSERT_TRUE(lib.ReadDefFile(dir.File("d.def"), Machine::Arm64));
+  DelayLoad(lib);
+  ASSERT_TRUE(lib.WriteGnuLibrary(dir.File("d.a")));
+  std::string code, unwind;
+  ASSERT_EQ(RunCommand(Peer("llvm-objdump") + " -d --no-show-raw-insn " + dir.File("d.a"), &code), 0) << code;
+  ASSERT_EQ(RunCommand(Peer("llvm-readobj") + " --unwind " + dir.File("d.a"), &unwind), 0) << unwind;
+  EXPECT_EQ(unwind.find("warning"), std::string::npos) << unwind;
+  const std::vector<std::string> body = Disassembly(code, "__tailMerge_d_dll");
+  EXPECT_NE(unwind.find("FunctionLength: " + std::to_string(4 * body.size()) + "\n"), std::string::npos) << unwind;
+  std::vector<std::string> prologue = UnwindListing(unwind, "Prologue");
+  std::reverse(prologue.begin(), prologue.end());
+  const std::vector<std::string> epilogue = UnwindListing(unwind, "Epilogue");
+  ASSERT_FALSE(prologue.empty());
+  ASSERT_LT(prologue.size() + epilogue.size(), body.size()) << unwind;
+
+  static const std::regex argument("(st|ld)(r|p) (x[0-8]|q[0-7])(, (x[0-8]|q[0-7]))?, \\[sp, #[0-9]+\\]");
+  auto expectStandsFor = [&](const std::string& listed, std::size_t i) {
+    if (listed == "nop") EXPECT_TRUE(std::regex_match(body[i], argument)) << i << ": " << body[i];
+    else EXPECT_EQ(listed, body[i]) << i;
+  };
+  for (std::size_t i = 0; i < prologue.size(); ++i) expectStandsFor(prologue[i], i);
+  // The epilogue closes the function, its end code standing for the jump
+  // to what the helper found.
+  const std::size_t epilogueAt = body.size() - 1 - epilogue.size();
+  for (std::size_t i = 0; i < epilogue.size(); ++i) expectStandsFor(epilogue[i], epilogueAt + i);
+  EXPECT_EQ(body.back(), "br x16");
+  for (std::size_t i = prologue.size(); i < epilogueAt; ++i)
+    EXPECT_TRUE(body[i].find("sp") == std::string::npos && body[i].find("x29") == std::string::npos) << body[i];
 }
 
 }  // namespace
