@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "model/decorated_names.h"
+#include "model/dll_names.h"
 #include "model/hybrid_views.h"
 #include "model/machine.h"
 
@@ -15,14 +16,6 @@ namespace {
 
 // Bytes that the two registers of a fastcall call carry at most.
 constexpr std::uint32_t kFastcallRegisterBytes = 8;
-
-// DLL file names are compared as Windows does: letter case aside.
-AnsiString Folded(std::string_view name) {
-  AnsiString folded(name);
-  for (char& c : folded)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return folded;
-}
 
 AnsiString BaseName(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -272,7 +265,7 @@ class Checker {
     for (std::size_t i = 0; i < dlls.size(); ++i) {
       used_[i][0].assign(dlls[i].native_.list.size(), false);
       used_[i][1].assign(dlls[i].ec_.list.size(), false);
-      byFileName_.try_emplace(Folded(dlls[i].FileName()), i);
+      byFileName_.try_emplace(DllNameKey(dlls[i].FileName()), i);
     }
   }
 
@@ -315,7 +308,10 @@ void Checker::Entry(std::uint32_t index, const TFonctionLib& entry) {
   ++report_.Imports;
   std::size_t which = 0;
   if (!import.Dll.empty()) {
-    auto it = byFileName_.find(Folded(import.Dll));
+    // The file the loader will open; a DLL given by a file without an
+    // extension is still found by its own name, as the library spells it.
+    auto it = byFileName_.find(DllNameKey(LoaderDllName(import.Dll)));
+    if (it == byFileName_.end()) it = byFileName_.find(DllNameKey(import.Dll));
     if (it == byFileName_.end()) {
       report_.Findings.push_back(Start(Problem::WrongDll, index, entry, import.Dll));
       return;

@@ -54,3 +54,18 @@ std::string LibraryStemOf(const std::string& path) {
 }
 
 std::string DefaultDllName(const std::string& path) { return DllBaseNameOf(path) + ".dll"; }
+
+std::string LoaderDllName(std::string_view name) {
+  std::string file(name);
+  const std::size_t start = file.find_last_of("/\\") + 1;  // 0 with no folder
+  if (file.find('.', start) == std::string::npos) return file + ".dll";
+  while (file.size() > start && file.back() == '.') file.pop_back();
+  return file;
+}
+
+std::string DllNameKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return key;
+}

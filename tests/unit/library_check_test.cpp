@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check/library_check.h"
+#include "model/dll_names.h"
 #include "tests/support/pe_builder.h"
 
 namespace {
@@ -121,6 +122,36 @@ TEST(LibraryCheckTest, ALibrarysClientsLoadOnlyDllsOfTheirMachine) {
       }
     }
   }
+}
+
+TEST(LibraryCheckTest, AnImportFindsItsDllAsWindowsLoaderCompletesTheName) {
+  struct Case {
+    const char* imported;  // the DLL the import names
+    const char* file;      // the DLL given
+    bool binds;
+  };
+  const std::vector<Case> cases = {
+      {"mylib", "mylib.dll", true},      {"MYLIB", "mylib.dll", true},
+      {"mylib.dll", "MyLib.DLL", true},  {"mylib", "mylib.exe", false},
+      {"other", "mylib.dll", false},     {"mylib.", "mylib", true},
+      {"mylib.dll", "mylib", false},     {"mylib", "mylib", true},
+      {"mylib.dll", "mylib.dll.dll", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.imported) + " against " + c.file);
+    TempDir dir;
+    WriteFileBytes(dir.File(c.file), BuildPe({{"f", kRet}}));
+    std::vector<check::Dll> dlls(1);
+    ASSERT_TRUE(dlls[0].Open(dir.File(c.file)));
+    TFichierLib lib;
+    SetList(lib, {BoundTo("_f", "f", ImportKind::Code, c.imported)});
+    const check::Report report = check::Check(lib.Fonctions, dlls);
+    EXPECT_EQ(report.Bound, c.binds ? 1u : 0u);
+    ASSERT_EQ(report.Count(Problem::WrongDll), c.binds ? 0u : 1u);
+    if (!c.binds) EXPECT_EQ(report.Findings.front().Dll, c.imported);  // as the library spells it
+  }
+  // Only the file-name part's dots are an extension.
+  EXPECT_EQ(LoaderDllName("my.dir\\mylib"), "my.dir\\mylib.dll");
 }
 
 }  // namespace
