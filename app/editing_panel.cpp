@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QSpinBox>
 #include <QGroupBox>
@@ -10,10 +11,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QUndoStack>
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 #include <optional>
 
 #include "app/application.h"
@@ -21,10 +24,13 @@
 #include "app/fonts.h"
 #include "app/list_box.h"
 #include "app/list_commands.h"
+#include "app/name_edit.h"
+#include "app/qt_message_box.h"
 #include "app/up_down.h"
 #include "model/decorated_names.h"
 #include "model/entry_edits.h"
 #include "model/machine.h"
+#include "platform/message_box.h"
 
 namespace {
 
@@ -58,6 +64,22 @@ QLabel* SymbolLabel(QWidget* parent, int left, int top, int width, int height) {
 
 QString DecimalText(std::int32_t value) { return QString::fromStdString(IntToStr(value)); }
 
+// A box's mark: "" for a sound value, else why not, in red where nothing
+// was taken, in yellow for a doubt.
+void MarkField(QLineEdit* box, const QString& why, bool refused) {
+  box->setToolTip(why);
+  box->setStyleSheet(why.isEmpty() ? QString()
+                     : refused     ? QStringLiteral("background: #FFD8D8")
+                                   : QStringLiteral("background: #FFF0C8"));
+}
+
+QStringList ColumnTitles(const TExportListModel& model) {
+  QStringList titles;
+  for (int column = 0; column < kColumnCount; ++column)
+    titles << model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+  return titles;
+}
+
 // How the entry is imported: by which name or ordinal, what it holds, from
 // which DLL.
 QString ImportText(const TFonctionLib& entry, Machine machine) {
@@ -83,7 +105,8 @@ QString ImportText(const TFonctionLib& entry, Machine machine) {
 TEditingPanel::TEditingPanel(TExportListModel& model, TListBox& list, QUndoStack& stack,
                              QWidget* parent)
     : QWidget(parent), model_(model), list_(list), stack_(stack) {
-  Edit1 = Place(new QLineEdit(this), 6, 237, 499, 21);
+  const QStringList titles = ColumnTitles(model);
+  Edit1 = Place(new TNameEdit(titles, kColumnName, this), 6, 237, 499, 21);
   Edit1->setMaxLength(std::numeric_limits<int>::max());  // a name is never cut
   Label2 = CaptionLabel(this, "Nom:", 6, 219 - kPanelTop, 25, 13);
   Label2->setBuddy(Edit1);
@@ -138,7 +161,7 @@ TEditingPanel::TEditingPanel(TExportListModel& model, TListBox& list, QUndoStack
 
   GroupBox4 = Place(new QGroupBox(QStringLiteral("Import"), this), 6, 434, 499, 72);
   auto* dllLabel = CaptionLabel(GroupBox4, "DLL :", 12, 21, 30, 13);
-  DllEdit = PlaceIn(new QLineEdit(GroupBox4), dllLabel->geometry().right() + 6, 17, 170, 21);
+  DllEdit = PlaceIn(new TNameEdit(titles, kColumnDll, GroupBox4), dllLabel->geometry().right() + 6, 17, 170, 21);
   DllEdit->setPlaceholderText(QStringLiteral("(d'après le nom du fichier)"));
   dllLabel->setBuddy(DllEdit);
   auto* kindLabel = CaptionLabel(GroupBox4, "Type :", 262, 21, 34, 13);
@@ -147,7 +170,7 @@ TEditingPanel::TEditingPanel(TExportListModel& model, TListBox& list, QUndoStack
                      KindText(ImportKind::Const)});
   kindLabel->setBuddy(KindBox);
   auto* exportLabel = CaptionLabel(GroupBox4, "Nom exporté :", 12, 47, 70, 13);
-  ExportEdit = PlaceIn(new QLineEdit(GroupBox4), exportLabel->geometry().right() + 6, 43, 176, 21);
+  ExportEdit = PlaceIn(new TNameEdit(titles, kColumnLookup, GroupBox4), exportLabel->geometry().right() + 6, 43, 176, 21);
   ExportEdit->setPlaceholderText(QStringLiteral("(le nom)"));
   exportLabel->setBuddy(ExportEdit);
   OrdinalCheck = PlaceIn(new QCheckBox(QStringLiteral("Ordinal"), GroupBox4), 290, 45, 66, 17);
@@ -181,6 +204,10 @@ TEditingPanel::TEditingPanel(TExportListModel& model, TListBox& list, QUndoStack
   connect(Button2, &QPushButton::clicked, this, run([this] { Remove(); }));
   connect(Button3, &QPushButton::clicked, this, run([this] { ConfirmGuess(); }));
   connect(DllEdit, &QLineEdit::textEdited, this, run([this] { DllChanged(); }));
+  connect(DllEdit, &QLineEdit::returnPressed, this, run([this] { SettleDll(); }));
+  DllEdit->installEventFilter(this);
+  // A DLL held for a list that is no more is no one's.
+  connect(&model_, &QAbstractItemModel::modelReset, this, [this] { heldDll_.reset(); });
   connect(KindBox, &QComboBox::activated, this, [this](int kind) {
     RunHandler([this, kind] { KindChosen(kind); });
   });
@@ -203,6 +230,18 @@ void TEditingPanel::resizeEvent(QResizeEvent* event) {
       place.adjust(0, 0, dw, 0);
     widget->setGeometry(place);
   }
+}
+
+bool TEditingPanel::eventFilter(QObject* watched, QEvent* event) {
+  // Leaving the DLL box for another control settles what it holds, once
+  // the click or key that left it is done; a dialog or menu that takes the
+  // focus for a while does not.
+  if (watched == DllEdit && event->type() == QEvent::FocusOut && heldDll_) {
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+      QTimer::singleShot(0, this, [this] { RunHandler([this] { SettleDll(); }); });
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 // A line past the end of the list has no entry.
@@ -236,10 +275,12 @@ void TEditingPanel::ShowSelection() {
   const TFonctionLib* current = Current();
   if (selected.size() == 1 && current) {
     Edit1->setText(AnsiToQString(current->Name));
+    RefuseName(Edit1, Edit1->text());
     Edit2->setText(DecimalText(current->ArgLength));
     ShowConvention(current->IsPascal);
   } else {
     Edit1->setText(QString());
+    RefuseName(Edit1, QString());
     std::optional<std::int32_t> length;
     std::optional<bool> isPascal;
     bool sameLength = true;
@@ -281,6 +322,7 @@ void TEditingPanel::Clear() {
   const QSignalBlocker length(Edit2);
   Edit1->setText(QString());
   Edit2->setText(QString());
+  RefuseName(Edit1, QString());
   MarkLength({}, false);
   UncheckConventions();
   RefreshLabels();
@@ -349,22 +391,17 @@ void TEditingPanel::ShowImport() {
     ~Done() { flag = false; }
   } done{filling_};
   const std::vector<int> selected = list_.SelectedRows();
-  std::optional<AnsiString> dll;
   std::optional<ImportKind> kind;
-  bool sameDll = true;
   bool sameKind = true;
   for (int row : selected) {
     const TFonctionLib* entry = EntryAt(row);
     if (!entry) continue;
-    if (!dll) dll = entry->Import.Dll;
-    else if (*dll != entry->Import.Dll) sameDll = false;
     if (!kind) kind = entry->Import.Kind;
     else if (*kind != entry->Import.Kind) sameKind = false;
   }
   GroupBox4->setEnabled(!selected.empty());
-  if (!DllEdit->hasFocus()) DllEdit->setText(dll && sameDll ? AnsiToQString(*dll) : QString());
-  DllEdit->setPlaceholderText(sameDll ? QStringLiteral("(d'après le nom du fichier)")
-                                      : QStringLiteral("(plusieurs)"));
+  // The box being typed in keeps what is typed.
+  if (!DllEdit->hasFocus()) ShowDll();
   KindBox->setCurrentIndex(kind && sameKind ? static_cast<int>(*kind) : -1);
   // The lookup is one function's: several selected share no export name.
   const TFonctionLib* one = selected.size() == 1 ? Current() : nullptr;
@@ -373,6 +410,7 @@ void TEditingPanel::ShowImport() {
     w->setEnabled(one != nullptr);
   if (!one) {
     ExportEdit->clear();
+    RefuseName(ExportEdit, QString());
     ExportEdit->setPlaceholderText(QString());
     OrdinalCheck->setChecked(false);
     NoNameCheck->setChecked(false);
@@ -380,7 +418,10 @@ void TEditingPanel::ShowImport() {
     return;
   }
   const ImportBinding& import = one->Import;
-  if (!ExportEdit->hasFocus()) ExportEdit->setText(AnsiToQString(import.ExportName));
+  if (!ExportEdit->hasFocus()) {
+    ExportEdit->setText(AnsiToQString(import.ExportName));
+    RefuseName(ExportEdit, ExportEdit->text());
+  }
   ExportEdit->setEnabled(!import.ByOrdinal);
   ExportEdit->setPlaceholderText(import.ByOrdinal ? QString()
                                                   : AnsiToQString(LookupName(*one, model_.ListMachine())));
@@ -390,12 +431,35 @@ void TEditingPanel::ShowImport() {
   OrdinalSpin->setValue(import.Ordinal);
 }
 
+void TEditingPanel::ShowDll() {
+  std::optional<AnsiString> dll;
+  bool sameDll = true;
+  for (int row : list_.SelectedRows()) {
+    const TFonctionLib* entry = EntryAt(row);
+    if (!entry) continue;
+    if (!dll) dll = entry->Import.Dll;
+    else if (*dll != entry->Import.Dll) sameDll = false;
+  }
+  DllEdit->setText(dll && sameDll ? AnsiToQString(*dll) : QString());
+  DllEdit->setPlaceholderText(sameDll ? QStringLiteral("(d'après le nom du fichier)")
+                                      : QStringLiteral("(plusieurs)"));
+  RefuseName(DllEdit, DllEdit->text());
+}
+
 void TEditingPanel::MarkLength(const QString& why, bool refused) {
   LengthNote->setText(why);
-  Edit2->setToolTip(why);
-  Edit2->setStyleSheet(why.isEmpty() ? QString()
-                       : refused     ? QStringLiteral("background: #FFD8D8")
-                                     : QStringLiteral("background: #FFF0C8"));
+  MarkField(Edit2, why, refused);
+}
+
+bool TEditingPanel::RefuseName(QLineEdit* box, const QString& name) {
+  const bool refused = ControlCharacterAt(QStringToAnsi(name)) != std::string_view::npos;
+  MarkField(box,
+            refused ? QStringLiteral("Un nom ne peut contenir ni tabulation, ni saut de ligne, "
+                                     "ni autre caractère de contrôle ; la liste n'est pas "
+                                     "modifiée.")
+                    : QString(),
+            true);
+  return refused;
 }
 
 template <typename Edit>
@@ -447,7 +511,7 @@ void TEditingPanel::Remove() {
 
 void TEditingPanel::NameChanged() {
   const int row = list_.currentRow();
-  if (Current()) {
+  if (Current() && !RefuseName(Edit1, Edit1->text())) {
     const AnsiString name = QStringToAnsi(Edit1->text());
     EditEntries({row}, QStringLiteral("Renommer"), kMergeName,
                 [&](TFonctionLib& entry, std::uint32_t at) {
@@ -494,14 +558,63 @@ void TEditingPanel::ConfirmGuess() {
               });
 }
 
+bool TEditingPanel::SplitsDll(const std::vector<int>& rows, const AnsiString& dll) const {
+  const std::optional<AnsiString> unnamed = SingleDll ? SingleDll() : std::nullopt;
+  if (!unnamed) return false;
+  std::vector<AnsiString> dlls;
+  for (std::uint32_t i = 0; i < model_.Count(); ++i) dlls.push_back(model_.At(i).Import.Dll);
+  for (int row : rows)
+    if (EntryAt(row)) dlls[static_cast<std::uint32_t>(row)] = dll;
+  return DistinctDlls(dlls, *unnamed).size() > 1;
+}
+
 void TEditingPanel::DllChanged() {
-  const AnsiString dll = QStringToAnsi(DllEdit->text().trimmed());
-  EditEntries(list_.SelectedRows(), QStringLiteral("DLL"), kMergeDll,
+  heldDll_.reset();
+  const QString typed = DllEdit->text().trimmed();
+  if (RefuseName(DllEdit, typed)) return;
+  const AnsiString dll = QStringToAnsi(typed);
+  const std::vector<int> selected = list_.SelectedRows();
+  if (SplitsDll(selected, dll)) {
+    // Not taken yet: the user may be halfway through the name that all
+    // the functions are to take.
+    heldDll_ = dll;
+    MarkField(DllEdit,
+              QStringLiteral("Un fichier .def nomme une seule DLL : Entrée pour choisir si "
+                             "toutes les fonctions la prennent"),
+              false);
+    return;
+  }
+  EditEntries(selected, QStringLiteral("DLL"), kMergeDll,
               [&](TFonctionLib& entry, std::uint32_t) {
                 if (entry.Import.Dll == dll) return false;
                 entry.Import.Dll = dll;
                 return true;
               });
+  RefreshLabels();
+}
+
+void TEditingPanel::SettleDll() {
+  if (!heldDll_) return;
+  // Taken first: the question takes the focus, and the box losing it
+  // would settle again.
+  const AnsiString dll = *std::exchange(heldDll_, std::nullopt);
+  const std::optional<AnsiString> unnamed = SingleDll ? SingleDll() : std::nullopt;
+  std::vector<int> all(model_.Count());
+  std::iota(all.begin(), all.end(), 0);
+  const QString question =
+      QStringLiteral("Un fichier .def nomme une seule DLL. Donner la DLL « %1 » à toutes les %2 "
+                     "fonctions ?")
+          .arg(AnsiToQString(dll.empty() && unnamed ? *unnamed : dll))
+          .arg(all.size());
+  if (MessageBoxA(static_cast<QWidget*>(window()), question.toStdString(), "Une seule DLL",
+                  kMbYesNo | kMbIconQuestion) == kIdYes)
+    EditEntries(all, QStringLiteral("DLL"), -1, [&](TFonctionLib& entry, std::uint32_t) {
+      if (entry.Import.Dll == dll) return false;
+      entry.Import.Dll = dll;
+      return true;
+    });
+  // The box shows the list's DLL: on "no", the one before the typing.
+  ShowDll();
   RefreshLabels();
 }
 
@@ -520,7 +633,7 @@ void TEditingPanel::KindChosen(int kind) {
 
 void TEditingPanel::ExportNameChanged() {
   const int row = list_.currentRow();
-  if (!Current()) return;
+  if (!Current() || RefuseName(ExportEdit, ExportEdit->text())) return;
   const AnsiString name = QStringToAnsi(ExportEdit->text());
   EditEntries({row}, QStringLiteral("Nom exporté"), kMergeExport,
               [&](TFonctionLib& entry, std::uint32_t) {

@@ -11,6 +11,8 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -95,6 +97,16 @@ class TEditingPanel : public QWidget {
   void KindChosen(int kind);
   void ExportNameChanged();
   void OrdinalChanged();
+  // A DLL typed for some functions of a list saved as .def, beside the
+  // other functions' DLL, is held until the user is done with the box
+  // (Enter, leaving it, saving): then the panel asks whether all the
+  // functions take it, and changes all of them or none.
+  void SettleDll();
+
+  // Set by the window: when the list is saved as a .def file, which names
+  // one DLL, the DLL that file names for the functions that name none;
+  // nothing when the list's file may name several.
+  std::function<std::optional<AnsiString>()> SingleDll;
 
   // True while the panel itself pushes an edit.
   bool Editing() const { return editing_; }
@@ -106,6 +118,7 @@ class TEditingPanel : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Records an edit of the entries at `at` made by change (one of the
@@ -123,6 +136,14 @@ class TEditingPanel : public QWidget {
   void ShowWhatApplies();
   // Marks the length field: "" for a sound value, else why not.
   void MarkLength(const QString& why, bool refused);
+  // Marks a name box that holds a control character, and answers whether
+  // it does: no entry takes such a name.
+  bool RefuseName(QLineEdit* box, const QString& name);
+  // The DLL box shows the selected functions' DLL.
+  void ShowDll();
+  // Giving the entries at rows the DLL would make a list saved as .def
+  // import from more than one.
+  bool SplitsDll(const std::vector<int>& rows, const AnsiString& dll) const;
 
   TExportListModel& model_;
   TListBox& list_;
@@ -131,6 +152,7 @@ class TEditingPanel : public QWidget {
   // True while the panel writes the Import group itself.
   bool filling_ = false;
   bool guessSelected_ = false;
+  std::optional<AnsiString> heldDll_;
   std::uint64_t session_ = 0;
   // Each child's designed place; the width they were designed for.
   std::vector<std::pair<QWidget*, QRect>> designed_;

@@ -54,6 +54,26 @@ bool SameEntry(const TFonctionLib& a, const TFonctionLib& b) {
          x.ForwardTo == y.ForwardTo && x.View == y.View && x.Delayed == y.Delayed;
 }
 
+std::vector<AnsiString> DistinctDlls(const std::vector<AnsiString>& dlls,
+                                     const AnsiString& unnamed) {
+  const auto folded = [](AnsiString name) {
+    for (char& c : name)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return name;
+  };
+  std::vector<AnsiString> named;
+  bool someUnnamed = false;
+  for (const AnsiString& dll : dlls) {
+    if (dll.empty()) someUnnamed = true;
+    else if (std::find(named.begin(), named.end(), dll) == named.end()) named.push_back(dll);
+  }
+  if (someUnnamed && std::none_of(named.begin(), named.end(), [&](const AnsiString& dll) {
+        return folded(dll) == folded(unnamed);
+      }))
+    named.push_back(unnamed);
+  return named;
+}
+
 QString KindText(ImportKind kind) {
   switch (kind) {
     case ImportKind::Code: return QStringLiteral("code");

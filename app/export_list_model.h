@@ -134,3 +134,11 @@ QString KindText(ImportKind kind);
 
 // Every field of both entries alike.
 bool SameEntry(const TFonctionLib& a, const TFonctionLib& b);
+
+// The DLLs that entries naming `dlls` import from, each once: the named
+// ones in their order, as written (the .def writer compares them so),
+// then, for the entries naming none (""), `unnamed`, the DLL a file is
+// named after, unless a named one is it in other letter case (the
+// loader finds the same file).
+std::vector<AnsiString> DistinctDlls(const std::vector<AnsiString>& dlls,
+                                     const AnsiString& unnamed);

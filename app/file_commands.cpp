@@ -12,8 +12,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <unordered_map>
 #include <cstring>
+#include <deque>
+#include <unordered_map>
 #include <utility>
 
 #include "app/export_list_model.h"
@@ -354,12 +355,13 @@ void TForm1::SayUnsure() {
   MessageBoxA(Handle(), text.toStdString(), "Conventions à vérifier", MB_ICONWARNING);
 }
 
-void TForm1::ProposeSaveName() {
+void TForm1::ProposeSaveName(int filter) {
   // The current list's own folder and name, never the last file saved
   // from another list; its form's choice, a DLL's list as a library.
   const QFileInfo current(FileName);
   const QString folder = UsableFolder(FileName.isEmpty() ? QString() : current.absolutePath());
-  if (const int filter = SaveFilterOf(Source, ReadGnu)) SaveDialog1.FilterIndex = filter;
+  if (filter) SaveDialog1.FilterIndex = filter;
+  else if (const int own = SaveFilterOf(Source, ReadGnu)) SaveDialog1.FilterIndex = own;
   else if (Source == TSourceForm::Dll) SaveDialog1.FilterIndex = kSaveCoff;
   const char* extension = SaveDialog1.FilterIndex == kSaveDefinition ? ".def"
                           : SaveDialog1.FilterIndex == kSaveGnu      ? ".a"
@@ -371,12 +373,20 @@ void TForm1::ProposeSaveName() {
 }
 
 void TForm1::EnregistrerSous1Click() {
+  Panel->SettleDll();
   ProposeSaveName();
   if (!dialogs_.Execute(SaveDialog1, this)) return;
   SaveAs(SaveDialog1.FileName, SaveDialog1.FilterIndex);
 }
 
+bool TForm1::SaveInAnotherForm() {
+  ProposeSaveName(kSaveCoff);
+  if (!dialogs_.Execute(SaveDialog1, this)) return false;
+  return SaveAs(SaveDialog1.FileName, SaveDialog1.FilterIndex);
+}
+
 void TForm1::Enregistrer1Click() {
+  Panel->SettleDll();
   const int filter = SaveFilterOf(Source, ReadGnu);
   if (FileName.isEmpty() || filter == 0) EnregistrerSous1Click();
   else SaveAs(FileName, filter);
@@ -434,6 +444,29 @@ bool TForm1::SaveAs(QString fileName, int filter) {
     return false;
   }
 
+  // A .def file names one DLL for all its functions: a list of several
+  // is told so in the window's words, before anything is written.
+  if (form == ListForm::Def) {
+    std::vector<AnsiString> named;
+    for (std::uint32_t i = 0; i < Fonctions().Count; ++i)
+      named.push_back(Fonctions().Item(i).Import.Dll);
+    const std::vector<AnsiString> dlls =
+        DistinctDlls(named, DefaultDllName(SystemPath(fileName)));
+    if (dlls.size() > 1) {
+      const QString text =
+          QStringLiteral("Impossible d'écrire le fichier %1\nUn fichier .def ne nomme qu'une "
+                         "DLL ; cette liste en importe de %2 : %3.\nEnregistrer la liste sous "
+                         "une autre forme (librairie Microsoft, Borland ou GNU) ?")
+              .arg(fileName)
+              .arg(dlls.size())
+              .arg(SomeNames(dlls));
+      if (MessageBoxA(Handle(), text.toStdString(), "Plusieurs DLL",
+                      kMbYesNo | kMbIconQuestion) == kIdYes)
+        return SaveInAnotherForm();
+      return false;
+    }
+  }
+
   // A save over the file the list came from that changes its form, or
   // adds to it, says so first.
   const bool writingBack = !FileName.isEmpty() && QFileInfo(fileName) == QFileInfo(FileName);
@@ -463,8 +496,8 @@ bool TForm1::SaveAs(QString fileName, int filter) {
   }
 
   // What this form cannot hold is said before anything is written.
-  std::vector<AnsiString> lost;
   {
+    std::vector<AnsiString> lost;
     const std::vector<FormLoss> losses = LossesOf(Fonctions(), form, FichierLib.SourceMachine);
     QStringList lines;
     for (const FormLoss& loss : losses) {
@@ -524,39 +557,44 @@ bool TForm1::SaveAs(QString fileName, int filter) {
   FileName = fileName;
   Source = source;
   ReadGnu = form == ListForm::Gnu;
-  TakeWhatWasSaved(fileName, lost);
+  TakeWhatWasSaved(fileName);
   UndoStack->setClean();
   SetListCaption(FileName + suffix);
   RememberFile(fileName);
   return true;
 }
 
-void TForm1::TakeWhatWasSaved(const QString& fileName, const std::vector<AnsiString>& lost) {
-  if (lost.empty()) return;
+void TForm1::TakeWhatWasSaved(const QString& fileName) {
   TFichierLib saved;
   FileKind kind = FileKind::Unknown;
-  if (!ReadByContent(saved, SystemPath(fileName), kind)) return;
-  // The saved entries by name, each taken once, in list order.
-  std::unordered_multimap<AnsiString, std::uint32_t> byName;
-  for (std::uint32_t i = saved.Fonctions.Count; i-- > 0;)
-    byName.emplace(saved.Fonctions.Item(i).Name, i);
+  if (!ReadByContent(saved, SystemPath(fileName), kind, {.DefMachine = FichierLib.SourceMachine}))
+    return;
+  // The list's k-th entry of a name is the file's k-th entry of it: a
+  // list may hold a name twice, and a form may order its entries its way.
+  std::unordered_map<AnsiString, std::deque<std::uint32_t>> byName;
+  for (std::uint32_t i = 0; i < saved.Fonctions.Count; ++i)
+    byName[saved.Fonctions.Item(i).Name].push_back(i);
   std::vector<std::uint32_t> at;
   std::vector<TFonctionLib> before;
   std::vector<TFonctionLib> after;
   for (std::uint32_t i = 0; i < ListModel->Count(); ++i) {
     const TFonctionLib& entry = ListModel->At(i);
-    if (!std::binary_search(lost.begin(), lost.end(), entry.Name)) continue;
     const auto found = byName.find(entry.Name);
-    if (found == byName.end()) continue;
-    TFonctionLib now = saved.Fonctions.Item(found->second);
-    byName.erase(found);
-    // What the file cannot say of a guess is no loss of the function.
-    now.Unsure = entry.Unsure;
+    if (found == byName.end() || found->second.empty()) continue;
+    // The file's entry whole: a convention it states is no guess any more.
+    const TFonctionLib& now = saved.Fonctions.Item(found->second.front());
+    found->second.pop_front();
+    if (SameEntry(entry, now)) continue;
     at.push_back(i);
     before.push_back(entry);
-    after.push_back(std::move(now));
+    after.push_back(now);
   }
   if (at.empty()) return;
-  UndoStack->push(new TChangeCommand(*ListModel, QStringLiteral("Enregistrer (pertes)"),
-                                     std::move(at), std::move(before), std::move(after)));
+  // The user's selection stays: the save is no edit of theirs.
+  const std::vector<int> selected = ListBox1->SelectedRows();
+  const int current = ListBox1->currentRow();
+  UndoStack->push(new TChangeCommand(*ListModel, QStringLiteral("Enregistrer"), std::move(at),
+                                     std::move(before), std::move(after)));
+  ListBox1->SelectEntries(selected, current);
+  ListBox1Click();
 }

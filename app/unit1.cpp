@@ -39,6 +39,8 @@
 #include "app/list_box.h"
 #include "app/list_filter.h"
 #include "app/qt_message_box.h"
+#include "app/system_path.h"
+#include "model/dll_names.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -334,6 +336,12 @@ void TForm1::ConnectHandlers() {
   ListBox1->OnClick = handler(&TForm1::ListBox1Click);
   ListModel->OnEdited = [this](TEditKind kind, const std::vector<std::uint32_t>& at) {
     ShowEdit(kind, at);
+  };
+  // "Enregistrer" writes a .def list back as a .def file, which names one
+  // DLL, after the file for the functions that name none.
+  Panel->SingleDll = [this]() -> std::optional<AnsiString> {
+    if (Source != TSourceForm::Def) return std::nullopt;
+    return DefaultDllName(SystemPath(FileName));
   };
 }
 

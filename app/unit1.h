@@ -213,7 +213,7 @@ class TForm1 : public QMainWindow {
   void SetListCaption(const QString& caption);
   // Writes the list to fileName in the form of a save filter choice: the
   // checks, the question about what the form loses or adds, the message
-  // when it fails, and what the list becomes of what was lost. True when
+  // when it fails, and the list then shown as the file holds it. True when
   // written.
   bool SaveAs(QString fileName, int filter);
 
@@ -243,16 +243,20 @@ class TForm1 : public QMainWindow {
   void LayOut();
   void SayUnsure();
   void UpdateCaption();
-  // Fills the save dialog with the current list's folder, name and form.
-  void ProposeSaveName();
+  // Fills the save dialog with the current list's folder and name, and
+  // its form, or the save filter choice given.
+  void ProposeSaveName(int filter = 0);
+  // Save as, proposing a library for a list that cannot be saved as .def.
+  bool SaveInAnotherForm();
   // An edit reached the list: what shows it follows.
   void ShowEdit(TEditKind kind, const std::vector<std::uint32_t>& at);
   // The file's path first in "Fichiers récents", kept between sessions.
   void RememberFile(const QString& path);
   void FillRecentMenu();
-  // What was saved differs from the list where the form could not hold it:
-  // the list becomes what the file holds, as one undo step.
-  void TakeWhatWasSaved(const QString& fileName, const std::vector<AnsiString>& lost);
+  // The list becomes what the saved file holds, read back, where the two
+  // differ (what the form could not hold, guesses it states as facts), as
+  // one undo step.
+  void TakeWhatWasSaved(const QString& fileName);
 
   TDialogs& dialogs_;
   QString caption_;

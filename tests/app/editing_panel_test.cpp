@@ -1,12 +1,18 @@
 // The editing panel driven as a user drives it: clicks with Ctrl and
 // Shift, typed keys, the spinner's arrows.
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+#include <QUndoStack>
 
+#include <functional>
+
+#include "app/export_list_model.h"
 #include "app/list_box.h"
 #include "app/up_down.h"
 #include "tests/app/form_harness.h"
@@ -214,4 +220,56 @@ TEST_F(EditingPanelTest, SpinnerStepsFromTheTypedValueWithinItsRange) {
     EXPECT_EQ(form.Edit2->text(), step.after) << step.before;
   }
   EXPECT_TRUE(boxes.Calls().empty());
+}
+
+// A paste into a name box takes one name: of the list's own copied rows
+// the cell of the box's column, of other text its first cell. What still
+// holds a control character is refused: the box is marked and the list
+// keeps its name.
+TEST_F(EditingPanelTest, APastedNameIsOneCellAndAControlCharacterIsRefused) {
+  TFonctionLib source = BoundTo("_Src@4", "Src", ImportKind::Code, "src.dll");
+  const TFonctionLib target = BoundTo("_Dst@4", "Dst", ImportKind::Code, "dst.dll");
+  Load({source, target});
+  ClickLine(0);
+  form.ListBox1->setColumnHidden(kColumnDll, false);
+  form.Copier1->trigger();
+  const QString rows = QGuiApplication::clipboard()->text();
+  form.ListBox1->setColumnHidden(kColumnDll, true);
+  form.Copier1->trigger();
+  const QString rowsWithoutDll = QGuiApplication::clipboard()->text();
+  auto name = [](const TFonctionLib& e) { return e.Name; };
+  auto dll = [](const TFonctionLib& e) { return e.Import.Dll; };
+  auto exported = [](const TFonctionLib& e) { return e.Import.ExportName; };
+  struct Case {
+    QLineEdit* box;
+    std::function<std::string(const TFonctionLib&)> field;
+    QString pasted;
+    std::string taken;  // "" for refused
+  };
+  const std::vector<Case> cases = {
+      {form.Edit1, name, rows, "Src"},
+      {form.Panel->DllEdit, dll, rows, "src.dll"},
+      {form.Panel->DllEdit, dll, rowsWithoutDll, ""},
+      {form.Edit1, name, "Abc\tdef\nghi\tjkl\n", "Abc"},
+      {form.Panel->ExportEdit, exported, "Exp\r\nNext", "Exp"},
+      {form.Edit1, name, QString::fromLatin1("A\x01" "B"), ""},
+      {form.Panel->ExportEdit, exported, QString::fromLatin1("E\x7F"), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pasted.toStdString());
+    Load({source, target});
+    ClickLine(1);
+    QGuiApplication::clipboard()->setText(c.pasted);
+    c.box->setFocus();
+    QTest::keyClick(c.box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(c.box, Qt::Key_V, Qt::ControlModifier);
+    const bool refused = c.taken.empty();
+    EXPECT_EQ(c.field(List()[1]), refused ? c.field(target) : c.taken);
+    EXPECT_EQ(form.UndoStack->count(), refused ? 0 : 1);
+    EXPECT_EQ(c.box->styleSheet().isEmpty(), !refused);
+    EXPECT_EQ(c.box->toolTip().isEmpty(), !refused);
+    // Another line shows its own name unmarked.
+    ClickLine(0);
+    EXPECT_TRUE(c.box->styleSheet().isEmpty());
+  }
 }

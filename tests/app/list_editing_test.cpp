@@ -3,6 +3,7 @@
 // what it shows, work through guessed conventions, and saves that write
 // back, refuse what cannot be right, ask before losing, and say why they
 // failed.
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include "app/export_list_model.h"
 #include "app/list_box.h"
 #include "app/qt_message_box.h"
+#include "files/file_kind.h"
 #include "model/form_losses.h"
 #include "platform/safe_save.h"
 #include "tests/app/form_harness.h"
@@ -340,4 +342,112 @@ TEST_F(ListEditingTest, AFailedSaveSaysTheSystemsReasonAndTheNextDialogStaysHome
     EXPECT_EQ(dialogs.shown.back().FileName, Q(kept));
   }
   std::filesystem::permissions(readOnly, std::filesystem::perms::owner_all);
+}
+
+// A .def file names one DLL: a DLL typed for one function of a .def list
+// is held until the user is done (here Ctrl+S), then goes to all the
+// functions as one step, or to none.
+TEST_F(ListEditingTest, ADllTypedInADefListGoesToAllItsFunctionsOrToNone) {
+  const std::string def = dir.File("x.def");
+  for (const int answer : {kIdYes, kIdNo}) {
+    SCOPED_TRACE(answer);
+    WriteFileText(def, "EXPORTS\n  A\n  B\n  C\n  D\n  E\n");
+    form.OpenArguments({Q(def)});
+    std::vector<std::string> asked;
+    int reply = kIdYes;  // the first save adds the LIBRARY line
+    SetMessageBoxHandler([&](void*, const std::string& text, const std::string& caption, UINT) {
+      asked.push_back(caption + "|" + text);
+      return reply;
+    });
+    form.Enregistrer1->trigger();
+    ASSERT_EQ(asked.size(), 1u);
+    asked.clear();
+    reply = answer;
+    ClickLine(1);
+    form.Panel->DllEdit->setFocus();
+    QTest::keyClick(form.Panel->DllEdit, Qt::Key_A, Qt::ControlModifier);  // typed over
+    Type(form.Panel->DllEdit, "other.dll");
+    EXPECT_EQ(List()[1].Import.Dll, "x.dll") << "nothing taken while it is typed";
+    EXPECT_TRUE(asked.empty());
+    QTest::keyClick(form.Panel->DllEdit, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], "Une seule DLL|Un fichier .def nomme une seule DLL. Donner la DLL "
+                        "« other.dll » à toutes les 5 fonctions ?");
+    const std::string dll = answer == kIdYes ? "other.dll" : "x.dll";
+    TFichierLib back;
+    ASSERT_TRUE(back.ReadDefFile(def));
+    for (std::uint32_t i = 0; i < 5; ++i) {
+      EXPECT_EQ(form.Fonctions().Item(i).Import.Dll, dll);
+      EXPECT_EQ(back.Fonctions.Item(i).Import.Dll, dll);
+    }
+    EXPECT_EQ(form.Panel->DllEdit->text(), Q(dll));
+    EXPECT_FALSE(form.Modified());
+    form.Annuler1->trigger();
+    // Yes is one step for all five; no made none.
+    EXPECT_EQ(form.Fonctions().Item(4).Import.Dll, answer == kIdYes ? "x.dll" : "");
+    SetMessageBoxHandler({});
+  }
+}
+
+// However a list came to import from several DLLs, it is not saved as
+// .def: the window says why and offers another form.
+TEST_F(ListEditingTest, AListOfSeveralDllsIsNotSavedAsDef) {
+  Load({BoundTo("A", "A", ImportKind::Code, "a.dll"), BoundTo("B", "B", ImportKind::Code, "b.dll"),
+        Entry("C", 0, true)});
+  const std::string def = dir.File("x.def"), lib = dir.File("x.lib");
+  for (const int answer : {kIdNo, kIdYes}) {
+    std::vector<std::string> asked;
+    SetMessageBoxHandler([&](void*, const std::string& text, const std::string& caption, UINT) {
+      asked.push_back(caption + "|" + text);
+      return answer;
+    });
+    dialogs.Confirm(def, 3);
+    if (answer == kIdYes) dialogs.Confirm(lib, 1);
+    form.EnregistrerSous1->trigger();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked[0], "Plusieurs DLL|Impossible d'écrire le fichier " + def +
+                            "\nUn fichier .def ne nomme qu'une DLL ; cette liste en importe de 3 : "
+                            "a.dll, b.dll, x.dll.\nEnregistrer la liste sous une autre forme "
+                            "(librairie Microsoft, Borland ou GNU) ?");
+    EXPECT_FALSE(FileExists(def));
+    EXPECT_EQ(FileExists(lib), answer == kIdYes);
+  }
+  EXPECT_EQ(dialogs.shown.back().FilterIndex, 1) << "a library proposed";
+  SetMessageBoxHandler({});
+}
+
+// After a save the list is what the file holds, read back: what the form
+// dropped is gone and the guesses it states are facts, as one step
+// "Enregistrer" that Ctrl+Z takes back.
+TEST_F(ListEditingTest, AfterASaveTheListIsWhatTheFileHolds) {
+  TFonctionLib byOrdinal = Entry("Ord", 0, true);
+  byOrdinal.Import.ByOrdinal = byOrdinal.Import.NoName = true;
+  byOrdinal.Import.Ordinal = 7;
+  const std::vector<TFonctionLib> entries = {Guessed("Guess", 8, true), Entry("Std", 8, false),
+                                             byOrdinal, Guessed("Guess", 4, false)};
+  for (const auto& [name, filter] : {std::pair{"c.lib", 1}, std::pair{"libg.a", 4},
+                                     std::pair{"d.def", 3}}) {
+    SCOPED_TRACE(name);
+    Load(entries);
+    ClickLine(2);
+    const std::string path = dir.File(name);
+    SetMessageBoxHandler([](void*, const std::string&, const std::string&, UINT) { return kIdYes; });
+    dialogs.Confirm(path, filter);
+    form.EnregistrerSous1->trigger();
+    SetMessageBoxHandler({});
+    TFichierLib back;
+    FileKind kind;
+    ASSERT_TRUE(ReadByContent(back, path, kind));
+    ASSERT_EQ(back.Fonctions.Count, form.ListModel->Count());
+    for (std::uint32_t i = 0; i < back.Fonctions.Count; ++i)
+      EXPECT_TRUE(SameEntry(form.ListModel->At(i), back.Fonctions.Item(i))) << i;
+    EXPECT_EQ(Status(), "4 fonctions, 1 sélectionnée, 0 devinée");
+    EXPECT_EQ(SelectedLines(), (std::vector<int>{2}));
+    EXPECT_EQ(form.Panel->NoNameCheck->isChecked(), back.Fonctions.Item(2).Import.NoName);
+    EXPECT_FALSE(form.Modified());
+    EXPECT_EQ(form.Annuler1->text(), "Annuler Enregistrer");
+    form.Annuler1->trigger();
+    EXPECT_TRUE(form.ListModel->At(3).Unsure);
+    EXPECT_TRUE(form.Modified());
+  }
 }
