@@ -172,12 +172,19 @@ QString ReadReason(const Outcome& outcome, FileKind kind) {
       return QStringLiteral("Ce fichier ne peut pas être lu (%1).")
           .arg(QString::fromStdString(outcome.Detail));
     case OutcomeKind::CannotWrite:
+    case OutcomeKind::Unproven:
     case OutcomeKind::Done: break;
   }
   return NoImport(kind);
 }
 
 QString WriteReason(const Outcome& outcome, const QString& fileName) {
+  // The file written was read back and would not import what the list
+  // asks for: a fault of this program, which nothing written can cost.
+  if (outcome.Kind == OutcomeKind::Unproven)
+    return QStringLiteral("Erreur interne : le fichier produit n'importerait pas ce que demande la liste ; "
+                          "rien n'a été écrit, l'ancien fichier est intact (%1).")
+        .arg(QString::fromStdString(outcome.Detail));
   if (outcome.Kind == OutcomeKind::Refused) {
     if (outcome.Detail == "not implemented") return QStringLiteral("Non implémenté");
     return QStringLiteral("La liste ne peut pas être écrite sous cette forme (%1).")

@@ -6,7 +6,6 @@
 #include <unordered_map>
 
 #include "coff/coff_records.h"
-#include "model/file_bytes.h"
 
 namespace coff {
 
@@ -14,8 +13,6 @@ namespace {
 
 // Offsets inside the archive are 32-bit, and seeks signed 32-bit.
 constexpr std::uint64_t kMaxArchiveSize = INT32_MAX;
-// Members are handed to the file in batches of about this size.
-constexpr std::size_t kWriteBatch = 1 << 16;
 // A name that fits the 16-byte field with its closing "/".
 constexpr std::size_t kLongestShortName = 15;
 
@@ -138,17 +135,6 @@ void AppendMember(Bytes& out, std::string_view name, std::int32_t stamp, const B
   if (data.size() & 1) out.push_back(kMemberPad);
 }
 
-// A large member goes to the file as it is, after what out holds, rather
-// than through one more copy.
-void WriteMember(FileSaver& file, Bytes& out, std::string_view name, std::int32_t stamp, const Bytes& data,
-                 std::string_view owner) {
-  AppendHeader(out, name, stamp, data.size(), owner, "0");
-  file.Write(out);
-  out.clear();
-  file.Write(data);
-  if (data.size() & 1) out.push_back(kMemberPad);
-}
-
 }  // namespace
 
 namespace {
@@ -209,7 +195,7 @@ std::vector<std::uint32_t> ByteOrder(const std::vector<std::string_view>& names)
   return order;
 }
 
-Outcome WriteArchive(const std::string& fileName, Archive& a) {
+Outcome BuildArchive(Archive& a, Bytes& out) {
   Bytes longNames;
   const std::vector<std::string> headerNames = HeaderNames(a, longNames);
   // Past 65535 members the second linker member's 16-bit indices cannot
@@ -235,9 +221,9 @@ Outcome WriteArchive(const std::string& fileName, Archive& a) {
   std::vector<std::uint32_t> slotOffsets(a.table.size());
   for (std::size_t slot = 0; slot < a.table.size(); ++slot) slotOffsets[slot] = memberAt[a.table[slot]];
 
-  FileSaver file(fileName);
-  if (Outcome opened = file.Opened(); !opened) return opened;
-  Bytes out(kArchiveSignature.begin(), kArchiveSignature.end());
+  out.clear();
+  out.reserve(at);
+  out.insert(out.end(), kArchiveSignature.begin(), kArchiveSignature.end());
   const std::string_view owner = a.ownerFields ? "0" : "";
   const std::string_view mode = a.ownerFields ? "644" : "0";
   // LLVM's writer counts a symbol table's pad byte, a zero, as part of it.
@@ -245,9 +231,9 @@ Outcome WriteArchive(const std::string& fileName, Archive& a) {
     if (a.ownerFields && (data.size() & 1)) data.push_back(0);
     return data;
   };
-  WriteMember(file, out, kLinkerMemberName, a.stamp, index(FirstLinkerMember(a, slotOffsets)), owner);
+  AppendMember(out, kLinkerMemberName, a.stamp, index(FirstLinkerMember(a, slotOffsets)), owner);
   if (secondLinker)
-    WriteMember(file, out, kLinkerMemberName, a.stamp, index(SecondLinkerMember(a, slotOffsets)), owner);
+    AppendMember(out, kLinkerMemberName, a.stamp, index(SecondLinkerMember(a, slotOffsets)), owner);
   if (!longNames.empty()) {
     MemberHeader h = MemberHeader::For(kLongNamesMemberName, a.stamp, longNames.size(), owner);
     // LLVM's writer leaves the long-names header blank but for its name
@@ -266,17 +252,11 @@ Outcome WriteArchive(const std::string& fileName, Archive& a) {
     AppendSortedIndex(ec, a.ecSymbols);
     AppendMember(out, kEcSymbolsMemberName, a.stamp, index(std::move(ec)), owner);
   }
-  out.reserve(kWriteBatch + (1 << 12));
   for (std::size_t m = 0; m < a.members.size(); ++m) {
     AppendMember(out, headerNames[m], a.stamp, a.members[m].data, owner, mode);
     Bytes().swap(a.members[m].data);
-    if (out.size() >= kWriteBatch) {
-      file.Write(out);
-      out.clear();
-    }
   }
-  file.Write(out);
-  return file.Commit();
+  return Outcome::Done();
 }
 
 }  // namespace coff

@@ -57,8 +57,9 @@ struct Archive {
 // them; equal names keep their order.
 std::vector<std::uint32_t> ByteOrder(const std::vector<std::string_view>& names);
 
-// Done when the whole archive was written; the old file stays whole
-// otherwise. Member data is released as it is written.
-Outcome WriteArchive(const std::string& fileName, Archive& archive);
+// The whole archive's bytes in out; Refused or CannotWrite, out then
+// unspecified, when no archive can hold it. Member data is released as
+// it is laid out.
+Outcome BuildArchive(Archive& archive, Bytes& out);
 
 }  // namespace coff

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "model/export_list.h"
 #include "model/outcome.h"
@@ -23,14 +24,17 @@ Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list);
 // llvm-lib and llvm-dlltool write them, for builds that compare bytes.
 enum class CoffLayout { Own, Peer };
 
-// Writes the list as a COFF import library for its machine: 32-bit
-// Intel (also for a list without one), x64 or ARM64.
-Outcome WriteLibrary(const std::string& fileName, ExportList& list, CoffLayout layout = CoffLayout::Own);
+// The bytes of the list as a COFF import library for its machine: 32-bit
+// Intel (also for a list without one), x64, ARM64, ARM64EC or ARM64X.
+// fileName names the DLL of entries that name none. Nothing is saved
+// here: the library object (files/) proves the bytes, then saves them.
+Outcome BuildLibrary(const std::string& fileName, ExportList& list, CoffLayout layout,
+                     std::vector<std::uint8_t>& out);
 
-// Writes the list as an import library in GNU's long format, as GNU ld
-// and lld link it: 32-bit Intel (also for a list without a machine), x64
-// or ARM64. Deterministic: no time stamp.
-Outcome WriteGnuLibrary(const std::string& fileName, ExportList& list);
+// The bytes of the list as an import library in GNU's long format, as
+// GNU ld and lld link it: 32-bit Intel (also for a list without a
+// machine), x64 or ARM64. Deterministic: no time stamp.
+Outcome BuildGnuLibrary(const std::string& fileName, ExportList& list, std::vector<std::uint8_t>& out);
 
 // True when the file starts with the archive signature.
 bool StartsAsArchive(const std::string& fileName);

@@ -298,6 +298,53 @@ void JoinHybrid(ExportList& list) {
   list.Fonctions.Swap(joined.Fonctions);
 }
 
+// LLVM's librarians import an export that another import of the library
+// already reaches through a weak alias of that import's symbols: the
+// alias binds as its target does, under its own symbol.
+void ReadWeakAliases(ByteView file, std::vector<ImportRequest>& requests) {
+  std::unordered_map<std::string_view, const ImportRequest*> imports;
+  for (const ImportRequest& r : requests)
+    if (r.isImport) imports.emplace(r.symbol, &r);
+  if (imports.empty() || imports.size() == requests.size()) return;
+  std::string slot;
+  for (ImportRequest& r : requests) {
+    if (r.isImport) continue;
+    const std::optional<Member> member = MemberAt(file, r.memberAt);
+    if (!member) continue;
+    // An alias object is a header, three symbols and their names.
+    WorkBudget budget(4 * member->data.size() + 1024);
+    ObjectView object;
+    if (!object.Open(member->data, budget)) continue;
+    slot.assign(kImportPrefix).append(r.symbol);
+    std::string_view target;
+    object.ForEachSymbol([&](std::uint32_t i, const Symbol& s) {
+      if (s.storageClass != kClassWeakExternal || s.numberOfAuxSymbols == 0 || i + 1 >= object.SymbolCount() ||
+          object.SymbolName(i) != slot)
+        return;
+      // The auxiliary record starts with the index of the symbol it stands for.
+      const std::uint32_t tag = records::LoadLittle<std::uint32_t>(object.SymbolAt(i + 1).name.data());
+      if (tag < object.SymbolCount()) target = object.SymbolName(tag);
+    });
+    if (!target.starts_with(kImportPrefix)) continue;
+    const auto to = imports.find(target.substr(kImportPrefix.size()));
+    if (to == imports.end()) continue;
+    const ImportBinding& from = *to->second->binding;
+    ImportBinding& b = *r.binding;
+    b.Dll = from.Dll;
+    b.ExportName = from.ExportName;
+    b.ByOrdinal = from.ByOrdinal;
+    b.NoName = from.NoName;
+    b.Ordinal = from.Ordinal;
+    b.Kind = from.Kind;
+    b.Delayed = from.Delayed;
+    r.isImport = true;
+    r.notImport = false;
+    r.machine = to->second->machine;
+    r.hint = to->second->hint;
+    r.gnuObject = to->second->gnuObject;
+  }
+}
+
 Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, Machine& machine, bool& gnuForm,
                     std::vector<std::string>& leftOut) {
   if (file.empty()) return Outcome::NotImportLibrary("an empty file");
@@ -367,6 +414,7 @@ Outcome ReadArchive(ByteView file, TTableau<TFonctionLib>& list, Machine& machin
     list.Clear();
     return Damaged(file, *damaged, requests.size());
   }
+  ReadWeakAliases(file, requests);
   gnuForm = std::any_of(requests.begin(), requests.end(),
                         [](const ImportRequest& r) { return r.isImport && r.gnuObject; });
   if (Outcome mixed = MachineOf(requests, machine); !mixed) {

@@ -110,16 +110,6 @@ Bytes TailObject(const GnuLabels& l, const DllNames& dll, const GnuTarget& t) {
                       SectionSymbol(kHeadLinkSection, 3), {l.dllName, 3}});
 }
 
-// The export the loader looks up by name, by the rule the plan chose.
-std::string ExportNameOf(const ImportMember& import) {
-  switch (import.nameType) {
-    case NameType::Name: return import.symbol;
-    case NameType::NoPrefix: return WithoutPrefix(import.symbol);
-    case NameType::Undecorate: return UndecoratedName(import.symbol);
-    default: return import.exportName;
-  }
-}
-
 // The slot of both tables: the ordinal with the ordinal flag, or zero
 // relocated to the hint/name.
 Bytes SlotBytes(const ImportMember& import, const GnuTarget& t) {
@@ -169,7 +159,7 @@ Bytes ImportObject(const ImportMember& import, const GnuLabels& l, const GnuTarg
   if (byName) {
     Bytes hintName = Zeros(kHintSize);
     records::StoreLittle(hintName.data(), import.hint);
-    const Bytes name = NameBytes(ExportNameOf(import));
+    const Bytes name = NameBytes(import.exportName);
     hintName.insert(hintName.end(), name.begin(), name.end());
     sections.push_back({kNamesSection, kSectionIdata6Characteristics, std::move(hintName), {}});
     symbols.push_back(SectionSymbol(kNamesSection, first + 3));
@@ -291,7 +281,7 @@ Bytes DelayImportObject(const ImportMember& import, const DelayLabels& l, const 
   std::vector<ObjectSymbol> symbols = {SectionSymbol(kTextSection, 1)};
   if (byName) {
     Bytes hintName = Zeros(kHintSize);
-    const Bytes name = NameBytes(ExportNameOf(import));
+    const Bytes name = NameBytes(import.exportName);
     hintName.insert(hintName.end(), name.begin(), name.end());
     sections.push_back({kDelayNamesSection, kSectionIdata6Characteristics, std::move(hintName), {}});
     symbols.push_back(SectionSymbol(kDelayNamesSection, 4));
@@ -304,7 +294,7 @@ Bytes DelayImportObject(const ImportMember& import, const DelayLabels& l, const 
 
 }  // namespace
 
-Outcome WriteGnuLibrary(const std::string& fileName, ExportList& list) {
+Outcome BuildGnuLibrary(const std::string& fileName, ExportList& list, Bytes& out) {
   if (const std::string why = WrongMachine(list, ListForm::Gnu); !why.empty())
     return Outcome::Refused(why);
   try {
@@ -372,7 +362,7 @@ Outcome WriteGnuLibrary(const std::string& fileName, ExportList& list) {
       }
       a.symbols.push_back({l.dllName, add(l.label + "-t.o", TailObject(l, plan.dlls[d], target))});
     }
-    return WriteArchive(fileName, a);
+    return BuildArchive(a, out);
   } catch (const std::bad_alloc&) {
     return Outcome::CannotWrite(ENOMEM);
   }

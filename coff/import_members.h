@@ -84,10 +84,12 @@ struct ImportMember {
   // NameType::Ordinal).
   NameType nameType = NameType::Undecorate;
   std::uint16_t hint = 0;
-  // Long form: the export the loader looks up, when no name type reaches
-  // it from S; the hint above goes into its hint/name. Also the name that
-  // NameType::ExportAs names after the DLL's.
+  // Long form: no name type reaches the export from S; the hint above
+  // goes into its hint/name.
   bool longForm = false;
+  // What the loader looks up by name (LookedUpName of the plan's choice):
+  // what the long form and NameType::ExportAs write after the DLL's name,
+  // and what GNU's objects name.
   std::string exportName;
   // GNU's form: imported through a delay-load library.
   bool delayed = false;

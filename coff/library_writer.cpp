@@ -30,7 +30,9 @@ bool IsEc(Machine machine) { return machine == Machine::Arm64ec; }
 // or, when none does, through a long-format object that names it.
 void ChooseLookup(const TFonctionLib& entry, Machine machine, ImportMember& import) {
   const ImportLookup lookup = ChooseImportLookup(entry, machine, import.symbol);
-  import.exportName = lookup.ExportName;
+  // What the loader looks up, whatever the member says it with: the GNU
+  // writer names it outright, and the proof of the write reads it back.
+  import.exportName = LookedUpName(lookup, import.symbol);
   switch (lookup.How) {
     case Reach::Ordinal:
       import.nameType = NameType::Ordinal;
@@ -283,7 +285,7 @@ Archive Members(Plan& plan, Machine machine, std::int32_t stamp, CoffLayout layo
 
 }  // namespace
 
-Outcome WriteLibrary(const std::string& fileName, ExportList& list, CoffLayout layout) {
+Outcome BuildLibrary(const std::string& fileName, ExportList& list, CoffLayout layout, Bytes& out) {
   if (const std::string why = WrongMachine(list, ListForm::Coff); !why.empty())
     return Outcome::Refused(why);
   try {
@@ -291,7 +293,7 @@ Outcome WriteLibrary(const std::string& fileName, ExportList& list, CoffLayout l
         Decorates(list.SourceMachine) ? Machine::I386 : list.SourceMachine;
     Plan plan = PlanImports(list.Fonctions, machine, DefaultDllName(fileName));
     Archive archive = Members(plan, machine, platform::TimeStampNow(), layout);
-    return WriteArchive(fileName, archive);
+    return BuildArchive(archive, out);
   } catch (const std::bad_alloc&) {
     // A list too large for memory: nothing was written.
     return Outcome::CannotWrite(ENOMEM);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "model/export_list.h"
 #include "model/machine.h"
@@ -23,9 +24,10 @@ Outcome ReadFile(const std::string& fileName, ExportList& list,
 Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list,
                   Machine machine = Machine::Unknown);
 
-// Writes the list as a definition file; Refused, with nothing written,
-// when no .def file can say it.
-Outcome WriteFile(const std::string& fileName, ExportList& list);
+// The text of the list as a definition file; Refused when no .def file
+// can say it. fileName names the DLL of entries that name none. Saved by
+// the library object (files/) once proven.
+Outcome BuildFile(const std::string& fileName, ExportList& list, std::vector<std::uint8_t>& out);
 
 // A text file of Microsoft-decorated symbols, one per line, such as a
 // linker's export listing or a hand-written list:

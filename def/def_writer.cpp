@@ -10,7 +10,6 @@
 #include "def/def_parser.h"
 #include "model/decorated_names.h"
 #include "model/dll_names.h"
-#include "model/file_bytes.h"
 #include "model/machine.h"
 
 namespace {
@@ -108,18 +107,19 @@ Outcome EntryLine(const TFonctionLib& entry, Machine machine, AnsiString& line) 
 // The whole file, or Refused with the reason.
 Outcome BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, Machine machine,
                   std::string& text) {
-  AnsiString dll;
+  // An entry that names no DLL imports from the one named after the
+  // output, as in the libraries we write; one LIBRARY line for entries of
+  // two DLLs would move some of them without a word.
+  AnsiString dll = outputDll;
   for (std::uint32_t i = 0; i < list.Count; ++i) {
     const AnsiString& named = list.Item(i).Import.Dll;
-    if (named.empty() || named == dll) continue;
-    if (!dll.empty())
-      return Outcome::Refused("the entries import from several DLLs (" + dll + ", " + named +
-                              "); a .def file names only one");
-    dll = named;
+    const AnsiString& from = named.empty() ? outputDll : named;
+    if (i == 0) dll = from;
+    else if (DllNameKey(from) != DllNameKey(dll))
+      return Outcome::Refused("the entries import from several DLLs (" + Quoted(dll.empty() ? "none named" : dll) +
+                              ", " + Quoted(from.empty() ? "none named" : from) +
+                              (named.empty() ? " for those that name none" : "") + "); a .def file names only one");
   }
-  // The librarians want the DLL named; a list that names none imports
-  // from the one named after the output, as the libraries we write do.
-  if (dll.empty()) dll = outputDll;
   if (!dll.empty()) {
     const std::optional<AnsiString> word = def::Word(dll, true);
     if (!word) return Outcome::Refused("the DLL name " + Quoted(dll) + " cannot be written in a .def file");
@@ -141,22 +141,14 @@ Outcome BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, Mac
 
 namespace def {
 
-Outcome WriteFile(const std::string& fileName, ExportList& list) {
+Outcome BuildFile(const std::string& fileName, ExportList& list, std::vector<std::uint8_t>& out) {
   // The DLL named after the output file ("x/fmod.def": "fmod.dll"), as the
   // library writers name it for a list that names none.
   const AnsiString outputDll = DllBaseNameOf(fileName).empty() ? AnsiString() : DefaultDllName(fileName);
   std::string text;
   if (Outcome built = BuildText(list.Fonctions, outputDll, list.SourceMachine, text); !built) return built;
-  FileSaver file(fileName);
-  if (Outcome opened = file.Opened(); !opened) return opened;
-  // A line at a time, as the file was always written.
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = text.find('\n', at) + 1;
-    file.Write({bytes + at, end - at});
-    at = end;
-  }
-  return file.Commit();
+  out.assign(text.begin(), text.end());
+  return Outcome::Done();
 }
 
 }  // namespace def

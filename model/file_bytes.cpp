@@ -57,8 +57,9 @@ Outcome FileSaver::Opened() const {
 }
 
 void FileSaver::Write(std::span<const std::uint8_t> bytes) {
-  // Writes go through in pieces the 32-bit size field can hold.
-  constexpr std::size_t kPiece = 1u << 30;
+  // Writes go through in pieces of 16 KiB, which the 32-bit size field
+  // holds and which keep the system's copy of a large save small.
+  constexpr std::size_t kPiece = 1u << 14;
   for (std::size_t at = 0; at < bytes.size(); at += kPiece)
     if (!save_.Write(bytes.data() + at, static_cast<std::uint32_t>(std::min(kPiece, bytes.size() - at))))
       return;

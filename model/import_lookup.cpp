@@ -40,3 +40,15 @@ ImportLookup ChooseImportLookup(const TFonctionLib& entry, Machine machine, std:
   }
   return lookup;
 }
+
+std::string LookedUpName(const ImportLookup& lookup, std::string_view symbol) {
+  switch (lookup.How) {
+    case Reach::Ordinal: return {};
+    case Reach::Symbol: return std::string(symbol);
+    case Reach::NoPrefix: return WithoutPrefix(symbol);
+    case Reach::Undecorate: return UndecoratedName(symbol);
+    case Reach::ExportAs:
+    case Reach::OwnObject: break;
+  }
+  return lookup.ExportName;
+}

@@ -31,3 +31,9 @@ struct ImportLookup {
 // symbol: the client symbol the library gives the import (an ARM64EC code
 // import's x64 name); machine: the library's own machine.
 ImportLookup ChooseImportLookup(const TFonctionLib& entry, Machine machine, std::string_view symbol);
+
+// The name the loader looks up by the lookup chosen for symbol: what its
+// rule makes of the symbol, or the name written beside it; empty for an
+// import by ordinal. Every writer names the export through this, and the
+// proof of a write reads the file against it.
+std::string LookedUpName(const ImportLookup& lookup, std::string_view symbol);

@@ -26,6 +26,8 @@ std::string Describe(const Outcome& outcome) {
         return std::string("cannot write: ") + platform::SystemErrorText(outcome.Error) +
                (outcome.Detail.empty() ? "" : " (" + outcome.Detail + ")");
       return "cannot write" + (outcome.Detail.empty() ? std::string() : ": " + outcome.Detail);
+    case OutcomeKind::Unproven:
+      return "internal error, nothing was written: " + outcome.Detail;
   }
   return "unknown outcome";
 }

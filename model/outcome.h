@@ -14,6 +14,8 @@ enum class OutcomeKind : std::uint8_t {
   CutShort,          // the file ends too early: Count entries were read before
   Refused,           // the list cannot be written in this form: Detail says why
   CannotWrite,       // writing failed: Error holds the system's code when it said one
+  Unproven,          // the bytes written would not import what the list asks for (an
+                     // internal error): nothing was written, Detail names the entry
 };
 
 struct Outcome {
@@ -39,6 +41,7 @@ struct Outcome {
   static Outcome CannotWrite(int error, std::string detail = {}) {
     return {OutcomeKind::CannotWrite, error, 0, std::move(detail)};
   }
+  static Outcome Unproven(std::string what) { return {OutcomeKind::Unproven, 0, 0, std::move(what)}; }
 };
 
 // The reason in English, for the command line: "No such file or

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "model/export_list.h"
 #include "model/outcome.h"
@@ -18,7 +19,9 @@ Outcome ReadLibrary(const std::string& fileName, ExportList& list);
 // The same for a library already read into memory.
 Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list);
 
-// Writes the list as an OMF import library, one module per import.
-Outcome WriteLibrary(const std::string& fileName, ExportList& list);
+// The bytes of the list as an OMF import library, one module per import;
+// fileName names the DLL of entries that name none. Saved by the library
+// object (files/) once proven.
+Outcome BuildLibrary(const std::string& fileName, ExportList& list, std::vector<std::uint8_t>& out);
 
 }  // namespace omf

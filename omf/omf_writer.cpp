@@ -148,7 +148,7 @@ AnsiString Shortened(const AnsiString& name) {
 
 namespace omf {
 
-Outcome WriteLibrary(const std::string& fileName, ExportList& list) {
+Outcome BuildLibrary(const std::string& fileName, ExportList& list, Bytes& out) {
   if (const std::string why = WrongMachine(list, ListForm::Omf); !why.empty())
     return Outcome::Refused(why);
   TTableau<TFonctionLib>& Fonctions = list.Fonctions;
@@ -162,7 +162,8 @@ Outcome WriteLibrary(const std::string& fileName, ExportList& list) {
       ImportModule m;
       m.internalName = BorlandName(e);
       m.moduleName = e.Import.Dll.empty() ? defaultDll : e.Import.Dll;
-      m.byOrdinal = e.Import.ByOrdinal;
+      // An export without a name is reached by its ordinal alone.
+      m.byOrdinal = e.Import.ByOrdinal || (e.Import.NoName && e.Import.Ordinal != 0);
       m.ordinal = e.Import.Ordinal;
       if (!m.byOrdinal) m.entryName = LookupName(e);
       if (auto name = TooLong(m))
@@ -180,7 +181,7 @@ Outcome WriteLibrary(const std::string& fileName, ExportList& list) {
     // The modules, each from a page boundary; the header page comes first.
     std::size_t total = pageSize;
     for (std::size_t size : sizes) total += (size + pageSize - 1) / pageSize * pageSize;
-    Bytes out;
+    out.clear();
     out.reserve(total + omf::kDictionaryBlockSize * (2 + modules.size() / 8));
     out.resize(pageSize, 0);
     std::vector<omf::DictionaryName> names;
@@ -221,7 +222,7 @@ Outcome WriteLibrary(const std::string& fileName, ExportList& list) {
     std::copy(header.begin(), header.end(), out.begin());
     out.insert(out.end(), dictionary->begin(), dictionary->end());
 
-    return SaveFileBytes(fileName, out);
+    return Outcome::Done();
   } catch (const std::bad_alloc&) {
     // A list too large for memory: nothing was written.
     return Outcome::CannotWrite(ENOMEM);

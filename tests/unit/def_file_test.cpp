@@ -259,7 +259,7 @@ TEST(DefWriterTest, BindingLines) {
   const std::string out = "LIBRARY \"out.dll\"\r\n";
   const Case cases[] = {
       {{Bound(Entry("Foo", 8, true), [](ImportBinding& b) { b.Dll = "fmod.dll"; }),
-        Entry("Bar", 0, false)},
+        Bound(Entry("Bar", 0, false), [](ImportBinding& b) { b.Dll = "FMOD.DLL"; })},
        head + "Foo@8\r\n    \"Bar\"\r\n"},
       {{Bound(Entry("Foo", 8, true), [](ImportBinding& b) { b.ExportName = "Foo"; })},
        out + "EXPORTS\r\n    Foo@8\r\n"},
