@@ -300,12 +300,11 @@ void JoinHybrid(ExportList& list) {
 
 // LLVM's librarians import an export that another import of the library
 // already reaches through a weak alias of that import's symbols: the
-// alias binds as its target does, under its own symbol.
+// alias binds as its target does, under its own symbol. An alias of an
+// alias is not followed: no librarian writes one.
 void ReadWeakAliases(ByteView file, std::vector<ImportRequest>& requests) {
-  std::unordered_map<std::string_view, const ImportRequest*> imports;
-  for (const ImportRequest& r : requests)
-    if (r.isImport) imports.emplace(r.symbol, &r);
-  if (imports.empty() || imports.size() == requests.size()) return;
+  // Each member that is no import, and the import symbol it aliases.
+  std::vector<std::pair<ImportRequest*, std::string_view>> aliases;
   std::string slot;
   for (ImportRequest& r : requests) {
     if (r.isImport) continue;
@@ -325,11 +324,19 @@ void ReadWeakAliases(ByteView file, std::vector<ImportRequest>& requests) {
       const std::uint32_t tag = records::LoadLittle<std::uint32_t>(object.SymbolAt(i + 1).name.data());
       if (tag < object.SymbolCount()) target = object.SymbolName(tag);
     });
-    if (!target.starts_with(kImportPrefix)) continue;
-    const auto to = imports.find(target.substr(kImportPrefix.size()));
-    if (to == imports.end()) continue;
-    const ImportBinding& from = *to->second->binding;
-    ImportBinding& b = *r.binding;
+    if (target.starts_with(kImportPrefix)) aliases.emplace_back(&r, target.substr(kImportPrefix.size()));
+  }
+  if (aliases.empty()) return;
+  std::unordered_map<std::string_view, const ImportRequest*> targets;
+  for (const auto& alias : aliases) targets.emplace(alias.second, nullptr);
+  for (const ImportRequest& r : requests)
+    if (r.isImport)
+      if (const auto it = targets.find(r.symbol); it != targets.end() && it->second == nullptr) it->second = &r;
+  for (const auto& [alias, name] : aliases) {
+    const ImportRequest* to = targets[name];
+    if (to == nullptr) continue;
+    const ImportBinding& from = *to->binding;
+    ImportBinding& b = *alias->binding;
     b.Dll = from.Dll;
     b.ExportName = from.ExportName;
     b.ByOrdinal = from.ByOrdinal;
@@ -337,11 +344,11 @@ void ReadWeakAliases(ByteView file, std::vector<ImportRequest>& requests) {
     b.Ordinal = from.Ordinal;
     b.Kind = from.Kind;
     b.Delayed = from.Delayed;
-    r.isImport = true;
-    r.notImport = false;
-    r.machine = to->second->machine;
-    r.hint = to->second->hint;
-    r.gnuObject = to->second->gnuObject;
+    alias->isImport = true;
+    alias->notImport = false;
+    alias->machine = to->machine;
+    alias->hint = to->hint;
+    alias->gnuObject = to->gnuObject;
   }
 }
 

@@ -152,6 +152,10 @@ Archive HybridMembers(Plan& plan, std::int32_t stamp, Machine machine = Machine:
   const bool ecTable = machine == Machine::Arm64x || IsEc(machine);
   AddFixedObjects(plan, ecTable ? Machine::Arm64 : machine, stamp, a, true);
   if (ecTable) a.ecSymbols = a.symbols;
+  // Room for everything at once, as below.
+  a.members.reserve(a.members.size() + plan.imports.size());
+  a.table.reserve(a.table.size() + plan.imports.size());
+  (ecTable ? a.ecSymbols : a.symbols).reserve(a.symbols.size() + 4 * plan.imports.size());
   for (std::size_t i = 0; i < plan.imports.size(); ++i) {
     const ImportMember& import = plan.imports[i];
     if (!import.aliasOf.empty()) {
@@ -182,8 +186,25 @@ Archive HybridMembers(Plan& plan, std::int32_t stamp, Machine machine = Machine:
   // LLVM's archive writer indexes a name once, at the first member that
   // defines it (a .def may list an export twice).
   for (std::vector<ArchiveSymbol>* table : {&a.symbols, &a.ecSymbols}) {
-    std::unordered_set<std::string> seen;
-    std::erase_if(*table, [&seen](const ArchiveSymbol& s) { return !seen.insert(s.name).second; });
+    // Which to keep, told before anything moves: the set views the names.
+    std::vector<char> keep(table->size());
+    bool twice = false;
+    {
+      std::unordered_set<std::string_view> seen;
+      seen.reserve(table->size());
+      for (std::size_t k = 0; k < table->size(); ++k) {
+        keep[k] = seen.insert((*table)[k].name).second;
+        twice = twice || !keep[k];
+      }
+    }
+    if (!twice) continue;
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < table->size(); ++k) {
+      if (!keep[k]) continue;
+      if (kept != k) (*table)[kept] = std::move((*table)[k]);
+      ++kept;
+    }
+    table->resize(kept);
   }
   return a;
 }

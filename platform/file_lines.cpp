@@ -15,8 +15,14 @@ bool NextLine(std::string_view& rest, std::string& line) {
   line.clear();
   if (rest.empty()) return false;
   const std::size_t end = std::min(rest.find('\n'), rest.size());
-  for (char c : rest.substr(0, end))
-    if (c != '\r') line.push_back(c);
+  // Carriage returns go, wherever they are; runs between them are copied
+  // whole.
+  const std::string_view text = rest.substr(0, end);
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t cr = std::min(text.find('\r', at), text.size());
+    line.append(text.data() + at, cr - at);
+    at = cr + 1;
+  }
   const bool ended = end < rest.size();
   rest.remove_prefix(ended ? end + 1 : rest.size());
   // At the end of the text, as at the end of a file, only characters make
