@@ -17,10 +17,19 @@ inline constexpr std::string_view kImportAuxPrefix = "__imp_aux_";
 
 // "Foo" gives "#Foo"; a C++ name gets "$$h" after its qualified name
 // ("?Foo@@YAHH@Z" gives "?Foo@@$$hYAHH@Z"). A name that already is one
-// comes back as it is.
+// comes back as it is, and so does one that gives no body name (see
+// EcNameFault).
 std::string EcBodyName(std::string_view name);
 // The reverse: "#Foo" gives "Foo", "?Foo@@$$hYAHH@Z" gives
 // "?Foo@@YAHH@Z"; any other name comes back as it is.
 std::string EcCallName(std::string_view name);
+
+// Why an ARM64EC function cannot be imported under the name when its
+// export is looked up by that name (not by ordinal, nor by a name written
+// beside it): a C++ name whose qualified name is cut short ("?func") or
+// malformed gives no body name, and a body name with nothing after its
+// "$$h" or its '#' gives no x64 name. Empty when it can: LLVM's
+// librarians take the same names.
+std::string EcNameFault(std::string_view name);
 
 }  // namespace coff

@@ -46,9 +46,10 @@ void ChooseLookup(const TFonctionLib& entry, Machine machine, ImportMember& impo
   }
 }
 
-}  // namespace
-
-Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::string& defaultDll) {
+// PlanImports, and in ecFault, when asked, why the first ARM64EC
+// function that cannot be imported under its name cannot (EcNameFault).
+Plan PlanChecked(TTableau<TFonctionLib>& list, Machine machine, const std::string& defaultDll,
+                 std::string* ecFault) {
   Plan plan;
   std::map<std::string, std::size_t> dllIndex;
   // Two DLL names with one base ("a.dll", "a.exe") would define the same
@@ -82,21 +83,34 @@ Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::strin
     import.hint = entry.Import.Ordinal;
     import.kind = entry.Import.Kind;
     import.delayed = entry.Import.Delayed && import.kind == ImportKind::Code;
-    if (IsEc(view) && import.kind == ImportKind::Code) {
+    const bool ecCode = IsEc(view) && import.kind == ImportKind::Code;
+    const std::string listed = ecCode ? import.symbol : std::string();
+    if (ecCode) {
       // Whichever of a function's two names the list holds, the client
       // calls it by the x64 one, and the member names its body.
       import.symbol = EcCallName(import.symbol);
-      import.memberSymbol = EcBodyName(import.symbol);
+      if (std::string body = EcBodyName(import.symbol); body != import.symbol) import.memberSymbol = std::move(body);
     }
     const std::string dll(AsCString(entry.Import.Dll));
     plan.importDll.push_back(dllOf(dll.empty() ? defaultDll : dll));
     ChooseLookup(entry, view, import);
+    // Only a lookup by the name itself needs both names made of it: by
+    // ordinal, or by a name written beside it, the name serves as it is.
+    if (ecCode && ecFault && ecFault->empty() && (import.exportName == listed || import.exportName == import.symbol))
+      if (const std::string why = EcNameFault(listed); !why.empty())
+        *ecFault = "ARM64EC function \"" + listed + "\": " + why;
     plan.imports.push_back(std::move(import));
   }
   if (plan.dlls.empty()) dllOf(defaultDll);
   for (std::size_t i = 0; i < plan.imports.size(); ++i)
     plan.imports[i].dll = &plan.dlls[plan.importDll[i]];
   return plan;
+}
+
+}  // namespace
+
+Plan PlanImports(TTableau<TFonctionLib>& list, Machine machine, const std::string& defaultDll) {
+  return PlanChecked(list, machine, defaultDll, nullptr);
 }
 
 namespace {
@@ -312,7 +326,9 @@ Outcome BuildLibrary(const std::string& fileName, ExportList& list, CoffLayout l
   try {
     const Machine machine =
         Decorates(list.SourceMachine) ? Machine::I386 : list.SourceMachine;
-    Plan plan = PlanImports(list.Fonctions, machine, DefaultDllName(fileName));
+    std::string ecFault;
+    Plan plan = PlanChecked(list.Fonctions, machine, DefaultDllName(fileName), &ecFault);
+    if (!ecFault.empty()) return Outcome::Refused(ecFault);
     Archive archive = Members(plan, machine, platform::TimeStampNow(), layout);
     return BuildArchive(archive, out);
   } catch (const std::bad_alloc&) {

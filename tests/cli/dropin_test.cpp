@@ -4,6 +4,7 @@
 // those names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -37,6 +38,17 @@ Twin == Plain
 DatTwin DATA == Dat
 )";
 constexpr char kNativeDef[] = "LIBRARY name.dll\nEXPORTS\nPlain\nNative DATA\n";
+// ARM64EC C++ names whose body name ends past template arguments that
+// hold "@@@" and a back-reference, and names that give no body name but
+// need none: by ordinal, or looked up by a name beside them.
+constexpr char kEcDef[] = R"(LIBRARY name.dll
+EXPORTS
+Plain
+??0?$basic_ios@DU?$char_traits@D@std@@@std@@IEAA@XZ
+??$f@P6AXPAH0@Z@@YAXXZ
+?func @3 NONAME
+?g == x
+)";
 
 struct Caller {
   const char* name;
@@ -52,7 +64,7 @@ std::vector<std::string> Words(const std::string& line, const TempDir& dir) {
   while (at < line.size()) {
     const std::size_t end = line.find(' ', at);
     std::string word = line.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    for (const char* file : {"X.def", "N.def", "X.lib", "X.a", "D.a", "P.a", "rsp"})
+    for (const char* file : {"X.def", "N.def", "E.def", "X.lib", "X.a", "D.a", "P.a", "rsp"})
       if (const std::size_t f = word.find(file); f != std::string::npos && (f == 0 || word[f - 1] != '/'))
         word.replace(f, std::string(file).size(), dir.File(file));
     words.push_back(word);
@@ -74,6 +86,7 @@ class DropinTest : public ::testing::TestWithParam<Caller> {
     ::unsetenv("SOURCE_DATE_EPOCH");
     WriteFileText(dir.File("X.def"), kDef);
     WriteFileText(dir.File("N.def"), kNativeDef);
+    WriteFileText(dir.File("E.def"), kEcDef);
     WriteFileText(dir.File("rsp"), "-k '-l' \"" + dir.File("X.a") + "\"\t-d\n" + dir.File("X.def") + " -m\\i386");
   }
   TempDir dir;
@@ -119,6 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         Caller{"reactos", "dlltool --def X.def --kill-at --output-lib X.a -m i386",
                kDlltool + " -d X.def -k -l P.a -m i386"},
         Caller{"joined_no_kill_at_arm64ec", "dlltool -marm64ec -lX.a -dX.def", kDlltool + " -m arm64ec -l P.a -d X.def"},
+        Caller{"arm64ec_cpp_names", "dlltool -m arm64ec -d E.def -l X.a", kDlltool + " -m arm64ec -d E.def -l P.a"},
         Caller{"joined_no_kill_at_x86", "dlltool -mi386 -lX.a -dX.def", kDlltool + " -m i386 -l P.a -d X.def"},
         Caller{"response_file", "dlltool @rsp", kDlltool + " -m i386 -k -l P.a -d X.def"},
         Caller{"vcpkg", "lib /def:X.def /out:X.lib /machine:x64 /name:name.dll /nologo",
@@ -134,6 +148,8 @@ TEST(DropinRefusalTest, EachFailsWithItsReasonAndWritesNothing) {
   TempDir dir;
   WriteFileText(dir.File("X.def"), kDef);
   WriteFileText(dir.File("bare.def"), "EXPORTS\nA\n");
+  const std::string ec = dir.File("ec.def");
+  WriteFileText(ec, "LIBRARY e.dll\nEXPORTS\nPlain\n?func\n");
   const std::string out = dir.File("out.a");
   struct Row {
     std::vector<std::string> args;
@@ -146,11 +162,13 @@ TEST(DropinRefusalTest, EachFailsWithItsReasonAndWritesNothing) {
       {{"dlltool", "-d", dir.File("X.def"), "-l", out, "x.o"}, "object files are not taken"},
       {{"dlltool", "-d", dir.File("X.def"), "-l", out, "-N", dir.File("X.def")}, "needs -m arm64ec"},
       {{"dlltool", "-l", out}, "no .def file"},
-      {{"dlltool", "-d", dir.File("X.def")}, "nothing to write"},
       {{"dlltool", "-d", dir.File("X.def"), "-l"}, "needs a value"},
       {{"dlltool", "-m", "i386", "-d", dir.File("bare.def"), "-l", out}, "names no DLL"},
       {{"dlltool", "-d", dir.File("absent.def"), "-l", out}, "absent.def"},
       {{"dlltool", "-m", "arm64ec", "-d", dir.File("X.def"), "-y", out}, "delay-load libraries"},
+      {{"dlltool", "-m", "arm64ec", "-d", ec, "-l", out}, "ARM64EC function \"?func\": its C++ qualified name"},
+      {{"lib", "/def:" + ec, "/out:" + out, "/machine:arm64ec"}, "ARM64EC function \"?func\""},
+      {{"convert", ec, out, "--machine", "arm64ec"}, "ARM64EC function \"?func\""},
       {{"lib", "/def:" + dir.File("X.def"), "/out:" + out, "/machine:x64", "/foo"}, "/foo is not taken"},
       {{"lib", "/def:" + dir.File("X.def"), "/out:" + out, "/machine:x64", "/home/x.obj"}, "'/home/x.obj'"},
       {{"lib", "/def:" + dir.File("X.def"), "/out:" + out}, "needs /machine:"},
@@ -163,6 +181,94 @@ TEST(DropinRefusalTest, EachFailsWithItsReasonAndWritesNothing) {
     EXPECT_NE(r.err.find(row.says), std::string::npos) << Describe(row.args, r);
     EXPECT_FALSE(FileExists(out)) << Describe(row.args, r);
   }
+}
+
+// Given nothing to write, dlltool reads the .def file and says only what
+// is wrong with it, as GNU dlltool checks one.
+TEST(DropinDlltoolTest, ChecksADefFileGivenNothingToWrite) {
+  TempDir dir;
+  WriteFileText(dir.File("X.def"), kDef);
+  WriteFileText(dir.File("bad.def"), "LIBRARY x.dll\nEXPORTS\nA @70000\n");
+  const CliResult good = RunCli({"dlltool", "-d", dir.File("X.def")});
+  EXPECT_EQ(good.status, 0) << good.err;
+  EXPECT_EQ(good.out + good.err, "");
+  const CliResult bad = RunCli({"dlltool", "-d", dir.File("bad.def")});
+  EXPECT_NE(bad.status, 0);
+  EXPECT_NE(bad.err.find("bad.def"), std::string::npos) << bad.err;
+}
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// GNU dlltool's naming options: each client symbol imports the export it
+// does from GNU dlltool's own library of the same command (both read back
+// by list). -A only changes a DLL's export table, and says so.
+TEST(DropinDlltoolTest, GnuNamingOptionsBindAsGnuDlltool) {
+  ASSERT_TRUE(Installed({"i686-w64-mingw32-dlltool", "x86_64-w64-mingw32-dlltool"}));
+  TempDir dir;
+  const std::string def = dir.File("G.def"), gnu = dir.File("gnu.a"), ours = dir.File("ours.a");
+  WriteFileText(def, "LIBRARY g.dll\nEXPORTS\nPlain\nStd@8\n_Under@12\nDat DATA\n?cpp@@YAXXZ\n@Fast@8\n"
+                     "Ord @5\nNoName @8 NONAME\nExp@4 == Exp\n");
+  const struct {
+    const char* target;
+    const char* machine;
+    std::vector<std::string> options;
+    const char* warns;
+  } rows[] = {
+      {"i686", "i386", {"-U"}, nullptr},
+      {"i686", "i386", {"-k", "--add-stdcall-underscore"}, nullptr},
+      {"i686", "i386", {"-k", "-U", "-p", "pre_"}, nullptr},
+      {"i686", "i386", {"-k", "--add-stdcall-underscore", "-p", "pre_"}, nullptr},
+      {"x86_64", "i386:x86-64", {"--ext-prefix-alias=x"}, nullptr},
+      {"x86_64", "i386:x86-64", {"--leading-underscore", "-p", "pre_"}, nullptr},
+      {"x86_64", "i386:x86-64", {"-U"}, nullptr},
+      {"i686", "i386", {"-A"}, "--add-stdcall-alias changes nothing"},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> args = {"dlltool", "-m", row.machine, "-d", def, "-l", ours};
+    std::string command = std::string(row.target) + "-w64-mingw32-dlltool -d '" + def + "' -l '" + gnu + "'";
+    for (const std::string& option : row.options) {
+      args.push_back(option);
+      command += " '" + option + "'";
+    }
+    std::string log;
+    ASSERT_EQ(RunCommand(command, &log), 0) << log;
+    const CliResult r = RunCli(args);
+    ASSERT_EQ(r.status, 0) << Describe(args, r);
+    EXPECT_EQ(SortedLines(RunCli({"list", ours}).out), SortedLines(RunCli({"list", gnu}).out)) << Describe(args, r);
+    EXPECT_EQ(r.err.find(row.warns ? row.warns : "warning") != std::string::npos, row.warns != nullptr) << r.err;
+  }
+}
+
+// -I names the DLL of every library form read: descriptors alone
+// (LLVM's, llvm-lib's, GNU's head and tail), GNU's imports, and OMF's,
+// which names its DLL in each import.
+TEST(DropinDlltoolTest, IdentifiesTheDllOfEveryLibraryForm) {
+  ASSERT_TRUE(Installed({Peer("llvm-dlltool"), Peer("llvm-lib"), "i686-w64-mingw32-dlltool"}));
+  TempDir dir;
+  const std::string empty = dir.File("empty.def"), one = dir.File("one.def"), lib = dir.File("x.lib");
+  WriteFileText(empty, "LIBRARY named.dll\nEXPORTS\n");
+  WriteFileText(one, "LIBRARY named.dll\nEXPORTS\nA\n");
+  for (const std::string& make :
+       {Peer("llvm-dlltool") + " -m i386 -d '" + empty + "' -l '" + lib + "'",
+        Peer("llvm-lib") + " /machine:x64 '/def:" + empty + "' '/out:" + lib + "'",
+        "i686-w64-mingw32-dlltool -d '" + empty + "' -l '" + lib + "'",
+        "i686-w64-mingw32-dlltool -d '" + one + "' -l '" + lib + "'"}) {
+    std::string log;
+    ASSERT_EQ(RunCommand("rm -f '" + lib + "' && " + make, &log), 0) << log;
+    const CliResult r = RunCli({"dlltool", "-I", lib, "--identify-strict"});
+    EXPECT_EQ(r.out, "named.dll\n") << make << "\n" << r.err;
+  }
+  ASSERT_EQ(RunCli({"convert", one, lib, "--to", "omf"}).status, 0);
+  EXPECT_EQ(RunCli({"dlltool", "-I", lib}).out, "named.dll\n");
 }
 
 // A .def without LIBRARY: lib imports from the output's name and says so,

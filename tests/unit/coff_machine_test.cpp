@@ -72,7 +72,9 @@ INSTANTIATE_TEST_SUITE_P(Mixes, CoffMachineMixTest,
 }  // namespace
 
 // An ARM64EC function's two names, each way; names already in the wanted
-// form come back as they are.
+// form come back as they are. The "$$h" goes after the whole qualified
+// name, template arguments and back-references read (llvm-dlltool-22's
+// names).
 TEST(EcNamesTest, BodyAndCallNamesTurnIntoEachOther) {
   const struct {
     const char* call;
@@ -81,13 +83,33 @@ TEST(EcNamesTest, BodyAndCallNamesTurnIntoEachOther) {
                {"?Foo@@YAHH@Z", "?Foo@@$$hYAHH@Z"},
                {"??0A@@QEAA@XZ", "??0A@@$$hQEAA@XZ"},
                {"?f@N@@YAXXZ", "?f@N@@$$hYAXXZ"},
-               {"?g@@@Z", "?g@$$h@@Z"}};
+               {"?g@@@Z", "?g@@$$h@Z"},
+               {"??0?$basic_ios@DU?$char_traits@D@std@@@std@@IEAA@XZ",
+                "??0?$basic_ios@DU?$char_traits@D@std@@@std@@$$hIEAA@XZ"},
+               {"?f@?$g@V?$h@H@@@@YAXXZ", "?f@?$g@V?$h@H@@@@$$hYAXXZ"},
+               {"??$f@P6AXPAH0@Z@@YAXXZ", "??$f@P6AXPAH0@Z@@$$hYAXXZ"},
+               {"??@5f8e1c@", "??@5f8e1c@$$h@"}};
   for (const auto& c : cases) {
     EXPECT_EQ(coff::EcBodyName(c.call), c.body) << c.call;
     EXPECT_EQ(coff::EcBodyName(c.body), c.body) << c.body;
     EXPECT_EQ(coff::EcCallName(c.body), c.call) << c.body;
     EXPECT_EQ(coff::EcCallName(c.call), c.call) << c.call;
+    EXPECT_EQ(coff::EcNameFault(c.call), "") << c.call;
   }
+}
+
+// The names llvm-dlltool-22 and llvm-lib-22 refuse for an ARM64EC function
+// looked up by its name ("Invalid ARM64EC function name"), and look-alikes
+// they take.
+TEST(EcNamesTest, RefusesTheNamesThatGiveNoBodyOrNoCallName) {
+  for (const char* name : {"?func", "?func@", "?@", "?f@@$$h", "?$$h", "??$f@H@", "?f@1@", "??$f@P6AX0@Z@@",
+                           "??$f@PGH@@", "??$f@_L@@", "??_R0?AVx@@@8", "??@abc", "#"})
+    EXPECT_NE(coff::EcNameFault(name), "") << name;
+  for (const char* name : {"func", "#func", "?func@@", "?func@@YA$$hXXZ", "??$f@V0@@@", "??$f@$$CBH@@",
+                           "??$f@P8A@@GAAXXZ@@", "??__Kabc@@"})
+    EXPECT_EQ(coff::EcNameFault(name), "") << name;
+  // One that gives no body name is its own.
+  EXPECT_EQ(coff::EcBodyName("?func"), "?func");
 }
 
 // A CONSTANT import whose export is named otherwise than its symbol: on
