@@ -306,14 +306,17 @@ void ReadWeakAliases(ByteView file, std::vector<ImportRequest>& requests) {
   // Each member that is no import, and the import symbol it aliases.
   std::vector<std::pair<ImportRequest*, std::string_view>> aliases;
   std::string slot;
+  // One budget for the whole pass, linear in the file's size, however many
+  // members claim one large symbol table.
+  WorkBudget budget(4 * std::uint64_t{file.size()} + 4096);
   for (ImportRequest& r : requests) {
     if (r.isImport) continue;
     const std::optional<Member> member = MemberAt(file, r.memberAt);
     if (!member) continue;
-    // An alias object is a header, three symbols and their names.
-    WorkBudget budget(4 * member->data.size() + 1024);
     ObjectView object;
-    if (!object.Open(member->data, budget)) continue;
+    // An alias object is a header and a handful of symbols.
+    constexpr std::uint32_t kAliasSymbols = 8;
+    if (!object.Open(member->data, budget) || object.SymbolCount() > kAliasSymbols) continue;
     slot.assign(kImportPrefix).append(r.symbol);
     std::string_view target;
     object.ForEachSymbol([&](std::uint32_t i, const Symbol& s) {
