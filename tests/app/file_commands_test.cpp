@@ -52,11 +52,13 @@ TEST_F(FileCommandsTest, OpenReadsByFilterAndRefillsTheList) {
     std::vector<TFonctionLib> list;
   };
   const std::vector<Case> cases = {
-      {coff, 1, Q(coff) + " (Microsoft)", kThree},
-      {omf, 1, Q(omf) + " (Borland)", {Entry("Alpha", 0, true), Entry("Beta", 0, false)}},
-      {def, 2, Q(def), kThreeFromDef},
-      {coff, 3, Q(coff) + " (Microsoft)", kThree},  // by content
-      {def, 1, Q(def), kThreeFromDef},               // a .def whatever the filter
+      {coff, 1, Q(coff) + " (Microsoft)", From("ms.dll", kThree)},
+      {omf, 1, Q(omf) + " (Borland)",
+       {Imported(Entry("Alpha", 0, true), "MYLIB.DLL", "Alpha"),
+        Imported(Entry("Beta", 0, false), "MYLIB.DLL", "_Beta")}},
+      {def, 2, Q(def), From("x.dll", kThreeFromDef)},
+      {coff, 3, Q(coff) + " (Microsoft)", From("ms.dll", kThree)},  // by content
+      {def, 1, Q(def), From("x.dll", kThreeFromDef)},               // a .def whatever the filter
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path + " filter " + std::to_string(c.filter));
@@ -148,7 +150,7 @@ TEST_F(FileCommandsTest, AFileThatIsNoWholeImportLibraryLeavesTheWindowAsItWas) 
   form.EnregistrerSous1->trigger();
   TFichierLib back;
   back.ReadCoffLibrary(saved);
-  EXPECT_EQ(ListOf(back), kThree);
+  EXPECT_EQ(ListOf(back), From("good.dll", kThree));
 }
 
 TEST_F(FileCommandsTest, SaveAsWritesByFilterAndAddsTheExtensionOnlyWithoutADot) {
@@ -181,7 +183,8 @@ TEST_F(FileCommandsTest, SaveAsWritesByFilterAndAddsTheExtensionOnlyWithoutADot)
     TFichierLib back;
     if (c.filter == 3) back.ReadDefFile(written);
     else back.ReadCoffLibrary(written);
-    EXPECT_EQ(ListOf(back), c.filter == 3 ? kThreeFromDef : kThree);
+    // The first save bound the list to the DLL its file names.
+    EXPECT_EQ(ListOf(back), From("out.dll", c.filter == 3 ? kThreeFromDef : kThree));
     EXPECT_EQ(back.GnuForm, c.filter == 4);
   }
   // "Enregistrer" writes a GNU library back in its own form.
@@ -190,8 +193,8 @@ TEST_F(FileCommandsTest, SaveAsWritesByFilterAndAddsTheExtensionOnlyWithoutADot)
   ASSERT_TRUE(again.ReadCoffLibrary(dir.File("plain/libgnu.a")));
   EXPECT_TRUE(again.GnuForm);
   EXPECT_TRUE(boxes.Calls().empty());
-  // Save as leaves the list, the lines and the panel alone.
-  EXPECT_EQ(List(), kThree);
+  // Save as leaves the list (but for that DLL), the lines and the panel alone.
+  EXPECT_EQ(List(), From("out.dll", kThree));
   EXPECT_EQ(SelectedLines(), (std::vector<int>{1}));
   EXPECT_EQ(form.Edit1->text(), "Beta");
 }

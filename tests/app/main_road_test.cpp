@@ -41,8 +41,8 @@ TEST_F(MainRoadTest, BorlandLibraryBecomesALinkableMicrosoftLibrary) {
   EXPECT_EQ(form.Label6->text(), "Bar");
   ClickLine(2);
   EXPECT_EQ(form.Label4->text(), "_Baz");
-  EXPECT_EQ(List(), (std::vector<TFonctionLib>{Entry("Foo", 8, true), Entry("Bar", 8, true),
-                                               Entry("Baz", 0, false)}));
+  EXPECT_EQ(List(), From("MYLIB.DLL", {Entry("Foo", 8, true), Entry("Bar", 8, true),
+                                       Imported(Entry("Baz", 0, false), "MYLIB.DLL", "_Baz")}));
 
   boxes.Clear();  // the emptied length field showed its error on the way
   dialogs.Confirm(dir.File("mylib"), 1);

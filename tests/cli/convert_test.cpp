@@ -73,8 +73,9 @@ TEST_F(ConvertTest, ConventionsFromACoffLibrary) {
   const CliResult result = Convert({borland, output, "--conventions", dir.File("old.lib")});
   ASSERT_EQ(result.status, 0) << Context(result);
   EXPECT_EQ(result.err, "");
-  EXPECT_THAT(ListOfFile(output),
-              ElementsAre(Entry("Foo", 12, true), Entry("Bar", 4, true), Entry("Baz", 0, false)));
+  // Each takes the source's import, and its DLL with it.
+  EXPECT_EQ(ListOfFile(output),
+            From("old.dll", {Entry("Foo", 12, true), Entry("Bar", 4, true), Entry("Baz", 0, false)}));
 }
 
 TEST_F(ConvertTest, OptionsWinOverFilesAndALaterFileOverAnEarlierOne) {
@@ -85,16 +86,16 @@ TEST_F(ConvertTest, OptionsWinOverFilesAndALaterFileOverAnEarlierOne) {
                "--conventions", dir.File("second.txt"), "--stdcall", "Bar"});
   ASSERT_EQ(result.status, 0) << Context(result);
   EXPECT_EQ(result.err, "");
-  EXPECT_THAT(ListOfFile(output),
-              ElementsAre(Entry("Foo", 12, true), Entry("Bar", 0, false), Entry("Baz", 24, true)));
+  EXPECT_EQ(ListOfFile(output),
+            From("mylib.dll", {Entry("Foo", 12, true), Entry("Bar", 0, false), Entry("Baz", 24, true)}));
 }
 
 TEST_F(ConvertTest, OptionsAloneAreEnoughSources) {
   const CliResult result = Convert({borland, output, "--pascal", "Foo=8", "--pascal", "Bar=0x10",
                                     "--stdcall", "Baz", "--strict"});
   ASSERT_EQ(result.status, 0) << Context(result);
-  EXPECT_THAT(ListOfFile(output),
-              ElementsAre(Entry("Foo", 8, true), Entry("Bar", 16, true), Entry("Baz", 0, false)));
+  EXPECT_EQ(ListOfFile(output),
+            From("mylib.dll", {Entry("Foo", 8, true), Entry("Bar", 16, true), Entry("Baz", 0, false)}));
 }
 
 TEST_F(ConvertTest, UnmatchedNamesOnEitherSideAreWarnedAboutAndTheFileIsWritten) {
@@ -106,8 +107,8 @@ TEST_F(ConvertTest, UnmatchedNamesOnEitherSideAreWarnedAboutAndTheFileIsWritten)
             "libmorph-cli: warning: 2 entries are named by no conventions source and keep their "
             "conventions: Bar, Baz\n"
             "libmorph-cli: warning: 2 names given match no entry: Gone, Absent\n");
-  EXPECT_THAT(ListOfFile(output),
-              ElementsAre(Entry("Foo", 8, true), Entry("Bar", 0, true), Entry("Baz", 0, false)));
+  EXPECT_EQ(ListOfFile(output),
+            From("mylib.dll", {Entry("Foo", 8, true), Entry("Bar", 0, true), Entry("Baz", 0, false)}));
 }
 
 TEST_F(ConvertTest, AWarningSpellsOutTwentyNamesAtMost) {
@@ -274,7 +275,7 @@ TEST_F(ConvertTest, DefinitionFilesInAndOutWithoutAnExtensionAdded) {
   ASSERT_EQ(result.status, 0) << Context(result);
   EXPECT_TRUE(FileExists(noExtension));
   EXPECT_FALSE(FileExists(noExtension + ".lib"));
-  EXPECT_THAT(ListOfFile(noExtension), ElementsAre(Entry("Foo", 8, true), Entry("Bar", 0, false)));
+  EXPECT_EQ(ListOfFile(noExtension), From("mylib.dll", {Entry("Foo", 8, true), Entry("Bar", 0, false)}));
 }
 
 TEST_F(ConvertTest, AFileThatCannotBeOpenedOrWrittenStopsWithExitOne) {

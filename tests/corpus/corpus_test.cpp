@@ -77,7 +77,9 @@ TEST_P(CorpusTest, GivesTheRecordedList) {
       EXPECT_EQ(got[i].Name, expected[i].entry.Name) << "entry " << i;
       EXPECT_EQ(got[i].IsPascal, expected[i].entry.IsPascal) << "entry " << i;
     } else {
-      EXPECT_EQ(got[i], expected[i].entry) << "entry " << i;
+      TFonctionLib want = expected[i].entry;
+      want.Import = got[i].Import;  // recorded in .bindings.tsv, checked by coff_ and omf_corpus_test
+      EXPECT_EQ(got[i], want) << "entry " << i;
       EXPECT_EQ(MicrosoftName(got[i]), expected[i].microsoft) << "entry " << i;
     }
     EXPECT_EQ(BorlandName(got[i]), expected[i].borland) << "entry " << i;

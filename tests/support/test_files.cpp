@@ -17,6 +17,8 @@
 #include <stdexcept>
 
 
+#include "model/decorated_names.h"
+#include "model/dll_names.h"
 #include "model/microsoft_symbol.h"
 namespace fs = std::filesystem;
 
@@ -89,6 +91,28 @@ TFonctionLib BoundTo(const std::string& symbol, const std::string& exportName, I
   return e;
 }
 
+TFonctionLib Imported(TFonctionLib entry, const std::string& dll, const std::string& exportName,
+                      ImportKind kind) {
+  ImportBinding& i = entry.Import;
+  i.Dll = dll;
+  i.Kind = kind;
+  const bool ordinal = exportName.size() > 1 && exportName[0] == '@' &&
+                       exportName.find_first_not_of("0123456789", 1) == std::string::npos;
+  if (ordinal) {
+    i.ByOrdinal = true;
+    i.Ordinal = static_cast<std::uint16_t>(std::stoul(exportName.substr(1)));
+  } else {
+    i.ExportName = exportName;
+  }
+  return entry;
+}
+
+std::vector<TFonctionLib> From(const std::string& dll, std::vector<TFonctionLib> entries) {
+  for (TFonctionLib& e : entries)
+    if (e.Import.Dll.empty()) e.Import.Dll = dll;
+  return entries;
+}
+
 TFonctionLib Entry(const std::string& name, std::int32_t argLength, bool isPascal) {
   TFonctionLib e;
   e.Name = name;
@@ -108,13 +132,25 @@ void SetList(TFichierLib& lib, const std::vector<TFonctionLib>& entries) {
   for (std::uint32_t i = 0; i < entries.size(); ++i) lib.Fonctions.Item(i) = entries[i];
 }
 
+// Knowing no machine, an entry with no export name is looked up as on
+// 32-bit Intel (LookupName).
 bool operator==(const TFonctionLib& a, const TFonctionLib& b) {
-  return a.Name == b.Name && a.ArgLength == b.ArgLength && a.IsPascal == b.IsPascal;
+  const ImportBinding& x = a.Import;
+  const ImportBinding& y = b.Import;
+  return a.Name == b.Name && a.ArgLength == b.ArgLength && a.IsPascal == b.IsPascal &&
+         DllNameKey(x.Dll) == DllNameKey(y.Dll) && x.ByOrdinal == y.ByOrdinal &&
+         (x.ByOrdinal ? x.Ordinal == y.Ordinal : LookupName(a) == LookupName(b)) &&
+         x.Kind == y.Kind;
 }
 
 void PrintTo(const TFonctionLib& entry, std::ostream* os) {
+  static const char* const kinds[] = {"code", "data", "const"};
+  const ImportBinding& i = entry.Import;
   *os << "{\"" << entry.Name << "\", " << entry.ArgLength << ", "
-      << (entry.IsPascal ? "_pascal" : "_stdcall") << "}";
+      << (entry.IsPascal ? "_pascal" : "_stdcall") << ", \"" << i.Dll << "\" ";
+  if (i.ByOrdinal) *os << "@" << i.Ordinal;
+  else *os << "\"" << LookupName(entry) << "\"";
+  *os << " " << kinds[static_cast<int>(i.Kind)] << "}";
 }
 
 int RunCommand(const std::string& command, std::string* output) {

@@ -50,10 +50,21 @@ TFonctionLib Entry(const std::string& name, std::int32_t argLength, bool isPasca
 TFonctionLib BoundTo(const std::string& symbol, const std::string& exportName,
                    ImportKind kind = ImportKind::Code, const std::string& dll = "");
 
+// The entry imported from dll as a reader finds it: by exportName, by
+// ordinal N when exportName is "@N" (as the recorded bindings write it),
+// or by its own name when exportName is empty.
+TFonctionLib Imported(TFonctionLib entry, const std::string& dll, const std::string& exportName = "",
+                      ImportKind kind = ImportKind::Code);
+// The entries as a library for dll gives them back: those naming no DLL
+// of their own import from dll.
+std::vector<TFonctionLib> From(const std::string& dll, std::vector<TFonctionLib> entries);
+
 // The list of a TFichierLib as plain values, for comparisons.
 std::vector<TFonctionLib> ListOf(TFichierLib& lib);
 void SetList(TFichierLib& lib, const std::vector<TFonctionLib>& entries);
 
+// Equal when a client imports both alike: name, convention, DLL (as
+// Windows compares file names), what the loader looks up, and kind.
 bool operator==(const TFonctionLib& a, const TFonctionLib& b);
 void PrintTo(const TFonctionLib& entry, std::ostream* os);
 

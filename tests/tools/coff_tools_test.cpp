@@ -179,9 +179,10 @@ TEST_F(CoffToolsTest, LibrariesOfLlvmDlltoolReadBack) {
   ASSERT_EQ(RunCommand(Peer("llvm-dlltool") + " -m i386 -d '" + def + "' -l '" + lib + "'", &output), 0) << output;
   TFichierLib read;
   ASSERT_TRUE(read.ReadCoffLibrary(lib));
-  EXPECT_EQ(ListOf(read), (std::vector<TFonctionLib>{Entry("Foo", 8, true), Entry("Plain", 0, false),
-                                                     Entry("Bar", 12, true), Entry("DataItem", 0, false),
-                                                     Entry("Last", 0, false)}));
+  EXPECT_EQ(ListOf(read), From("tool.dll", {BoundTo("_Foo@8", "Foo@8"), Entry("Plain", 0, false),
+                                            BoundTo("_Bar@12", "Bar@12"),
+                                            BoundTo("_DataItem", "DataItem", ImportKind::Data),
+                                            Entry("Last", 0, false)}));
 }
 
 }  // namespace

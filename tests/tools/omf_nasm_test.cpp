@@ -51,7 +51,7 @@ TEST_F(OmfNasmTest, ImportsOfAssembledModulesAreReadInOrder) {
   for (int i = 0; i < 300; ++i) {
     const std::string name = "Func" + std::to_string(i);
     many.push_back("import " + std::string(i % 2 ? "_" : "") + name + " big.dll " + name);
-    manyExpected.push_back(Entry(name, 0, i % 2 == 0));
+    manyExpected.push_back(Imported(Entry(name, 0, i % 2 == 0), "big.dll"));
   }
   const std::string longName(200, 'L');
 
@@ -63,8 +63,10 @@ TEST_F(OmfNasmTest, ImportsOfAssembledModulesAreReadInOrder) {
   const Bytes third = Assemble("third", ModuleSource(many, {"_Func1"}));
   ASSERT_FALSE(HasFailure());
 
-  std::vector<TFonctionLib> expected = {Entry("Foo", 0, false), Entry("Bar", 0, true),
-                                        Entry("_Baz", 0, false), Entry(longName, 0, false)};
+  std::vector<TFonctionLib> expected = {Imported(Entry("Foo", 0, false), "mylib.dll"),
+                                        Imported(Entry("Bar", 0, true), "other.dll"),
+                                        Imported(Entry("_Baz", 0, false), "mylib.dll", "__Baz"),
+                                        Imported(Entry(longName, 0, false), "mylib.dll", "_" + longName)};
   expected.insert(expected.end(), manyExpected.begin(), manyExpected.end());
 
   for (std::uint32_t pageSize : {16u, 512u}) {

@@ -129,7 +129,8 @@ TEST(DefWriterTest, OverwritesALongerFileAndReadsBack) {
   ASSERT_TRUE(back.ReadDefFile(path));
   ASSERT_EQ(back.Fonctions.Count, list.size());
   for (std::uint32_t i = 0; i < list.size(); ++i)
-    EXPECT_EQ(back.Fonctions.Item(i), Entry(list[i].Name, list[i].IsPascal ? i : 0, list[i].IsPascal));
+    EXPECT_EQ(back.Fonctions.Item(i),
+              Imported(Entry(list[i].Name, list[i].IsPascal ? i : 0, list[i].IsPascal), "out.dll"));
 }
 
 TEST(DefWriterTest, KeepsFileModeOfTheFileItReplaces) {
@@ -313,7 +314,7 @@ TEST(DefWriterTest, BindingLines) {
     if (c.list[0].Name == "=") {
       TFichierLib back;
       ASSERT_TRUE(back.ReadDefFile(dir.File("out.def")));
-      EXPECT_EQ(ListOf(back), c.list);
+      EXPECT_EQ(ListOf(back), From("out.dll", c.list));
       EXPECT_EQ(back.Fonctions.Item(0).Import.ExportName, "=");
     }
   }

@@ -11,6 +11,12 @@ namespace {
 using omf::Import;
 using omf::Join;
 
+// The entry of a definition with the builder's module name and no entry
+// name: what it imports is its internal name.
+TFonctionLib Internal(const std::string& internal, TFonctionLib e) {
+  return Imported(e, "MYLIB.DLL", internal);
+}
+
 class OmfReaderTest : public ::testing::Test {
  protected:
   // Writes the bytes and reads them back; the list must be replaced even
@@ -52,7 +58,7 @@ TEST_F(OmfReaderTest, OneModuleLibraryHasItsLibraryEndAtOffset64) {
     ASSERT_EQ(file[64], omf::kLibraryEnd);
     // Anything after the library end is never read.
     const Bytes withTail = Join({file, OneModule("_Never")});
-    EXPECT_EQ(Read(withTail), std::vector{expected}) << internal;
+    EXPECT_EQ(Read(withTail), std::vector{Internal(internal, expected)}) << internal;
   }
 }
 
@@ -77,7 +83,9 @@ TEST_F(OmfReaderTest, InternalNameGivesNameAndConvention) {
   };
   for (const NameCase& c : cases) {
     const Bytes file = omf::LibraryBuilder().AddImports({{c.internal}}).Build();
-    EXPECT_EQ(Read(file), std::vector{c.expected}) << "internal name \"" << c.internal << "\"";
+    // The name read ends at a zero byte.
+    EXPECT_EQ(Read(file), std::vector{Internal(c.internal.c_str(), c.expected)})
+        << "internal name \"" << c.internal << "\"";
   }
 }
 
@@ -88,9 +96,11 @@ TEST_F(OmfReaderTest, DefinitionsComeInFileOrderAcrossModules) {
                          .AddImports({{"Fourth", "OTHER.DLL", "Entry4"}, {"_First"}})
                          .WithDictionary()
                          .Build();
-  EXPECT_EQ(Read(file), (std::vector{Entry("First", 0, false), Entry("Second", 0, true),
-                                     Entry("Third", 0, false), Entry("Fourth", 0, true),
-                                     Entry("First", 0, false)}));
+  EXPECT_EQ(Read(file), (std::vector{Internal("_First", Entry("First", 0, false)),
+                                     Internal("Second", Entry("Second", 0, true)),
+                                     Imported(Entry("Third", 0, false), "MYLIB.DLL", "@7"),
+                                     Imported(Entry("Fourth", 0, true), "OTHER.DLL", "Entry4"),
+                                     Internal("_First", Entry("First", 0, false))}));
 }
 
 TEST_F(OmfReaderTest, ModuleFillingItsPagesExactlyHasNoFill) {
@@ -101,7 +111,9 @@ TEST_F(OmfReaderTest, ModuleFillingItsPagesExactlyHasNoFill) {
   const Bytes file =
       omf::LibraryBuilder().AddModule(module).AddModule(OneModule("Next")).Build();
   ASSERT_EQ(file[16 + 48], omf::kModuleHeader);
-  EXPECT_EQ(Read(file), (std::vector{Entry(std::string(14, 'A'), 0, false), Entry("Next", 0, true)}));
+  const std::string a14(14, 'A');
+  EXPECT_EQ(Read(file), (std::vector{Internal("_" + a14, Entry(a14, 0, false)),
+                                     Internal("Next", Entry("Next", 0, true))}));
 }
 
 TEST_F(OmfReaderTest, OnlyImportDefinitionsGiveEntries) {
@@ -120,8 +132,9 @@ TEST_F(OmfReaderTest, OnlyImportDefinitionsGiveEntries) {
       omf::ModuleEnd(true),
   });
   const Bytes file = omf::LibraryBuilder(32).AddModule(records).AddImports({{"Last"}}).Build();
-  EXPECT_EQ(Read(file), (std::vector{Entry("Kept", 0, false), Entry("Too", 0, false),
-                                     Entry("Last", 0, true)}));
+  EXPECT_EQ(Read(file), (std::vector{Internal("_Kept", Entry("Kept", 0, false)),
+                                     Imported(Entry("Too", 0, false), "X.DLL", "_Too"),
+                                     Internal("Last", Entry("Last", 0, true))}));
 }
 
 TEST_F(OmfReaderTest, PageSizeComesFromTheLibraryHeader) {
@@ -131,8 +144,10 @@ TEST_F(OmfReaderTest, PageSizeComesFromTheLibraryHeader) {
                            .AddImportModule({{"_C"}, {"_D"}})
                            .WithDictionary()
                            .Build();
-    EXPECT_EQ(Read(file), (std::vector{Entry("A", 0, false), Entry("B", 0, true),
-                                       Entry("C", 0, false), Entry("D", 0, false)}))
+    EXPECT_EQ(Read(file), (std::vector{Internal("_A", Entry("A", 0, false)),
+                                       Internal("B", Entry("B", 0, true)),
+                                       Internal("_C", Entry("C", 0, false)),
+                                       Internal("_D", Entry("D", 0, false))}))
         << "page size " << pageSize;
   }
 }
@@ -143,7 +158,7 @@ TEST_F(OmfReaderTest, HeaderWithoutAPowerOfTwoPageSizeMeansSixteen) {
   header.resize(16);
   const Bytes modules = omf::LibraryBuilder().AddImports({{"_A"}}).Build();
   const Bytes file = Join({header, Bytes(modules.begin() + 16, modules.end())});
-  EXPECT_EQ(Read(file), std::vector{Entry("A", 0, false)});
+  EXPECT_EQ(Read(file), std::vector{Internal("_A", Entry("A", 0, false))});
 }
 
 TEST_F(OmfReaderTest, LibraryEndingEarlyIsCutShortWithWhatWasRead) {
@@ -157,7 +172,7 @@ TEST_F(OmfReaderTest, LibraryEndingEarlyIsCutShortWithWhatWasRead) {
       Bytes(first.begin(), first.end() - 5),                    // inside the page padding
   };
   for (const Bytes& file : files)
-    EXPECT_EQ(Read(file, OutcomeKind::CutShort, 1), std::vector{Entry("A", 0, false)});
+    EXPECT_EQ(Read(file, OutcomeKind::CutShort, 1), std::vector{Internal("_A", Entry("A", 0, false))});
 }
 
 TEST_F(OmfReaderTest, WhatIsNoImportLibraryIsSaid) {
@@ -206,7 +221,10 @@ TEST_F(OmfReaderTest, EachDefinitionKeepsWhatItBindsTo) {
   };
   for (const BindingCase& c : cases) {
     const auto got = Read(omf::LibraryBuilder().AddImports({c.definition}).Build());
-    ASSERT_EQ(got, std::vector{c.expected}) << c.definition.internalName;
+    const std::string target =
+        c.definition.byOrdinal ? "@" + std::to_string(c.definition.ordinal) : c.exportName;
+    ASSERT_EQ(got, std::vector{Imported(c.expected, c.definition.moduleName, target)})
+        << c.definition.internalName;
     const ImportBinding& b = got[0].Import;
     EXPECT_EQ(b.Dll, c.definition.moduleName);
     EXPECT_EQ(b.ExportName, c.exportName) << c.definition.internalName;
@@ -225,7 +243,9 @@ TEST_F(OmfReaderTest, RecordsFarLongerThanTheBufferAreReadWhole) {
       omf::ModuleEnd(),
   });
   const Bytes file = omf::LibraryBuilder().AddModule(records).AddImports({{"Next"}}).Build();
-  EXPECT_EQ(Read(file), (std::vector{Entry("After", 0, false), Entry("Next", 0, true)}));
+  EXPECT_EQ(Read(file), (std::vector{Imported(Entry("After", 0, false), std::string(255, 'M'),
+                                              std::string(255, 'E')),
+                                     Internal("Next", Entry("Next", 0, true))}));
 }
 
 TEST_F(OmfReaderTest, ShortCommentNeverReadsBytesOfAnEarlierRecord) {
@@ -250,7 +270,8 @@ TEST_F(OmfReaderTest, NameLengthRunningPastTheRecordIsCut) {
   const Bytes records = Join({omf::ModuleHeader("m"), omf::Record(omf::kComment, body),
                               omf::ModuleEnd()});
   const Bytes file = omf::LibraryBuilder().AddModule(records).AddImports({{"Next"}}).Build();
-  EXPECT_EQ(Read(file), (std::vector{Entry("Fo", 0, false), Entry("Next", 0, true)}));
+  EXPECT_EQ(Read(file), (std::vector{Imported(Entry("Fo", 0, false), "", "_Fo"),
+                                     Internal("Next", Entry("Next", 0, true))}));
 }
 
 TEST_F(OmfReaderTest, SameFileTwiceGivesTheSameList) {
@@ -258,7 +279,8 @@ TEST_F(OmfReaderTest, SameFileTwiceGivesTheSameList) {
   omf::LibraryBuilder().AddImports({{"_A"}, {"B"}}).WriteTo(path);
   ASSERT_TRUE(lib.ReadOmfLibrary(path));
   ASSERT_TRUE(lib.ReadOmfLibrary(path));
-  EXPECT_EQ(ListOf(lib), (std::vector{Entry("A", 0, false), Entry("B", 0, true)}));
+  EXPECT_EQ(ListOf(lib),
+            (std::vector{Internal("_A", Entry("A", 0, false)), Internal("B", Entry("B", 0, true))}));
 }
 
 }  // namespace
