@@ -5,6 +5,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "files/fichier_lib.h"
+#include "model/entry_edits.h"
 
 namespace {
 
@@ -33,6 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SilenceMessageBoxes();
   FuzzedDataProvider input(data, size);
   TFichierLib lib;
+  // Most inputs lift control characters to letters, so that the trip itself
+  // is what gets fuzzed; the others keep them, to fuzz the refusal.
+  const bool keepControls = input.ConsumeIntegralInRange<int>(0, 7) == 0;
   std::uint32_t count = 0;
   while (count < kMaxEntries && input.remaining_bytes() > 0) {
     TFonctionLib& e = lib.Fonctions.Item(count++);
@@ -42,9 +46,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Symbols are zero-terminated in the file; a zero byte cannot be part
     // of a name that survives the trip.
     std::erase(e.Name, '\0');
+    if (!keepControls)
+      for (char& c : e.Name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = static_cast<char>((c & 0x1f) | 0x40);
   }
+  // A name with a tab or a line break is refused before anything is built;
+  // any other failure, the proof's above all, is a fault.
+  bool refused = false;
+  for (std::uint32_t i = 0; i < count; ++i) refused |= NameWithControlCharacter(lib.Fonctions.Item(i)) != nullptr;
   const std::string& path = ScratchOutput();
-  if (!lib.WriteCoffLibrary(path)) std::abort();
+  Outcome written = lib.WriteCoffLibrary(path);
+  if (refused) {
+    if (written.Kind != OutcomeKind::Refused) std::abort();
+    return 0;
+  }
+  if (!written) std::abort();
 
   TFichierLib back;
   if (!back.IsCoffArchive(path)) std::abort();
