@@ -2,13 +2,9 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <set>
 #include <string>
 
-#include "def/def_parser.h"
-#include "model/decorated_names.h"
 #include "model/file_bytes.h"
-#include "model/microsoft_symbol.h"
 #include "platform/clock.h"
 #include "platform/file_api.h"
 
@@ -78,64 +74,15 @@ void Expand(const std::vector<std::string>& arguments, bool backslashes, int dep
   }
 }
 
-// Lines that say with "==" what the loader looks up: -k changes nothing
-// there.
-std::set<std::string> NamesWithLookup(const std::string& defFile) {
-  std::set<std::string> names;
-  FileBytes bytes;
-  if (!ReadFileBytes(defFile, bytes)) return names;
-  std::string_view rest(reinterpret_cast<const char*>(bytes.data.get()), bytes.size);
-  for (std::string line; NextLine(rest, line);) {
-    const def::ParsedLine parsed = def::ParseLine(line);
-    if ((parsed.kind == def::LineKind::Export || parsed.kind == def::LineKind::Bare) &&
-        !parsed.line.exportName.empty())
-      names.insert(parsed.line.name);
-  }
-  return names;
-}
-
-// What llvm-dlltool looks up for a 32-bit Intel symbol: with -k the name
-// undecorated when an at sign follows its first byte (C++ names whole),
-// otherwise the symbol less its leading underscore.
-// llvm-lib's reading, not a MinGW one: a name with an at sign is its own
-// symbol, and a decorated "_Foo@8" is looked up whole.
-std::string PeerLookup(const std::string& symbol, DefRules rules) {
-  if (rules == DefRules::KillAt && !symbol.starts_with('?') && symbol.find('@', 1) != std::string::npos)
-    return UndecoratedName(symbol);
-  if (rules == DefRules::Msvc && symbol.starts_with('_') && symbol.find('@') != std::string::npos) return symbol;
-  return symbol.starts_with('_') ? symbol.substr(1) : symbol;
-}
-
 }  // namespace
 
 void ReadAs32BitIntel(TFichierLib& lib, const std::string& defFile, DefRules rules, bool underscores) {
-  const std::set<std::string> explicitLookups = NamesWithLookup(defFile);
-  for (std::uint32_t i = 0; i < lib.Fonctions.Count; ++i) {
-    TFonctionLib& entry = lib.Fonctions.Item(i);
-    // A bare name ("Plain") is its "_Plain" for the librarians, not an old
-    // list's name of unknown convention.
-    const std::string symbol = entry.Import.Exported() ? std::string(MicrosoftName(entry, Machine::I386))
-                                                       : std::string(def::SymbolOfName(entry.Name));
-    // The name on the line: the symbol less the underscore the reader added.
-    const bool added = symbol.starts_with('_') && def::SymbolOfName(symbol.substr(1)) == symbol;
-    const std::string name = added ? symbol.substr(1) : symbol;
-    const std::string wanted = !underscores ? name
-                               : rules != DefRules::Msvc ? symbol
-                               : name.starts_with('?') || name.find('@') != std::string::npos ? name
-                                                                                              : "_" + name;
-    if (!entry.Import.NoName && !explicitLookups.count(name))
-      entry.Import.ExportName = PeerLookup(wanted, rules);
-    if (wanted != MicrosoftName(entry, Machine::I386)) {
-      TFonctionLib replaced = FromClientSymbol(wanted);
-      const AnsiString ownSymbol = replaced.Import.Symbol;
-      replaced.Import = entry.Import;
-      replaced.Import.Symbol = ownSymbol;
-      entry = replaced;
-    }
-  }
+  const def::Dialect dialect{rules, underscores};
+  // The list was read by the rules of llvm-dlltool -k already; a file that
+  // changed since stays read so.
+  if (dialect.rules == def::Dialect().rules && dialect.underscores) return;
+  def::ReadFile(defFile, lib, Machine::I386, dialect);
 }
-
-
 
 ProgramName PersonalityOf(std::string_view argv0) {
   const std::size_t slash = argv0.find_last_of("/\\");

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "def/def.h"
 #include "files/fichier_lib.h"
 #include "model/export_list.h"
 #include "model/machine.h"
@@ -48,13 +49,11 @@ void SetDll(ExportList& list, const std::string& dll);
 bool NamesADll(ExportList& list);
 
 // How a .def's names become 32-bit Intel symbols and lookups: as
-// llvm-dlltool -k reads them ("Foo@8": "_Foo@8" importing "Foo"), as
-// llvm-dlltool without -k ("Foo@8" importing "Foo@8"), or as llvm-lib
-// ("Foo@8" is its own symbol, "_Foo@8" imports itself). underscores false:
-// no '_' is put before any name (--no-leading-underscore).
-enum class DefRules { KillAt, Mingw, Msvc };
-// The list the .def reader read as 32-bit Intel's, its symbols and
-// lookups redone by the rules; bare names ("Plain") are "_Plain" imports.
+// llvm-dlltool -k reads them, as llvm-dlltool without -k, or as llvm-lib
+// (def::NameRules).
+using DefRules = def::NameRules;
+// The list the .def reader read as 32-bit Intel's, read again by the rules;
+// underscores false: no '_' is put before any name (--no-leading-underscore).
 void ReadAs32BitIntel(TFichierLib& lib, const std::string& defFile, DefRules rules, bool underscores);
 
 int RunDlltool(const std::vector<std::string>& arguments, const ProgramName& name);

@@ -1,20 +1,46 @@
-// The lines of a module-definition (.def) file and what their names bind
-// to, as the 32-bit Intel import librarians read them with at signs
-// killed from the export names (llvm-dlltool -m i386 -k):
+// The statements of a module-definition (.def) file and what their names
+// bind to, as the librarians read them.
 //
-//   a name N stands for the client symbol "_" N, or for N itself when N is
-//   already decorated: it begins with '?' or '@', or holds "@@";
-//   a named import is looked up by its symbol's undecorated name when the
-//   symbol holds an at sign after its first byte ("Foo@8": client symbol
-//   "_Foo@8", export "Foo"; "@f@8": "@f@8", "f"), by a C++ symbol whole,
-//   and otherwise by the symbol less its leading underscore.
+// The file is a run of words; line ends matter only where said here:
 //
-// "== E" at the end of a line overrides that: the import looks up E
-// ("FMUSIC_FreeSong@4 == _FMUSIC_FreeSong@4" binds "_FMUSIC_FreeSong@4" to
-// the export of that very name). GNU dlltool -k kills at signs its own
-// way (see GnuKillAtName), so a line whose export both do not derive alike
-// says it with "==" too.
+//   ';' starts a comment that runs to the end of its line, anywhere.
+//   LIBRARY or NAME [module] [...]: the module's file name; what follows
+//     on the line (BASE=, WINDOWAPI, ...) changes nothing for a library.
+//   EXPORTS: the exports follow, on its own line and the next ones.
+//   DESCRIPTION, CODE, DATA, HEAPSIZE, STACKSIZE, STUB, EXETYPE, VERSION:
+//     a statement of its own line that gives an import library nothing;
+//     SECTIONS and IMPORTS take the lines after them up to the next
+//     statement. Each opens its line (DATA opening a line after an export
+//     is that export's).
+//   an export: name [=internal] then any of @N [NONAME], "@ N", DATA,
+//     CONSTANT, PRIVATE, "== E", and last "EXPORTAS E". "=", "==", "@"
+//     and EXPORTAS take their word on their own line; the one-word
+//     attributes may come on the lines after the name, as both dlltools
+//     read them ("Foo" then a line "@7 NONAME": Foo by ordinal 7). A word
+//     that is none of them starts the next export.
 //
+// Anything else (a word before EXPORTS, '=' or ',' out of place, an
+// ordinal with no export before it or above 65535, NONAME without an
+// ordinal, anything after EXPORTAS's word but another export, a quote
+// never closed, a byte-order mark) is refused, as the librarians refuse
+// such a file.
+//
+// On 32-bit Intel a name N stands for the client symbol "_" N, or for N
+// itself when N is already decorated: it begins with '?' or '@', or holds
+// "@@". The name the loader looks up, unless "== E" or EXPORTAS E says E:
+//
+//   KillAt: the symbol undecorated when it holds an at sign after its
+//     first byte ("Foo@8": "_Foo@8" looking up "Foo"; "@f@8": "f"), a C++
+//     symbol whole, otherwise the symbol less its leading underscore
+//     ("plainC": "_plainC" looking up "plainC", a C function);
+//   Mingw: the symbol less its leading underscore ("Foo@8" looks up
+//     "Foo@8");
+//   Msvc: a name that begins with '?' or holds an at sign is its own
+//     symbol ("Foo@8"), and any other "_" N; a symbol "_..@.." looks
+//     itself up, any other one itself less its leading underscore.
+//
+// GNU dlltool -k kills at signs its own way (see GnuKillAtName), so the
+// writer says with "==" the export of a line both do not derive alike.
 // The librarians of the other machines take every name as it is: "Foo@8"
 // is the symbol and the export "Foo@8", and -k changes nothing.
 #pragma once
@@ -22,29 +48,23 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
+#include "def/def.h"
 #include "model/fonction_lib.h"
+#include "model/outcome.h"
 
 namespace def {
 
-// The export statement's keyword; it opens the export list only when it
-// stands alone on its line, in capitals.
+// The export statement's keyword, and what starts a comment.
 inline constexpr char kExportsKeyword[] = "EXPORTS";
-// Starts a comment that runs to the end of the line.
 inline constexpr char kCommentStart = ';';
-
-enum class LineKind : std::uint8_t {
-  Nothing,   // blank, or a comment
-  Module,    // LIBRARY or NAME with the module's file name
-  Bare,      // a name and nothing of its import (perhaps "=internal")
-  Export,    // a name with an ordinal, a keyword or quotes
-  Unparsed,  // none of the forms
-};
 
 struct ExportLine {
   AnsiString name;      // the export's name, without quotes
-  AnsiString internal;  // the name after '=', empty when none (an old list's "N=N": N)
-  // The name after "==": what the loader looks up; empty when none.
+  AnsiString internal;  // the name after '=', empty when none
+  // The name after "==" or EXPORTAS: what the loader looks up; empty when
+  // none.
   AnsiString exportName;
   bool hasOrdinal = false;
   std::uint16_t ordinal = 0;
@@ -53,33 +73,29 @@ struct ExportLine {
   bool isPrivate = false;
 };
 
-struct ParsedLine {
-  LineKind kind = LineKind::Nothing;
-  // Module: the file name, with ".dll" (LIBRARY) or ".exe" (NAME) added
-  // when it has no extension; empty for an empty quoted name.
+struct Statements {
+  // The first LIBRARY or NAME statement's file name, with ".dll" (LIBRARY)
+  // or ".exe" (NAME) added when it has no extension; empty when none, or
+  // for an empty quoted name.
   AnsiString module;
-  ExportLine line;  // Bare and Export
+  std::vector<ExportLine> exports;
 };
 
-// One line of the file without its line end. A line "N=N" (the same text
-// on both sides, as every writer of old lists wrote) is always Bare N,
-// whatever N holds; otherwise ';' starts a comment.
-ParsedLine ParseLine(std::string_view line);
+// The whole text's statements; Refused with "line N: " and the reason for
+// a text the librarians refuse.
+Outcome Parse(std::string_view text, Statements& statements);
 
-// A name alone on its line that reads as the librarians read it, not as
-// an old list's plain name: a C++ or fastcall name ('?' or '@' first), or
-// a stdcall name with its length ("Foo@8", as gendef and mingw-w64's own
-// files write them).
-bool SpellsItsSymbol(std::string_view name);
-
-// The client symbol the name on an export line stands for.
-AnsiString SymbolOfName(std::string_view name);
-// The name that stands for symbol on an export line; none for a symbol no
-// name gives, such as "Foo" or "_@x", or whose name a librarian would take
-// for an ordinal ("@12").
-std::optional<AnsiString> NameOfSymbol(std::string_view symbol);
+// The client symbol the name on an export line stands for on 32-bit
+// Intel.
+AnsiString SymbolOfName(std::string_view name, Dialect dialect = {});
+// The name that stands for symbol on an export line (KillAt rules, or the
+// symbol itself where names are not decorated); none for a symbol no name
+// gives, such as "Foo" or "_@x" on 32-bit Intel, or whose name would be
+// read as an ordinal ("@12", "@"), quoted or not, as llvm-dlltool reads
+// one after an export.
+std::optional<AnsiString> NameOfSymbol(std::string_view symbol, bool decorated = true);
 // What the loader looks up for a named import of symbol.
-AnsiString ExportNameOfSymbol(std::string_view symbol);
+AnsiString ExportNameOfSymbol(std::string_view symbol, NameRules rules = NameRules::KillAt);
 // What GNU dlltool -k looks up for a line's name: the name less a leading
 // '@', cut at its last at sign when a digit follows ("?x@@3HA": "?x@",
 // "a@b@8": "a@b", where llvm-dlltool looks up "?x@@3HA" and "a"). None

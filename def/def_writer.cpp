@@ -1,5 +1,5 @@
-// Lines that bind are written for the librarians that kill at signs from
-// export names (llvm-dlltool -m i386 -k and GNU dlltool -k, see
+// Lines are written for the librarians that kill at signs from export
+// names (llvm-dlltool -m i386 -k and GNU dlltool -k, see
 // def/def_parser.h): with that option "Foo@8" imports the client symbol
 // "_Foo@8" by the name "Foo", the way a DLL made from a .def file exports
 // its stdcall functions, and the way the COFF writer binds an entry made
@@ -25,18 +25,11 @@ constexpr char kConstant[] = " CONSTANT";
 constexpr char kPrivate[] = " PRIVATE";
 constexpr char kExportNameMark[] = " == ";
 
-// Nothing but the DLL, or nothing at all: the entry gets the line this
-// writer always wrote, which names the export and nothing of its import.
-bool SaysNothingOfTheImport(const ImportBinding& import) {
-  ImportBinding rest = import;
-  rest.Dll.clear();
-  return rest.Empty();
-}
-
 AnsiString Quoted(const AnsiString& text) { return "\"" + text + "\""; }
 
 // The line of an entry, without its indent and line end; Refused with the
-// reason when no line gives its client symbol. The line says the symbol,
+// reason when no line gives its client symbol. The line says the symbol
+// ("Foo" a C function, "Foo@8" or "Foo@0" one that pops its arguments),
 // and "== export" when the loader looks up another name than the one both
 // librarians derive from it; an export name no word can hold is left to
 // what they derive, and LossesOf has named it before the save.
@@ -46,23 +39,10 @@ Outcome EntryLine(const TFonctionLib& entry, Machine machine, AnsiString& line) 
   const ImportBinding& import = entry.Import;
   const bool plainSymbols = !Decorates(machine);
   const AnsiString symbol = MicrosoftName(entry, machine);
-  const std::optional<AnsiString> name =
-      plainSymbols ? std::optional<AnsiString>(symbol) : def::NameOfSymbol(symbol);
-  // An entry made by hand that says no more than an old list's name
-  // (_pascal, no length; any entry without a symbol of its own where
-  // there are no conventions), or whose name no line spells (an empty
-  // name), keeps the line old lists had: a name alone reads back so.
-  const bool oldName =
-      import.Symbol.empty() && (plainSymbols || (entry.IsPascal && entry.ArgLength == 0));
-  if (!name || oldName) {
-    if (SaysNothingOfTheImport(import)) {
-      line = entry.Name + "=" + entry.Name;
-      return Outcome::Done();
-    }
-    if (!name)
-      return Outcome::Refused("entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
-                              Quoted(symbol));
-  }
+  const std::optional<AnsiString> name = def::NameOfSymbol(symbol, !plainSymbols);
+  if (!name)
+    return Outcome::Refused("entry " + Quoted(entry.Name) + ": no .def name gives the client symbol " +
+                            Quoted(symbol));
   AnsiString attributes;
   if (import.ByOrdinal || import.NoName)
     attributes = kOrdinalMark + IntToStr(import.Ordinal) + kNoName;
@@ -71,7 +51,9 @@ Outcome EntryLine(const TFonctionLib& entry, Machine machine, AnsiString& line) 
   if (import.Kind == ImportKind::Data) attributes += kData;
   if (import.Kind == ImportKind::Const) attributes += kConstant;
   if (import.Private) attributes += kPrivate;
-  // Last on the line: GNU dlltool takes "==" nowhere else.
+  // Last on the line: GNU dlltool takes "==" nowhere else. llvm-dlltool
+  // and llvm-lib make of it what they make of EXPORTAS, which GNU dlltool
+  // would read as two more exports.
   if (!import.ByOrdinal && !import.NoName) {
     const AnsiString exportName = LookupName(entry, machine);
     const std::optional<AnsiString> gnu = plainSymbols ? std::nullopt : def::GnuKillAtName(*name);
@@ -82,11 +64,7 @@ Outcome EntryLine(const TFonctionLib& entry, Machine machine, AnsiString& line) 
       if (const std::optional<AnsiString> said = def::Word(exportName, false))
         attributes += kExportNameMark + *said;
   }
-  // A name alone that does not spell its symbol ("Foo") would read back
-  // as an old list's plain name: quotes keep it apart.
-  const bool quote =
-      attributes.empty() && (!import.ForwardTo.empty() || !def::SpellsItsSymbol(*name));
-  const std::optional<AnsiString> word = def::Word(*name, quote);
+  const std::optional<AnsiString> word = def::Word(*name, false);
   std::optional<AnsiString> forward;
   if (!import.ForwardTo.empty()) forward = def::Word(import.ForwardTo, false);
   if (!word || (!import.ForwardTo.empty() && !forward))
@@ -94,13 +72,6 @@ Outcome EntryLine(const TFonctionLib& entry, Machine machine, AnsiString& line) 
   line = *word;
   if (forward) line += "=" + *forward;
   line += attributes;
-  // The same text on both sides of its first '=' (a quoted "=" alone) is
-  // how old lists wrote a bare name, and would read back as one; naming
-  // the export as its own internal name says the same to a librarian and
-  // cannot be taken for it.
-  const def::ParsedLine back = def::ParseLine(line);
-  if (back.kind == def::LineKind::Bare && !back.line.internal.empty())
-    line = *word + "=" + *word + attributes;
   return Outcome::Done();
 }
 

@@ -89,10 +89,9 @@ TEST_F(ListTest, BoundEntriesShowWhatTheLoaderLooksUp) {
 
 TEST_F(ListTest, DefinitionFileByContentWhateverItsNameOrByOption) {
   const std::string text = "EXPORTS\r\n    Foo\r\n    Bar=Bar\r\n";
-  // Entries without a binding: the loader looks up the name the COFF
-  // writer will give, and the DLL column stays empty.
+  // C functions, looked up by their names; no DLL is named.
   const std::string listing =
-      "Foo\t_pascal\t0\t_Foo@0\tFoo\tFoo\tcode\t\nBar\t_pascal\t0\t_Bar@0\tBar\tBar\tcode\t\n";
+      "Foo\t_stdcall\t0\t_Foo\t_Foo\tFoo\tcode\t\nBar\t_stdcall\t0\t_Bar\t_Bar\tBar\tcode\t\n";
   for (const char* name : {"x.def", "X.DEF", "x.lib"}) {
     WriteFileText(dir.File(name), text);
     ExpectListing({dir.File(name)}, listing);
@@ -106,7 +105,7 @@ TEST_F(ListTest, DefinitionFileByContentWhateverItsNameOrByOption) {
 
 TEST_F(ListTest, NamesArePrintedAsTheirBytes) {
   WriteFileText(dir.File("x.def"), "EXPORTS\n  Caf\xE9\n");
-  ExpectListing({dir.File("x.def")}, "Caf\xE9\t_pascal\t0\t_Caf\xE9@0\tCaf\xE9\tCaf\xE9\tcode\t\n");
+  ExpectListing({dir.File("x.def")}, "Caf\xE9\t_stdcall\t0\t_Caf\xE9\t_Caf\xE9\tCaf\xE9\tcode\t\n");
 }
 
 TEST_F(ListTest, EmptyListPrintsNothing) {

@@ -72,7 +72,7 @@ TEST(ArchiveContentsTest, ALibraryOfAnotherMachineKeepsItAndIsNotWrittenAsOmf) {
     // Their symbols have no underscore: the lines name them as they are.
     ASSERT_TRUE(lib.WriteDefFile(dir.File("out.def")));
     EXPECT_EQ(ReadFileText(dir.File("out.def")),
-              "LIBRARY \"foo.dll\"\r\nEXPORTS\r\n    \"Alpha\"\r\n    Beta DATA\r\n");
+              "LIBRARY \"foo.dll\"\r\nEXPORTS\r\n    Alpha\r\n    Beta DATA\r\n");
   }
 }
 

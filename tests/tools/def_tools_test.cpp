@@ -26,9 +26,8 @@ const std::string kLlvmLib = Peer("llvm-lib");
 const std::string kGnuDlltool = "i686-w64-mingw32-dlltool";
 
 const std::string kModule = "LIBRARY fmod\nEXPORTS\n";
-// Lines that say nothing of the import: read as the old lists were, they
-// give Name, 0, _pascal, whose client symbol ("_Plain@0") is not the one a
-// librarian makes ("_Plain").
+// Lines that say nothing but a name: "Plain" and "Same" are C functions
+// ("_Plain"), as every librarian makes them.
 const std::string kBareLines = R"(    Plain
     Same=Same
     Bare@4
@@ -53,6 +52,9 @@ const std::string kBoundLines = R"(    Ord @5
     a@@b DATA
     "odd name" @15
     ; a comment
+    func EXPORTAS expfunc
+    Cont
+      @16 NONAME
 )";
 
 struct Librarian {
@@ -108,7 +110,7 @@ TEST_P(DefToolsTest, OurDefBindsAsTheOriginal) {
   ASSERT_FALSE(ours.empty()) << output << ReadFileText(dir.File("ours.def"));
 
   const std::vector<PeerBinding> expected = Bindings(original);
-  EXPECT_EQ(expected.size(), 19u);  // every export line but the PRIVATE one
+  EXPECT_EQ(expected.size(), 21u);  // every export but the PRIVATE one
   EXPECT_EQ(Bindings(ours), expected) << ReadFileText(dir.File("ours.def"));
 }
 
@@ -125,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DefToolsCoffTest, OurLibraryBindsAsThePeers) {
   ASSERT_TRUE(Installed({kLlvmDlltool}));
   TempDir dir;
-  WriteFileText(dir.File("original.def"), kModule + kBoundLines);
+  WriteFileText(dir.File("original.def"), kModule + kBareLines + kBoundLines);
   std::string output;
   ASSERT_EQ(RunCommand(kLlvmDlltool + " -m i386 -k -d '" + dir.File("original.def") + "' -l '" +
                            dir.File("peer.lib") + "'",

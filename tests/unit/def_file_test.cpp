@@ -8,20 +8,22 @@
 
 namespace {
 
-std::vector<std::string> ReadNames(const std::string& text, bool* allPascalZero = nullptr) {
+// The names a file gives, or "refused: " and the reason; the list keeps
+// its entry when the file is refused.
+std::vector<std::string> ReadNames(const std::string& text) {
   TempDir dir;
   std::string path = dir.File("x.def");
   WriteFileText(path, text);
   TFichierLib lib;
   lib.Fonctions.Item(0) = Entry("stale", 7, false);  // must be replaced
-  EXPECT_TRUE(lib.ReadDefFile(path));
-  std::vector<std::string> names;
-  bool ok = true;
-  for (const TFonctionLib& e : ListOf(lib)) {
-    names.push_back(e.Name);
-    ok = ok && e.ArgLength == 0 && e.IsPascal;
+  const Outcome read = lib.ReadDefFile(path);
+  if (!read) {
+    EXPECT_EQ(read.Kind, OutcomeKind::Refused);
+    EXPECT_EQ(ListOf(lib), std::vector<TFonctionLib>{Entry("stale", 7, false)});
+    return {"refused: " + read.Detail};
   }
-  if (allPascalZero) *allPascalZero = ok;
+  std::vector<std::string> names;
+  for (const TFonctionLib& e : ListOf(lib)) names.push_back(e.Name);
   return names;
 }
 
@@ -39,34 +41,51 @@ TEST(DefReaderTest, Syntax) {
       {"stray CR inside a line", "EXP\rORTS\nFo\ro=x\n", {"Foo"}},
       {"last line without line feed", "EXPORTS\nA=A\nB", {"A", "B"}},
       {"keyword with blanks around", " \tEXPORTS \t\nA\n", {"A"}},
-      {"keyword in other case", "exports\nA\n", {}},
-      {"keyword with trailing text", "EXPORTS foo\nA\n", {}},
+      {"keyword in other case", "exports\nA\n", {"refused: line 1: 'exports' is no statement of a .def file"}},
+      {"exports on the keyword's line", "EXPORTS foo\nA\n", {"foo", "A"}},
       {"lines before the section ignored", "LIBRARY x\nDESCRIPTION 'y'\nEXPORTS\nA\n", {"A"}},
       {"two keywords", "EXPORTS\nA\nEXPORTS\nB\n", {"A", "B"}},
       {"blank lines skipped", "EXPORTS\n\n \t \nA\n\r\n\nB\n", {"A", "B"}},
       {"blanks around =", "EXPORTS\n \tFoo \t = \tBar\n", {"Foo"}},
-      {"two = signs", "EXPORTS\nA=B=C\n", {"A"}},
-      {"line starting with =", "EXPORTS\n=Foo\n", {""}},
-      {"decorations kept", "EXPORTS\n_Foo@12=x\n", {"_Foo@12"}},
-      {"no = gives the first word", "EXPORTS\nFoo Bar\nBaz x@8\n", {"Foo", "Baz"}},
-      {"comments and statements are exports", "EXPORTS\n; note\nSECTIONS\n", {";", "SECTIONS"}},
-      {"a file that names its module has comments", "LIBRARY x\nEXPORTS\n; note\nA\n", {"A"}},
-      {"old lines in such a file read as always",
-       "LIBRARY x\nEXPORTS\n;=;\n a b = a b \nLIBRARY=LIBRARY\nA=B\nC D\n",
-       {";", "a b", "LIBRARY", "A", "C"}},
+      {"two = signs", "EXPORTS\nA=B=C\n", {"refused: line 2: '=' out of place"}},
+      {"line starting with =", "EXPORTS\n=Foo\n", {"refused: line 2: '=' out of place"}},
+      {"decorations read", "EXPORTS\n_Foo@12=x\n", {"_Foo"}},
+      {"each word an export", "EXPORTS\nFoo Bar\nBaz x@8\n", {"Foo", "Bar", "Baz", "x"}},
+      {"comments and statements are no exports", "EXPORTS\n; basic\n  Foo ; note\nSECTIONS\n", {"Foo"}},
+      {"statements an import library takes nothing from",
+       "LIBRARY x BASE=0x1000\nNAME y WINDOWAPI\nDESCRIPTION 'd'\nCODE PRELOAD\nDATA READ WRITE\n"
+       "HEAPSIZE 1024,512\nSTACKSIZE 4096\nSTUB 'w.exe'\nEXETYPE WINDOWS\nVERSION 1.2\n"
+       "SECTIONS\n .sh READ WRITE SHARED\n Foo\nIMPORTS\n M=USER.1\nEXPORTS\nA\nDESCRIPTION 'late'\n",
+       {"A"}},
+      {"a word before any statement", "A\nEXPORTS\nB\n", {"refused: line 1: 'A' is no statement of a .def file"}},
+      {"an export after another statement", "EXPORTS\nA\nVERSION 1\nB\n",
+       {"refused: line 4: 'B' is no statement of a .def file"}},
       {"duplicates kept in order", "EXPORTS\nB\nA\nB\n", {"B", "A", "B"}},
-      {"byte-order mark hides the keyword", "\xEF\xBB\xBF" "EXPORTS\nA\n", {}},
-      {"byte-order mark before an earlier line", "\xEF\xBB\xBF\nEXPORTS\nA\n", {"A"}},
+      {"byte-order mark", "\xEF\xBB\xBF" "EXPORTS\nA\n",
+       {"refused: line 1: a byte-order mark, which the librarians take for part of a word: save the file "
+        "without it"}},
       {"high bytes are not trimmed", "EXPORTS\n\xa0" "Caf\xe9\xa0=x\n", {"\xa0" "Caf\xe9\xa0"}},
       {"empty file", "", {}},
-      {"no keyword", "A\nB\n", {}},
+      {"no keyword", "A\nB\n", {"refused: line 1: 'A' is no statement of a .def file"}},
       {"zero byte kept in a name", std::string("EXPORTS\nA\0B=x\n", 14), {std::string("A\0B", 3)}},
+      // What the librarians refuse, said with its line.
+      {"EXPORTAS without its name", "EXPORTS\nA\nmydata EXPORTAS\nB\n",
+       {"refused: line 3: EXPORTAS needs the name the DLL exports, on its line"}},
+      {"EXPORTAS not last", "EXPORTS\nmydata EXPORTAS expdata DATA\n",
+       {"refused: line 2: 'DATA' after EXPORTAS expdata: EXPORTAS and its name end the export"}},
+      {"EXPORTAS then an ordinal", "EXPORTS\nf EXPORTAS x\n @1\n",
+       {"refused: line 3: '@1' after EXPORTAS x: EXPORTAS and its name end the export"}},
+      {"an ordinal with no name", "EXPORTS\n@7 NONAME\nA\n", {"refused: line 2: '@7' follows no export"}},
+      {"ordinal above 65535", "EXPORTS\nFoo @70000\n", {"refused: line 2: ordinal 70000 is above 65535"}},
+      {"'@' without its ordinal", "EXPORTS\nFoo @\n3\n", {"refused: line 2: '@' needs the ordinal after it, on its line"}},
+      {"NONAME without an ordinal", "EXPORTS\nFoo NONAME\n", {"refused: line 2: NONAME needs the ordinal before it"}},
+      {"'==' without its name", "EXPORTS\nHalf ==\nNext\n",
+       {"refused: line 2: '==' needs the name the loader looks up, on its line"}},
+      {"a comma", "EXPORTS\nFoo, @1\n", {"refused: line 2: ',' out of place"}},
+      {"a quote never closed", "EXPORTS\n\"open @1\n", {"refused: line 2: a quote is never closed"}},
+      {"a statement inside a line", "EXPORTS\nFoo LIBRARY x\n", {"refused: line 2: 'LIBRARY' out of place"}},
   };
-  for (const Case& c : cases) {
-    bool allPascalZero = false;
-    EXPECT_EQ(ReadNames(c.text, &allPascalZero), c.names) << c.what;
-    EXPECT_TRUE(allPascalZero) << c.what;
-  }
+  for (const Case& c : cases) EXPECT_EQ(ReadNames(c.text), c.names) << c.what;
 }
 
 TEST(ReadLineTest, ReportsPendingTextAtTheEnd) {
@@ -94,13 +113,12 @@ TEST(DefWriterTest, ExactBytes) {
   const Case cases[] = {
       // The DLL is named after the output, as the libraries name it.
       {{}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n"},
-      // A name alone, as old lists were written, reads back the same.
-      {{Entry("Foo", 0, true)}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    Foo=Foo\r\n"},
-      // No line spells an empty name's symbol: the old line.
-      {{Entry("", 0, true)}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    =\r\n"},
+      // A name alone is a C function; one that pops no argument bytes says
+      // its length, 0.
+      {{Entry("Foo", 0, true)}, "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    Foo@0\r\n"},
       // Convention and length are written; equal names are each written.
       {{Entry("A", 8, true), Entry("A", 0, false), Entry("_B@4", -1, false)},
-       "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    A@8\r\n    \"A\"\r\n    _B@4\r\n"},
+       "LIBRARY \"out.dll\"\r\nEXPORTS\r\n    A@8\r\n    A\r\n    _B@4\r\n"},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -190,8 +208,12 @@ struct ReadCase {
 // client symbol "_N" unless N is decorated already, and is looked up by
 // its undecorated name.
 const ReadCase kModernLines[] = {
-    {InModule("Foo"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
-    {InModule("Foo=Foo"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
+    // A plain name is a C function, an Itanium one too: what a C caller
+    // links against.
+    {InModule("Foo"), {"Foo _stdcall 0 _Foo as Foo in fmod.dll"}},
+    {InModule("Foo=Foo"), {"Foo _stdcall 0 _Foo as Foo in fmod.dll"}},
+    {InModule("_Z3addii"), {"_Z3addii _stdcall 0 __Z3addii as _Z3addii in fmod.dll"}},
+    {InModule("Foo@0"), {"Foo _pascal 0 _Foo@0 as Foo in fmod.dll"}},
     {InModule("Foo @3"), {"Foo _stdcall 0 _Foo as Foo @3 in fmod.dll"}},
     {InModule("Foo@8 @ 3"), {"Foo _pascal 8 _Foo@8 as Foo @3 in fmod.dll"}},
     {InModule("_Foo@8 DATA"), {"_Foo _pascal 8 __Foo@8 as _Foo DATA in fmod.dll"}},
@@ -207,38 +229,38 @@ const ReadCase kModernLines[] = {
     {InModule("Cst CONSTANT DATA"), {"Cst _stdcall 0 _Cst as Cst CONSTANT in fmod.dll"}},
     {InModule("Fwd=OTHER.Func @7"), {"Fwd _stdcall 0 _Fwd as Fwd @7 =OTHER.Func in fmod.dll"}},
     {InModule("Ren=\"Inter nal\" DATA"), {"Ren _stdcall 0 _Ren as Ren DATA in fmod.dll"}},
-    // "== E" looks up E, wherever it stands among the attributes; an
-    // import by ordinal alone has no name to look up.
+    // "== E" looks up E, wherever it stands among the attributes, and so
+    // does a last "EXPORTAS E"; an import by ordinal alone has no name to
+    // look up.
     {InModule("FMUSIC_FreeSong@4 == _FMUSIC_FreeSong@4"),
      {"FMUSIC_FreeSong _pascal 4 _FMUSIC_FreeSong@4 as _FMUSIC_FreeSong@4 in fmod.dll"}},
     {InModule("Baz == \"Q x\" @2 DATA"), {"Baz _stdcall 0 _Baz as Q x @2 DATA in fmod.dll"}},
     {InModule("?v@@3HA DATA==?v@@3HA"), {"?v@@3HA _stdcall 0 ?v@@3HA! as ?v@@3HA DATA in fmod.dll"}},
     {InModule("Ord @3 NONAME == x"), {"Ord _stdcall 0 _Ord by @3 NONAME in fmod.dll"}},
-    {InModule("Half ==\nNext = = x"), {"Half _pascal 0 _Half@0 in fmod.dll", "Next _pascal 0 _Next@0 in fmod.dll"}},
-    // A stdcall name with its length, as gendef and mingw-w64 write it, in
-    // any file; "N=N" and "N=x" stay an old list's names.
+    {InModule("func EXPORTAS expfunc"), {"func _stdcall 0 _func as expfunc in fmod.dll"}},
+    {InModule("d@4 DATA == y EXPORTAS \"d x\""), {"d _pascal 4 _d@4 as d x DATA in fmod.dll"}},
+    // One-word attributes on the lines after the name are its own, as
+    // both dlltools read them; any other word is the next export.
+    {InModule("Foo\n  @7 NONAME"), {"Foo _stdcall 0 _Foo by @7 NONAME in fmod.dll"}},
+    {InModule("Dat ; note\n  DATA\n  PRIVATE"), {"Dat _stdcall 0 _Dat as Dat DATA PRIVATE in fmod.dll"}},
+    {InModule("A B=b @Fast@8"),
+     {"A _stdcall 0 _A as A in fmod.dll", "B _stdcall 0 _B as B in fmod.dll",
+      "Fast _pascal 8 @Fast@8! as Fast in fmod.dll"}},
+    {InModule("Foo DATA junk"), {"Foo _stdcall 0 _Foo as Foo DATA in fmod.dll", "junk _stdcall 0 _junk as junk in fmod.dll"}},
     {InModule("Foo@8 ; note"), {"Foo _pascal 8 _Foo@8 as Foo in fmod.dll"}},
     {"EXPORTS\nFSOUND_Init@12\n_Under@4\nN@4=N@4\n",
      {"FSOUND_Init _pascal 12 _FSOUND_Init@12 as FSOUND_Init", "_Under _pascal 4 __Under@4 as _Under",
-      "N@4 _pascal 0 _N@4@0"}},
+      "N _pascal 4 _N@4 as N"}},
     {InModule("; note"), {}},
-    // A C++ or fastcall name alone binds by its decoration, in any file.
-    {InModule("@Fast@8"), {"Fast _pascal 8 @Fast@8! as Fast in fmod.dll"}},
     {"EXPORTS\n?f@@YAXXZ=?f@@YAXXZ\n", {"?f@@YAXXZ _stdcall 0 ?f@@YAXXZ! as ?f@@YAXXZ"}},
-    // Not the forms: the first word, as old lists were read.
-    {InModule("Foo @70000"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
-    {InModule("Foo DATA junk"), {"Foo _pascal 0 _Foo@0 in fmod.dll"}},
-    {InModule("Foo, @1"), {"Foo, _pascal 0 _Foo,@0 in fmod.dll"}},
-    {InModule("\"open @1"), {"\"open _pascal 0 _\"open@0 in fmod.dll"}},
-    {InModule("DATA @1"), {"DATA _pascal 0 _DATA@0 in fmod.dll"}},
     // The module's file name.
-    {"LIBRARY \"my lib.drv\" BASE=0x1000\nEXPORTS\nA\n", {"A _pascal 0 _A@0 in my lib.drv"}},
-    {"NAME prog\nEXPORTS\nA\n", {"A _pascal 0 _A@0 in prog.exe"}},
-    {"LIBRARY a\nLIBRARY b\nEXPORTS\nA\n", {"A _pascal 0 _A@0 in a.dll"}},
+    {"LIBRARY \"my lib.drv\" BASE=0x1000\nEXPORTS\nA\n", {"A _stdcall 0 _A as A in my lib.drv"}},
+    {"NAME prog\nEXPORTS\nA\n", {"A _stdcall 0 _A as A in prog.exe"}},
+    {"LIBRARY a\nLIBRARY b\nEXPORTS\nA\n", {"A _stdcall 0 _A as A in a.dll"}},
     {"EXPORTS\nA @1\nLIBRARY dir.v2/late\n", {"A _stdcall 0 _A as A @1 in dir.v2/late.dll"}},
-    {"LIBRARY \"\"\nEXPORTS\nA\n", {"A _pascal 0 _A@0"}},
-    // Without a module statement the modern forms still read so.
-    {"EXPORTS\nA @1\n; note\n", {"A _stdcall 0 _A as A @1"}},
+    {"LIBRARY \"\"\nEXPORTS\nA\n", {"A _stdcall 0 _A as A"}},
+    // Without a module statement comments are comments all the same.
+    {"EXPORTS\n; basic\n  Foo ; note\n", {"Foo _stdcall 0 _Foo as Foo"}},
 };
 
 TEST(DefReaderTest, ModernForms) {
@@ -261,7 +283,7 @@ TEST(DefWriterTest, BindingLines) {
   const Case cases[] = {
       {{Bound(Entry("Foo", 8, true), [](ImportBinding& b) { b.Dll = "fmod.dll"; }),
         Bound(Entry("Bar", 0, false), [](ImportBinding& b) { b.Dll = "FMOD.DLL"; })},
-       head + "Foo@8\r\n    \"Bar\"\r\n"},
+       head + "Foo@8\r\n    Bar\r\n"},
       {{Bound(Entry("Foo", 8, true), [](ImportBinding& b) { b.ExportName = "Foo"; })},
        out + "EXPORTS\r\n    Foo@8\r\n"},
       {{Bound(Entry("Bar", 0, false), [](ImportBinding& b) {
@@ -299,10 +321,9 @@ TEST(DefWriterTest, BindingLines) {
         BoundTo("?v@@3HA", "?v@@3HA", ImportKind::Data), BoundTo("a@@b", "a"),
         BoundTo("_Q", "\"q\" x")},
        out + "EXPORTS\r\n    Baz == \"1st\"\r\n    a@b@8 == a\r\n    Foo@8\r\n"
-             "    ?v@@3HA DATA == ?v@@3HA\r\n    \"a@@b\"\r\n    \"Q\"\r\n"},
-      // '"="' alone would read back as an old list's bare name '"'.
+             "    ?v@@3HA DATA == ?v@@3HA\r\n    a@@b\r\n    Q\r\n"},
       {{Bound(Entry("=", 0, false), [](ImportBinding& b) { b.ExportName = "="; })},
-       out + "EXPORTS\r\n    \"=\"=\"=\"\r\n"},
+       out + "EXPORTS\r\n    \"=\"\r\n"},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -329,6 +350,8 @@ TEST(DefWriterTest, RefusesWhatNoDefFileCanSayAndKeepsTheOldFile) {
       {Bound(Entry("", 0, true), [](ImportBinding& b) { b.Symbol = "@12"; })},
       {Bound(Entry("a\" b", 0, false), [](ImportBinding& b) { b.Private = true; })},
       {Bound(Entry("A", 0, false), [](ImportBinding& b) { b.Dll = "a\".dll"; })},
+      // No line spells an empty name's symbol "_@0".
+      {Entry("", 0, true)},
   };
   for (const auto& list : cases) {
     TempDir dir;
@@ -375,7 +398,7 @@ TEST(DefReaderTest, EachMachineReadsItsOwnDialect) {
       "?f@@YAXXZ _stdcall 0 ?f@@YAXXZ! as ?f@@YAXXZ in fmod.dll",
       "Fast _pascal 8 @Fast@8! as Fast in fmod.dll",
       "NoN _stdcall 0 _NoN by @9 NONAME in fmod.dll",
-      "Old _pascal 0 _Old@0 in fmod.dll",
+      "Old _stdcall 0 _Old as Old in fmod.dll",
       "Plain _stdcall 0 _Plain as Plain CONSTANT PRIVATE in fmod.dll"};
   const Names plain = {
       "Bar@8 _stdcall 0 Bar@8 as Bar@8 in fmod.dll",
@@ -384,7 +407,7 @@ TEST(DefReaderTest, EachMachineReadsItsOwnDialect) {
       "?f@@YAXXZ _stdcall 0 ?f@@YAXXZ as ?f@@YAXXZ in fmod.dll",
       "@Fast@8 _stdcall 0 @Fast@8 as @Fast@8 in fmod.dll",
       "NoN _stdcall 0 NoN by @9 NONAME in fmod.dll",
-      "Old _stdcall 0 Old in fmod.dll",
+      "Old _stdcall 0 Old as Old in fmod.dll",
       "Plain _stdcall 0 Plain as Plain CONSTANT PRIVATE in fmod.dll"};
   struct Case {
     Machine machine;
