@@ -458,7 +458,7 @@ bool TForm1::SaveAs(QString fileName, int filter) {
     for (std::uint32_t i = 0; i < Fonctions().Count; ++i)
       named.push_back(Fonctions().Item(i).Import.Dll);
     const std::vector<AnsiString> dlls =
-        DistinctDlls(named, DefaultDllName(SystemPath(fileName)));
+        DistinctDlls(named, DllFor(FichierLib, SystemPath(fileName)));
     if (dlls.size() > 1) {
       const QString text =
           QStringLiteral("Impossible d'écrire le fichier %1\nUn fichier .def ne nomme qu'une "
@@ -488,7 +488,7 @@ bool TForm1::SaveAs(QString fileName, int filter) {
                   "Forme du fichier changée", kMbYesNo | kMbIconQuestion) != kIdYes)
     return false;
   if (writingBack && Source == TSourceForm::Def && form == ListForm::Def) {
-    bool namesDll = false;
+    bool namesDll = !FichierLib.Dll.empty();
     for (std::uint32_t i = 0; i < Fonctions().Count && !namesDll; ++i)
       namesDll = !Fonctions().Item(i).Import.Dll.empty();
     if (!namesDll &&

@@ -341,7 +341,7 @@ void TForm1::ConnectHandlers() {
   // DLL, after the file for the functions that name none.
   Panel->SingleDll = [this]() -> std::optional<AnsiString> {
     if (Source != TSourceForm::Def) return std::nullopt;
-    return DefaultDllName(SystemPath(FileName));
+    return DllFor(FichierLib, SystemPath(FileName));
   };
 }
 

@@ -14,7 +14,7 @@
 #include "cli/exit_status.h"
 #include "cli/library_files.h"
 #include "cli/warnings.h"
-#include "coff/archive_reader.h"
+#include "coff/coff.h"
 #include "model/decorated_names.h"
 #include "model/file_bytes.h"
 #include "model/hybrid_views.h"
@@ -218,46 +218,9 @@ Machine MachineOfDlltoolWord(const std::string& word) {
   throw UsageProblem("-m " + word + ": unknown machine; i386, i386:x86-64, arm64 or arm64ec");
 }
 
-// The DLLs a COFF library's members name, in member order: a short
-// import's; an import descriptor's, in the ".idata$6" of the object that
-// defines "__IMPORT_DESCRIPTOR_..." (Microsoft's and LLVM's); a GNU tail's,
-// at its "..._iname" in ".idata$7". So a library of descriptors alone,
-// which imports no function, still names its DLL.
-void AddMemberDlls(coff::parse::ByteView file, std::vector<std::string>& dlls) {
-  using namespace coff::parse;
-  const auto add = [&dlls](std::optional<std::string_view> dll) {
-    if (dll && !dll->empty() && std::find(dlls.begin(), dlls.end(), *dll) == dlls.end()) dlls.emplace_back(*dll);
-  };
-  if (!std::string_view(reinterpret_cast<const char*>(file.data()), file.size()).starts_with(coff::kArchiveSignature))
-    return;
-  std::uint64_t at = coff::kArchiveSignature.size();
-  while (const std::optional<Member> m = MemberAt(file, at)) {
-    WorkBudget budget(4 * m->data.size() + 1024);
-    ObjectView object;
-    if (coff::IsSpecialMemberName(m->header.Name())) {
-    } else if (m->data.size() >= coff::ImportHeader::kSize &&
-               records::Decode<coff::ImportHeader>(m->data.data()).Signed()) {
-      const ByteView names = Slice(m->data, coff::ImportHeader::kSize, m->data.size());
-      if (const std::optional<std::string_view> symbol = ZStringAt(names, 0)) add(ZStringAt(names, symbol->size() + 1));
-    } else if (object.Open(m->data, budget)) {
-      object.ForEachSymbol([&](std::uint32_t i, const coff::Symbol& symbol) {
-        const std::string_view name = object.SymbolName(i);
-        const coff::SectionHeader* names = object.SectionNamed(coff::kNamesSection);
-        const coff::SectionHeader* in = object.SectionOf(symbol);
-        if (name.starts_with(coff::kImportDescriptorPrefix) && in && names)
-          add(object.TextAt(object.Data(*names), 0));
-        else if (name.ends_with(coff::kGnuDllNameSuffix) && in && object.SectionName(*in) == coff::kHeadLinkSection)
-          add(object.TextAt(object.Data(*in), symbol.value));
-      });
-    }
-    if (!m->sizeKnown) break;
-    at = m->next;
-  }
-}
-
 int Identify(const DlltoolOptions& o) {
   std::vector<std::string> dlls;
-  if (FileBytes bytes; ReadFileBytes(o.identify, bytes)) AddMemberDlls(bytes.View(), dlls);
+  if (FileBytes bytes; ReadFileBytes(o.identify, bytes)) dlls = coff::NamedDlls(bytes.View());
   // Any other library: the DLLs its imports name (an OMF library's
   // module names).
   if (dlls.empty()) {
@@ -413,7 +376,7 @@ int RunDlltool(const std::vector<std::string>& arguments, const ProgramName& nam
   if (hybrid) {
     TFichierLib native;
     if (!ReadListFile(native, o.nativeDef, true, Machine::Arm64)) return kExitFileError;
-    SetDll(native, o.dll.empty() ? lib.Fonctions.Item(0).Import.Dll : o.dll);
+    SetDll(native, o.dll.empty() ? DllFor(lib, o.lib) : o.dll);
     JoinViews(lib, native, lib);
   }
   if (!o.lib.empty() && !WriteCoffAsPeers(lib, o.lib)) return kExitFileError;

@@ -114,10 +114,12 @@ std::vector<std::string> ExpandResponseFiles(const std::vector<std::string>& arg
 }
 
 void SetDll(ExportList& list, const std::string& dll) {
+  list.Dll = dll;
   for (std::uint32_t i = 0; i < list.Fonctions.Count; ++i) list.Fonctions.Item(i).Import.Dll = dll;
 }
 
 bool NamesADll(ExportList& list) {
+  if (!list.Dll.empty()) return true;
   for (std::uint32_t i = 0; i < list.Fonctions.Count; ++i)
     if (!list.Fonctions.Item(i).Import.Dll.empty()) return true;
   return false;

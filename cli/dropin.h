@@ -43,9 +43,9 @@ std::vector<std::string> ExpandResponseFiles(const std::vector<std::string>& arg
 // otherwise.
 void UseZeroTimeStamps();
 
-// Every import of the list comes from dll (-D, /name:).
+// The list and every import of it come from dll (-D, /name:).
 void SetDll(ExportList& list, const std::string& dll);
-// Whether any import names its DLL (a .def's LIBRARY line does).
+// Whether the list or any import names its DLL (a .def's LIBRARY line does).
 bool NamesADll(ExportList& list);
 
 // How a .def's names become 32-bit Intel symbols and lookups: as

@@ -146,7 +146,7 @@ int RunLib(const std::vector<std::string>& arguments) {
   if (hybrid) {
     TFichierLib native;
     if (!o.nativeDef.empty() && !ReadListFile(native, o.nativeDef, true, Machine::Arm64)) return kExitFileError;
-    SetDll(native, lib.Fonctions.Item(0).Import.Dll);
+    SetDll(native, DllFor(lib, o.out));
     JoinViews(lib, native, lib);
   }
   return WriteCoffAsPeers(lib, o.out) ? kExitOk : kExitFileError;

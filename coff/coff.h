@@ -37,6 +37,13 @@ Outcome BuildLibrary(const std::string& fileName, ExportList& list, CoffLayout l
 Outcome BuildGnuLibrary(const std::string& fileName, ExportList& list, std::vector<std::uint8_t>& out);
 
 // True when the file starts with the archive signature.
+// The DLLs a COFF library's members name, in member order: a short
+// import's; an import descriptor's, in the ".idata$6" of the object that
+// defines "__IMPORT_DESCRIPTOR_..." (Microsoft's and LLVM's); a GNU tail's,
+// at its "..._iname" in ".idata$7". So a library of descriptors alone,
+// which imports no function, still names its DLL.
+std::vector<std::string> NamedDlls(std::span<const std::uint8_t> file);
+
 bool StartsAsArchive(const std::string& fileName);
 
 }  // namespace coff

@@ -23,6 +23,7 @@
 #include "coff/coff.h"
 #include "coff/ec_names.h"
 #include "coff/import_member_reader.h"
+#include "model/dll_names.h"
 #include "model/file_bytes.h"
 #include "model/hybrid_views.h"
 #include "model/machine.h"
@@ -500,6 +501,7 @@ Outcome ReadLibrary(const std::string& fileName, ExportList& list) {
 
 Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list) {
   list.Fonctions.Clear();
+  list.Dll.clear();
   list.LeftOutObjects.clear();
   Machine machine = Machine::Unknown;
   bool gnuForm = false;
@@ -512,7 +514,48 @@ Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list) {
     if (outcome.Kind == OutcomeKind::CutShort) outcome.Count = list.Fonctions.Count;
   }
   list.GnuForm = outcome && gnuForm;
+  // The library's DLL: its imports' one DLL, or for a library of
+  // descriptors alone, which imports nothing, the one they name.
+  if (outcome) {
+    list.Dll = SoleDll(list);
+    if (list.Fonctions.Count == 0)
+      if (const std::vector<std::string> named = NamedDlls(bytes); named.size() == 1) list.Dll = named.front();
+  }
   return outcome;
+}
+
+std::vector<std::string> NamedDlls(std::span<const std::uint8_t> file) {
+  using namespace parse;
+  std::vector<std::string> dlls;
+  const auto add = [&dlls](std::optional<std::string_view> dll) {
+    if (dll && !dll->empty() && std::find(dlls.begin(), dlls.end(), *dll) == dlls.end()) dlls.emplace_back(*dll);
+  };
+  if (!std::string_view(reinterpret_cast<const char*>(file.data()), file.size()).starts_with(kArchiveSignature))
+    return dlls;
+  std::uint64_t at = kArchiveSignature.size();
+  while (const std::optional<Member> m = MemberAt(file, at)) {
+    WorkBudget budget(4 * m->data.size() + 1024);
+    ObjectView object;
+    if (IsSpecialMemberName(m->header.Name())) {
+    } else if (m->data.size() >= ImportHeader::kSize &&
+               records::Decode<ImportHeader>(m->data.data()).Signed()) {
+      const ByteView names = Slice(m->data, ImportHeader::kSize, m->data.size());
+      if (const std::optional<std::string_view> symbol = ZStringAt(names, 0)) add(ZStringAt(names, symbol->size() + 1));
+    } else if (object.Open(m->data, budget)) {
+      object.ForEachSymbol([&](std::uint32_t i, const Symbol& symbol) {
+        const std::string_view name = object.SymbolName(i);
+        const SectionHeader* names = object.SectionNamed(kNamesSection);
+        const SectionHeader* in = object.SectionOf(symbol);
+        if (name.starts_with(kImportDescriptorPrefix) && in && names)
+          add(object.TextAt(object.Data(*names), 0));
+        else if (name.ends_with(kGnuDllNameSuffix) && in && object.SectionName(*in) == kHeadLinkSection)
+          add(object.TextAt(object.Data(*in), symbol.value));
+      });
+    }
+    if (!m->sizeKnown) break;
+    at = m->next;
+  }
+  return dlls;
 }
 
 bool StartsAsArchive(const std::string& fileName) {

@@ -299,7 +299,7 @@ Outcome BuildGnuLibrary(const std::string& fileName, ExportList& list, Bytes& ou
     return Outcome::Refused(why);
   try {
     const GnuTarget target = GnuTargetOf(list.SourceMachine);
-    Plan plan = PlanImports(list.Fonctions, target.machine, DefaultDllName(fileName));
+    Plan plan = PlanImports(list.Fonctions, target.machine, DllFor(list, fileName));
     // One label per DLL; two DLL names that make one label ("a-b.dll",
     // "a_b.dll") are told apart by a number.
     std::vector<GnuLabels> labels;

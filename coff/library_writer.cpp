@@ -327,7 +327,7 @@ Outcome BuildLibrary(const std::string& fileName, ExportList& list, CoffLayout l
     const Machine machine =
         Decorates(list.SourceMachine) ? Machine::I386 : list.SourceMachine;
     std::string ecFault;
-    Plan plan = PlanChecked(list.Fonctions, machine, DefaultDllName(fileName), &ecFault);
+    Plan plan = PlanChecked(list.Fonctions, machine, DllFor(list, fileName), &ecFault);
     if (!ecFault.empty()) return Outcome::Refused(ecFault);
     Archive archive = Members(plan, machine, platform::TimeStampNow(), layout);
     return BuildArchive(archive, out);

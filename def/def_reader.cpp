@@ -56,6 +56,7 @@ Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list, Machine
     entry.Import.Dll = statements.module;
   }
   list.SourceMachine = machine;
+  list.Dll = statements.module;
   return Outcome::Done();
 }
 

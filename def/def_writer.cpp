@@ -113,9 +113,10 @@ Outcome BuildText(TTableau<TFonctionLib>& list, const AnsiString& outputDll, Mac
 namespace def {
 
 Outcome BuildFile(const std::string& fileName, ExportList& list, std::vector<std::uint8_t>& out) {
-  // The DLL named after the output file ("x/fmod.def": "fmod.dll"), as the
-  // library writers name it for a list that names none.
-  const AnsiString outputDll = DllBaseNameOf(fileName).empty() ? AnsiString() : DefaultDllName(fileName);
+  // The list's DLL, or the one named after the output file ("x/fmod.def":
+  // "fmod.dll"), as the library writers name it for a list that names none.
+  const AnsiString outputDll = !list.Dll.empty() || !DllBaseNameOf(fileName).empty() ? DllFor(list, fileName)
+                                                                                     : AnsiString();
   std::string text;
   if (Outcome built = BuildText(list.Fonctions, outputDll, list.SourceMachine, text); !built) return built;
   out.assign(text.begin(), text.end());

@@ -246,7 +246,7 @@ Outcome ProveWrite(ExportList& list, ListForm form, const std::string& fileName,
   ExportList back;
   Outcome read;
   Machine machine = list.SourceMachine;
-  std::string defaultDll = DefaultDllName(fileName);
+  std::string defaultDll = DllFor(list, fileName);
   switch (form) {
     case ListForm::Coff:
     case ListForm::Gnu:
@@ -258,7 +258,7 @@ Outcome ProveWrite(ExportList& list, ListForm form, const std::string& fileName,
       read = omf::ReadLibrary(bytes, back);
       break;
     case ListForm::Def:
-      if (DllBaseNameOf(fileName).empty()) defaultDll.clear();
+      if (list.Dll.empty() && DllBaseNameOf(fileName).empty()) defaultDll.clear();
       read = def::ReadBytes(bytes, back, list.SourceMachine);
       break;
   }
@@ -271,6 +271,11 @@ Outcome ProveWrite(ExportList& list, ListForm form, const std::string& fileName,
       return Outcome::Unproven("the file is a library for " + MachineName(written) + ", the list for " +
                                MachineName(machine));
   }
+  // A library without imports still names its DLL, for the linker to make
+  // its import descriptor of.
+  if (back.Fonctions.Count == 0 && form != ListForm::Omf && DllNameKey(back.Dll) != DllNameKey(defaultDll))
+    return Outcome::Unproven("the file names the DLL " + Quoted(back.Dll) + " where the list's is " +
+                             Quoted(defaultDll));
   const Allowed allowed = AllowedLosses(list, form, list.SourceMachine);
   Binder binder(form, machine, defaultDll);
   // What was named lost is lost on both sides: the file may keep it all

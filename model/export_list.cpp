@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "model/dll_names.h"
 #include "model/machine.h"
 
 std::string WrongMachine(const ExportList& list, ListForm form) {
@@ -42,4 +43,18 @@ void Swap(ExportList& a, ExportList& b) noexcept {
   a.LeftOutObjects.swap(b.LeftOutObjects);
   std::swap(a.CodePacked, b.CodePacked);
   std::swap(a.GnuForm, b.GnuForm);
+  a.Dll.swap(b.Dll);
+}
+
+std::string DllFor(const ExportList& list, const std::string& outputFile) {
+  return list.Dll.empty() ? DefaultDllName(outputFile) : list.Dll;
+}
+
+std::string SoleDll(const ExportList& list) {
+  if (list.Fonctions.Count == 0) return {};
+  const std::string& first = list.Fonctions.Data[0].Import.Dll;
+  const std::string key = DllNameKey(first);
+  for (std::uint32_t i = 1; i < list.Fonctions.Count; ++i)
+    if (DllNameKey(list.Fonctions.Data[i].Import.Dll) != key) return {};
+  return first;
 }

@@ -31,7 +31,21 @@ struct ExportList {
   // object per DLL, an object per import), which a save back asks before
   // writing in Microsoft's short form.
   bool GnuForm = false;
+  // The DLL the list imports from as a whole: as its file named it (a
+  // .def's LIBRARY, the one DLL of a library read) or as a command line
+  // gave it (-D, /name:). Entries that name no DLL import from it, and a
+  // list without imports is still written for it. Empty: the DLL named
+  // after the output file.
+  std::string Dll;
 };
+
+// The one DLL every entry names (as Windows compares file names); empty
+// when the list has no entry, an entry names none, or they name several.
+std::string SoleDll(const ExportList& list);
+
+// The DLL of the list's entries that name none, written to outputFile:
+// the list's own, or the one named after the file.
+std::string DllFor(const ExportList& list, const std::string& outputFile);
 
 // Exchanges two lists whole, with what their files said of them.
 void Swap(ExportList& a, ExportList& b) noexcept;

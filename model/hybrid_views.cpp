@@ -57,6 +57,7 @@ void JoinViews(ExportList& ec, ExportList& native, ExportList& out) {
   result.LeftOutObjects.insert(result.LeftOutObjects.end(), native.LeftOutObjects.begin(),
                                native.LeftOutObjects.end());
   result.CodePacked = ec.CodePacked || native.CodePacked;
+  result.Dll = !ec.Dll.empty() ? ec.Dll : native.Dll;
   Swap(out, result);
 }
 
@@ -71,6 +72,7 @@ void CopyView(const ExportList& list, HybridView view, ExportList& out) {
   }
   copy.SourceMachine = view == HybridView::Arm64 ? Machine::Arm64 : Machine::Arm64ec;
   copy.CodePacked = list.CodePacked;
+  copy.Dll = list.Dll;
   Swap(out, copy);
 }
 

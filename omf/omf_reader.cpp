@@ -206,7 +206,10 @@ Outcome ReadLibrary(const std::string& fileName, ExportList& list) {
 }
 
 Outcome ReadLibrary(std::span<const std::uint8_t> bytes, ExportList& list) {
-  if (auto outcome = ReadModules(bytes, list.Fonctions)) return *outcome;
+  if (auto outcome = ReadModules(bytes, list.Fonctions)) {
+    list.Dll = SoleDll(list);
+    return *outcome;
+  }
   // Not ours: the list stays as it was, and the caller says what it is.
   return Outcome::NotImportLibrary({});
 }

@@ -152,7 +152,7 @@ Outcome BuildLibrary(const std::string& fileName, ExportList& list, Bytes& out) 
   if (const std::string why = WrongMachine(list, ListForm::Omf); !why.empty())
     return Outcome::Refused(why);
   TTableau<TFonctionLib>& Fonctions = list.Fonctions;
-  const AnsiString defaultDll = DefaultDllName(fileName);
+  const AnsiString defaultDll = DllFor(list, fileName);
   std::vector<ImportModule> modules;
   std::vector<std::size_t> sizes;
   try {

@@ -153,6 +153,7 @@ Outcome ListExports(const pe::Image& image, const std::vector<pe::RawExport>& ex
     list.Fonctions.Item(static_cast<std::uint32_t>(i)) = std::move(entries[i]);
   list.SourceMachine = image.ImageMachine();
   list.CodePacked = packed;
+  list.Dll = dll;
   return Outcome::Done();
 }
 

@@ -50,6 +50,10 @@ Plain
 ?g == x
 )";
 
+// No import remains: the library is still its DLL's descriptors.
+constexpr char kComDef[] = "LIBRARY com.dll\nEXPORTS\nDllGetClassObject PRIVATE\nDllCanUnloadNow PRIVATE\n";
+constexpr char kEmptyDef[] = "LIBRARY \"none.dll\"\nEXPORTS\n";
+
 struct Caller {
   const char* name;
   std::string ours;  // after "libmorph-cli"; X.def, N.def, X.a, D.a stand for files
@@ -64,7 +68,7 @@ std::vector<std::string> Words(const std::string& line, const TempDir& dir) {
   while (at < line.size()) {
     const std::size_t end = line.find(' ', at);
     std::string word = line.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    for (const char* file : {"X.def", "N.def", "E.def", "X.lib", "X.a", "D.a", "P.a", "rsp"})
+    for (const char* file : {"X.def", "N.def", "E.def", "C.def", "Z.def", "X.lib", "X.a", "D.a", "P.a", "rsp"})
       if (const std::size_t f = word.find(file); f != std::string::npos && (f == 0 || word[f - 1] != '/'))
         word.replace(f, std::string(file).size(), dir.File(file));
     words.push_back(word);
@@ -87,6 +91,8 @@ class DropinTest : public ::testing::TestWithParam<Caller> {
     WriteFileText(dir.File("X.def"), kDef);
     WriteFileText(dir.File("N.def"), kNativeDef);
     WriteFileText(dir.File("E.def"), kEcDef);
+    WriteFileText(dir.File("C.def"), kComDef);
+    WriteFileText(dir.File("Z.def"), kEmptyDef);
     WriteFileText(dir.File("rsp"), "-k '-l' \"" + dir.File("X.a") + "\"\t-d\n" + dir.File("X.def") + " -m\\i386");
   }
   TempDir dir;
@@ -139,6 +145,9 @@ INSTANTIATE_TEST_SUITE_P(
                kLib + " /def:X.def /out:P.a /machine:x64"},
         Caller{"lib_x86_any_case", "lib -DEF:X.def -OUT:X.lib -MACHINE:X86 /WX /ignore:4221 /ltcg /verbose",
                kLib + " /def:X.def /out:P.a /machine:x86"},
+        Caller{"com_server", "dlltool -m i386 -k -d C.def -l X.a", kDlltool + " -m i386 -k -d C.def -l P.a"},
+        Caller{"com_server_lib", "lib /def:C.def /out:X.lib /machine:x64", kLib + " /def:C.def /out:P.a /machine:x64"},
+        Caller{"no_exports", "dlltool -m arm64 -d Z.def -l X.a", kDlltool + " -m arm64 -d Z.def -l P.a"},
         Caller{"lib_arm64x", "lib /def:X.def /defArm64Native:N.def /out:X.lib /machine:arm64x",
                kLib + " /def:X.def /defArm64Native:N.def /out:P.a /machine:arm64x"}),
     [](const ::testing::TestParamInfo<Caller>& info) { return std::string(info.param.name); });
