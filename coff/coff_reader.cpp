@@ -21,7 +21,7 @@
 
 #include "coff/archive_reader.h"
 #include "coff/coff.h"
-#include "coff/ec_names.h"
+#include "model/ec_names.h"
 #include "coff/import_member_reader.h"
 #include "model/dll_names.h"
 #include "model/file_bytes.h"

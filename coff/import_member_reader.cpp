@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "coff/ec_names.h"
+#include "model/ec_names.h"
 #include "model/decorated_names.h"
 #include "model/machine.h"
 

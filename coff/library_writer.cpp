@@ -10,7 +10,7 @@
 #include <unordered_set>
 
 #include "coff/coff.h"
-#include "coff/ec_names.h"
+#include "model/ec_names.h"
 #include "coff/import_members.h"
 #include "model/decorated_names.h"
 #include "model/dll_names.h"

@@ -1,5 +1,6 @@
 #include "def/def.h"
 #include "def/def_parser.h"
+#include "model/ec_names.h"
 #include "model/file_bytes.h"
 #include "model/machine.h"
 #include "model/machine_change.h"
@@ -10,8 +11,10 @@ namespace {
 
 // The names of the file are read as the librarians of the machine read
 // them: decorated on 32-bit Intel by the dialect's rules (def/def_parser.h),
-// each its own symbol and export on every other machine.
-TFonctionLib ExportEntry(const def::ExportLine& line, bool decorated, def::Dialect dialect) {
+// each its own symbol and export on every other machine, but an ARM64EC
+// function named by its body ("#Foo", "?Foo@@$$hYAXXZ"): the DLL exports
+// it under the name x64 code calls it by.
+TFonctionLib ExportEntry(const def::ExportLine& line, bool decorated, bool ec, def::Dialect dialect) {
   const AnsiString symbol = decorated ? def::SymbolOfName(line.name, dialect) : line.name;
   TFonctionLib entry = decorated ? FromClientSymbol(symbol) : FromUndecoratedSymbol(symbol);
   ImportBinding& import = entry.Import;
@@ -21,7 +24,9 @@ TFonctionLib ExportEntry(const def::ExportLine& line, bool decorated, def::Diale
   } else if (!line.exportName.empty()) {
     import.ExportName = line.exportName;
   } else {
-    import.ExportName = decorated ? def::ExportNameOfSymbol(symbol, dialect.rules) : symbol;
+    import.ExportName = decorated ? def::ExportNameOfSymbol(symbol, dialect.rules)
+                        : ec && line.kind == ImportKind::Code ? EcCallName(symbol)
+                                                              : symbol;
   }
   if (line.hasOrdinal) import.Ordinal = line.ordinal;
   import.Kind = line.kind;
@@ -52,7 +57,7 @@ Outcome ReadBytes(std::span<const std::uint8_t> bytes, ExportList& list, Machine
   Fonctions.Clear();
   for (std::uint32_t i = 0; i < statements.exports.size(); ++i) {
     TFonctionLib& entry = Fonctions.Item(i);
-    entry = ExportEntry(statements.exports[i], decorated, dialect);
+    entry = ExportEntry(statements.exports[i], decorated, machine == Machine::Arm64ec, dialect);
     entry.Import.Dll = statements.module;
   }
   list.SourceMachine = machine;

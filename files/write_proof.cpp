@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "coff/coff.h"
-#include "coff/ec_names.h"
+#include "model/ec_names.h"
 #include "def/def.h"
 #include "model/decorated_names.h"
 #include "model/dll_names.h"
@@ -104,7 +104,7 @@ class Binder {
     AnsiString microsoft = MicrosoftName(e, machine);
     // An ARM64EC function is called by its x64 name whichever of its two
     // names the entry holds.
-    if (machine == Machine::Arm64ec && e.Import.Kind == ImportKind::Code) microsoft = coff::EcCallName(microsoft);
+    if (machine == Machine::Arm64ec && e.Import.Kind == ImportKind::Code) microsoft = EcCallName(microsoft);
     if (e.Import.ByOrdinal || (e.Import.NoName && e.Import.Ordinal != 0)) {
       b.lookup = "@" + std::to_string(e.Import.Ordinal);
     } else if (allowed.lookup.empty() || !allowed.lookup.count(e.Name)) {

@@ -40,10 +40,13 @@ DatTwin DATA == Dat
 constexpr char kNativeDef[] = "LIBRARY name.dll\nEXPORTS\nPlain\nNative DATA\n";
 // ARM64EC C++ names whose body name ends past template arguments that
 // hold "@@@" and a back-reference, and names that give no body name but
-// need none: by ordinal, or looked up by a name beside them.
+// need none: by ordinal, or looked up by a name beside them; functions
+// named by their bodies, which the DLL exports by their x64 names.
 constexpr char kEcDef[] = R"(LIBRARY name.dll
 EXPORTS
 Plain
+#body
+?h@@$$hYAXXZ
 ??0?$basic_ios@DU?$char_traits@D@std@@@std@@IEAA@XZ
 ??$f@P6AXPAH0@Z@@YAXXZ
 ?func @3 NONAME

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "coff/ec_names.h"
+#include "model/ec_names.h"
 #include "files/fichier_lib.h"
 #include "tests/support/archive_members.h"
 #include "tests/support/test_files.h"
@@ -90,11 +90,11 @@ TEST(EcNamesTest, BodyAndCallNamesTurnIntoEachOther) {
                {"??$f@P6AXPAH0@Z@@YAXXZ", "??$f@P6AXPAH0@Z@@$$hYAXXZ"},
                {"??@5f8e1c@", "??@5f8e1c@$$h@"}};
   for (const auto& c : cases) {
-    EXPECT_EQ(coff::EcBodyName(c.call), c.body) << c.call;
-    EXPECT_EQ(coff::EcBodyName(c.body), c.body) << c.body;
-    EXPECT_EQ(coff::EcCallName(c.body), c.call) << c.body;
-    EXPECT_EQ(coff::EcCallName(c.call), c.call) << c.call;
-    EXPECT_EQ(coff::EcNameFault(c.call), "") << c.call;
+    EXPECT_EQ(EcBodyName(c.call), c.body) << c.call;
+    EXPECT_EQ(EcBodyName(c.body), c.body) << c.body;
+    EXPECT_EQ(EcCallName(c.body), c.call) << c.body;
+    EXPECT_EQ(EcCallName(c.call), c.call) << c.call;
+    EXPECT_EQ(EcNameFault(c.call), "") << c.call;
   }
 }
 
@@ -104,12 +104,12 @@ TEST(EcNamesTest, BodyAndCallNamesTurnIntoEachOther) {
 TEST(EcNamesTest, RefusesTheNamesThatGiveNoBodyOrNoCallName) {
   for (const char* name : {"?func", "?func@", "?@", "?f@@$$h", "?$$h", "??$f@H@", "?f@1@", "??$f@P6AX0@Z@@",
                            "??$f@PGH@@", "??$f@_L@@", "??_R0?AVx@@@8", "??@abc", "#"})
-    EXPECT_NE(coff::EcNameFault(name), "") << name;
+    EXPECT_NE(EcNameFault(name), "") << name;
   for (const char* name : {"func", "#func", "?func@@", "?func@@YA$$hXXZ", "??$f@V0@@@", "??$f@$$CBH@@",
                            "??$f@P8A@@GAAXXZ@@", "??__Kabc@@"})
-    EXPECT_EQ(coff::EcNameFault(name), "") << name;
+    EXPECT_EQ(EcNameFault(name), "") << name;
   // One that gives no body name is its own.
-  EXPECT_EQ(coff::EcBodyName("?func"), "?func");
+  EXPECT_EQ(EcBodyName("?func"), "?func");
 }
 
 // A CONSTANT import whose export is named otherwise than its symbol: on

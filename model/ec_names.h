@@ -9,8 +9,6 @@
 #include <string>
 #include <string_view>
 
-namespace coff {
-
 inline constexpr std::string_view kEcFunctionLead = "#";
 inline constexpr std::string_view kEcCppMarker = "$$h";
 inline constexpr std::string_view kImportAuxPrefix = "__imp_aux_";
@@ -31,5 +29,3 @@ std::string EcCallName(std::string_view name);
 // "$$h" or its '#' gives no x64 name. Empty when it can: LLVM's
 // librarians take the same names.
 std::string EcNameFault(std::string_view name);
-
-}  // namespace coff

@@ -1,12 +1,10 @@
-#include "coff/ec_names.h"
+#include "model/ec_names.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
-
-namespace coff {
 
 namespace {
 
@@ -355,4 +353,3 @@ std::string EcNameFault(std::string_view name) {
   return "its C++ qualified name is cut short or malformed, so no ARM64EC body name can be made of it";
 }
 
-}  // namespace coff
