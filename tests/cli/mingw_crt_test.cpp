@@ -2,7 +2,8 @@
 // its build does (cpp with each machine's define, then dlltool with the
 // CRT's flags), once through `libmorph-cli dlltool` and once through
 // llvm-dlltool with the same command line: every import must be the same
-// (symbol, what the loader looks up, kind, DLL). scripts/fetch-mingw-w64-crt
+// (symbol, what the loader looks up, kind, DLL). A tenth of the files also
+// go through `libmorph-cli lib` and llvm-lib: the same bytes. scripts/fetch-mingw-w64-crt
 // puts the CRT in the cache the test reads.
 #include <gtest/gtest.h>
 
@@ -68,6 +69,7 @@ struct CrtMachine {
   const char* define;  // what lib-common's .def.in files are preprocessed with
   const char* flags;   // the CRT's dlltool flags for the machine
   bool delay;          // the CRT also asks for a delay library
+  const char* lib;     // lib's /machine:
 };
 
 class MingwCrtTest : public ::testing::TestWithParam<CrtMachine> {};
@@ -106,6 +108,10 @@ TEST_P(MingwCrtTest, EveryImportLibraryEqualsLlvmDlltoolsImportForImport) {
   ASSERT_GT(defs.size(), 400u);
 
   const std::string ours = std::string(LIBMORPH_CLI) + " dlltool";
+  const std::string ourLib = std::string(LIBMORPH_CLI) + " lib", peerLib = Peer("llvm-lib");
+  // Every tenth file also through lib and llvm-lib, byte for byte.
+  std::vector<std::string> libFaults;
+  std::size_t libCompared = 0;
   std::vector<std::pair<std::string, fs::path>> work(defs.begin(), defs.end());
   std::atomic<std::size_t> next{0};
   std::mutex lock;
@@ -142,7 +148,18 @@ TEST_P(MingwCrtTest, EveryImportLibraryEqualsLlvmDlltoolsImportForImport) {
         }
       }
       const bool same = ourStatus == 0 && fault.empty() && ReadFileBytes(lib + ".a") == ReadFileBytes(lib + ".peer.a");
+      std::string libFault;
+      const bool viaLib = i % 10 == 0;
+      if (viaLib) {
+        const std::string args = std::string(" /machine:") + machine.lib + " /def:" + def.string() + " /out:" + lib;
+        std::string log;
+        if (RunCommand(peerLib + args + ".peer.lib", &log) == 0 &&
+            (RunCommand(ourLib + args + ".lib", &log) != 0 || ReadFileBytes(lib + ".lib") != ReadFileBytes(lib + ".peer.lib")))
+          libFault = name + (log.empty() ? "" : ": " + log);
+      }
       std::lock_guard<std::mutex> hold(lock);
+      libCompared += viaLib;
+      if (!libFault.empty()) libFaults.push_back(libFault);
       if (!fault.empty()) faults.push_back(fault);
       imports += theirs.size();
       sameBytes += same;
@@ -156,15 +173,18 @@ TEST_P(MingwCrtTest, EveryImportLibraryEqualsLlvmDlltoolsImportForImport) {
   std::ostringstream all;
   for (std::size_t k = 0; k < faults.size() && k < 30; ++k) all << "\n  " << faults[k];
   EXPECT_TRUE(faults.empty()) << faults.size() << " of " << work.size() << " libraries differ:" << all.str();
+  std::sort(libFaults.begin(), libFaults.end());
+  EXPECT_TRUE(libFaults.empty()) << libFaults.size() << " of " << libCompared << " libraries differ from llvm-lib's, "
+                                 << (libFaults.empty() ? "" : libFaults.front());
   std::cout << machine.name << ": " << work.size() << " libraries, " << imports << " imports compared, " << sameBytes
-            << " byte for byte equal to llvm-dlltool's\n";
+            << " byte for byte equal to llvm-dlltool's; " << libCompared << " through lib equal to llvm-lib's\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, MingwCrtTest,
-    ::testing::Values(CrtMachine{"i386", "lib32", "DEF_I386", "--as-flags=--32 -m i386", true},
-                      CrtMachine{"x64", "lib64", "DEF_X64", "--as-flags=--64 -m i386:x86-64", true},
-                      CrtMachine{"arm64", "libarm64", "DEF_ARM64", "-m arm64", false}),
+    ::testing::Values(CrtMachine{"i386", "lib32", "DEF_I386", "--as-flags=--32 -m i386", true, "x86"},
+                      CrtMachine{"x64", "lib64", "DEF_X64", "--as-flags=--64 -m i386:x86-64", true, "x64"},
+                      CrtMachine{"arm64", "libarm64", "DEF_ARM64", "-m arm64", false, "arm64"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
