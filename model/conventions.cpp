@@ -38,7 +38,13 @@ ConventionReport ApplyConventions(TTableau<TFonctionLib>& list, const Convention
     entry.IsPascal = known->IsPascal;
     entry.ArgLength = known->ArgLength;
     entry.Unsure = known->Unsure;
-    if (!known->Import.Empty()) {
+    ImportBinding beyondSymbol = known->Import;
+    beyondSymbol.Symbol.clear();
+    if (!known->Import.Empty() && beyondSymbol.Empty()) {
+      // A list of symbols says the client symbol (a C++ name's) and
+      // nothing of the import: what the DLL exports, and how, stays.
+      entry.Import.Symbol = known->Import.Symbol;
+    } else if (!known->Import.Empty()) {
       // The source's import as a whole; the entry's DLL when the source
       // does not name one.
       AnsiString dll = std::move(entry.Import.Dll);

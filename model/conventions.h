@@ -47,7 +47,8 @@ struct ConventionReport {
 
 // Every entry whose Name the table holds takes its IsPascal, ArgLength and
 // Unsure, and its import when the table's entry has one (the entry's own
-// DLL kept when that one names none); from a table entry without an import
+// DLL kept when that one names none; only the client symbol when that is
+// all the table's entry says, as a list of symbols says it); from a table entry without an import
 // it takes only the convention, and drops the client symbol it carried
 // (but a C++ name's). The other entries keep theirs. Names are compared
 // byte for byte.

@@ -75,6 +75,19 @@ TEST_F(ApplyConventionsTest, DuplicateEntriesAllTakeTheConvention) {
   EXPECT_THAT(report.UnusedNames, IsEmpty());
 }
 
+// A list of symbols gives C++ names their symbol and nothing else: the
+// variable stays data, the function imported by ordinal.
+TEST_F(ApplyConventionsTest, ASymbolAloneKeepsTheImportItNamesNothingOf) {
+  for (const char* symbol : {"?v@@3HA", "?g@@YAXXZ"}) table.Set(FromClientSymbol(symbol));
+  TFonctionLib v = FromClientSymbol("?v@@3HA"), g = FromClientSymbol("?g@@YAXXZ");
+  v.Import.Kind = ImportKind::Data;
+  v.Import.ExportName = "?v@@3HA";
+  g.Import.ByOrdinal = g.Import.NoName = true;
+  g.Import.Ordinal = 7;
+  const std::vector<TFonctionLib> list = From("x.dll", {v, g});
+  EXPECT_EQ(Apply(list), list);
+}
+
 TEST_F(ApplyConventionsTest, NamesAreComparedByteForByte) {
   table.Set(Entry("foo", 8, true));
   table.Set(Entry("Caf\xE9", 4, true));
